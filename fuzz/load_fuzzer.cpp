@@ -1,0 +1,11 @@
+// libFuzzer target: build with -DVEXO_FUZZ=ON (clang), run as
+//   build-fuzz/load_fuzzer -max_len=65536 fuzz/corpus
+// Copy every crash it finds into tests/fuzz/reproducers/ so the test suite
+// replays it from then on.
+#include "fuzz_entry.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    vexo_fuzz::LoadFromBytes(data, size);
+    return 0;
+}

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs every Debian package that building and testing Vexo needs, over the
+# whole project. Packages already present are skipped; runs as root or through sudo.
+set -eu
+
+PACKAGES="g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev
+libcairo2-dev libxml2-dev libxslt1-dev libfontconfig-dev libfreetype-dev
+libharfbuzz-dev liblcms2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
+libtiff-dev libwebp-dev zlib1g-dev qt6-base-dev
+xvfb xauth fonts-dejavu fonts-liberation2 fonts-ipafont-gothic icc-profiles-free"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+echo "Installing:$missing"
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing

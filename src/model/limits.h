@@ -1,0 +1,42 @@
+// Every bound that keeps a hostile or broken document from costing unbounded
+// time or memory. Each names the attack it stops; the code that hits a bound
+// reports a located message and carries on without the excess.
+#pragma once
+
+#include <cstddef>
+
+namespace svg::limits {
+
+// A file larger than this is refused before it is read: nobody draws a 1 GiB
+// SVG, and reading it would exhaust memory on small machines.
+inline constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
+// Decompression bombs: a few KB of gzip can inflate to many GB. Inflation
+// stops with "Inflate failed" past this size.
+inline constexpr std::size_t kMaxInflatedBytes = std::size_t{256} << 20;
+
+// Deeply nested documents: every tree walk (building, preparing, rendering) is
+// recursive. libxml2 refuses documents nested deeper than this with a fatal
+// "Excessive depth" error, and our own tree walks stop at the same depth, so
+// no recursion can overflow the stack.
+inline constexpr unsigned kMaxElementDepth = 256;
+
+// Preparing a referenced element nests inside the preparation of the element
+// that refers to it, so a long chain of references (g1 -> g2 -> ... -> g5000)
+// would nest without bound and overflow the stack. Tree depth alone stays
+// below kMaxElementDepth; this leaves room for a few chains of it.
+inline constexpr unsigned kMaxPrepareNesting = 512;
+
+// Real xlink:href chains are two or three links long; walking a longer one for
+// every attribute look-up would make a chain of n elements cost n^2 searches.
+inline constexpr std::size_t kMaxHrefChain = 64;
+
+// Style sheets that import each other, and XSLT output that names further
+// style sheets, stop after this many nested loads.
+inline constexpr unsigned kMaxStyleSheetNesting = 16;
+
+// External documents referenced from one load (images, use of other files,
+// references between files): stops a chain of files referencing new files.
+inline constexpr std::size_t kMaxLoadedDocuments = 256;
+
+}  // namespace svg::limits

@@ -1,0 +1,52 @@
+// The loading thread: one load at a time on a worker thread, with the stop
+// flags to interrupt it and a completion callback. Starting a load stops and
+// joins the previous one first; documents are only deleted once no thread
+// can still use them.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "model/document.h"
+
+namespace svg {
+
+enum class DocumentState : int { Idle = 0, Loading = 1, Loaded = 2 };
+
+class LoadingJob {
+public:
+    // Called on the loading thread when a load ends without being stopped;
+    // `document` is null when the load failed. A user interface posts it on
+    // to its own thread.
+    using Completion = std::function<void(CElemDocument* document)>;
+
+    LoadingJob() = default;
+    ~LoadingJob();
+    LoadingJob(const LoadingJob&) = delete;
+    LoadingJob& operator=(const LoadingJob&) = delete;
+
+    // Stops any running load, deletes every loaded document, empties the
+    // message log, then starts loading `path` on a new thread.
+    void Start(std::string path, CDocOptions options, Completion completion = {});
+    // Sets both stop flags and waits for the thread to end. Loaded documents stay.
+    void Stop();
+    // Stop, then delete every loaded document.
+    void Close();
+    // Waits for the running load to end by itself.
+    void Wait();
+
+    DocumentState State() const { return state_.load(); }
+    bool Running() const { return running_.load(); }
+
+private:
+    void Body(std::string path, CDocOptions options, Completion completion);
+    void Join();
+
+    std::thread thread_;
+    std::atomic<DocumentState> state_{DocumentState::Idle};
+    std::atomic<bool> running_{false};
+};
+
+}  // namespace svg

@@ -1,0 +1,121 @@
+#include "model/message_log.h"
+
+#include <cstdio>
+
+namespace svg {
+
+MessageLog& MessageLog::Instance()
+{
+    static MessageLog log;
+    return log;
+}
+
+void MessageLog::Add(std::string line)
+{
+    if (line.empty() || line[0] == 'D')
+        return;
+    std::lock_guard lock(mutex_);
+    switch (line[0]) {
+    case 'F': ++counts_.fatal; break;
+    case 'E': ++counts_.errors; break;
+    case 'W': ++counts_.warnings; break;
+    default: break;
+    }
+    logText_ += line;
+    // Parser reason texts already end with a line break; they get no second one.
+    if (logText_.empty() || logText_.back() != '\n')
+        logText_ += "\r\n";
+    messages_.push_back(std::move(line));
+}
+
+void MessageLog::Reset()
+{
+    std::lock_guard lock(mutex_);
+    messages_.clear();
+    logText_.clear();
+    counts_ = {};
+}
+
+std::size_t MessageLog::Count() const
+{
+    std::lock_guard lock(mutex_);
+    return messages_.size();
+}
+
+std::vector<std::string> MessageLog::EntriesFrom(std::size_t first) const
+{
+    std::lock_guard lock(mutex_);
+    if (first >= messages_.size())
+        return {};
+    return {messages_.begin() + static_cast<std::ptrdiff_t>(first), messages_.end()};
+}
+
+std::string MessageLog::Entry(std::size_t index) const
+{
+    std::lock_guard lock(mutex_);
+    return index < messages_.size() ? messages_[index] : std::string();
+}
+
+MessageCounts MessageLog::Counts() const
+{
+    std::lock_guard lock(mutex_);
+    return counts_;
+}
+
+std::string MessageLog::LogText() const
+{
+    std::lock_guard lock(mutex_);
+    return logText_;
+}
+
+std::string MessageLog::Summary() const
+{
+    const MessageCounts counts = Counts();
+    if (counts.fatal == 0 && counts.errors == 0 && counts.warnings == 0)
+        return "No Errors";
+    std::string summary;
+    char part[64];
+    if (counts.fatal > 0) {
+        std::snprintf(part, sizeof part, "%d Fatal Errors.  ", counts.fatal);
+        summary += part;
+    }
+    if (counts.errors > 0) {
+        std::snprintf(part, sizeof part, "%d Errors.  ", counts.errors);
+        summary += part;
+    }
+    if (counts.warnings > 0) {
+        std::snprintf(part, sizeof part, "%d Warnings.  ", counts.warnings);
+        summary += part;
+    }
+    return summary;
+}
+
+void ReportMessageV(const char* format, va_list args)
+{
+    if (format == nullptr || format[0] == 'D')
+        return;
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0)
+        return;
+    std::string line(static_cast<std::size_t>(length), '\0');
+    std::vsnprintf(line.data(), line.size() + 1, format, args);
+    MessageLog::Instance().Add(std::move(line));
+}
+
+void ReportMessage(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    ReportMessageV(format, args);
+    va_end(args);
+}
+
+std::string GetMessageSummary()
+{
+    return MessageLog::Instance().Summary();
+}
+
+}  // namespace svg

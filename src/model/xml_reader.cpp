@@ -1,0 +1,868 @@
+#include "model/xml_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include <libexslt/exslt.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/SAX2.h>
+#include <libxml/xmlerror.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include "model/file_io.h"
+#include "model/limits.h"
+#include "model/loader.h"
+#include "model/message_log.h"
+#include "model/stop_flags.h"
+#include "model/text_decoder.h"
+#include "style/css_apply.h"
+
+namespace Xmlpp {
+namespace {
+
+constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
+constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr const char* kXsltNamespace = "http://www.w3.org/1999/XSL/Transform";
+
+// Internal entities expand (drawings exported with `&ns_svg;` need that);
+// nothing outside the document is read.
+constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_BIG_LINES;
+
+const char* ToChars(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
+
+// --- Safety -------------------------------------------------------------------
+
+// While XSLT runs, its xsl:import, xsl:include and document() may read local
+// files; a document parse reads nothing but its own bytes.
+thread_local bool t_allowLocalReads = false;
+xmlExternalEntityLoader g_defaultEntityLoader = nullptr;
+
+xmlParserInputPtr GuardedEntityLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt)
+{
+    const std::string_view address(url ? url : "");
+    const bool local = address.find("://") == std::string_view::npos || address.compare(0, 7, "file://") == 0;
+    if (t_allowLocalReads && local && !address.empty())
+        return g_defaultEntityLoader(url, id, ctxt);
+    const int line = ctxt && ctxt->input ? ctxt->input->line : 0;
+    const int column = ctxt && ctxt->input ? ctxt->input->col : 0;
+    svg::ReportMessage("W External entity '%s' NOT loaded at %d(%d)", url ? url : "", line, column);
+    return nullptr;
+}
+
+// libxml2 and libxslt print stray errors to stderr through their generic
+// channels; those we want are taken from the structured channel instead.
+void IgnoreGenericError(void*, const char*, ...) {}
+
+thread_local std::string* t_xsltErrors = nullptr;
+
+void CollectXsltError(void*, const char* format, ...)
+{
+    if (t_xsltErrors == nullptr)
+        return;
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    *t_xsltErrors += buffer;
+}
+
+xsltSecurityPrefsPtr g_securityPrefs = nullptr;
+
+// --- Escaping -----------------------------------------------------------------
+
+void AppendEscaped(std::string& out, std::string_view text, bool inAttribute)
+{
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'':
+            if (inAttribute)
+                out += "&apos;";
+            else
+                out += c;
+            break;
+        default: out += c; break;
+        }
+    }
+}
+
+}  // namespace
+
+std::string UnescapeXml(std::string_view text)
+{
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&quot;", '"'}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}};
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        if (text[i] == '&') {
+            for (const auto& [entity, character] : kEntities) {
+                if (text.compare(i, entity.size(), entity) == 0) {
+                    out += character;
+                    i += entity.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            out += text[i++];
+    }
+    return out;
+}
+
+namespace {
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// --- Source locations -----------------------------------------------------------
+
+// Line and UTF-16 column of byte offsets in the UTF-8 text the parser reads.
+// Lines start after a LF (a CR directly after the LF belongs to no line).
+class LineIndex {
+public:
+    explicit LineIndex(std::string_view text) : text_(text)
+    {
+        lineStarts_.push_back(0);
+        for (const char* p = text.data(), *end = text.data() + text.size();
+             (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));) {
+            ++p;
+            if (p < end && *p == '\r')
+                ++p;
+            lineStarts_.push_back(static_cast<std::size_t>(p - text.data()));
+        }
+    }
+
+    std::pair<int, int> Locate(std::size_t offset)
+    {
+        offset = std::min(offset, text_.size());
+        const auto next = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+        const std::size_t lineIndex = static_cast<std::size_t>(next - lineStarts_.begin()) - 1;
+        const std::size_t lineStart = lineStarts_[lineIndex];
+        // Elements arrive in document order: continue counting from the last
+        // position on the same line instead of from its start, so a document
+        // written on one long line stays linear.
+        std::size_t from = lineStart;
+        int column = 1;
+        if (cachedLine_ == lineIndex && cachedOffset_ <= offset) {
+            from = cachedOffset_;
+            column = cachedColumn_;
+        }
+        for (std::size_t i = from; i < offset; ++i) {
+            const auto byte = static_cast<unsigned char>(text_[i]);
+            if ((byte & 0xC0) != 0x80)
+                column += byte >= 0xF0 ? 2 : 1;  // non-BMP characters take two UTF-16 units
+        }
+        cachedLine_ = lineIndex;
+        cachedOffset_ = offset;
+        cachedColumn_ = column;
+        return {static_cast<int>(lineIndex + 1), column};
+    }
+
+private:
+    std::string_view text_;
+    std::vector<std::size_t> lineStarts_;
+    std::size_t cachedLine_ = SIZE_MAX;
+    std::size_t cachedOffset_ = 0;
+    int cachedColumn_ = 1;
+};
+
+// --- The streaming pass ---------------------------------------------------------
+
+struct Preprocessor {
+    xmlParserCtxtPtr ctxt = nullptr;
+    std::string_view text;
+    LineIndex lines;
+    std::string encoding = "utf-8";
+    std::vector<StyleSheetRecord> records;
+    StyleSheetRecord current;
+    int captureDepth = 0;
+    // Namespaces in scope where a capture started; the captured text must
+    // declare them to stand on its own.
+    std::vector<std::pair<std::string, std::string>> captureNamespaces;
+    bool stopped = false;
+
+    explicit Preprocessor(std::string_view t) : text(t), lines(t) {}
+
+    // Byte offset of the parser in the document text. Inside an entity's
+    // replacement text the document input sits just after the reference.
+    std::size_t ParserOffset() const
+    {
+        const xmlParserInputPtr input = ctxt->inputTab[0];
+        return static_cast<std::size_t>(input->consumed) +
+               static_cast<std::size_t>(input->cur - input->base);
+    }
+
+    // The "<" that opens the start tag just read: a start tag cannot contain
+    // "<", so it is the last one before the parser's position.
+    std::pair<int, int> StartTagLocation()
+    {
+        std::size_t offset = std::min(ParserOffset(), text.size());
+        while (offset > 0 && text[offset - 1] != '<')
+            --offset;
+        return lines.Locate(offset > 0 ? offset - 1 : 0);
+    }
+
+    bool CheckStop()
+    {
+        if (!stopped && svg::stopParsing.load(std::memory_order_relaxed)) {
+            stopped = true;
+            xmlStopParser(ctxt);
+        }
+        return stopped;
+    }
+};
+
+Preprocessor& State(void* ctx)
+{
+    return *static_cast<Preprocessor*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+}
+
+std::string QName(const xmlChar* prefix, const xmlChar* localname)
+{
+    std::string name;
+    if (prefix != nullptr) {
+        name = ToChars(prefix);
+        name += ':';
+    }
+    name += ToChars(localname);
+    return name;
+}
+
+// SAX2 attributes come as (localname, prefix, URI, value, end) quintuples.
+std::string_view AttributeValue(const xmlChar** attribute)
+{
+    return {ToChars(attribute[3]), static_cast<std::size_t>(attribute[4] - attribute[3])};
+}
+
+std::string FindAttribute(int count, const xmlChar** attributes, std::string_view name)
+{
+    for (int i = 0; i < count; ++i) {
+        const xmlChar** attribute = attributes + 5 * i;
+        if (attribute[1] == nullptr && name == ToChars(attribute[0]))
+            return std::string(AttributeValue(attribute));
+    }
+    return {};
+}
+
+bool IsStylesheetRel(std::string_view rel)
+{
+    // rel is a list of link types; "alternate stylesheet" counts too.
+    std::size_t i = 0;
+    while (i < rel.size()) {
+        while (i < rel.size() && std::isspace(static_cast<unsigned char>(rel[i])))
+            ++i;
+        std::size_t end = i;
+        while (end < rel.size() && !std::isspace(static_cast<unsigned char>(rel[end])))
+            ++end;
+        if (end > i && EqualsIgnoreCase(rel.substr(i, end - i), "stylesheet"))
+            return true;
+        i = end;
+    }
+    return false;
+}
+
+void BeginCapture(Preprocessor& state, int count, const xmlChar** attributes, bool isLink)
+{
+    state.current = StyleSheetRecord{};
+    if (isLink)
+        state.current.href = FindAttribute(count, attributes, "href");
+    if (std::string type = FindAttribute(count, attributes, "type"); !type.empty())
+        state.current.type = type;
+    if (std::string media = FindAttribute(count, attributes, "media"); !media.empty())
+        state.current.media = media;
+    state.current.charset = FindAttribute(count, attributes, "charset");
+    if (state.current.charset.empty())
+        state.current.charset = state.encoding;
+    state.current.alternate = FindAttribute(count, attributes, "alternate");
+    state.current.title = FindAttribute(count, attributes, "title");
+    state.captureDepth = 1;
+
+    state.captureNamespaces.clear();
+    if (xmlNodePtr parent = state.ctxt->node) {
+        if (xmlNsPtr* list = xmlGetNsList(state.ctxt->myDoc, parent)) {
+            for (xmlNsPtr* ns = list; *ns != nullptr; ++ns)
+                state.captureNamespaces.emplace_back((*ns)->prefix ? ToChars((*ns)->prefix) : "",
+                                                     ToChars((*ns)->href));
+            xmlFree(list);
+        }
+    }
+}
+
+void WriteCapturedStartTag(Preprocessor& state, const xmlChar* localname, const xmlChar* prefix,
+                           const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                           int nbAttributes, const xmlChar** attributes, std::pair<int, int> location)
+{
+    std::string& out = state.current.content;
+    out += '<';
+    out += QName(prefix, localname);
+    // Elements of the XSLT language take no extra attributes.
+    if (uri == nullptr || std::strcmp(ToChars(uri), kXsltNamespace) != 0)
+        out += " VexoLoc=\"" + std::to_string(location.first) + ',' + std::to_string(location.second) + '"';
+    auto writeNamespace = [&out](std::string_view nsPrefix, std::string_view href) {
+        out += nsPrefix.empty() ? " xmlns" : " xmlns:";
+        out += nsPrefix;
+        out += "=\"";
+        AppendEscaped(out, href, true);
+        out += '"';
+    };
+    std::vector<std::string> declared;
+    for (int i = 0; i < nbNamespaces; ++i) {
+        const char* nsPrefix = namespaces[2 * i] ? ToChars(namespaces[2 * i]) : "";
+        writeNamespace(nsPrefix, ToChars(namespaces[2 * i + 1]));
+        declared.emplace_back(nsPrefix);
+    }
+    // The outermost captured element also declares what was in scope outside.
+    if (state.captureDepth == 1) {
+        for (const auto& [nsPrefix, href] : state.captureNamespaces)
+            if (nsPrefix != "xml" && std::find(declared.begin(), declared.end(), nsPrefix) == declared.end())
+                writeNamespace(nsPrefix, href);
+    }
+    for (int i = 0; i < nbAttributes; ++i) {
+        const xmlChar** attribute = attributes + 5 * i;
+        out += ' ';
+        out += QName(attribute[1], attribute[0]);
+        out += "=\"";
+        AppendEscaped(out, AttributeValue(attribute), true);
+        out += '"';
+    }
+    out += '>';
+}
+
+void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                    int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
+                    const xmlChar** attributes)
+{
+    Preprocessor& state = State(ctx);
+    if (state.CheckStop())
+        return;
+    const std::pair<int, int> location = state.StartTagLocation();
+    if (state.captureDepth > 0) {
+        WriteCapturedStartTag(state, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                              attributes, location);
+        ++state.captureDepth;
+        return;
+    }
+    if (prefix == nullptr) {
+        const std::string_view name = ToChars(localname);
+        if (name == "style") {
+            BeginCapture(state, nbAttributes, attributes, false);
+            return;
+        }
+        if (name == "link" && IsStylesheetRel(FindAttribute(nbAttributes, attributes, "rel"))) {
+            BeginCapture(state, nbAttributes, attributes, true);
+            return;
+        }
+    }
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                          nbDefaulted, attributes);
+    if (xmlNodePtr node = state.ctxt->node) {
+        const std::string value = std::to_string(location.first) + ',' + std::to_string(location.second);
+        xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value.c_str());
+    }
+}
+
+void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri)
+{
+    Preprocessor& state = State(ctx);
+    if (state.CheckStop())
+        return;
+    if (state.captureDepth == 0) {
+        xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+        return;
+    }
+    if (--state.captureDepth == 0) {
+        state.records.push_back(std::move(state.current));
+        state.current = StyleSheetRecord{};
+        return;
+    }
+    state.current.content += "</" + QName(prefix, localname) + '>';
+}
+
+void OnCharacters(void* ctx, const xmlChar* text, int length)
+{
+    Preprocessor& state = State(ctx);
+    if (state.CheckStop())
+        return;
+    if (state.captureDepth > 0)
+        AppendEscaped(state.current.content, {ToChars(text), static_cast<std::size_t>(length)}, false);
+    else
+        xmlSAX2Characters(ctx, text, length);
+}
+
+void OnCdata(void* ctx, const xmlChar* text, int length)
+{
+    Preprocessor& state = State(ctx);
+    if (state.CheckStop())
+        return;
+    if (state.captureDepth > 0)
+        AppendEscaped(state.current.content, {ToChars(text), static_cast<std::size_t>(length)}, false);
+    else
+        xmlSAX2CDataBlock(ctx, text, length);
+}
+
+}  // namespace
+
+// Pseudo-attributes of an xml-stylesheet instruction: name="value" or
+// name='value' pairs. Only whole names count, so `type` is not found inside
+// href="type.css".
+std::string PseudoAttribute(std::string_view data, std::string_view name)
+{
+    std::size_t i = 0;
+    while (i < data.size()) {
+        while (i < data.size() && std::isspace(static_cast<unsigned char>(data[i])))
+            ++i;
+        const std::size_t nameStart = i;
+        while (i < data.size() && data[i] != '=' && !std::isspace(static_cast<unsigned char>(data[i])))
+            ++i;
+        const std::string_view found = data.substr(nameStart, i - nameStart);
+        while (i < data.size() && std::isspace(static_cast<unsigned char>(data[i])))
+            ++i;
+        if (i >= data.size() || data[i] != '=')
+            return {};
+        ++i;
+        while (i < data.size() && std::isspace(static_cast<unsigned char>(data[i])))
+            ++i;
+        if (i >= data.size() || (data[i] != '"' && data[i] != '\''))
+            return {};
+        const char quote = data[i++];
+        const std::size_t valueEnd = data.find(quote, i);
+        if (valueEnd == std::string_view::npos)
+            return {};
+        if (found == name)
+            return UnescapeXml(data.substr(i, valueEnd - i));
+        i = valueEnd + 1;
+    }
+    return {};
+}
+
+namespace {
+
+void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* data)
+{
+    Preprocessor& state = State(ctx);
+    if (state.CheckStop())
+        return;
+    if (std::strcmp(ToChars(target), "xml-stylesheet") != 0 || state.captureDepth > 0)
+        return;
+    const std::string_view pseudo = data ? ToChars(data) : "";
+    StyleSheetRecord record;
+    record.media = PseudoAttribute(pseudo, "media");
+    if (record.media.empty())
+        record.media = "all";
+    record.type = PseudoAttribute(pseudo, "type");
+    if (record.type.empty())
+        record.type = "text/css";
+    record.charset = PseudoAttribute(pseudo, "charset");
+    if (record.charset.empty())
+        record.charset = state.encoding;
+    record.alternate = PseudoAttribute(pseudo, "alternate");
+    record.title = PseudoAttribute(pseudo, "title");
+    record.href = PseudoAttribute(pseudo, "href");
+    state.records.push_back(std::move(record));
+}
+
+std::string TrimmedMessage(const char* message)
+{
+    std::string text = message ? message : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+void OnStructuredError(void* ctx, xmlErrorPtr error)
+{
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (ctxt == nullptr || ctxt->_private == nullptr || error == nullptr)
+        return;
+    Preprocessor& state = State(ctx);
+    if (error->code == XML_ERR_USER_STOP)
+        return;
+    const std::string text = TrimmedMessage(error->message);
+    // The parser's own column counts characters; ours counts UTF-16 units.
+    std::pair<int, int> location{error->line, error->int2};
+    if (ctxt->inputNr > 0 && ctxt->inputTab[0] != nullptr && ctxt->inputTab[0]->base != nullptr)
+        location = state.lines.Locate(state.ParserOffset());
+    switch (error->level) {
+    case XML_ERR_WARNING:
+        svg::ReportMessage("W %s at %d(%d)", text.c_str(), location.first, location.second);
+        break;
+    case XML_ERR_ERROR:
+        svg::ReportMessage("E %s at %d(%d)", text.c_str(), location.first, location.second);
+        break;
+    case XML_ERR_FATAL:
+        if (!svg::stopParsing.load())
+            svg::ReportMessage("F %s at %d(%d)", text.c_str(), location.first, location.second);
+        break;
+    default:
+        break;
+    }
+}
+
+// The document's bytes as UTF-8, the form the parser reads and locations are
+// counted in. Documents in other character sets are converted here, through
+// the same character-set table as style sheets.
+bool DecodeDocument(std::string_view bytes, std::string& utf8, std::string& encoding)
+{
+    std::size_t bomLength = 0;
+    encoding = DetectXmlEncoding(bytes, &bomLength);
+    const std::string canonical = CanonicalCharset(encoding);
+    if (canonical == "utf-8" || EqualsIgnoreCase(encoding, "utf8") || EqualsIgnoreCase(encoding, "us-ascii") ||
+        EqualsIgnoreCase(encoding, "ascii")) {
+        utf8.assign(bytes.substr(bomLength));
+        return true;
+    }
+    if (encoding.empty()) {
+        svg::ReportMessage("F Unsupported encoding %s at %d(%d)", "UTF-32", 1, 1);
+        return false;
+    }
+    std::optional<std::string> converted = ConvertToUtf8(bytes.substr(bomLength), encoding);
+    if (!converted) {
+        svg::ReportMessage("F Document is not valid %s at %d(%d)", encoding.c_str(), 1, 1);
+        return false;
+    }
+    utf8 = std::move(*converted);
+    return true;
+}
+
+struct ParserCtxtDeleter {
+    void operator()(xmlParserCtxt* ctxt) const
+    {
+        if (ctxt->myDoc != nullptr) {
+            xmlFreeDoc(ctxt->myDoc);
+            ctxt->myDoc = nullptr;
+        }
+        xmlFreeParserCtxt(ctxt);
+    }
+};
+using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
+
+// Parser errors outside the streaming pass are kept to be reported in the
+// "E line(column) : reason" form.
+struct FirstError {
+    bool set = false;
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+void CollectFirstError(void* userData, xmlErrorPtr error)
+{
+    auto* first = static_cast<FirstError*>(static_cast<xmlParserCtxtPtr>(userData)->_private);
+    if (first == nullptr || error == nullptr || first->set || error->level < XML_ERR_ERROR)
+        return;
+    first->set = true;
+    first->line = error->line;
+    first->column = error->int2;
+    first->message = TrimmedMessage(error->message);
+}
+
+XmlDocPtr ParseWithFirstError(std::string_view text, const std::string& url, FirstError& first)
+{
+    if (text.size() > static_cast<std::size_t>(INT32_MAX))
+        return nullptr;
+    ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
+    if (!ctxt)
+        return nullptr;
+    ctxt->sax->serror = &CollectFirstError;
+    ctxt->sax->error = nullptr;
+    ctxt->sax->warning = nullptr;
+    ctxt->_private = &first;
+    xmlCtxtUseOptions(ctxt.get(), kParseOptions);
+    if (!url.empty())
+        ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(BAD_CAST url.c_str()));
+    xmlParseDocument(ctxt.get());
+    if (!ctxt->wellFormed || ctxt->myDoc == nullptr)
+        return nullptr;
+    XmlDocPtr doc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    if (!url.empty() && doc->URL == nullptr)
+        doc->URL = xmlStrdup(BAD_CAST url.c_str());
+    return doc;
+}
+
+// --- Style sheets ---------------------------------------------------------------
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool MediaApplies(std::string_view recordMedia, std::string_view media)
+{
+    if (media.empty())
+        return true;
+    // A media list: the sheet applies when one of its entries is "all" or the
+    // chosen medium.
+    std::size_t start = 0;
+    while (start <= recordMedia.size()) {
+        std::size_t end = recordMedia.find(',', start);
+        if (end == std::string_view::npos)
+            end = recordMedia.size();
+        std::string_view entry = recordMedia.substr(start, end - start);
+        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.front())))
+            entry.remove_prefix(1);
+        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.back())))
+            entry.remove_suffix(1);
+        if (EqualsIgnoreCase(entry, "all") || EqualsIgnoreCase(entry, media))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool IsCssType(std::string_view type) { return type.empty() || type == "text/css"; }
+bool IsXsltType(std::string_view type) { return type == "text/xsl" || type == "application/xml"; }
+
+// Local path of a style-sheet address; empty for addresses that would need
+// the network.
+std::string LocalPath(const std::string& href, const std::string& documentPath)
+{
+    std::string address = href;
+    if (address.compare(0, 7, "file://") == 0)
+        address.erase(0, 7);
+    else if (address.find("://") != std::string::npos || address.compare(0, 5, "data:") == 0)
+        return {};
+    return svg::MakeFullPath(address, DirectoryOf(documentPath));
+}
+
+// Transforms `document` with `styleDoc`; returns the re-parsed output, or
+// null (and reports) on any failure.
+XmlDocPtr Transform(xmlDoc* document, XmlDocPtr styleDoc, const std::string& sheetUrl)
+{
+    std::string errors;
+    t_xsltErrors = &errors;
+    t_allowLocalReads = true;
+    struct Restore {
+        ~Restore()
+        {
+            t_xsltErrors = nullptr;
+            t_allowLocalReads = false;
+        }
+    } restore;
+
+    auto reportErrors = [&errors] {
+        std::size_t start = 0;
+        while (start < errors.size()) {
+            std::size_t end = errors.find('\n', start);
+            if (end == std::string::npos)
+                end = errors.size();
+            if (end > start)
+                svg::ReportMessage("E %s", errors.substr(start, end - start).c_str());
+            start = end + 1;
+        }
+        errors.clear();
+    };
+
+    xsltStylesheetPtr sheet = xsltParseStylesheetDoc(styleDoc.get());
+    if (sheet == nullptr) {
+        reportErrors();
+        return nullptr;
+    }
+    styleDoc.release();  // now owned by the sheet
+    std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheetOwner(sheet, &xsltFreeStylesheet);
+
+    xsltTransformContextPtr context = xsltNewTransformContext(sheet, document);
+    if (context == nullptr)
+        return nullptr;
+    xsltSetCtxtSecurityPrefs(g_securityPrefs, context);
+    xmlDocPtr result = xsltApplyStylesheetUser(sheet, document, nullptr, nullptr, nullptr, context);
+    const bool failed = context->state != XSLT_STATE_OK;
+    xsltFreeTransformContext(context);
+    XmlDocPtr resultOwner(result);
+    if (result == nullptr || failed) {
+        reportErrors();
+        return nullptr;
+    }
+    reportErrors();
+
+    xmlChar* output = nullptr;
+    int length = 0;
+    if (xsltSaveResultToString(&output, &length, result, sheet) != 0 || output == nullptr)
+        return nullptr;
+    const std::string text(ToChars(output), static_cast<std::size_t>(length));
+    xmlFree(output);
+    (void)sheetUrl;
+    return ParseXmlText(text, document->URL ? ToChars(document->URL) : "");
+}
+
+void ApplyStyleSheets(XmlDocPtr& document, const std::vector<StyleSheetRecord>& records,
+                      const std::string& fullPath, const std::string& media)
+{
+    CssLoadContext cssContext;
+    for (const StyleSheetRecord& record : records) {
+        if (svg::stopParsing.load())
+            return;
+        if (!MediaApplies(record.media, media))
+            continue;
+        if (!record.href.empty()) {
+            svg::ReportMessage("I Applying Style-sheet %s", record.href.c_str());
+            const std::string path = LocalPath(record.href, fullPath);
+            std::string bytes;
+            if (path.empty() || svg::ReadFileBytes(path, svg::limits::kMaxFileBytes, bytes) != svg::ReadStatus::Ok)
+                continue;
+            if (IsCssType(record.type)) {
+                if (std::optional<std::string> css = DecodeText(bytes, record.charset.empty() ? "utf-8" : record.charset))
+                    ApplyCssStyleSheet(document.get(), *css, path, media, cssContext);
+            } else if (IsXsltType(record.type)) {
+                FirstError first;
+                XmlDocPtr styleDoc = ParseWithFirstError(bytes, path, first);
+                if (!styleDoc) {
+                    svg::ReportMessage("E %s", first.message.c_str());
+                    continue;
+                }
+                if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), path))
+                    document = std::move(transformed);
+            }
+        }
+        if (!record.content.empty()) {
+            if (IsCssType(record.type)) {
+                ApplyCssStyleSheet(document.get(), UnescapeXml(record.content), fullPath, media, cssContext);
+            } else if (IsXsltType(record.type)) {
+                if (XmlDocPtr styleDoc = ParseXmlText(record.content, fullPath))
+                    if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), fullPath))
+                        document = std::move(transformed);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// --- Public ---------------------------------------------------------------------
+
+void InitXmlSafety()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        g_defaultEntityLoader = xmlGetExternalEntityLoader();
+        xmlSetExternalEntityLoader(&GuardedEntityLoader);
+        exsltRegisterAll();
+        g_securityPrefs = xsltNewSecurityPrefs();
+        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
+        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
+        xsltSetDefaultSecurityPrefs(g_securityPrefs);
+        xsltSetGenericErrorFunc(nullptr, &CollectXsltError);
+    });
+    // libxml2 keeps its generic error channel per thread.
+    xmlSetGenericErrorFunc(nullptr, &IgnoreGenericError);
+}
+
+std::string QualifiedName(const xmlNode* node)
+{
+    if (node == nullptr || node->name == nullptr)
+        return {};
+    if (node->ns != nullptr && node->ns->prefix != nullptr)
+        return QName(node->ns->prefix, node->name);
+    return ToChars(node->name);
+}
+
+std::string QualifiedName(const xmlAttr* attribute)
+{
+    if (attribute == nullptr || attribute->name == nullptr)
+        return {};
+    if (attribute->ns != nullptr && attribute->ns->href != nullptr) {
+        // Whatever prefix a document binds to them, these namespaces are
+        // looked up under their usual prefixes.
+        if (std::strcmp(ToChars(attribute->ns->href), kXlinkNamespace) == 0)
+            return QName(BAD_CAST "xlink", attribute->name);
+        if (std::strcmp(ToChars(attribute->ns->href), kXmlNamespace) == 0)
+            return QName(BAD_CAST "xml", attribute->name);
+    }
+    if (attribute->ns != nullptr && attribute->ns->prefix != nullptr)
+        return QName(attribute->ns->prefix, attribute->name);
+    return ToChars(attribute->name);
+}
+
+XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath)
+{
+    InitXmlSafety();
+    XmlReadResult result;
+    std::string text;
+    std::string encoding;
+    if (!DecodeDocument(bytes, text, encoding))
+        return result;
+    if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
+        svg::ReportMessage("F Document too large at %d(%d)", 1, 1);
+        return result;
+    }
+
+    Preprocessor state(text);
+    state.encoding = encoding;
+    ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
+    if (!ctxt)
+        return result;
+    state.ctxt = ctxt.get();
+    ctxt->_private = &state;
+    xmlSAXHandler* sax = ctxt->sax;
+    sax->startElementNs = &OnStartElement;
+    sax->endElementNs = &OnEndElement;
+    sax->characters = &OnCharacters;
+    sax->ignorableWhitespace = &OnCharacters;
+    sax->cdataBlock = &OnCdata;
+    sax->processingInstruction = &OnProcessingInstruction;
+    sax->comment = nullptr;
+    sax->serror = &OnStructuredError;
+    sax->error = nullptr;
+    sax->warning = nullptr;
+    sax->fatalError = nullptr;
+    // The text is UTF-8 by now, whatever its declaration says.
+    xmlCtxtUseOptions(ctxt.get(), kParseOptions | XML_PARSE_IGNORE_ENC);
+    xmlSwitchEncoding(ctxt.get(), XML_CHAR_ENCODING_UTF8);
+    ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(BAD_CAST fullPath.c_str()));
+
+    xmlParseDocument(ctxt.get());
+    const bool ok = ctxt->wellFormed && !state.stopped && ctxt->myDoc != nullptr;
+    if (!ok)
+        return result;
+    result.document.reset(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    if (result.document->URL == nullptr)
+        result.document->URL = xmlStrdup(BAD_CAST fullPath.c_str());
+    result.styleSheets = std::move(state.records);
+    return result;
+}
+
+XmlDocPtr ParseXmlText(std::string_view text, const std::string& url)
+{
+    InitXmlSafety();
+    FirstError first;
+    XmlDocPtr doc = ParseWithFirstError(text, url, first);
+    if (!doc && first.set)
+        svg::ReportMessage("E %d(%d) : %s", first.line, first.column, first.message.c_str());
+    return doc;
+}
+
+XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media)
+{
+    svg::ReportMessage("D Preprocessing XML");
+    XmlReadResult read = PreprocessXml(bytes, fullPath);
+    if (!read.document)
+        return nullptr;
+    svg::ReportMessage("D Applying Stylesheet");
+    ApplyStyleSheets(read.document, read.styleSheets, fullPath, media);
+    return std::move(read.document);
+}
+
+}  // namespace Xmlpp

@@ -1,0 +1,81 @@
+// The headless command as scripts use it: output lines and exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "test_support.h"
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string output;
+};
+
+RunResult RunVexoRender(const std::string& arguments)
+{
+    RunResult result;
+    const std::string command = std::string(VEXO_RENDER_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, got);
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+TEST(VexoRenderCli, LoadedDocumentPrintsTreeMessagesAndSummary)
+{
+    const std::string path = vexo_test::WriteTempFile(
+        "cli/ok.svg", "<svg xmlns='http://www.w3.org/2000/svg'>\n  <rect id='r' width='5'/>\n  <script/>\n</svg>");
+    const RunResult result = RunVexoRender("--tree " + Quote(path));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.output.find("CElemDocument svg 1(1)\n  CElemShape rect id=\"r\" 2(3)\n  CElem script 3(3)\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("W script NOT supported at 3(3)\n1 Warnings.  \n"), std::string::npos)
+        << result.output;
+}
+
+TEST(VexoRenderCli, DocumentsThatDoNotLoadExitWithOne)
+{
+    const std::string empty = vexo_test::WriteTempFile("cli/empty.svg", "");
+    const RunResult result = RunVexoRender(Quote(empty));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.output.find("F Not SVG file or damaged file '" + empty + "'\n1 Fatal Errors.  \n"),
+              std::string::npos)
+        << result.output;
+
+    const std::string notSvg = vexo_test::WriteTempFile("cli/root.svg", "<html/>");
+    EXPECT_EQ(RunVexoRender(Quote(notSvg)).status, 1);
+}
+
+TEST(VexoRenderCli, BadUsageExitsWithTwo)
+{
+    EXPECT_EQ(RunVexoRender("").status, 2);
+    EXPECT_EQ(RunVexoRender("--no-such-option x.svg").status, 2);
+    EXPECT_EQ(RunVexoRender("a.svg b.svg").status, 2);
+    EXPECT_EQ(RunVexoRender("--media").status, 2);
+    EXPECT_EQ(RunVexoRender("--help").status, 0);
+}
+
+TEST(VexoRenderCli, LanguageOptionChoosesTheSwitchBranch)
+{
+    const std::string path = vexo_test::WriteTempFile(
+        "cli/lang.svg",
+        "<svg><switch><g id='fr' systemLanguage='fr'/><g id='other'/></switch></svg>");
+    const RunResult french = RunVexoRender("--tree --lang fr,de " + Quote(path));
+    EXPECT_NE(french.output.find("id=\"other\" 1(46) excluded"), std::string::npos) << french.output;
+    const RunResult english = RunVexoRender("--tree --lang en " + Quote(path));
+    EXPECT_NE(english.output.find("id=\"fr\" 1(14) excluded"), std::string::npos) << english.output;
+    EXPECT_NE(english.output.find("I \"systemLanguage\" found 'fr'"), std::string::npos);
+}

@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include "model/conditional.h"
+#include "model/document.h"
+#include "model/elem.h"
+#include "test_support.h"
+
+using svg::CElem;
+using svg::ConditionalAttribute;
+using svg::ConditionalValues;
+using svg::FeatureTest;
+using svg::LanguageTest;
+
+namespace {
+
+constexpr const char* kFeature = "http://www.w3.org/TR/SVG11/feature";
+
+std::string Feature(const std::string& name) { return kFeature + name; }
+
+CElem* Add(CElem& parent, const char* name)
+{
+    CElem* child = svg::CreateElement(name, &parent).release();
+    parent.AppendChild(child);
+    return child;
+}
+
+CElem* Add(CElem& parent, const char* name, const char* attribute, const char* value)
+{
+    CElem* child = Add(parent, name);
+    child->attributes.Set(attribute, value);
+    return child;
+}
+
+std::unique_ptr<svg::CElemDocument> MakeDocument(const char* languages)
+{
+    svg::CDocOptions options;
+    options.language = languages;
+    return std::make_unique<svg::CElemDocument>("/tmp/x.svg", options);
+}
+
+class ConditionalTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        vexo_test::ResetGlobalState();
+        ConditionalValues::Instance().Reset();
+    }
+    void TearDown() override { ConditionalValues::Instance().Reset(); }
+};
+
+}  // namespace
+
+// --- Feature test ---------------------------------------------------------------
+
+TEST_F(ConditionalTest, FeatureStringsOfImplementedFeaturesPass)
+{
+    EXPECT_TRUE(FeatureTest("org.w3c.svg.static"));
+    EXPECT_TRUE(FeatureTest("  org.w3c.svg.static\t"));
+    for (const char* name : {"#Shape", "#BasicStructure", "#Structure", "#CoreAttribute",
+                             "#ConditionalProcessing", "#Gradient", "#Pattern", "#Clip", "#Mask",
+                             "#Marker", "#Text", "#Font", "#BasicFilter", "#OpacityAttribute",
+                             "#ViewportAttribute", "#ContainerAttribute", "#Filter",
+                             "#ColorProfile", "#Extensibility", "#SVG-static", "#SVG"})
+        EXPECT_TRUE(FeatureTest(Feature(name))) << name;
+    EXPECT_TRUE(FeatureTest("org.w3c.svg#Shape"));
+    EXPECT_TRUE(FeatureTest(Feature("#Shape") + "\n  " + Feature("#Gradient")));
+}
+
+TEST_F(ConditionalTest, FeaturesNotImplementedFail)
+{
+    for (const char* name : {"#Animation", "#Script", "#Hyperlinking", "#Cursor",
+                             "#GraphicalEventsAttribute", "#ExternalResourcesRequired",
+                             "#SVG-animation", "#SVG-dynamic", "#SVGDOM-dynamic"})
+        EXPECT_FALSE(FeatureTest(Feature(name))) << name;
+    // Every token must pass.
+    EXPECT_FALSE(FeatureTest(Feature("#Shape") + " " + Feature("#Animation")));
+}
+
+TEST_F(ConditionalTest, EmptyValuesAndUnknownTokensFail)
+{
+    EXPECT_FALSE(FeatureTest(""));
+    EXPECT_FALSE(FeatureTest(" \t "));
+    EXPECT_FALSE(FeatureTest(Feature("#NoSuchFeature")));
+    EXPECT_FALSE(FeatureTest(kFeature));
+    EXPECT_FALSE(FeatureTest(Feature("#")));
+    EXPECT_FALSE(FeatureTest("Shape"));
+    EXPECT_FALSE(FeatureTest(Feature("#shape")));  // names are case-sensitive
+    // A foreign namespace does not name an SVG feature, whatever follows "#".
+    EXPECT_FALSE(FeatureTest("http://example.org/ext#Shape"));
+    EXPECT_FALSE(FeatureTest("org.w3c.svg.static.extra"));
+}
+
+// --- Language test --------------------------------------------------------------
+
+TEST_F(ConditionalTest, LanguageMatchesWholeSubtagsOfTheUserLanguage)
+{
+    EXPECT_TRUE(LanguageTest("ja-JP, en", "ja"));
+    EXPECT_TRUE(LanguageTest("en", "en"));
+    EXPECT_TRUE(LanguageTest("de,en-US", "fr , en"));
+    EXPECT_TRUE(LanguageTest("EN-us", "en"));
+    EXPECT_FALSE(LanguageTest("fr", "ja"));
+    EXPECT_FALSE(LanguageTest("en", "en-US"));
+    EXPECT_FALSE(LanguageTest("english", "en"));
+    EXPECT_FALSE(LanguageTest("", "ja"));
+    EXPECT_FALSE(LanguageTest(" , ,", "ja"));
+    // An empty item in the user's list matches nothing.
+    EXPECT_FALSE(LanguageTest("fr", "ja,"));
+}
+
+// --- TestConditions -------------------------------------------------------------
+
+TEST_F(ConditionalTest, SystemLanguageUsesTheDocumentsLanguageList)
+{
+    auto document = MakeDocument("fr, de");
+    CElem* french = Add(*document, "rect", "systemLanguage", "fr-CA");
+    CElem* japanese = Add(*document, "rect", "systemLanguage", "ja-JP, en");
+    EXPECT_TRUE(svg::TestConditions(*french));
+    EXPECT_FALSE(svg::TestConditions(*japanese));
+    EXPECT_FALSE(french->excluded);
+    EXPECT_TRUE(japanese->excluded);
+
+    // Without a document the default list ("ja") applies.
+    auto group = svg::CreateElement("g", nullptr);
+    EXPECT_TRUE(svg::TestConditions(*Add(*group, "rect", "systemLanguage", "ja-JP, en")));
+    EXPECT_FALSE(svg::TestConditions(*Add(*group, "rect", "systemLanguage", "fr")));
+    EXPECT_FALSE(svg::TestConditions(*Add(*group, "rect", "systemLanguage", "")));
+}
+
+TEST_F(ConditionalTest, ExtensionsFailAndEveryValueIsRecordedAfterAFailure)
+{
+    auto document = MakeDocument("ja");
+    CElem* extended = Add(*document, "rect", "requiredExtensions", "http://example.org/SVGExtensionXYZ/1.0");
+    EXPECT_FALSE(svg::TestConditions(*extended));
+    EXPECT_TRUE(extended->excluded);
+
+    ConditionalValues::Instance().Reset();
+    CElem* rect = Add(*document, "rect", "requiredFeatures", Feature("#Animation").c_str());
+    rect->attributes.Set("requiredExtensions", "http://example.org/x");
+    rect->attributes.Set("systemLanguage", "ja");
+    EXPECT_FALSE(svg::TestConditions(*rect));
+    auto& met = ConditionalValues::Instance();
+    EXPECT_EQ(met.Get(ConditionalAttribute::RequiredFeatures), Feature("#Animation"));
+    EXPECT_EQ(met.Get(ConditionalAttribute::RequiredExtensions), "http://example.org/x");
+    EXPECT_EQ(met.Get(ConditionalAttribute::SystemLanguage), "ja");
+}
+
+TEST_F(ConditionalTest, InheritTakesTheParentsValueButNothingIsInheritedOtherwise)
+{
+    auto document = MakeDocument("ja");
+    CElem* group = Add(*document, "g", "systemLanguage", "fr");
+    CElem* inheriting = Add(*group, "rect", "systemLanguage", "inherit");
+    CElem* plain = Add(*group, "rect");
+    EXPECT_FALSE(svg::TestConditions(*inheriting));
+    EXPECT_TRUE(svg::TestConditions(*plain));
+    EXPECT_FALSE(plain->excluded);
+}
+
+// --- switch ---------------------------------------------------------------------
+
+TEST_F(ConditionalTest, SwitchChoosesTheFirstPassingGraphicsChild)
+{
+    auto document = MakeDocument("ja");
+    CElem* choice = Add(*document, "switch");
+    CElem* title = Add(*choice, "title");
+    CElem* first = Add(*choice, "rect", "systemLanguage", "fr");
+    CElem* second = Add(*choice, "g", "requiredFeatures", "org.w3c.svg.static");
+    CElem* third = Add(*choice, "circle");
+    EXPECT_EQ(svg::SelectSwitchChild(*choice), second);
+    EXPECT_TRUE(first->excluded);
+    EXPECT_FALSE(second->excluded);
+    EXPECT_TRUE(third->excluded);
+    EXPECT_FALSE(title->excluded);
+}
+
+TEST_F(ConditionalTest, SwitchWithoutAPassingChildChoosesNone)
+{
+    auto document = MakeDocument("ja");
+    CElem* choice = Add(*document, "switch");
+    CElem* english = Add(*choice, "text", "systemLanguage", "en");
+    CElem* german = Add(*choice, "text", "systemLanguage", "de");
+    EXPECT_EQ(svg::SelectSwitchChild(*choice), nullptr);
+    EXPECT_TRUE(english->excluded);
+    EXPECT_TRUE(german->excluded);
+    // Every alternative is listed, so the user sees which languages exist.
+    EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "en de");
+}
+
+// --- EvaluateConditions ---------------------------------------------------------
+
+TEST_F(ConditionalTest, WalkSkipsResourcesAndExcludedSubtrees)
+{
+    auto document = MakeDocument("ja");
+    CElem* defs = Add(*document, "defs");
+    CElem* defined = Add(*defs, "rect", "systemLanguage", "de");
+    CElem* gradient = Add(*document, "linearGradient");
+    CElem* stop = Add(*gradient, "stop", "systemLanguage", "de");
+    CElem* hidden = Add(*document, "g", "systemLanguage", "fr");
+    CElem* inner = Add(*hidden, "rect", "systemLanguage", "it");
+    CElem* shown = Add(*document, "g", "systemLanguage", "ja");
+    CElem* leaf = Add(*shown, "path", "systemLanguage", "en");
+
+    svg::EvaluateConditions(*document);
+
+    EXPECT_FALSE(defined->excluded);
+    EXPECT_FALSE(stop->excluded);
+    EXPECT_TRUE(hidden->excluded);
+    EXPECT_FALSE(inner->excluded);
+    EXPECT_FALSE(shown->excluded);
+    EXPECT_TRUE(leaf->excluded);
+    EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "fr ja en");
+}
+
+TEST_F(ConditionalTest, WalkEntersOnlyTheChosenSwitchChildAndTextContent)
+{
+    auto document = MakeDocument("ja");
+    CElem* choice = Add(*document, "switch");
+    CElem* english = Add(*choice, "g", "systemLanguage", "en");
+    CElem* englishLeaf = Add(*english, "rect", "systemLanguage", "fr");
+    CElem* japanese = Add(*choice, "g", "systemLanguage", "ja");
+    CElem* text = Add(*japanese, "text");
+    CElem* span = Add(*text, "tspan", "systemLanguage", "de");
+
+    svg::EvaluateConditions(*document);
+
+    EXPECT_TRUE(english->excluded);
+    EXPECT_FALSE(englishLeaf->excluded);
+    EXPECT_FALSE(japanese->excluded);
+    EXPECT_FALSE(text->excluded);
+    EXPECT_TRUE(span->excluded);
+    EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "en ja de");
+}
+
+TEST_F(ConditionalTest, WalkStopsAtTheNestingLimit)
+{
+    auto document = MakeDocument("ja");
+    CElem* deepest = document.get();
+    for (int i = 0; i < 2000; ++i)
+        deepest = Add(*deepest, "g");
+    CElem* leaf = Add(*deepest, "rect", "systemLanguage", "fr");
+    svg::EvaluateConditions(*document);
+    EXPECT_FALSE(leaf->excluded);
+}
+
+// --- Values met -----------------------------------------------------------------
+
+TEST_F(ConditionalTest, ValuesMetAreListedOnceComparedWhole)
+{
+    auto document = MakeDocument("ja");
+    for (int i = 0; i < 10; ++i)
+        Add(*document, "rect", "requiredFeatures", "org.w3c.svg.static");
+    svg::EvaluateConditions(*document);
+    auto& met = ConditionalValues::Instance();
+    EXPECT_EQ(met.Get(ConditionalAttribute::RequiredFeatures), "org.w3c.svg.static");
+
+    met.Record(ConditionalAttribute::SystemLanguage, "en-US");
+    met.Record(ConditionalAttribute::SystemLanguage, "en");
+    met.Record(ConditionalAttribute::SystemLanguage, "en-US");
+    met.Record(ConditionalAttribute::SystemLanguage, "");
+    EXPECT_EQ(met.Get(ConditionalAttribute::SystemLanguage), "en-US en");
+}
+
+TEST_F(ConditionalTest, ReportListsOnlyAttributesWithValues)
+{
+    auto& met = ConditionalValues::Instance();
+    met.Report();
+    EXPECT_TRUE(vexo_test::Messages().empty());
+
+    met.Record(ConditionalAttribute::SystemLanguage, "en");
+    met.Record(ConditionalAttribute::RequiredFeatures, "org.w3c.svg.static");
+    met.Record(ConditionalAttribute::SystemLanguage, "ja-JP, fr");
+    met.Report();
+    const std::vector<std::string> expected = {
+        "I \"requiredFeatures\" found 'org.w3c.svg.static'",
+        "I \"systemLanguage\" found 'en ja-JP, fr'",
+    };
+    EXPECT_EQ(vexo_test::Messages(), expected);
+
+    met.Reset();
+    EXPECT_EQ(met.Get(ConditionalAttribute::SystemLanguage), "");
+}

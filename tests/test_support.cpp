@@ -1,0 +1,88 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "model/document.h"
+#include "model/message_log.h"
+#include "model/stop_flags.h"
+
+namespace vexo_test {
+namespace fs = std::filesystem;
+
+namespace {
+struct ScratchDir {
+    fs::path path;
+    ScratchDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "vexo-test-XXXXXX").string();
+        if (char* made = mkdtemp(pattern.data()))
+            path = made;
+    }
+    ~ScratchDir()
+    {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+ScratchDir& Scratch()
+{
+    static ScratchDir dir;
+    return dir;
+}
+}  // namespace
+
+std::string DataPath(const std::string& relative)
+{
+    return std::string(VEXO_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::string TempDirectory() { return Scratch().path.string(); }
+
+std::string WriteTempFile(const std::string& name, const std::string& content)
+{
+    const fs::path path = Scratch().path / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+    return path.string();
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Messages() { return svg::MessageLog::Instance().EntriesFrom(0); }
+
+bool HasMessage(const std::string& line)
+{
+    for (const std::string& message : Messages())
+        if (message == line)
+            return true;
+    return false;
+}
+
+bool HasMessagePrefix(const std::string& prefix)
+{
+    for (const std::string& message : Messages())
+        if (message.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
+void ResetGlobalState()
+{
+    svg::DocumentList::Instance().Clear();
+    svg::MessageLog::Instance().Reset();
+    svg::ClearStopFlags();
+}
+
+}  // namespace vexo_test
