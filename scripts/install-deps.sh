@@ -3,7 +3,7 @@
 # whole project. Packages already present are skipped; runs as root or through sudo.
 set -eu
 
-PACKAGES="g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev
+PACKAGES="g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
 libcairo2-dev libxml2-dev libxslt1-dev libfontconfig-dev libfreetype-dev
 libharfbuzz-dev liblcms2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
 libtiff-dev libwebp-dev zlib1g-dev qt6-base-dev

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/element_names.h"
+#include "style/properties.h"
 
 namespace svg {
 
@@ -128,6 +129,9 @@ public:
     // Resolves "url(file#id)", "file#id" or "#id" to an element, loading an
     // external file as a document of its own when one is named.
     CElem* FindReference(std::string_view reference, const CDocOptions* options = nullptr);
+    // GetAttribute for colour properties: "currentColor" gives the resolved
+    // `color` of this element.
+    const std::string* GetColorAttribute(std::string_view name, bool inherited) const;
     // Follows xlink:href to an element of the same name, with the located
     // messages for a missing target, a cycle, and a target of another name.
     CElem* FollowHref();
@@ -152,6 +156,8 @@ public:
     bool excluded = false;
     // For an element cloned into a `use` instance: the element it was cloned from.
     CElem* instanceSource = nullptr;
+    // Resolved at the start of preparation.
+    ResolvedProperties props;
 
 protected:
     void SetGraphicsElement(bool value) { graphicsElement = value; }

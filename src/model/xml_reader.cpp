@@ -37,6 +37,12 @@ const char* ToChars(const xmlChar* text) { return reinterpret_cast<const char*>(
 
 // --- Safety -------------------------------------------------------------------
 
+struct Preprocessor;
+// The streaming pass running on this thread, for messages that libxml2 raises
+// outside its error channel.
+thread_local Preprocessor* t_activePreprocessor = nullptr;
+std::pair<int, int> ActiveParserLocation();
+
 // While XSLT runs, its xsl:import, xsl:include and document() may read local
 // files; a document parse reads nothing but its own bytes.
 thread_local bool t_allowLocalReads = false;
@@ -48,9 +54,11 @@ xmlParserInputPtr GuardedEntityLoader(const char* url, const char* id, xmlParser
     const bool local = address.find("://") == std::string_view::npos || address.compare(0, 7, "file://") == 0;
     if (t_allowLocalReads && local && !address.empty())
         return g_defaultEntityLoader(url, id, ctxt);
-    const int line = ctxt && ctxt->input ? ctxt->input->line : 0;
-    const int column = ctxt && ctxt->input ? ctxt->input->col : 0;
-    svg::ReportMessage("W External entity '%s' NOT loaded at %d(%d)", url ? url : "", line, column);
+    std::pair<int, int> location{0, 0};
+    if (t_activePreprocessor != nullptr)
+        location = ActiveParserLocation();
+    svg::ReportMessage("W External entity '%s' NOT loaded at %d(%d)", url ? url : "", location.first,
+                       location.second);
     return nullptr;
 }
 
@@ -220,6 +228,8 @@ struct Preprocessor {
         return lines.Locate(offset > 0 ? offset - 1 : 0);
     }
 
+    std::pair<int, int> ParserLocation() { return lines.Locate(ParserOffset()); }
+
     bool CheckStop()
     {
         if (!stopped && svg::stopParsing.load(std::memory_order_relaxed)) {
@@ -229,6 +239,8 @@ struct Preprocessor {
         return stopped;
     }
 };
+
+std::pair<int, int> ActiveParserLocation() { return t_activePreprocessor->ParserLocation(); }
 
 Preprocessor& State(void* ctx)
 {
@@ -832,7 +844,9 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath)
     xmlSwitchEncoding(ctxt.get(), XML_CHAR_ENCODING_UTF8);
     ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(BAD_CAST fullPath.c_str()));
 
+    t_activePreprocessor = &state;
     xmlParseDocument(ctxt.get());
+    t_activePreprocessor = nullptr;
     const bool ok = ctxt->wellFormed && !state.stopped && ctxt->myDoc != nullptr;
     if (!ok)
         return result;

@@ -161,6 +161,7 @@ TEST_F(XmlReaderTest, InternalEntitiesExpandButExternalOnesAreNeverRead)
     }
     for (const std::string& message : vexo_test::Messages())
         EXPECT_EQ(message.find("root:"), std::string::npos) << message;
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("W External entity 'file:///etc/passwd' NOT loaded at 1("));
 }
 
 TEST_F(XmlReaderTest, EntityBombEndsQuicklyWithAMessage)

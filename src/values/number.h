@@ -1,0 +1,75 @@
+// Numbers with units, number lists and their conversion to user units. The
+// parsers work on views of the attribute text and never allocate; they
+// report nothing: callers report an invalid value with their own message.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace svg {
+
+class CElem;
+
+enum class Unit : int {
+    Percent = 1,
+    User = 2,  // "px" or no unit
+    Pt = 3,
+    Pc = 4,
+    Mm = 5,
+    Cm = 6,
+    In = 7,
+    Em = 8,
+    Ex = 9,
+    Deg = 10,
+    Rad = 11,
+    Grad = 12,
+    Hz = 13,
+    KHz = 14,  // also "ms"
+};
+
+struct Number {
+    Unit unit = Unit::User;
+    double value = 0;
+};
+
+// One number and its unit from `pos` on (leading white space skipped); on
+// success `pos` is left after the unit. An unknown unit is not consumed.
+std::optional<Number> ParseNumber(std::string_view text, std::size_t& pos);
+// The first number of `text`; whatever follows it is ignored.
+std::optional<Number> ParseNumber(std::string_view text);
+
+// Numbers separated by white space and at most one comma; stops at the first
+// position where no number can be read. Returns how many were appended.
+std::size_t ParseNumberList(std::string_view text, std::vector<Number>& out);
+
+// Unit conversion defaults, changeable through the settings (set before a
+// load starts; read-only while one runs).
+struct ConversionDefaults {
+    float dpi = 96;
+    float fontSize = 15.5f;
+    float xHeight = 5;
+};
+ConversionDefaults& Defaults();
+
+// Absolute units by the resolution; em and ex by the element's resolved font
+// size and x-height (the defaults without an element); every other unit,
+// percentages included, gives the value itself.
+double ToUserUnits(const Number& number, const CElem* elem = nullptr);
+
+// How a percentage resolves against the element's viewport (800 x 600 at
+// 0, 0 without an element).
+enum class PercentRule {
+    HorizontalPosition,
+    VerticalPosition,
+    HorizontalSize,
+    VerticalSize,
+    Diagonal,  // stroke widths, dashes: of sqrt(w^2 + h^2) / sqrt(2)
+};
+double ResolveLength(const Number& number, PercentRule rule, const CElem* elem = nullptr);
+
+// Degrees from deg (or no unit), rad or grad.
+double ToDegrees(const Number& number);
+
+}  // namespace svg
