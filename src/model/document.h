@@ -14,6 +14,10 @@
 
 #include "model/elem.h"
 
+namespace Xmlpp {
+class CCssFontPool;
+}
+
 namespace svg {
 
 struct CDocOptions {
@@ -40,6 +44,9 @@ public:
 
     // Set when the root has no usable width or height of its own.
     bool noSize = false;
+
+    // The @font-face rules of the document's style sheets.
+    std::shared_ptr<Xmlpp::CCssFontPool> fontFaces;
 
     // Indexes the ids of the tree as built, so references resolve in constant
     // time: a document with many references would otherwise search the whole

@@ -35,8 +35,27 @@ inline constexpr std::size_t kMaxHrefChain = 64;
 // style sheets, stop after this many nested loads.
 inline constexpr unsigned kMaxStyleSheetNesting = 16;
 
+// Sheets importing each other several times over (a imports b twice, b
+// imports c twice, ...) would be read an exponential number of times within
+// the nesting bound; this caps the files @import reads in one load.
+inline constexpr std::size_t kMaxImportedSheets = 256;
+
 // External documents referenced from one load (images, use of other files,
 // references between files): stops a chain of files referencing new files.
 inline constexpr std::size_t kMaxLoadedDocuments = 256;
+
+// Raster effects: a huge filter region, filterRes or zoom would ask for
+// gigabytes per bitmap, and a filter holds several at once. A bitmap is refused
+// beyond this many pixels (256 MiB at four bytes a pixel) ...
+inline constexpr std::size_t kMaxBitmapPixels = std::size_t{64} << 20;
+// ... or beyond this many pixels on a side, cairo's image surface limit, since
+// every bitmap must be drawable through cairo.
+inline constexpr int kMaxBitmapSide = 32767;
+
+// Path data and points lists: a few characters of text make a point, and one
+// arc command up to 24, so a long `d` or `points` attribute could fill memory
+// at 9 bytes a point. Parsing stops at this many points of one path with a
+// warning; real drawings stay far below it.
+inline constexpr std::size_t kMaxPathPoints = 10'000'000;
 
 }  // namespace svg::limits

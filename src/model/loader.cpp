@@ -12,7 +12,8 @@
 #include "model/stop_flags.h"
 #include "model/tree_builder.h"
 #include "model/xml_reader.h"
-#include "values/length.h"
+#include "style/css_apply.h"
+#include "values/number.h"
 
 namespace svg {
 
@@ -72,25 +73,24 @@ int CountXmlNodes(const xmlNode* root)
 }
 
 // Root size: a missing or unparsable value gives 0 (and the no-size mark);
-// percentages are taken of the default 800 by 600.
-float RootDimension(const CElemDocument& root, std::string_view name, float percentBase, bool& missing)
+// percentages are taken of the default 800 by 600 (the root has no viewport
+// yet), em and ex of the default font size and x-height.
+float RootDimension(const CElemDocument& root, std::string_view name, PercentRule rule, bool& missing)
 {
     const std::string* text = root.attributes.Value(name);
-    std::optional<Length> length = text ? ParseLength(*text) : std::nullopt;
-    if (!length) {
+    const std::optional<Number> number = text ? ParseNumber(*text) : std::nullopt;
+    if (!number) {
         missing = true;
         return 0;
     }
-    UnitContext context;
-    context.percentBase = percentBase;
-    return ToUserUnits(*length, context);
+    return static_cast<float>(ResolveLength(*number, rule));
 }
 
 void SizeRoot(CElemDocument& root)
 {
     bool missing = false;
-    const float width = RootDimension(root, "width", 800, missing);
-    const float height = RootDimension(root, "height", 600, missing);
+    const float width = RootDimension(root, "width", PercentRule::HorizontalSize, missing);
+    const float height = RootDimension(root, "height", PercentRule::VerticalSize, missing);
     root.noSize = missing;
     root.region = {0, 0, width, height};
     root.viewport = root.region;
@@ -115,7 +115,8 @@ CElemDocument* LoadDocumentFromBytes(std::string bytes, const std::string& fullP
         bytes = std::move(inflated);
     }
 
-    Xmlpp::XmlDocPtr xml = Xmlpp::ReadXml(bytes, fullPath, options.media);
+    Xmlpp::CssLoadContext cssContext;
+    Xmlpp::XmlDocPtr xml = Xmlpp::ReadXml(bytes, fullPath, options.media, cssContext);
     bytes = std::string();  // the text is no longer needed; free it before building
     if (!xml) {
         if (!StopRequested())
@@ -137,6 +138,7 @@ CElemDocument* LoadDocumentFromBytes(std::string bytes, const std::string& fullP
     ReportMessage("D Create SVG");
     auto& documents = DocumentList::Instance();
     CElemDocument* root = documents.Add(std::make_unique<CElemDocument>(fullPath, options));
+    root->fontFaces = std::move(cssContext.fontFaces);
     ReadAttributes(*root, rootNode);
     BuildChildren(*root, rootNode);
     xml.reset();

@@ -173,6 +173,7 @@ bool CElem::Prepare()
 
     prepState = PrepState::BeingPrepared;
     ++LoadProgress::Instance().elementsPrepared;
+    ResolveProperties(*this);
     if (parent_ != nullptr) {
         viewport = parent_->viewport;
         region = parent_->region;
@@ -183,11 +184,14 @@ bool CElem::Prepare()
     }
     // A clipping path is made of shapes, text and use only; containers and
     // images inside one are reported.
+    std::vector<CElem*> illegalClipChildren;
     if (Class() == ElemClass::ClipPath) {
-        for (const CElem* child : children_) {
-            if (child->graphicsElement && !child->IsA(ElemClass::Shape) && child->Id() != ElementId::use)
+        for (CElem* child : children_) {
+            if (child->graphicsElement && !child->IsA(ElemClass::Shape) && child->Id() != ElementId::use) {
                 ReportMessage("E %s illegal for clipPath's child at %d(%d)", child->Name().c_str(),
                               child->line, child->column);
+                illegalClipChildren.push_back(child);
+            }
         }
     }
     for (CElem* child : children_) {
@@ -196,6 +200,10 @@ bool CElem::Prepare()
             return false;
         }
     }
+    // After the children resolved their own properties, which would otherwise
+    // overwrite it: the clipping path ignores these children.
+    for (CElem* child : illegalClipChildren)
+        child->props.display = Display::None;
     prepState = PrepState::Prepared;
     return true;
 }

@@ -717,9 +717,8 @@ XmlDocPtr Transform(xmlDoc* document, XmlDocPtr styleDoc, const std::string& she
 }
 
 void ApplyStyleSheets(XmlDocPtr& document, const std::vector<StyleSheetRecord>& records,
-                      const std::string& fullPath, const std::string& media)
+                      const std::string& fullPath, const std::string& media, CssLoadContext& cssContext)
 {
-    CssLoadContext cssContext;
     for (const StyleSheetRecord& record : records) {
         if (svg::stopParsing.load())
             return;
@@ -741,8 +740,10 @@ void ApplyStyleSheets(XmlDocPtr& document, const std::vector<StyleSheetRecord>& 
                     svg::ReportMessage("E %s", first.message.c_str());
                     continue;
                 }
-                if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), path))
+                if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), path)) {
                     document = std::move(transformed);
+                    cssContext.DocumentReplaced();
+                }
             }
         }
         if (!record.content.empty()) {
@@ -750,8 +751,10 @@ void ApplyStyleSheets(XmlDocPtr& document, const std::vector<StyleSheetRecord>& 
                 ApplyCssStyleSheet(document.get(), UnescapeXml(record.content), fullPath, media, cssContext);
             } else if (IsXsltType(record.type)) {
                 if (XmlDocPtr styleDoc = ParseXmlText(record.content, fullPath))
-                    if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), fullPath))
+                    if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), fullPath)) {
                         document = std::move(transformed);
+                        cssContext.DocumentReplaced();
+                    }
             }
         }
     }
@@ -868,15 +871,22 @@ XmlDocPtr ParseXmlText(std::string_view text, const std::string& url)
     return doc;
 }
 
-XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media)
+XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media,
+                  CssLoadContext& cssContext)
 {
     svg::ReportMessage("D Preprocessing XML");
     XmlReadResult read = PreprocessXml(bytes, fullPath);
     if (!read.document)
         return nullptr;
     svg::ReportMessage("D Applying Stylesheet");
-    ApplyStyleSheets(read.document, read.styleSheets, fullPath, media);
+    ApplyStyleSheets(read.document, read.styleSheets, fullPath, media, cssContext);
     return std::move(read.document);
+}
+
+XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media)
+{
+    CssLoadContext cssContext;
+    return ReadXml(bytes, fullPath, media, cssContext);
 }
 
 }  // namespace Xmlpp

@@ -17,6 +17,8 @@
 
 namespace Xmlpp {
 
+struct CssLoadContext;
+
 struct StyleSheetRecord {
     std::string href;
     std::string content;  // embedded sheet text, XML-escaped
@@ -43,8 +45,12 @@ struct XmlReadResult {
 XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath);
 
 // Parse and apply style sheets: the whole reading step of a load. `media` of
-// an empty string applies every sheet. Returns null when the document cannot
-// be read.
+// an empty string applies every sheet. `cssContext` keeps what the CSS sheets
+// of the load share (the @font-face rules among it). Returns null when the
+// document cannot be read.
+XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media,
+                  CssLoadContext& cssContext);
+// The same with a context of its own.
 XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media);
 
 // Parses XML text (already UTF-8 or with its own declaration) into a tree with

@@ -5,13 +5,9 @@ namespace Xmlpp {
 void ApplyCssStyleSheet(xmlDoc* document, std::string_view cssText, const std::string& sheetPath,
                         const std::string& media, CssLoadContext& context)
 {
-    // The CSS parser and cascade are not built yet: sheets are collected and
-    // handed here, and contribute nothing to the picture so far.
-    (void)document;
-    (void)cssText;
-    (void)sheetPath;
-    (void)media;
-    (void)context;
+    CRulesets rulesets;
+    if (parseSheet(cssText, sheetPath, media, context.fontFaces.get(), context.imports, rulesets))
+        applySheet(rulesets, document, context.importantProperties);
 }
 
 }  // namespace Xmlpp

@@ -34,8 +34,58 @@ struct Number {
     double value = 0;
 };
 
+// --- Scanning helpers shared by the value parsers ---------------------------
+
+// XML white space: space, tab, carriage return, line feed.
+constexpr bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// The first position at or after `pos` that is not white space.
+constexpr std::size_t SkipSpace(std::string_view text, std::size_t pos)
+{
+    while (pos < text.size() && IsSpace(text[pos]))
+        ++pos;
+    return pos;
+}
+// Skips the separator of number lists: white space, at most one comma, white space.
+constexpr std::size_t SkipSeparator(std::string_view text, std::size_t pos)
+{
+    pos = SkipSpace(text, pos);
+    if (pos < text.size() && text[pos] == ',')
+        pos = SkipSpace(text, pos + 1);
+    return pos;
+}
+constexpr std::string_view TrimSpace(std::string_view text)
+{
+    text.remove_prefix(SkipSpace(text, 0));
+    while (!text.empty() && IsSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+constexpr char ToLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i]))
+            return false;
+    return true;
+}
+// 0..15, or -1 for a character that is not a hexadecimal digit.
+constexpr int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    const char lower = ToLowerAscii(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// --- Numbers ----------------------------------------------------------------
+
 // One number and its unit from `pos` on (leading white space skipped); on
-// success `pos` is left after the unit. An unknown unit is not consumed.
+// success `pos` is left after the unit, on failure it is unchanged. An unknown
+// unit is not consumed. Values are finite: magnitudes beyond the float range
+// are clamped to +-FLT_MAX (values stored in float fields stay finite), and
+// values too small for a double become 0.
 std::optional<Number> ParseNumber(std::string_view text, std::size_t& pos);
 // The first number of `text`; whatever follows it is ignored.
 std::optional<Number> ParseNumber(std::string_view text);
@@ -55,7 +105,8 @@ ConversionDefaults& Defaults();
 
 // Absolute units by the resolution; em and ex by the element's resolved font
 // size and x-height (the defaults without an element); every other unit,
-// percentages included, gives the value itself.
+// percentages included, gives the value itself. Like the lengths below, the
+// result is clamped to +-FLT_MAX.
 double ToUserUnits(const Number& number, const CElem* elem = nullptr);
 
 // How a percentage resolves against the element's viewport (800 x 600 at

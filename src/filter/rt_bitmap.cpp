@@ -1,0 +1,301 @@
+#include "filter/rt_bitmap.h"
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "model/limits.h"
+#include "model/stop_flags.h"
+
+namespace svg {
+
+namespace {
+
+// An edge this close to a whole pixel snaps to it: rounding noise in the
+// transforms must not grow a bitmap by a row or column.
+constexpr double kEdgeSnapPx = 0.05;
+// cairo's 24.8 fixed-point coordinates end near 8.3 million pixels; nothing
+// beyond can be drawn, and clamping there keeps right - left inside an int.
+constexpr double kMaxPixelCoordinate = 1 << 23;
+
+int ClampToInt(long long value) { return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX)); }
+
+// pixman computes x + width in int; keep that sum representable.
+cairo_rectangle_int_t ToCairoRect(const PixelRect& rect)
+{
+    const auto width = std::min<long long>(rect.width, static_cast<long long>(INT_MAX) - rect.x);
+    const auto height = std::min<long long>(rect.height, static_cast<long long>(INT_MAX) - rect.y);
+    return {rect.x, rect.y, static_cast<int>(width), static_cast<int>(height)};
+}
+
+std::shared_ptr<std::uint8_t[]> AllocatePixels(const PixelRect& rect)
+{
+    if (!IsWithinBitmapLimits(rect))
+        return nullptr;
+    const std::size_t bytes = static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height) *
+                              kBytesPerPixel;
+    // calloc: large zeroed blocks come straight from fresh pages.
+    auto* raw = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+    if (raw == nullptr)
+        return nullptr;
+    return std::shared_ptr<std::uint8_t[]>(raw, [](std::uint8_t* pixels) { std::free(pixels); });
+}
+
+std::uint32_t Premultiply(std::uint32_t channel, std::uint32_t alpha) { return (channel * alpha + 127) / 255; }
+
+std::uint8_t Unpremultiply(std::uint32_t channel, std::uint32_t alpha)
+{
+    // A corrupt surface may hold a channel above its alpha.
+    return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (channel * 255 + alpha / 2) / alpha));
+}
+
+// cairo's ARGB32 pixel is a native-endian word with alpha in the high byte.
+std::uint32_t ToCairoPixel(const std::uint8_t* pixel, bool alphaOnly)
+{
+    const std::uint32_t alpha = pixel[kAlpha];
+    if (alphaOnly)
+        return alpha << 24;
+    return alpha << 24 | Premultiply(pixel[kRed], alpha) << 16 | Premultiply(pixel[kGreen], alpha) << 8 |
+           Premultiply(pixel[kBlue], alpha);
+}
+
+void FromCairoPixel(std::uint32_t cairoPixel, bool alphaOnly, std::uint8_t* pixel)
+{
+    const std::uint32_t alpha = cairoPixel >> 24;
+    pixel[kAlpha] = static_cast<std::uint8_t>(alpha);
+    if (alphaOnly || alpha == 0)
+        return;
+    pixel[kRed] = Unpremultiply(cairoPixel >> 16 & 0xFF, alpha);
+    pixel[kGreen] = Unpremultiply(cairoPixel >> 8 & 0xFF, alpha);
+    pixel[kBlue] = Unpremultiply(cairoPixel & 0xFF, alpha);
+}
+
+bool IsArgbImageSurface(cairo_surface_t* surface)
+{
+    return surface != nullptr && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS &&
+           cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE &&
+           cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
+}
+
+}  // namespace
+
+PixelRect ToPixelRect(double x, double y, double width, double height)
+{
+    const double left = std::floor(x + kEdgeSnapPx);
+    const double top = std::floor(y + kEdgeSnapPx);
+    const double right = std::ceil(x + width - kEdgeSnapPx);
+    const double bottom = std::ceil(y + height - kEdgeSnapPx);
+    if (std::isnan(left) || std::isnan(top) || std::isnan(right) || std::isnan(bottom))
+        return {};
+    const auto clamp = [](double edge) { return std::clamp(edge, -kMaxPixelCoordinate, kMaxPixelCoordinate); };
+    const int leftPx = static_cast<int>(clamp(left));
+    const int topPx = static_cast<int>(clamp(top));
+    return {leftPx, topPx, static_cast<int>(clamp(right)) - leftPx, static_cast<int>(clamp(bottom)) - topPx};
+}
+
+bool IntersectPixelRects(const PixelRect& a, const PixelRect& b, PixelRect& out)
+{
+    const long long left = std::max(a.x, b.x);
+    const long long top = std::max(a.y, b.y);
+    const long long right = std::min<long long>(static_cast<long long>(a.x) + a.width,
+                                                static_cast<long long>(b.x) + b.width);
+    const long long bottom = std::min<long long>(static_cast<long long>(a.y) + a.height,
+                                                 static_cast<long long>(b.y) + b.height);
+    out = {static_cast<int>(left), static_cast<int>(top), ClampToInt(right - left), ClampToInt(bottom - top)};
+    return !out.IsEmpty();
+}
+
+bool IsWithinBitmapLimits(const PixelRect& rect)
+{
+    if (rect.IsEmpty() || rect.width > limits::kMaxBitmapSide || rect.height > limits::kMaxBitmapSide)
+        return false;
+    return static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height) <=
+           limits::kMaxBitmapPixels;
+}
+
+// ---- CPixelRegion ----
+
+CPixelRegion::CPixelRegion() : region_(cairo_region_create()) {}
+
+CPixelRegion::CPixelRegion(const PixelRect& rect)
+{
+    if (rect.IsEmpty()) {
+        region_ = cairo_region_create();
+        return;
+    }
+    const cairo_rectangle_int_t cairoRect = ToCairoRect(rect);
+    region_ = cairo_region_create_rectangle(&cairoRect);
+}
+
+// cairo hands out an inert error region when memory runs out, never null, and
+// every query treats it as empty.
+CPixelRegion::CPixelRegion(const CPixelRegion& other) : region_(cairo_region_copy(other.region_)) {}
+
+CPixelRegion& CPixelRegion::operator=(const CPixelRegion& other)
+{
+    CPixelRegion copy(other);
+    std::swap(region_, copy.region_);
+    return *this;
+}
+
+CPixelRegion::~CPixelRegion() { cairo_region_destroy(region_); }
+
+bool CPixelRegion::Union(const CPixelRegion& other)
+{
+    return cairo_region_union(region_, other.region_) == CAIRO_STATUS_SUCCESS;
+}
+
+bool CPixelRegion::Intersect(const CPixelRegion& other)
+{
+    return cairo_region_intersect(region_, other.region_) == CAIRO_STATUS_SUCCESS;
+}
+
+bool CPixelRegion::IsEmpty() const { return cairo_region_is_empty(region_); }
+
+bool CPixelRegion::Contains(int x, int y) const { return cairo_region_contains_point(region_, x, y); }
+
+PixelRect CPixelRegion::Extents() const
+{
+    cairo_rectangle_int_t extents;
+    cairo_region_get_extents(region_, &extents);
+    return {extents.x, extents.y, extents.width, extents.height};
+}
+
+int CPixelRegion::RectCount() const { return cairo_region_num_rectangles(region_); }
+
+PixelRect CPixelRegion::RectAt(int index) const
+{
+    cairo_rectangle_int_t rect;
+    cairo_region_get_rectangle(region_, index, &rect);
+    return {rect.x, rect.y, rect.width, rect.height};
+}
+
+// ---- CRtBitmap ----
+
+CRtBitmap::CRtBitmap(std::shared_ptr<std::uint8_t[]> pixels, const PixelRect& rect, bool alphaOnly, bool ownsPixels)
+    : pixels_(std::move(pixels)), rect_(rect), alphaOnly_(alphaOnly), ownsPixels_(ownsPixels)
+{
+}
+
+std::unique_ptr<CRtBitmap> CRtBitmap::Create(const PixelRect& rect, bool alphaOnly)
+{
+    std::shared_ptr<std::uint8_t[]> pixels = AllocatePixels(rect);
+    if (!pixels)
+        return nullptr;
+    return std::unique_ptr<CRtBitmap>(new CRtBitmap(std::move(pixels), rect, alphaOnly, true));
+}
+
+std::unique_ptr<CRtBitmap> CRtBitmap::View(const CRtBitmap& source, bool alphaOnly)
+{
+    std::unique_ptr<CRtBitmap> view(new CRtBitmap(source.pixels_, source.rect_, alphaOnly, false));
+    view->region_ = source.region_;
+    return view;
+}
+
+std::unique_ptr<CRtBitmap> CRtBitmap::Clone() const
+{
+    std::unique_ptr<CRtBitmap> copy = Create(rect_, alphaOnly_);
+    if (!copy)
+        return nullptr;
+    std::memcpy(copy->Data(), Data(), Stride() * static_cast<std::size_t>(rect_.height));
+    copy->region_ = region_;
+    return copy;
+}
+
+std::unique_ptr<CRtBitmap> CRtBitmap::FromCairoSurface(cairo_surface_t* surface, const PixelRect& rect,
+                                                       bool alphaOnly)
+{
+    if (!IsArgbImageSurface(surface))
+        return nullptr;
+    cairo_surface_flush(surface);
+    const std::uint8_t* surfaceData = cairo_image_surface_get_data(surface);
+    if (surfaceData == nullptr)
+        return nullptr;
+    std::unique_ptr<CRtBitmap> bitmap = Create(rect, alphaOnly);
+    if (!bitmap)
+        return nullptr;
+    const int width = std::min(rect.width, cairo_image_surface_get_width(surface));
+    const int height = std::min(rect.height, cairo_image_surface_get_height(surface));
+    const std::size_t surfaceStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface));
+    for (int y = 0; y < height; ++y) {
+        if (StopRequested())
+            break;
+        const auto* source = reinterpret_cast<const std::uint32_t*>(surfaceData + y * surfaceStride);
+        std::uint8_t* target = bitmap->Row(y);
+        for (int x = 0; x < width; ++x)
+            FromCairoPixel(source[x], alphaOnly, target + x * kBytesPerPixel);
+    }
+    return bitmap;
+}
+
+CairoSurfacePtr CRtBitmap::ToCairoSurface() const
+{
+    CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, rect_.width, rect_.height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return nullptr;
+    cairo_surface_flush(surface.get());
+    std::uint8_t* surfaceData = cairo_image_surface_get_data(surface.get());
+    const std::size_t surfaceStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
+    for (int y = 0; y < rect_.height; ++y) {
+        if (StopRequested())
+            break;
+        const std::uint8_t* source = Row(y);
+        auto* target = reinterpret_cast<std::uint32_t*>(surfaceData + y * surfaceStride);
+        for (int x = 0; x < rect_.width; ++x)
+            target[x] = ToCairoPixel(source + x * kBytesPerPixel, alphaOnly_);
+    }
+    cairo_surface_mark_dirty(surface.get());
+    return surface;
+}
+
+std::uint8_t* CRtBitmap::Row(int y)
+{
+    assert(y >= 0 && y < rect_.height);
+    return pixels_.get() + static_cast<std::size_t>(y) * Stride();
+}
+
+const std::uint8_t* CRtBitmap::Row(int y) const
+{
+    assert(y >= 0 && y < rect_.height);
+    return pixels_.get() + static_cast<std::size_t>(y) * Stride();
+}
+
+void CRtBitmap::ClearRegion() { region_.emplace(); }
+
+void CRtBitmap::UnionRegion(const CPixelRegion* other)
+{
+    if (other == nullptr)
+        region_.reset();
+    else if (region_)
+        region_->Union(*other);
+}
+
+void CRtBitmap::IntersectRegion(const CPixelRegion* other)
+{
+    if (other == nullptr)
+        return;
+    if (region_)
+        region_->Intersect(*other);
+    else
+        region_ = *other;
+}
+
+void ScaleAlpha(CRtBitmap& bitmap, float factor)
+{
+    factor = factor > 0.0f ? std::min(factor, 1.0f) : 0.0f;  // NaN fades out
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        if (StopRequested())
+            return;
+        std::uint8_t* row = bitmap.Row(y);
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            std::uint8_t& alpha = row[x * kBytesPerPixel + kAlpha];
+            alpha = static_cast<std::uint8_t>(static_cast<float>(alpha) * factor);
+        }
+    }
+}
+
+}  // namespace svg

@@ -1,0 +1,268 @@
+// System faces through fontconfig, metrics through FreeType.
+//
+// fontconfig always answers with *some* face, so a family counts as installed
+// only when the face it picks answers to the name asked for, or to one of the
+// metric-compatible aliases its configuration binds strongly to that name
+// (Arial to Liberation Sans). Generic names (serif, sans-serif, ...) are
+// aliases by nature and take whatever fontconfig prefers for them.
+#include "text/font_lookup.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
+#include <vector>
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_BBOX_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+
+namespace svg {
+namespace {
+
+struct PatternDeleter {
+    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+
+using FaceKey = std::tuple<std::string, int, int>;  // family list, weight, style
+
+// The pool is a process-wide singleton, so its state lives here beside it.
+struct PoolState {
+    std::mutex mutex;
+    FT_Library freetype = nullptr;
+    // A map keeps references to its values valid while other entries are added.
+    std::map<FaceKey, FaceMetrics> faces;
+
+    PoolState() { FT_Init_FreeType(&freetype); }
+    ~PoolState()
+    {
+        if (freetype != nullptr)
+            FT_Done_FreeType(freetype);
+    }
+    PoolState(const PoolState&) = delete;
+    PoolState& operator=(const PoolState&) = delete;
+};
+
+PoolState& State()
+{
+    static PoolState state;
+    return state;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+// Items are separated by commas; a quoted item runs to its closing quote, so
+// it may hold commas, and is taken without the quotes.
+std::vector<std::string> SplitFamilyList(std::string_view list)
+{
+    std::vector<std::string> families;
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        while (pos < list.size() && IsBlank(list[pos]))
+            ++pos;
+        std::string_view item;
+        if (pos < list.size() && (list[pos] == '"' || list[pos] == '\'')) {
+            const std::size_t close = list.find(list[pos], pos + 1);
+            const std::size_t end = close == std::string_view::npos ? list.size() : close;
+            item = list.substr(pos + 1, end - pos - 1);
+            pos = list.find(',', end);
+        } else {
+            const std::size_t comma = list.find(',', pos);
+            item = list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
+            pos = comma;
+        }
+        item = Trim(item);
+        if (!item.empty())
+            families.emplace_back(item);
+        if (pos == std::string_view::npos)
+            break;
+        ++pos;
+    }
+    return families;
+}
+
+bool IsGenericFamily(std::string_view name)
+{
+    for (std::string_view generic : {"serif", "sans-serif", "monospace", "cursive", "fantasy"})
+        if (EqualsNoCase(name, generic))
+            return true;
+    return false;
+}
+
+int Slant(int style)
+{
+    if (style & 2)
+        return FC_SLANT_ITALIC;
+    if (style & 4)
+        return FC_SLANT_OBLIQUE;
+    return FC_SLANT_ROMAN;
+}
+
+// The request as fontconfig completes it: configured aliases and defaults
+// added. `family` null asks for the default family.
+PatternPtr Request(const std::string* family, int weight, int style)
+{
+    PatternPtr pattern(FcPatternCreate());
+    if (family != nullptr)
+        FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family->c_str()));
+    FcPatternAddDouble(pattern.get(), FC_WEIGHT, FcWeightFromOpenTypeDouble(std::clamp(weight, 100, 900)));
+    FcPatternAddInteger(pattern.get(), FC_SLANT, Slant(style));
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    return pattern;
+}
+
+// True when `name` is one of the families the request binds strongly: the
+// name asked for and its configured equivalents; weakly bound names are
+// mere fallbacks.
+bool IsBoundStrongly(const FcPattern* request, std::string_view name)
+{
+    FcValue value;
+    FcValueBinding binding;
+    for (int i = 0; FcPatternGetWithBinding(request, FC_FAMILY, i, &value, &binding) == FcResultMatch; ++i) {
+        if (binding != FcValueBindingWeak && value.type == FcTypeString &&
+            EqualsNoCase(reinterpret_cast<const char*>(value.u.s), name))
+            return true;
+    }
+    return false;
+}
+
+bool AnswersTo(const FcPattern* match, const FcPattern* request)
+{
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        if (IsBoundStrongly(request, reinterpret_cast<const char*>(name)))
+            return true;
+    return false;
+}
+
+// fontconfig's best face for the family (the default family when null); null
+// when the family is not installed.
+PatternPtr MatchFamily(const std::string* family, int weight, int style)
+{
+    const PatternPtr request = Request(family, weight, style);
+    FcResult result = FcResultNoMatch;
+    PatternPtr match(FcFontMatch(nullptr, request.get(), &result));
+    if (!match || family == nullptr || IsGenericFamily(*family) || AnswersTo(match.get(), request.get()))
+        return match;
+    return nullptr;
+}
+
+// Height of the glyph's outline above the baseline, in font units; 0 when the
+// face has no outline for the character.
+float GlyphTop(FT_Face face, FT_ULong character)
+{
+    if (FT_Get_Char_Index(face, character) == 0)
+        return 0;
+    if (FT_Load_Char(face, character, FT_LOAD_NO_SCALE) != 0 || face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
+        return 0;
+    FT_BBox box;
+    if (FT_Outline_Get_BBox(&face->glyph->outline, &box) != 0)
+        return 0;
+    return static_cast<float>(std::max<FT_Pos>(box.yMax, 0));
+}
+
+// Units per em, then x-height and cap height: from the OS/2 table where it
+// has them (version 2 and later), else measured on 'x' and 'H', else the
+// usual proportions of a Latin face. Without a readable scalable face the
+// defaults of FaceMetrics stay.
+void ReadMetrics(FT_Library freetype, FaceMetrics& metrics)
+{
+    FT_Face face = nullptr;
+    if (freetype == nullptr || FT_New_Face(freetype, metrics.file.c_str(), metrics.index, &face) != 0)
+        return;
+    if (face->units_per_EM > 0) {
+        const float unitsPerEm = face->units_per_EM;
+        float xHeight = 0;
+        float capHeight = 0;
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        if (os2 != nullptr && os2->version >= 2 && os2->version != 0xFFFF) {
+            xHeight = std::max<FT_Short>(os2->sxHeight, 0);
+            capHeight = std::max<FT_Short>(os2->sCapHeight, 0);
+        }
+        if (xHeight == 0)
+            xHeight = GlyphTop(face, 'x');
+        if (capHeight == 0)
+            capHeight = GlyphTop(face, 'H');
+        metrics.unitsPerEm = unitsPerEm;
+        metrics.xHeight = xHeight > 0 ? xHeight : unitsPerEm * 0.5f;
+        metrics.capHeight = capHeight > 0 ? capHeight : unitsPerEm * 0.7f;
+    }
+    FT_Done_Face(face);
+}
+
+FaceMetrics DescribeMatch(FT_Library freetype, const FcPattern* match)
+{
+    FaceMetrics metrics;
+    FcChar8* text = nullptr;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &text) == FcResultMatch)
+        metrics.family = reinterpret_cast<const char*>(text);
+    if (FcPatternGetString(match, FC_FILE, 0, &text) != FcResultMatch)
+        return metrics;
+    metrics.file = reinterpret_cast<const char*>(text);
+    int index = 0;
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
+        metrics.index = index;
+    ReadMetrics(freetype, metrics);
+    return metrics;
+}
+
+FaceMetrics LookUp(FT_Library freetype, std::string_view familyList, int weight, int style)
+{
+    for (const std::string& family : SplitFamilyList(familyList))
+        if (const PatternPtr match = MatchFamily(&family, weight, style))
+            return DescribeMatch(freetype, match.get());
+    if (const PatternPtr match = MatchFamily(nullptr, weight, style))
+        return DescribeMatch(freetype, match.get());
+    return FaceMetrics{};  // no font installed at all
+}
+
+}  // namespace
+
+CFontPool& CFontPool::Instance()
+{
+    static CFontPool pool;
+    return pool;
+}
+
+const FaceMetrics& CFontPool::FindFace(std::string_view familyList, int weight, int style)
+{
+    PoolState& state = State();
+    const std::lock_guard lock(state.mutex);
+    FaceKey key{std::string(familyList), weight, style};
+    auto found = state.faces.find(key);
+    if (found == state.faces.end())
+        found = state.faces.emplace(std::move(key), LookUp(state.freetype, familyList, weight, style)).first;
+    return found->second;
+}
+
+void CFontPool::Release()
+{
+    PoolState& state = State();
+    const std::lock_guard lock(state.mutex);
+    state.faces.clear();
+}
+
+}  // namespace svg

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <libxml/tree.h>
+
+#include "model/document.h"
+#include "model/loader.h"
+#include "model/stop_flags.h"
+#include "model/xml_reader.h"
+#include "style/css_apply.h"
+#include "test_support.h"
+
+using namespace Xmlpp;
+
+namespace {
+
+const xmlNode* FindById(const xmlNode* node, std::string_view id)
+{
+    for (; node != nullptr; node = node->next) {
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
+        xmlChar* value = xmlGetNoNsProp(node, BAD_CAST "id");
+        const bool found = value != nullptr && id == reinterpret_cast<const char*>(value);
+        xmlFree(value);
+        if (found)
+            return node;
+        if (const xmlNode* inChild = FindById(node->children, id))
+            return inChild;
+    }
+    return nullptr;
+}
+
+// The value of the un-namespaced attribute `name`, or "-" when absent.
+std::string Attr(const xmlNode* node, const char* name)
+{
+    if (node == nullptr)
+        return "(no element)";
+    xmlChar* value = xmlGetNoNsProp(node, BAD_CAST name);
+    std::string text = value ? reinterpret_cast<const char*>(value) : "-";
+    xmlFree(value);
+    return text;
+}
+
+class Cascade : public ::testing::Test {
+protected:
+    void SetUp() override { vexo_test::ResetGlobalState(); }
+
+    void Load(std::string_view xml)
+    {
+        document = ParseXmlText(xml, "/doc/test.svg");
+        ASSERT_TRUE(document);
+    }
+
+    void Apply(std::string_view css, const std::string& media = "screen")
+    {
+        ApplyCssStyleSheet(document.get(), css, "/doc/test.svg", media, context);
+    }
+
+    std::string Fill(std::string_view id, const char* property = "fill") const
+    {
+        return Attr(FindById(xmlDocGetRootElement(document.get()), id), property);
+    }
+
+    XmlDocPtr document;
+    CssLoadContext context;
+};
+
+}  // namespace
+
+TEST_F(Cascade, HigherSpecificityWinsWhateverTheOrder)
+{
+    Load("<svg><rect id='r' class='a'/></svg>");
+    Apply(".a{fill:blue} rect{fill:red}");
+    EXPECT_EQ(Fill("r"), "blue");
+    Load("<svg><rect id='r' class='a'/></svg>");
+    Apply("rect{fill:red} .a{fill:blue}");
+    EXPECT_EQ(Fill("r"), "blue");
+}
+
+TEST_F(Cascade, LaterRuleWinsAmongEquals)
+{
+    Load("<svg><rect id='r' class='a b'/></svg>");
+    Apply(".a{fill:red} .b{fill:green}");
+    EXPECT_EQ(Fill("r"), "green");
+}
+
+TEST_F(Cascade, SheetsOverridePresentationAttributesAndEarlierSheets)
+{
+    Load("<svg><rect id='r' fill='red' stroke='black'/></svg>");
+    Apply("rect{fill:green}");
+    EXPECT_EQ(Fill("r"), "green");
+    EXPECT_EQ(Fill("r", "stroke"), "black");
+    Apply("#r{fill:yellow}");
+    Apply("rect{fill:blue}");  // a later sheet wins even with lower specificity
+    EXPECT_EQ(Fill("r"), "blue");
+}
+
+TEST_F(Cascade, ImportantBeatsSpecificityWithinASheet)
+{
+    Load("<svg><rect id='r'/><circle id='c'/></svg>");
+    Apply("#r{fill:red; stroke:red} rect{fill:blue !important; stroke:blue} *{fill:green !important}"
+          "#c{fill:red !important} circle{fill:blue !important}");
+    EXPECT_EQ(Fill("r"), "blue");
+    EXPECT_EQ(Fill("r", "stroke"), "red");
+    EXPECT_EQ(Fill("c"), "red");  // both important: specificity decides again
+}
+
+TEST_F(Cascade, ImportantSurvivesLaterSheetsNormalDeclarations)
+{
+    Load("<svg><rect id='r'/></svg>");
+    Apply("rect{fill:blue !important; stroke:blue}");
+    Apply("#r{fill:red; stroke:red}");
+    EXPECT_EQ(Fill("r"), "blue");
+    EXPECT_EQ(Fill("r", "stroke"), "red");
+    Apply("rect{fill:green !important}");
+    EXPECT_EQ(Fill("r"), "green");
+}
+
+TEST_F(Cascade, OnlyPropertiesAreWritten)
+{
+    Load("<svg><rect id='r' width='5'/></svg>");
+    Apply("rect{width:10; x:5; d:M0; transform:scale(2); id:other; FILL:red; Font:12px serif; marker:url(#m)}");
+    EXPECT_EQ(Fill("r", "width"), "5");
+    EXPECT_EQ(Fill("r", "x"), "-");
+    EXPECT_EQ(Fill("r", "transform"), "-");
+    EXPECT_EQ(Fill("r"), "red");
+    EXPECT_EQ(Fill("r", "font"), "12px serif");
+    EXPECT_EQ(Fill("r", "marker"), "url(#m)");
+}
+
+TEST_F(Cascade, DescendantChildAndAdjacentCombinators)
+{
+    Load("<svg><g id='g'><g><rect id='deep'/></g><rect id='child'/><circle id='next'/></g>"
+         "<rect id='top'/></svg>");
+    Apply("g rect{fill:red} g > rect{stroke:red} rect + circle{fill:blue} svg>g>g>rect{opacity:0.5}");
+    EXPECT_EQ(Fill("deep"), "red");
+    EXPECT_EQ(Fill("top"), "-");
+    EXPECT_EQ(Fill("child", "stroke"), "red");
+    EXPECT_EQ(Fill("deep", "stroke"), "red");
+    EXPECT_EQ(Fill("top", "stroke"), "-");
+    EXPECT_EQ(Fill("next"), "blue");
+    EXPECT_EQ(Fill("deep", "opacity"), "0.5");
+}
+
+TEST_F(Cascade, FirstChildBeatsADescendantSelector)
+{
+    Load("<svg><g><rect id='a'/><rect id='b'/></g></svg>");
+    Apply("rect:first-child{fill:red} g rect{fill:blue}");
+    EXPECT_EQ(Fill("a"), "red");
+    EXPECT_EQ(Fill("b"), "blue");
+}
+
+TEST_F(Cascade, AttributeConditionCaseDependsOnQuoting)
+{
+    Load("<svg><rect id='u' type='Foo'/><rect id='v' type='foo'/><rect id='w' lang='en-US' words='a Big c'/></svg>");
+    Apply("[type=FOO]{fill:red} [type='Foo']{stroke:red} [lang|=EN]{opacity:0.5} [words~=big]{color:red}"
+          "[words~='big']{display:none}");
+    EXPECT_EQ(Fill("u"), "red");
+    EXPECT_EQ(Fill("v"), "red");
+    EXPECT_EQ(Fill("u", "stroke"), "red");
+    EXPECT_EQ(Fill("v", "stroke"), "-");
+    EXPECT_EQ(Fill("w", "opacity"), "0.5");
+    EXPECT_EQ(Fill("w", "color"), "red");
+    EXPECT_EQ(Fill("w", "display"), "-");
+}
+
+TEST_F(Cascade, ConditionsAfterAnAttributeConditionCount)
+{
+    Load("<svg><rect id='plain' x='1'/><rect id='classed' x='1' class='a'/></svg>");
+    Apply("rect[x].a{fill:red}");
+    EXPECT_EQ(Fill("plain"), "-");
+    EXPECT_EQ(Fill("classed"), "red");
+}
+
+TEST_F(Cascade, LangLooksAtTheElementsOwnAttributeOnly)
+{
+    Load("<svg><g id='g' xml:lang='en-US'><text id='t'/></g><text id='plain' lang='en'/>"
+         "<text id='fr' lang='fr'/></svg>");
+    Apply(":lang(en){fill:red}");
+    EXPECT_EQ(Fill("g"), "red");
+    EXPECT_EQ(Fill("t"), "-");
+    EXPECT_EQ(Fill("plain"), "red");
+    EXPECT_EQ(Fill("fr"), "-");
+}
+
+TEST_F(Cascade, QualifiedNamesForElementsAndAttributes)
+{
+    Load("<svg xmlns:s='http://www.w3.org/2000/svg' xmlns:l='http://www.w3.org/1999/xlink'>"
+         "<s:rect id='p'/><rect id='r'/><use id='u' l:href='#p'/></svg>");
+    Apply("s\\:rect{fill:red} [xlink\\:href='#p']{fill:blue} [href]{stroke:red}");
+    EXPECT_EQ(Fill("p"), "red");
+    EXPECT_EQ(Fill("r"), "-");
+    EXPECT_EQ(Fill("u"), "blue");
+    EXPECT_EQ(Fill("u", "stroke"), "-");
+}
+
+TEST_F(Cascade, MediaOfTheLoadSelectsMediaRules)
+{
+    Load("<svg><rect id='r'/></svg>");
+    Apply("@media print{rect{fill:red}} @media screen{rect{stroke:red}}", "print");
+    EXPECT_EQ(Fill("r"), "red");
+    EXPECT_EQ(Fill("r", "stroke"), "-");
+}
+
+TEST_F(Cascade, StopFlagLeavesTheDocumentAlone)
+{
+    Load("<svg><rect id='r'/></svg>");
+    svg::stopParsing = true;
+    CRulesets rulesets;
+    CImportState imports;
+    parseSheet("rect{fill:red}", "/s.css", "", nullptr, imports, rulesets);
+    svg::stopParsing = false;
+    ASSERT_EQ(rulesets.Size(), 0u);
+    parseSheet("rect{fill:red}", "/s.css", "", nullptr, imports, rulesets);
+    svg::stopParsing = true;
+    applySheet(rulesets, document.get(), context.importantProperties);
+    svg::stopParsing = false;
+    EXPECT_EQ(Fill("r"), "-");
+}
+
+TEST_F(Cascade, DeepTreesAreWalkedWithoutRecursion)
+{
+    // libxml2 refuses such depth when parsing; an XSLT result can have it.
+    document.reset(xmlNewDoc(BAD_CAST "1.0"));
+    xmlNode* parent = xmlNewNode(nullptr, BAD_CAST "svg");
+    xmlDocSetRootElement(document.get(), parent);
+    for (int i = 0; i < 20000; ++i)
+        parent = xmlNewChild(parent, nullptr, BAD_CAST "g", nullptr);
+    xmlNode* rect = xmlNewChild(parent, nullptr, BAD_CAST "rect", nullptr);
+    xmlSetProp(rect, BAD_CAST "id", BAD_CAST "r");
+    Apply("svg rect{fill:red}");
+    EXPECT_EQ(Attr(rect, "fill"), "red");
+}
+
+// --- The whole reading step -----------------------------------------------------------------
+
+TEST(CssEndToEnd, StyleElementAndStylesheetInstructionApplyInDocumentOrder)
+{
+    vexo_test::ResetGlobalState();
+    vexo_test::WriteTempFile("e2e/base.css", "@import 'more.css'; rect { stroke: green; fill: yellow }");
+    vexo_test::WriteTempFile("e2e/more.css", "circle { fill: olive }");
+    vexo_test::WriteTempFile("e2e/print.css", "rect { opacity: 0 }");
+    const std::string path = vexo_test::TempDirectory() + "/e2e/doc.svg";
+    const XmlDocPtr doc = ReadXml(
+        "<?xml-stylesheet href='base.css'?><?xml-stylesheet href='print.css' media='print'?>"
+        "<svg><style>rect.a { fill: red } <![CDATA[ #c > title + x {} ]]> circle { stroke: &quot;x&quot; }</style>"
+        "<rect id='r' class='a' fill='black'/><circle id='c'/></svg>",
+        path, "screen");
+    ASSERT_TRUE(doc);
+    const xmlNode* root = xmlDocGetRootElement(doc.get());
+    EXPECT_EQ(Attr(FindById(root, "r"), "fill"), "red");
+    EXPECT_EQ(Attr(FindById(root, "r"), "stroke"), "green");
+    EXPECT_EQ(Attr(FindById(root, "r"), "opacity"), "-");
+    EXPECT_EQ(Attr(FindById(root, "c"), "fill"), "olive");
+    EXPECT_EQ(Attr(FindById(root, "c"), "stroke"), "\"x\"");
+}
+
+TEST(CssEndToEnd, LoadedDocumentKeepsFontFacesAndStyleAttributeWins)
+{
+    vexo_test::ResetGlobalState();
+    svg::CDocOptions options;
+    svg::CElemDocument* root = svg::LoadDocumentFromBytes(
+        "<svg xmlns='http://www.w3.org/2000/svg'><style>@font-face { font-family: F; src: url(f.woff) }"
+        "rect { fill: green !important; stroke: green }</style>"
+        "<rect width='1' height='1' style='fill: blue'/></svg>",
+        vexo_test::TempDirectory() + "/fonts.svg", "fonts.svg", options);
+    ASSERT_NE(root, nullptr);
+    ASSERT_TRUE(root->fontFaces);
+    ASSERT_EQ(root->fontFaces->Faces().size(), 1u);
+    EXPECT_EQ(root->fontFaces->Faces()[0].family, "F");
+    ASSERT_FALSE(root->Children().empty());
+    const svg::CElem* rect = root->Children().back();
+    ASSERT_TRUE(rect->attributes.Value("fill"));
+    EXPECT_EQ(*rect->attributes.Value("fill"), "blue");  // the style attribute beats even !important
+    EXPECT_EQ(*rect->attributes.Value("stroke"), "green");
+}

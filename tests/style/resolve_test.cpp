@@ -1,0 +1,439 @@
+// Property resolution on loaded documents: the three lookups, each property's
+// values and fallbacks, paint and effect references with their messages, and
+// the stroke pen.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "model/document.h"
+#include "model/loader.h"
+#include "style/properties.h"
+#include "test_support.h"
+#include "text/font_lookup.h"
+
+using namespace svg;
+
+namespace {
+
+constexpr Rgba kBlack{0, 0, 0, 255};
+constexpr Rgba kRed{255, 0, 0, 255};
+
+class ResolveTest : public ::testing::Test {
+protected:
+    void SetUp() override { vexo_test::ResetGlobalState(); }
+    void TearDown() override { vexo_test::ResetGlobalState(); }
+
+    // A 300 x 400 document; `body` follows the root's start tag on line 1, so
+    // an element written after "\n" starts at column 1 of the next line.
+    void Load(const std::string& body)
+    {
+        const std::string text =
+            "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+            "width='300' height='400'>" +
+            body + "</svg>";
+        document_ = LoadDocumentFromBytes(text, "/nonexistent/test.svg", "test.svg", CDocOptions{});
+        ASSERT_NE(document_, nullptr);
+    }
+
+    CElem& Elem(const std::string& id)
+    {
+        CElem* elem = document_->FindReference("#" + id);
+        EXPECT_NE(elem, nullptr) << id;
+        return elem != nullptr ? *elem : *document_;
+    }
+    const ResolvedProperties& Props(const std::string& id) { return Elem(id).props; }
+
+    static int MessageCount() { return static_cast<int>(vexo_test::Messages().size()); }
+
+    CElemDocument* document_ = nullptr;
+};
+
+// --- Fonts --------------------------------------------------------------------------
+
+TEST_F(ResolveTest, FontSizeKeywordsUnitsAndRelativeValues)
+{
+    Load("<text id='t' font-size='20' font-family='DejaVu Sans'>"
+         "<tspan id='pct' font-size='150%'/><tspan id='larger' font-size='larger'/>"
+         "<tspan id='smaller' font-size='smaller'/><tspan id='em' font-size='2em'/>"
+         "<tspan id='ex' font-size='1ex'/><tspan id='pt' font-size='12pt'/><tspan id='in' font-size='1in'/>"
+         "<tspan id='kw' font-size='x-large'/><tspan id='bad' font-size='big'/>"
+         "<tspan id='negative' font-size='-5'/><tspan id='none'/></text>");
+    EXPECT_FLOAT_EQ(Props("t").fontSize, 20);
+    EXPECT_FLOAT_EQ(Props("pct").fontSize, 30);
+    EXPECT_FLOAT_EQ(Props("larger").fontSize, 24);
+    EXPECT_FLOAT_EQ(Props("smaller").fontSize, 20 / 1.2f);
+    EXPECT_FLOAT_EQ(Props("em").fontSize, 40);
+    const FaceMetrics face = CFontPool::Instance().FindFace("DejaVu Sans", 400, 1);
+    EXPECT_FLOAT_EQ(Props("ex").fontSize, face.xHeight / face.unitsPerEm * 20);
+    EXPECT_FLOAT_EQ(Props("pt").fontSize, 16);
+    EXPECT_FLOAT_EQ(Props("in").fontSize, 96);
+    EXPECT_FLOAT_EQ(Props("kw").fontSize, 23.3f);
+    EXPECT_FLOAT_EQ(Props("bad").fontSize, 20);
+    EXPECT_FLOAT_EQ(Props("negative").fontSize, 20);
+    EXPECT_FLOAT_EQ(Props("none").fontSize, 20);
+    EXPECT_FLOAT_EQ(document_->props.fontSize, 15.5f);
+}
+
+TEST_F(ResolveTest, HeightsComeFromTheFace)
+{
+    Load("<text id='t' font-size='20' font-family='Liberation Serif'/>");
+    const FaceMetrics face = CFontPool::Instance().FindFace("Liberation Serif", 400, 1);
+    EXPECT_FLOAT_EQ(Props("t").xHeight, face.xHeight * 20 / face.unitsPerEm);
+    EXPECT_FLOAT_EQ(Props("t").capHeight, face.capHeight * 20 / face.unitsPerEm);
+    EXPECT_GT(Props("t").capHeight, Props("t").xHeight);
+}
+
+TEST_F(ResolveTest, FontWeights)
+{
+    Load("<g id='g' font-weight='900'><text id='bolder' font-weight='bolder'/></g>"
+         "<text id='odd' font-weight='550'/><text id='abc' font-weight='abc'/>"
+         "<text id='zero' font-weight='0'/><text id='huge' font-weight='1000'/><text id='tiny' font-weight='50'/>"
+         "<g font-weight='100'><text id='lighter' font-weight='lighter'/></g>"
+         "<g font-weight='bold'><text id='step' font-weight='bolder'/><text id='normal' font-weight='normal'/></g>");
+    EXPECT_EQ(Props("bolder").fontWeight, 900);
+    EXPECT_EQ(Props("odd").fontWeight, 550);
+    EXPECT_EQ(Props("abc").fontWeight, 400);
+    EXPECT_EQ(Props("zero").fontWeight, 400);
+    EXPECT_EQ(Props("huge").fontWeight, 900);
+    EXPECT_EQ(Props("tiny").fontWeight, 100);
+    EXPECT_EQ(Props("lighter").fontWeight, 100);
+    EXPECT_EQ(Props("step").fontWeight, 800);
+    EXPECT_EQ(Props("normal").fontWeight, 400);
+}
+
+TEST_F(ResolveTest, FontStretchIsMonotonicAndStepsAlongItsScale)
+{
+    Load("<text id='condensed' font-stretch='condensed'/><text id='semi' font-stretch='semi-condensed'/>"
+         "<text id='expanded' font-stretch='expanded'/><text id='semiExp' font-stretch='semi-expanded'/>"
+         "<text id='wider' font-stretch='wider'/>"
+         "<g font-stretch='ultra-condensed'><text id='narrowest' font-stretch='narrower'/></g>"
+         "<g font-stretch='ultra-expanded'><text id='widest' font-stretch='wider'/></g>"
+         "<g font-stretch='condensed'><text id='narrower' font-stretch='narrower'/></g>");
+    EXPECT_LT(Props("condensed").fontStretch, Props("semi").fontStretch);
+    EXPECT_LT(Props("semiExp").fontStretch, Props("expanded").fontStretch);
+    EXPECT_FLOAT_EQ(Props("condensed").fontStretch, 0.75f);
+    EXPECT_FLOAT_EQ(Props("wider").fontStretch, 1.125f);
+    EXPECT_FLOAT_EQ(Props("narrowest").fontStretch, 0.5f);
+    EXPECT_FLOAT_EQ(Props("widest").fontStretch, 2.0f);
+    EXPECT_FLOAT_EQ(Props("narrower").fontStretch, 0.625f);
+}
+
+TEST_F(ResolveTest, FontSizeAdjustScalesByTheFaceAndDoesNotCompound)
+{
+    Load("<g id='g' font-family='DejaVu Sans' font-size='20' font-size-adjust='0.5'>"
+         "<text id='t'><tspan id='s'/></text><text id='pct' font-size-adjust='50%'/>"
+         "<text id='off' font-size-adjust='none'/></g>");
+    const FaceMetrics face = CFontPool::Instance().FindFace("DejaVu Sans", 400, 1);
+    const float adjusted = 0.5f * face.unitsPerEm / face.xHeight * 20;
+    EXPECT_FLOAT_EQ(Props("g").fontSize, adjusted);
+    EXPECT_FLOAT_EQ(Props("g").xHeight, 10);  // the point of the property: x-height = adjust x size
+    EXPECT_NEAR(Props("t").fontSize, adjusted, 1e-4);
+    EXPECT_NEAR(Props("s").fontSize, adjusted, 1e-4);
+    EXPECT_NEAR(Props("pct").fontSize, adjusted, 1e-4);
+    EXPECT_FLOAT_EQ(Props("off").fontSize, 20);
+}
+
+// --- The three lookups --------------------------------------------------------------
+
+TEST_F(ResolveTest, ParentResolvedValuesAreOverriddenByOwnOnes)
+{
+    Load("<g font-style='italic' fill-rule='evenodd' visibility='hidden'>"
+         "<text id='normal' font-style='normal' fill-rule='nonzero'/><text id='kept' font-style='slanted'/>"
+         "<rect id='inherited'/><rect id='visible' visibility='visible'/></g>");
+    EXPECT_EQ(Props("normal").fontStyle, 1);
+    EXPECT_EQ(Props("normal").fillRule, 0);
+    EXPECT_EQ(Props("kept").fontStyle, 2);
+    EXPECT_EQ(Props("inherited").fontStyle, 2);
+    EXPECT_EQ(Props("inherited").fillRule, 1);
+    EXPECT_EQ(Props("inherited").visibility, Visibility::Hidden);
+    EXPECT_EQ(Props("visible").visibility, Visibility::Visible);
+}
+
+TEST_F(ResolveTest, InheritTakesTheParentsResolvedValueOnce)
+{
+    Load("<g font-size='150%' font-weight='bolder' font-family='serif'>"
+         "<text id='t' font-size='inherit' font-weight='inherit' font-family='inherit'/></g>");
+    EXPECT_FLOAT_EQ(Props("t").fontSize, 15.5f * 1.5f);
+    EXPECT_EQ(Props("t").fontWeight, 500);
+    EXPECT_EQ(Props("t").fontFamily, "serif");
+}
+
+TEST_F(ResolveTest, InheritedTextIsParsedInTheElementsOwnContext)
+{
+    Load("<g id='g' fill-opacity='50%' stroke='red' stroke-width='1em' font-size='10'>"
+         "<rect id='r' font-size='20'/></g>");
+    EXPECT_FLOAT_EQ(Props("r").fillOpacity, 0.5f);
+    ASSERT_TRUE(Props("r").fillBrush);
+    EXPECT_EQ(Props("r").fillBrush->color.a, 127);
+    EXPECT_FLOAT_EQ(Props("g").strokeWidth, 10);
+    EXPECT_FLOAT_EQ(Props("r").strokeWidth, 20);
+}
+
+TEST_F(ResolveTest, OwnValuesAreNotInherited)
+{
+    Load("<g id='g' opacity='0.5' overflow='visible' transform='translate(5)'>"
+         "<rect id='plain'/><rect id='explicit' opacity='inherit' overflow='inherit'/>"
+         "<rect id='unknown' overflow='sideways'/></g>");
+    EXPECT_FLOAT_EQ(Props("g").opacity, 0.5f);
+    EXPECT_FLOAT_EQ(Props("plain").opacity, 1);
+    EXPECT_EQ(Props("plain").overflow, Overflow::Hidden);
+    EXPECT_TRUE(Props("plain").transform.IsIdentity());
+    EXPECT_FLOAT_EQ(Props("explicit").opacity, 0.5f);
+    EXPECT_EQ(Props("explicit").overflow, Overflow::Visible);
+    EXPECT_EQ(Props("unknown").overflow, Overflow::Hidden);
+}
+
+TEST_F(ResolveTest, OpacitiesAreClampedAndNotFoldedIntoPaint)
+{
+    Load("<rect id='big' opacity='150%'/><rect id='negative' opacity='-1'/><rect id='bad' opacity='half'/>"
+         "<rect id='r' fill='red' stroke='red' opacity='0.5' fill-opacity='0.5' stroke-opacity='0.2'/>");
+    EXPECT_FLOAT_EQ(Props("big").opacity, 1);
+    EXPECT_FLOAT_EQ(Props("negative").opacity, 0);
+    EXPECT_FLOAT_EQ(Props("bad").opacity, 1);
+    // Group opacity fades fill and stroke together later; the paint keeps its own.
+    const ResolvedProperties& props = Props("r");
+    EXPECT_FLOAT_EQ(props.opacity, 0.5f);
+    ASSERT_TRUE(props.fillBrush && props.strokePen);
+    EXPECT_EQ(props.fillBrush->color, (Rgba{255, 0, 0, 127}));
+    EXPECT_EQ(props.strokePen->color, (Rgba{255, 0, 0, 51}));
+}
+
+TEST_F(ResolveTest, LinearRgbKeepsTranslucentPaintTranslucent)
+{
+    Load("<rect id='r' fill='#804020' fill-opacity='0.5' color-interpolation='linearRGB'/>"
+         "<rect id='fast' color-rendering='optimizeSpeed' color-interpolation='linearRGB'/>");
+    EXPECT_EQ(Props("r").linearColor, 1);
+    EXPECT_EQ(Props("r").fillBrush->color, (Rgba{0x80, 0x40, 0x20, 127}));
+    EXPECT_EQ(Props("fast").colorQuality, 0);
+    EXPECT_EQ(Props("fast").linearColor, 0);
+}
+
+TEST_F(ResolveTest, InvalidColorRenderingValuesAreReported)
+{
+    Load("\n<rect color-rendering='best' color-interpolation='CIELab'/>");
+    EXPECT_TRUE(vexo_test::HasMessage("E rect color-rendering=\"best\" :invalid at 2(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E rect color-interpolation=\"CIELab\" :invalid at 2(1)"));
+}
+
+TEST_F(ResolveTest, DisplayCodes)
+{
+    Load("<g id='none' display='none'><rect id='child'/><rect id='bogus' display='bogus'/></g>"
+         "<rect id='block' display='block'/><rect id='caption' display='table-caption'/>");
+    EXPECT_EQ(Props("none").display, Display::None);
+    EXPECT_EQ(static_cast<int>(Display::None), 16);
+    EXPECT_EQ(Props("child").display, Display::None);
+    EXPECT_EQ(Props("bogus").display, Display::Inline);
+    EXPECT_EQ(Props("block").display, Display::Block);
+    EXPECT_EQ(static_cast<int>(Props("caption").display), 15);
+}
+
+// --- transform ----------------------------------------------------------------------
+
+TEST_F(ResolveTest, TransformAppliesOnlyWhereAllowedAndMustParse)
+{
+    Load("\n<text id='t' transform='translate(10,20)'><tspan id='s' transform='scale(2)'/></text>"
+         "\n<rect id='bad' transform='rotate(30 50)'/>");
+    EXPECT_EQ(Props("t").transform, Matrix::Translate(10, 20));
+    EXPECT_TRUE(Props("s").transform.IsIdentity());
+    EXPECT_TRUE(vexo_test::HasMessage("W transform can NOT apply to tspan :Invalid value at 2(43)"));
+    EXPECT_TRUE(Props("bad").transform.IsIdentity());
+    EXPECT_TRUE(vexo_test::HasMessage("E rect transform=\"rotate(30 50)\" :Invalid value at 3(1)"));
+}
+
+// --- color and currentColor ---------------------------------------------------------
+
+TEST_F(ResolveTest, CurrentColorIsTheResolvedColor)
+{
+    Load("<g color='red'><rect id='r' fill='currentColor' stroke='currentColor'/>"
+         "<g id='self' color='currentColor'><rect id='deep' fill='currentColor'/></g>"
+         "<rect id='bogus' color='nonsense' fill='currentColor'/>"
+         "<rect id='blue' color='blue' fill='url(#missing) currentColor'/></g>"
+         "<g fill='currentColor'><rect id='late' color='#00ff00'/></g>");
+    EXPECT_EQ(Props("r").fillBrush->color, kRed);
+    EXPECT_EQ(Props("r").strokePen->color, kRed);
+    EXPECT_EQ(Props("self").color, "red");
+    EXPECT_EQ(Props("deep").fillBrush->color, kRed);
+    EXPECT_EQ(Props("bogus").fillBrush->color, kRed);
+    EXPECT_EQ(Props("blue").fillBrush->color, (Rgba{0, 0, 255, 255}));
+    // An inherited currentColor means the inheriting element's colour.
+    EXPECT_EQ(Props("late").fillBrush->color, (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(*Elem("late").GetColorAttribute("fill", true), "#00ff00");
+    EXPECT_EQ(Elem("late").GetColorAttribute("stroke", true), nullptr);
+}
+
+// --- Paint --------------------------------------------------------------------------
+
+TEST_F(ResolveTest, FillAndStrokeDefaults)
+{
+    Load("<rect id='r'/><rect id='none' fill='none' stroke='none'/><rect id='bad' fill='nocolour'/>");
+    EXPECT_EQ(Props("r").fillBrush->color, kBlack);
+    EXPECT_FALSE(Props("r").strokePen);
+    EXPECT_FLOAT_EQ(Props("r").strokeWidth, 1);
+    EXPECT_FALSE(Props("none").fillBrush);
+    EXPECT_EQ(Props("bad").fillBrush->color, kBlack);
+}
+
+TEST_F(ResolveTest, MissingPaintServersFallBack)
+{
+    Load("\n<rect id='fill' fill='url(#missing) red'/>"
+         "\n<rect id='stroke' stroke='url(#missing)'/>"
+         "\n<rect id='strokeFallback' stroke='url(#missing) red'/>"
+         "\n<rect id='fillNoFallback' fill='url(#missing)'/>"
+         "\n<rect id='fillNone' fill='url(#missing) none'/>");
+    EXPECT_TRUE(vexo_test::HasMessage("E rect fill=\"url(#missing) red\" :Link NOT found at 2(1)"));
+    EXPECT_EQ(Props("fill").fillBrush->color, kRed);
+    EXPECT_EQ(Props("fill").fillPaintServer, nullptr);
+    EXPECT_TRUE(vexo_test::HasMessage("E rect stroke=\"url(#missing)\" :Link NOT found at 3(1)"));
+    EXPECT_FALSE(Props("stroke").strokePen);
+    EXPECT_EQ(Props("strokeFallback").strokePen->color, kRed);
+    EXPECT_EQ(Props("fillNoFallback").fillBrush->color, kBlack);
+    EXPECT_FALSE(Props("fillNone").fillBrush);
+}
+
+TEST_F(ResolveTest, PaintServersAreFound)
+{
+    Load("<linearGradient id='lg'/><pattern id='p'/>"
+         "<rect id='r' fill=\"url('#lg')\" stroke='url(#p) none' stroke-width='3'/>"
+         "<rect id='fallback' fill='url(#lg) red'/>");
+    EXPECT_EQ(Props("r").fillPaintServer, &Elem("lg"));
+    EXPECT_EQ(Props("r").fillBrush->color, kBlack);
+    EXPECT_EQ(Props("r").strokePaintServer, &Elem("p"));
+    // The server strokes with the pen's geometry; "none" leaves nothing if it cannot.
+    ASSERT_TRUE(Props("r").strokePen);
+    EXPECT_EQ(Props("r").strokePen->color.a, 0);
+    EXPECT_FLOAT_EQ(Props("r").strokePen->width, 3);
+    EXPECT_EQ(Props("fallback").fillBrush->color, kRed);
+    EXPECT_EQ(MessageCount(), 0);
+}
+
+TEST_F(ResolveTest, PaintReferencesToOtherElementsAreRejected)
+{
+    Load("\n<rect id='target'/>"
+         "\n<circle id='c' fill='url(#target) red' stroke='url(#target)'/>");
+    EXPECT_TRUE(vexo_test::HasMessage("E circle fill=\"url(circle)\" :NOT refer to paint element at 3(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E circle stroke=\"url(circle)\" :NOT refer to paint element at 3(1)"));
+    EXPECT_EQ(Props("c").fillPaintServer, nullptr);
+    EXPECT_EQ(Props("c").strokePaintServer, nullptr);
+    EXPECT_EQ(Props("c").fillBrush->color, kRed);
+}
+
+TEST_F(ResolveTest, CyclicPaintReferencesAreReported)
+{
+    Load("\n<linearGradient id='lg'>"
+         "\n<stop id='s' fill='url(#lg)' stroke='url(#lg)'/></linearGradient>");
+    EXPECT_TRUE(vexo_test::HasMessage("E stop fill=\"url(#lg)\" : Cyclic reference at 3(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("F linearGradient stroke=\"url(#lg)\" : Cyclic reference at 3(1)"));
+    EXPECT_EQ(Props("s").fillPaintServer, nullptr);
+    EXPECT_EQ(Props("s").strokePaintServer, nullptr);
+}
+
+TEST_F(ResolveTest, CharacterDataTakesItsElementsPaintWithoutNewMessages)
+{
+    Load("<text id='t' fill='url(#missing) red' opacity='0.5'>abc</text>");
+    const CElem& text = Elem("t");
+    ASSERT_EQ(text.Children().size(), 1u);
+    const ResolvedProperties& characters = text.Children()[0]->props;
+    EXPECT_EQ(characters.fillBrush->color, kRed);
+    EXPECT_FLOAT_EQ(characters.opacity, 1);
+    EXPECT_EQ(MessageCount(), 1);  // the text's missing link only
+}
+
+// --- mask, filter, clip-path --------------------------------------------------------
+
+TEST_F(ResolveTest, MaskReferences)
+{
+    Load("\n<mask id='m'>"
+         "\n<rect id='cycle' mask='url(#m)'/></mask>"
+         "\n<rect id='ok' mask='url(#m)'/>"
+         "\n<rect id='wrong' mask='url(#ok)'/>"
+         "\n<rect id='missing' mask='url(#nothing)'/>"
+         "\n<rect id='none' mask='none'/>");
+    EXPECT_EQ(Props("ok").mask, &Elem("m"));
+    EXPECT_EQ(Props("cycle").mask, nullptr);
+    EXPECT_TRUE(vexo_test::HasMessage("F rect xlink:href=\"url(#m)\" : Cyclic reference at 3(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E rect mask=\"url(#ok)\" :Link NOT refer to 'mask' at 5(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E rect mask=\"url(#nothing)\" :Link NOT found at 6(1)"));
+    EXPECT_EQ(Props("none").mask, nullptr);
+    EXPECT_EQ(MessageCount(), 3);
+}
+
+TEST_F(ResolveTest, FilterReferences)
+{
+    Load("\n<filter id='f'><feFlood/></filter>"
+         "\n<rect id='ok' filter='url(#f)'/>"
+         "\n<rect id='wrong' filter='url(#ok)'/>"
+         "\n<rect id='missing' filter='url(#nothing)'/>");
+    EXPECT_EQ(Props("ok").filter, &Elem("f"));
+    EXPECT_FALSE(Props("ok").filterFailed);
+    EXPECT_TRUE(Props("wrong").filterFailed);
+    EXPECT_TRUE(vexo_test::HasMessage("E rect filter=\"url(#ok)\" :Link NOT refer to 'filter' at 4(1)"));
+    EXPECT_TRUE(Props("missing").filterFailed);
+    EXPECT_TRUE(vexo_test::HasMessage("E rect filter=\"url(#nothing)\" :Link NOT found at 5(1)"));
+}
+
+TEST_F(ResolveTest, ClipPathReferences)
+{
+    Load("\n<clipPath id='c'><rect id='self' clip-path='url(#c)'/></clipPath>"
+         "\n<rect id='ok' clip-path='url(#c)'/>"
+         "\n<rect id='wrong' clip-path='url(#ok)'/><rect id='missing' clip-path='url(#nothing)'/>");
+    EXPECT_EQ(Props("ok").clipPath, &Elem("c"));
+    EXPECT_EQ(Props("wrong").clipPath, nullptr);
+    EXPECT_EQ(Props("missing").clipPath, nullptr);
+    // A clip path clipped by itself would never finish drawing.
+    EXPECT_EQ(Props("self").clipPath, nullptr);
+    EXPECT_TRUE(vexo_test::HasMessage("F rect xlink:href=\"url(#c)\" : Cyclic reference at 2(18)"));
+    EXPECT_EQ(MessageCount(), 1);
+}
+
+// --- Stroke pen ---------------------------------------------------------------------
+
+TEST_F(ResolveTest, StrokeWidths)
+{
+    Load("<g stroke='black'><rect id='pct' stroke-width='10%'/><rect id='negative' stroke-width='-2'/>"
+         "<rect id='zero' stroke-width='0'/><rect id='mm' stroke-width='2.54cm'/></g>");
+    EXPECT_NEAR(Props("pct").strokeWidth, 35.355f, 1e-3);
+    EXPECT_FLOAT_EQ(Props("negative").strokeWidth, 1);
+    EXPECT_FLOAT_EQ(Props("zero").strokeWidth, 0);
+    EXPECT_FALSE(Props("zero").strokePen);
+    EXPECT_FLOAT_EQ(Props("mm").strokePen->width, 96);
+}
+
+TEST_F(ResolveTest, StrokeCapsJoinsAndMiters)
+{
+    Load("<g stroke='black'><rect id='plain'/>"
+         "<rect id='round' stroke-linecap='round' stroke-linejoin='round' stroke-miterlimit='10'/>"
+         "<rect id='square' stroke-linecap='square' stroke-linejoin='bevel'/>"
+         "<rect id='odd' stroke-linecap='pointy' stroke-linejoin='curly' stroke-miterlimit='x'/></g>");
+    EXPECT_EQ(Props("plain").strokePen->cap, LineCap::Butt);
+    EXPECT_EQ(Props("plain").strokePen->join, LineJoin::Miter);
+    EXPECT_FLOAT_EQ(Props("plain").strokePen->miterLimit, 4);
+    EXPECT_EQ(Props("round").strokePen->cap, LineCap::Round);
+    EXPECT_EQ(Props("round").strokePen->join, LineJoin::Round);
+    EXPECT_FLOAT_EQ(Props("round").strokePen->miterLimit, 10);
+    EXPECT_EQ(Props("square").strokePen->cap, LineCap::Square);
+    EXPECT_EQ(Props("square").strokePen->join, LineJoin::Bevel);
+    EXPECT_EQ(Props("odd").strokePen->cap, LineCap::Butt);
+    EXPECT_EQ(Props("odd").strokePen->join, LineJoin::Miter);
+    EXPECT_FLOAT_EQ(Props("odd").strokePen->miterLimit, 4);
+}
+
+TEST_F(ResolveTest, DashesAreInUserUnits)
+{
+    using Dashes = std::vector<float>;
+    Load("<g stroke='black'><rect id='single' stroke-dasharray='5'/>"
+         "<rect id='odd' stroke-width='4' stroke-linecap='square' stroke-dasharray='5,3 2' stroke-dashoffset='2'/>"
+         "<rect id='pct' stroke-dasharray='10%, 1'/>"
+         "<rect id='negative' stroke-dasharray='5 -1'/><rect id='zero' stroke-dasharray='0 0'/>"
+         "<rect id='none' stroke-dasharray='none' stroke-dashoffset='3'/></g>");
+    EXPECT_EQ(Props("single").strokePen->dashes, (Dashes{5, 5}));
+    EXPECT_EQ(Props("odd").strokePen->dashes, (Dashes{5, 3, 2, 5, 3, 2}));
+    EXPECT_FLOAT_EQ(Props("odd").strokePen->dashOffset, 2);
+    ASSERT_EQ(Props("pct").strokePen->dashes.size(), 2u);
+    EXPECT_NEAR(Props("pct").strokePen->dashes[0], 35.355f, 1e-3);
+    EXPECT_TRUE(Props("negative").strokePen->dashes.empty());
+    EXPECT_TRUE(Props("zero").strokePen->dashes.empty());
+    EXPECT_TRUE(Props("none").strokePen->dashes.empty());
+    EXPECT_FLOAT_EQ(Props("none").strokePen->dashOffset, 0);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// The system font lookup against the fonts the build machine installs
+// (DejaVu and Liberation).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "text/font_lookup.h"
+
+using svg::CFontPool;
+using svg::FaceMetrics;
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+void ExpectSaneMetrics(const FaceMetrics& face)
+{
+    EXPECT_FALSE(face.file.empty());
+    EXPECT_GT(face.unitsPerEm, 0);
+    // Latin x-heights lie around half an em, cap heights around 0.7 em.
+    EXPECT_GT(face.xHeight / face.unitsPerEm, 0.35);
+    EXPECT_LT(face.xHeight / face.unitsPerEm, 0.65);
+    EXPECT_GT(face.capHeight, face.xHeight);
+    EXPECT_LT(face.capHeight, face.unitsPerEm);
+}
+
+}  // namespace
+
+TEST(FontLookup, GenericFamiliesResolveToInstalledFaces)
+{
+    for (const char* generic : {"serif", "sans-serif", "monospace"}) {
+        SCOPED_TRACE(generic);
+        const FaceMetrics& face = CFontPool::Instance().FindFace(generic, 400, 1);
+        EXPECT_FALSE(face.family.empty());
+        ExpectSaneMetrics(face);
+    }
+    EXPECT_NE(CFontPool::Instance().FindFace("serif", 400, 1).family,
+              CFontPool::Instance().FindFace("monospace", 400, 1).family);
+}
+
+TEST(FontLookup, MetricsComeFromTheFont)
+{
+    // Liberation Serif has 2048 units per em and an x-height of 940 in its
+    // OS/2 table; DejaVu Sans (version 1 OS/2) is measured on its glyphs.
+    const FaceMetrics& liberation = CFontPool::Instance().FindFace("Liberation Serif", 400, 1);
+    EXPECT_EQ(liberation.family, "Liberation Serif");
+    EXPECT_EQ(liberation.unitsPerEm, 2048);
+    EXPECT_NEAR(liberation.xHeight, 940, 40);
+    ExpectSaneMetrics(liberation);
+
+    const FaceMetrics& dejaVu = CFontPool::Instance().FindFace("DejaVu Sans", 400, 1);
+    EXPECT_EQ(dejaVu.family, "DejaVu Sans");
+    EXPECT_EQ(dejaVu.unitsPerEm, 2048);
+    EXPECT_NEAR(dejaVu.xHeight, 1120, 10);
+    EXPECT_NEAR(dejaVu.capHeight, 1493, 10);
+}
+
+TEST(FontLookup, MissingFamilyFallsBackToTheDefaultFace)
+{
+    const FaceMetrics& missing = CFontPool::Instance().FindFace("NoSuchFont", 400, 1);
+    const FaceMetrics& byDefault = CFontPool::Instance().FindFace("", 400, 1);
+    EXPECT_EQ(missing.file, byDefault.file);
+    EXPECT_NE(missing.family, "NoSuchFont");
+    ExpectSaneMetrics(missing);
+}
+
+TEST(FontLookup, FamilyListIsTriedInOrder)
+{
+    EXPECT_EQ(CFontPool::Instance().FindFace("NoSuchFont, Liberation Serif", 400, 1).family, "Liberation Serif");
+    EXPECT_EQ(CFontPool::Instance().FindFace("'No, Such Font' , \"DejaVu Serif\",Liberation Sans", 400, 1).family,
+              "DejaVu Serif");
+    // Family names are not case-sensitive.
+    EXPECT_EQ(CFontPool::Instance().FindFace("liberation mono", 400, 1).family, "Liberation Mono");
+}
+
+TEST(FontLookup, ConfiguredAliasesCountAsInstalled)
+{
+    // fontconfig binds Arial to its metric-compatible Liberation Sans.
+    EXPECT_EQ(CFontPool::Instance().FindFace("Arial, DejaVu Serif", 400, 1).family, "Liberation Sans");
+}
+
+TEST(FontLookup, WeightAndStylePickTheMatchingFace)
+{
+    const FaceMetrics& regular = CFontPool::Instance().FindFace("Liberation Serif", 400, 1);
+    const FaceMetrics& bold = CFontPool::Instance().FindFace("Liberation Serif", 700, 1);
+    const FaceMetrics& italic = CFontPool::Instance().FindFace("Liberation Serif", 400, 2);
+    EXPECT_TRUE(Contains(bold.file, "Bold")) << bold.file;
+    EXPECT_FALSE(Contains(regular.file, "Bold")) << regular.file;
+    EXPECT_TRUE(Contains(italic.file, "Italic")) << italic.file;
+    EXPECT_NE(bold.file, italic.file);
+}
+
+TEST(FontLookup, ReleaseForgetsAndRefindsFaces)
+{
+    const std::string file = CFontPool::Instance().FindFace("sans-serif", 400, 1).file;
+    CFontPool::Instance().Release();
+    EXPECT_EQ(CFontPool::Instance().FindFace("sans-serif", 400, 1).file, file);
+}
