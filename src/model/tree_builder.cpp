@@ -10,6 +10,7 @@
 #include "model/message_log.h"
 #include "model/stop_flags.h"
 #include "model/xml_reader.h"
+#include "style/css_parser.h"
 
 namespace svg {
 namespace {
@@ -187,7 +188,9 @@ void StoreDeclaration(std::string_view declaration, CAttributeMap& attributes)
         return;
     const std::string name = ToLowerAscii(Trim(declaration.substr(0, colon)));
     const std::string_view value = Trim(declaration.substr(colon + 1));
-    if (name.empty())
+    // As in style sheets, only properties can be set: `style="x: 5"` must not
+    // move a shape.
+    if (Xmlpp::PropertyIndex(name) < 0)
         return;
     // Nothing reads a `font` property: the shorthand only ever stands for its parts.
     if (name == "font")
