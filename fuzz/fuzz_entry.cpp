@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "model/conditional.h"
 #include "model/document.h"
 #include "model/loader.h"
 #include "model/message_log.h"
 #include "model/stop_flags.h"
+#include "render/render.h"
 
 namespace vexo_fuzz {
 
@@ -19,7 +19,7 @@ void LoadFromBytes(const std::uint8_t* data, std::size_t size)
     std::string bytes(reinterpret_cast<const char*>(data), size);
     if (svg::CElemDocument* document =
             svg::LoadDocumentFromBytes(std::move(bytes), "/nonexistent-vexo-fuzz/input.svg", "input.svg", options))
-        svg::EvaluateConditions(*document);
+        svg::RecordDocument(*document);
     svg::DocumentList::Instance().Clear();
     svg::MessageLog::Instance().Reset();
 }

@@ -1,13 +1,16 @@
 #!/bin/sh
 # Installs every Debian package that building and testing Vexo needs, over the
 # whole project. Packages already present are skipped; runs as root or through sudo.
+# python3-numpy and python3-pil run the conformance harness; librsvg2-bin is the
+# peer renderer the benchmark compares against.
 set -eu
 
 PACKAGES="g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
 libcairo2-dev libxml2-dev libxslt1-dev libfontconfig-dev libfreetype-dev
 libharfbuzz-dev liblcms2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
 libtiff-dev libwebp-dev zlib1g-dev qt6-base-dev
-xvfb xauth fonts-dejavu fonts-liberation2 fonts-ipafont-gothic icc-profiles-free"
+xvfb xauth fonts-dejavu fonts-liberation2 fonts-ipafont-gothic icc-profiles-free
+python3-numpy python3-pil librsvg2-bin"
 
 missing=""
 for p in $PACKAGES; do

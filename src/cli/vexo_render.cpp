@@ -1,32 +1,47 @@
-// vexo-render: loads an SVG document headless and prints its messages (and,
-// on request, its element tree), for scripts and tests.
+// vexo-render: loads an SVG document headless, draws it into a PNG, PDF or
+// SVG file when asked to, and prints its messages (and, on request, its
+// element tree), for scripts and tests.
 //
-// Exit status: 0 the document loaded, 1 it did not, 2 bad usage.
+// Exit status: 0 the document loaded (and was written), 1 it did not, 2 bad usage.
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <optional>
+#include <memory>
 
 #include "model/document.h"
 #include "model/loading_job.h"
 #include "model/message_log.h"
+#include "render/output.h"
+#include "values/color.h"
+#include "values/number.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "Usage: vexo-render [options] FILE\n"
-    "Loads an SVG or SVGZ document and prints its messages and their summary.\n"
+    "Loads an SVG or SVGZ document, draws it when asked to, and prints its\n"
+    "messages and their summary.\n"
     "\n"
     "  --tree          print the element tree first (class, name, id, line(column))\n"
     "  --props         print the tree with each element's resolved properties under it\n"
     "  --media NAME    CSS media the style sheets are matched against (default screen)\n"
     "  --lang LIST     comma-separated user languages for systemLanguage\n"
     "                  (default: from $LANGUAGE or $LANG, else en)\n"
+    "  -o, --output F  draw the document into F: .png, .pdf or .svg\n"
+    "  --width N       output width in pixels (height follows the aspect ratio)\n"
+    "  --height N      output height in pixels; with --width the picture is fitted and centred\n"
+    "  --zoom Z        scale of the output (default 1: the document's own size at 96 dpi)\n"
+    "  --background C  colour under the picture (default transparent)\n"
+    "  --dpi N         resolution of physical units such as mm and pt (default 96)\n"
     "  -h, --help      show this help\n"
     "\n"
-    "Exit status: 0 loaded, 1 not loaded, 2 bad usage.\n";
+    "Exit status: 0 loaded (and written), 1 not loaded or not written, 2 bad usage.\n";
 
 // "en_US.UTF-8" becomes "en-US"; "C" and "POSIX" mean nothing in particular.
 std::string LanguageFromEnvironment()
@@ -214,65 +229,138 @@ void PrintTree(const svg::CElem& elem, int depth, bool printProperties)
         PrintTree(*child, depth + 1, printProperties);
 }
 
+struct Options {
+    bool printTree = false;
+    bool printProperties = false;
+    svg::CDocOptions document;
+    std::string input;
+    std::string output;
+    std::optional<int> width;
+    std::optional<int> height;
+    double zoom = 1;
+    std::optional<svg::Rgba> background;
+};
+
+[[noreturn]] void UsageError(const std::string& problem)
+{
+    std::fprintf(stderr, "vexo-render: %s\n%s", problem.c_str(), kUsage);
+    std::exit(2);
+}
+
+template <typename Number>
+Number ParseOptionNumber(const char* name, std::string_view text, Number low, Number high)
+{
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= low && value <= high))
+        UsageError(std::string(name) + " needs a number from " + std::to_string(low) + " to " + std::to_string(high));
+    return value;
+}
+
+svg::Rgba ParseBackground(std::string_view text)
+{
+    if (text == "transparent" || text == "none")
+        return {0, 0, 0, 0};
+    const std::optional<svg::Rgb> color = svg::ParseColor(text);
+    if (!color)
+        UsageError("--background needs a colour such as white or #ffeecc");
+    return {color->r, color->g, color->b, 255};
+}
+
+Options ParseArguments(int argc, char** argv)
+{
+    Options options;
+    options.document.language = LanguageFromEnvironment();
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&]() -> std::string_view {
+            if (i + 1 >= argc)
+                UsageError(std::string(arg) + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "--tree") {
+            options.printTree = true;
+        } else if (arg == "--props") {
+            options.printTree = true;
+            options.printProperties = true;
+        } else if (arg == "--media") {
+            options.document.media = value();
+        } else if (arg == "--lang") {
+            options.document.language = value();
+        } else if (arg == "-o" || arg == "--output") {
+            options.output = value();
+        } else if (arg == "--width") {
+            options.width = ParseOptionNumber("--width", value(), 1, 32767);
+        } else if (arg == "--height") {
+            options.height = ParseOptionNumber("--height", value(), 1, 32767);
+        } else if (arg == "--zoom") {
+            options.zoom = ParseOptionNumber("--zoom", value(), 0.001, 1000.0);
+        } else if (arg == "--background") {
+            options.background = ParseBackground(value());
+        } else if (arg == "--dpi") {
+            svg::Defaults().dpi = ParseOptionNumber("--dpi", value(), 10.0f, 1000.0f);
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            UsageError("unknown option " + std::string(arg));
+        } else if (options.input.empty()) {
+            options.input = arg;
+        } else {
+            UsageError("one input file at a time");
+        }
+    }
+    if (options.input.empty())
+        UsageError("no input file");
+    if (!options.output.empty() && !svg::FormatFromPath(options.output))
+        UsageError("the output must end in .png, .pdf or .svg");
+    return options;
+}
+
+// Renders the loaded document into the output file; false (reported on
+// standard error) when the file cannot be written.
+bool WriteOutput(const Options& options, svg::CElemDocument& document, const svg::CPicture& loadedPicture)
+{
+    const svg::OutputSize size =
+        svg::ComputeOutputSize(loadedPicture.Frame(), options.width, options.height, options.zoom);
+    // Raster effects are computed at the output's resolution: record again
+    // when the picture is not shown 1:1.
+    std::unique_ptr<svg::CPicture> scaled;
+    if (std::fabs(size.scale - 1) > 1e-9)
+        scaled = svg::RecordDocument(document, size.scale);
+    const svg::CPicture& picture = scaled ? *scaled : loadedPicture;
+    std::string error;
+    if (!svg::WritePicture(picture, options.output, *svg::FormatFromPath(options.output), size, options.background,
+                           error)) {
+        std::fprintf(stderr, "vexo-render: cannot write %s: %s\n", options.output.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    bool printTree = false;
-    bool printProperties = false;
-    svg::CDocOptions options;
-    options.language = LanguageFromEnvironment();
-    std::string input;
-
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "vexo-render: %s needs a value\n", name);
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        if (arg == "--tree") {
-            printTree = true;
-        } else if (arg == "--props") {
-            printTree = true;
-            printProperties = true;
-        } else if (arg == "--media") {
-            options.media = value("--media");
-        } else if (arg == "--lang") {
-            options.language = value("--lang");
-        } else if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "vexo-render: unknown option %s\n%s", argv[i], kUsage);
-            return 2;
-        } else if (input.empty()) {
-            input = arg;
-        } else {
-            std::fprintf(stderr, "vexo-render: one input file at a time\n%s", kUsage);
-            return 2;
-        }
-    }
-    if (input.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    const Options options = ParseArguments(argc, argv);
 
     svg::LoadingJob job;
     svg::CElemDocument* document = nullptr;
-    job.Start(input, options, [&document](svg::CElemDocument* loaded) { document = loaded; });
+    job.Start(options.input, options.document, [&document](svg::CElemDocument* loaded) { document = loaded; });
     job.Wait();
 
-    if (document != nullptr && printTree)
-        PrintTree(*document, 0, printProperties);
+    bool written = true;
+    if (document != nullptr && !options.output.empty() && job.Picture() != nullptr)
+        written = WriteOutput(options, *document, *job.Picture());
+
+    if (document != nullptr && options.printTree)
+        PrintTree(*document, 0, options.printProperties);
     for (const std::string& message : svg::MessageLog::Instance().EntriesFrom(0))
         std::puts(message.c_str());
     std::puts(svg::GetMessageSummary().c_str());
     std::fflush(stdout);
 
-    const int status = document != nullptr ? 0 : 1;
+    const int status = document != nullptr && written ? 0 : 1;
     job.Close();
     return status;
 }

@@ -5,9 +5,7 @@
 
 #include "model/document.h"
 #include "model/elem.h"
-#include "model/limits.h"
 #include "model/message_log.h"
-#include "model/stop_flags.h"
 
 namespace svg {
 namespace {
@@ -242,57 +240,10 @@ bool FeatureTokenPasses(std::string_view token)
     return token.front() == '#' && FeatureSupported(token);
 }
 
-// --- Tree walk ------------------------------------------------------------------
-
 std::string UserLanguages(const CElem& elem)
 {
     const CElemDocument* document = elem.Document();
     return document != nullptr ? document->Options().language : CDocOptions{}.language;
-}
-
-// Does drawing `elem` draw its children? Containers do, except paint servers
-// and glyphs, which are drawn only through a reference; `text` draws its
-// text-content children (tspan, tref, textPath, altGlyph).
-bool DrawsChildren(const CElem& elem)
-{
-    if (elem.IsA(ElemClass::Paint) || elem.IsA(ElemClass::Glyph))
-        return false;
-    return elem.IsA(ElemClass::Container) || elem.Class() == ElemClass::Text;
-}
-
-// Which children drawing `parent` draws: a container's graphics elements,
-// a text element's text-content children.
-bool IsDrawnChild(const CElem& parent, const CElem& child)
-{
-    return parent.Class() == ElemClass::Text ? child.Class() == ElemClass::Text : child.graphicsElement;
-}
-
-void VisitChildren(CElem& elem, unsigned depth);
-
-void Visit(CElem& elem, unsigned depth)
-{
-    if (TestConditions(elem))
-        VisitChildren(elem, depth);
-}
-
-void VisitChildren(CElem& elem, unsigned depth)
-{
-    // The tree builder refuses deeper documents; `use` instances could still
-    // nest further, and this walk is recursive.
-    if (depth >= limits::kMaxElementDepth || !DrawsChildren(elem))
-        return;
-    if (elem.Id() == ElementId::switch_) {
-        // The chosen child has been tested already; only its content remains.
-        if (CElem* chosen = SelectSwitchChild(elem))
-            VisitChildren(*chosen, depth + 1);
-        return;
-    }
-    for (CElem* child : elem.Children()) {
-        if (StopRequested())
-            return;
-        if (IsDrawnChild(elem, *child))
-            Visit(*child, depth + 1);
-    }
 }
 
 }  // namespace
@@ -408,11 +359,6 @@ CElem* SelectSwitchChild(CElem& switchElement)
             child->excluded = true;
     }
     return chosen;
-}
-
-void EvaluateConditions(CElem& root)
-{
-    Visit(root, 0);
 }
 
 }  // namespace svg

@@ -71,11 +71,4 @@ bool TestConditions(CElem& elem);
 // All of them are tested, so every alternative a document offers is recorded.
 CElem* SelectSwitchChild(CElem& switchElement);
 
-// Walks a prepared tree the way rendering does (containers draw their graphics
-// children; `text` includes its text-content children) and applies the two
-// functions above. Subtrees that are never drawn directly (defs, symbol,
-// marker, pattern, gradients, clipPath, mask, filter, font, glyphs...) and
-// excluded subtrees are not visited. Stops early when a stop is requested.
-void EvaluateConditions(CElem& root);
-
 }  // namespace svg

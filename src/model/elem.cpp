@@ -139,6 +139,12 @@ bool CElem::Setup()
     return true;
 }
 
+bool CElem::Draw(CCanvas&, const RenderArgs&) { return true; }
+
+std::optional<RectF> CElem::GetOutlineBounds(const Matrix&) const { return std::nullopt; }
+
+CElem* CElem::HitTest(double, double) { return nullptr; }
+
 void CElem::AppendChild(CElem* child)
 {
     child->parent_ = this;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,20 +14,16 @@
 
 #include "model/element_names.h"
 #include "style/properties.h"
+#include "values/matrix.h"
+#include "values/path_geometry.h"
+#include "values/rect.h"
 
 namespace svg {
 
 class CElemDocument;
+class CCanvas;
 struct CDocOptions;
-
-struct RectF {
-    float x = 0;
-    float y = 0;
-    float width = 0;
-    float height = 0;
-
-    friend bool operator==(const RectF&, const RectF&) = default;
-};
+struct RenderArgs;
 
 // One specified attribute. Overriding a document value keeps it as the
 // previous value, so a `style` declaration that beats a presentation attribute
@@ -102,6 +99,17 @@ public:
     // The base reports the elements whose behaviour Vexo does not support.
     virtual bool Setup();
 
+    // --- Rendering (the render subsystem implements these) -----------------
+    // Draws the element's own content; Render has already applied its
+    // transform, clip and viewport. The base draws nothing.
+    virtual bool Draw(CCanvas& canvas, const RenderArgs& args);
+    // Tight bounds of the element's own geometry mapped by `toSpace` (not
+    // its children's); null when it has none.
+    virtual std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const;
+    // The element under (x, y), given in the parent's user space; null when
+    // the point misses it.
+    virtual CElem* HitTest(double x, double y);
+
     // --- Tree -------------------------------------------------------------
     const std::string& Name() const { return name_; }
     ElementId Id() const { return elementId_; }
@@ -158,6 +166,12 @@ public:
     CElem* instanceSource = nullptr;
     // Resolved at the start of preparation.
     ResolvedProperties props;
+    // Bounding boxes of the element with its graphics descendants: in its own
+    // user space and in its parent's (after transform and viewBox); null
+    // when it has no geometry. Computed once by ComputeBounds.
+    std::optional<RectF> bboxUser;
+    std::optional<RectF> bboxParent;
+    bool boundsComputed = false;
 
 protected:
     void SetGraphicsElement(bool value) { graphicsElement = value; }
@@ -173,6 +187,22 @@ class CElemContainer : public CElem {
 public:
     CElemContainer(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Container; }
+
+    bool Setup() override;
+    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
+    CElem* HitTest(double x, double y) override;
+
+    // Viewport of svg and symbol: region is the viewport in the parent's user
+    // space, viewport the viewBox (or 0, 0, width, height).
+    bool hasViewBox = false;
+    int aspectAlign = 5;  // 0 none, 1..9 xMinYMin..xMaxYMax
+    bool aspectSlice = false;
+    Matrix viewBoxMatrix;
+    // The `clip` property's rectangle; width 0 means none.
+    RectF clipRect;
+    // enable-background: 1 accumulate, 0 new (with backgroundRect).
+    int backgroundMode = 1;
+    RectF backgroundRect;
 };
 
 class CElemImage : public CElemContainer {
@@ -204,6 +234,8 @@ class CElemPaint : public CElemContainer {
 public:
     using CElemContainer::CElemContainer;
     ElemClass Class() const override { return ElemClass::Paint; }
+    // Paint servers are drawn only through the shapes that reference them.
+    bool Draw(CCanvas&, const RenderArgs&) override { return true; }
 };
 
 class CElemGradient : public CElemPaint {
@@ -224,6 +256,17 @@ class CElemShape : public CElem {
 public:
     CElemShape(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Shape; }
+
+    bool Setup() override;
+    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
+    std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const override;
+    CElem* HitTest(double x, double y) override;
+
+    CGraphicsPathArray paths;
+    std::vector<MarkerInfo> markers;
+    CElem* markerStart = nullptr;
+    CElem* markerMid = nullptr;
+    CElem* markerEnd = nullptr;
 };
 
 class CElemText : public CElemShape {

@@ -58,4 +58,14 @@ inline constexpr int kMaxBitmapSide = 32767;
 // warning; real drawings stay far below it.
 inline constexpr std::size_t kMaxPathPoints = 10'000'000;
 
+// `use` bombs: ten groups that each use the previous one ten times expand to
+// ten billion elements from a few hundred bytes. Instantiation stops once a
+// document holds this many elements cloned into `use` instances; every later
+// `use` of that document draws nothing.
+inline constexpr std::size_t kMaxUseInstanceElements = 200'000;
+// A `use` inside an instance inside an instance ...: instantiation stops at
+// this depth of nested instances, well before the tree walks (which recurse)
+// could run out of stack.
+inline constexpr unsigned kMaxUseNesting = 32;
+
 }  // namespace svg::limits

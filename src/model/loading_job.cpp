@@ -4,6 +4,7 @@
 #include "model/loader.h"
 #include "model/message_log.h"
 #include "model/stop_flags.h"
+#include "text/font_lookup.h"
 
 namespace svg {
 
@@ -32,6 +33,7 @@ void LoadingJob::Close()
 {
     Stop();
     state_ = DocumentState::Idle;
+    picture_.reset();
     DocumentList::Instance().Clear();
 }
 
@@ -56,11 +58,10 @@ void LoadingJob::Body(std::string path, CDocOptions options, Completion completi
 
     CElemDocument* document = LoadDocument(path, {}, options);
     if (document != nullptr && !StopRequested()) {
-        // Until the document is rendered into a picture here, conditional
-        // processing walks the tree in rendering order on its own.
-        EvaluateConditions(*document);
+        picture_ = RecordDocument(*document);
         ConditionalValues::Instance().Report();
     }
+    CFontPool::Instance().Release();
 
     if (StopRequested()) {
         state_ = DocumentState::Idle;

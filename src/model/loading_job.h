@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "model/document.h"
+#include "render/render.h"
 
 namespace svg {
 
@@ -39,12 +41,16 @@ public:
 
     DocumentState State() const { return state_.load(); }
     bool Running() const { return running_.load(); }
+    // The document rendered once, for the views to replay; null until a load
+    // has completed. Owned by the job; read it only while no load runs.
+    const CPicture* Picture() const { return picture_.get(); }
 
 private:
     void Body(std::string path, CDocOptions options, Completion completion);
     void Join();
 
     std::thread thread_;
+    std::unique_ptr<CPicture> picture_;
     std::atomic<DocumentState> state_{DocumentState::Idle};
     std::atomic<bool> running_{false};
 };

@@ -537,6 +537,9 @@ Paint ResolveServerPaint(CElem& elem, PaintProperty property, const std::string&
         ReportNotPaint(elem, property);
     } else {
         paint.server = target;
+        // The server paints; a solid colour only stands in when one was given.
+        if (fallback.empty())
+            paint.color.reset();
     }
     return paint;
 }

@@ -11,10 +11,12 @@
 #include <span>
 #include <vector>
 
-#include "model/elem.h"
 #include "values/matrix.h"
+#include "values/rect.h"
 
 namespace svg {
+
+class CElem;
 
 struct PointF {
     float x = 0;

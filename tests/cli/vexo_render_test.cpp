@@ -36,7 +36,7 @@ std::string Quote(const std::string& path) { return "'" + path + "'"; }
 TEST(VexoRenderCli, LoadedDocumentPrintsTreeMessagesAndSummary)
 {
     const std::string path = vexo_test::WriteTempFile(
-        "cli/ok.svg", "<svg xmlns='http://www.w3.org/2000/svg'>\n  <rect id='r' width='5'/>\n  <script/>\n</svg>");
+        "cli/ok.svg", "<svg xmlns='http://www.w3.org/2000/svg'>\n  <rect id='r' width='5' height='5'/>\n  <script/>\n</svg>");
     const RunResult result = RunVexoRender("--tree " + Quote(path));
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.output.find("CElemDocument svg 1(1)\n  CElemShape rect id=\"r\" 2(3)\n  CElem script 3(3)\n"),

@@ -185,70 +185,13 @@ TEST_F(ConditionalTest, SwitchWithoutAPassingChildChoosesNone)
     EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "en de");
 }
 
-// --- EvaluateConditions ---------------------------------------------------------
-
-TEST_F(ConditionalTest, WalkSkipsResourcesAndExcludedSubtrees)
-{
-    auto document = MakeDocument("ja");
-    CElem* defs = Add(*document, "defs");
-    CElem* defined = Add(*defs, "rect", "systemLanguage", "de");
-    CElem* gradient = Add(*document, "linearGradient");
-    CElem* stop = Add(*gradient, "stop", "systemLanguage", "de");
-    CElem* hidden = Add(*document, "g", "systemLanguage", "fr");
-    CElem* inner = Add(*hidden, "rect", "systemLanguage", "it");
-    CElem* shown = Add(*document, "g", "systemLanguage", "ja");
-    CElem* leaf = Add(*shown, "path", "systemLanguage", "en");
-
-    svg::EvaluateConditions(*document);
-
-    EXPECT_FALSE(defined->excluded);
-    EXPECT_FALSE(stop->excluded);
-    EXPECT_TRUE(hidden->excluded);
-    EXPECT_FALSE(inner->excluded);
-    EXPECT_FALSE(shown->excluded);
-    EXPECT_TRUE(leaf->excluded);
-    EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "fr ja en");
-}
-
-TEST_F(ConditionalTest, WalkEntersOnlyTheChosenSwitchChildAndTextContent)
-{
-    auto document = MakeDocument("ja");
-    CElem* choice = Add(*document, "switch");
-    CElem* english = Add(*choice, "g", "systemLanguage", "en");
-    CElem* englishLeaf = Add(*english, "rect", "systemLanguage", "fr");
-    CElem* japanese = Add(*choice, "g", "systemLanguage", "ja");
-    CElem* text = Add(*japanese, "text");
-    CElem* span = Add(*text, "tspan", "systemLanguage", "de");
-
-    svg::EvaluateConditions(*document);
-
-    EXPECT_TRUE(english->excluded);
-    EXPECT_FALSE(englishLeaf->excluded);
-    EXPECT_FALSE(japanese->excluded);
-    EXPECT_FALSE(text->excluded);
-    EXPECT_TRUE(span->excluded);
-    EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "en ja de");
-}
-
-TEST_F(ConditionalTest, WalkStopsAtTheNestingLimit)
-{
-    auto document = MakeDocument("ja");
-    CElem* deepest = document.get();
-    for (int i = 0; i < 2000; ++i)
-        deepest = Add(*deepest, "g");
-    CElem* leaf = Add(*deepest, "rect", "systemLanguage", "fr");
-    svg::EvaluateConditions(*document);
-    EXPECT_FALSE(leaf->excluded);
-}
-
 // --- Values met -----------------------------------------------------------------
 
 TEST_F(ConditionalTest, ValuesMetAreListedOnceComparedWhole)
 {
     auto document = MakeDocument("ja");
     for (int i = 0; i < 10; ++i)
-        Add(*document, "rect", "requiredFeatures", "org.w3c.svg.static");
-    svg::EvaluateConditions(*document);
+        svg::TestConditions(*Add(*document, "rect", "requiredFeatures", "org.w3c.svg.static"));
     auto& met = ConditionalValues::Instance();
     EXPECT_EQ(met.Get(ConditionalAttribute::RequiredFeatures), "org.w3c.svg.static");
 

@@ -114,7 +114,8 @@ TEST_F(LoaderTest, RootSizeFromWidthAndHeight)
     ASSERT_TRUE(halfDoc && noneDoc && inchDoc);
     EXPECT_EQ(halfDoc->region, (svg::RectF{0, 0, 400, 300}));
     EXPECT_FALSE(halfDoc->noSize);
-    EXPECT_EQ(noneDoc->region, (svg::RectF{0, 0, 0, 0}));
+    // Without a size of its own the root takes its viewBox's, else the default viewport.
+    EXPECT_EQ(noneDoc->region, (svg::RectF{0, 0, 800, 600}));
     EXPECT_TRUE(noneDoc->noSize);
     EXPECT_EQ(inchDoc->region, (svg::RectF{0, 0, 96, 96}));
     EXPECT_EQ(inchDoc->viewport, inchDoc->region);

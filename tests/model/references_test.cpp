@@ -67,7 +67,7 @@ protected:
 TEST_F(ReferencesTest, GetAttributeFollowsInherit)
 {
     CElemDocument* root = AddDocument("<svg fill='red'><g id='g' fill='inherit' stroke='blue'>"
-                                      "<rect id='r' stroke='inherit'/></g></svg>");
+                                      "<rect width='1' height='1' id='r' stroke='inherit'/></g></svg>");
     const CElem* rect = ById(root, "r");
     ASSERT_NE(rect, nullptr);
     ASSERT_NE(rect->GetAttribute("fill", true), nullptr);
@@ -80,7 +80,7 @@ TEST_F(ReferencesTest, GetAttributeFollowsInherit)
 TEST_F(ReferencesTest, UnsupportedElementsWarnOnceEach)
 {
     CElemDocument* root = AddDocument(
-        "<svg><a VexoLoc='2,3'><rect/></a><script VexoLoc='4,1'/><animate VexoLoc='5,1'/>"
+        "<svg><a VexoLoc='2,3'><rect width='1' height='1'/></a><script VexoLoc='4,1'/><animate VexoLoc='5,1'/>"
         "<cursor VexoLoc='6,1'/><g/></svg>");
     EXPECT_TRUE(root->Prepare());
     EXPECT_EQ(vexo_test::Messages(),
@@ -92,8 +92,8 @@ TEST_F(ReferencesTest, UnsupportedElementsWarnOnceEach)
 
 TEST_F(ReferencesTest, PrepareCopiesViewportAndStopsOnFailureOrStop)
 {
-    CElemDocument* root = AddDocument("<svg><g><rect/></g></svg>");
-    root->viewport = {0, 0, 640, 480};
+    CElemDocument* root = AddDocument("<svg><g><rect width='1' height='1'/></g></svg>");
+    root->region = {0, 0, 640, 480};  // the root's size, as the loader sets it
     auto* failing = new CFailingSetup("g", root);
     root->AppendChild(failing);
     auto* after = new CElem("g", root);
@@ -113,7 +113,7 @@ TEST_F(ReferencesTest, PrepareCopiesViewportAndStopsOnFailureOrStop)
 TEST_F(ReferencesTest, ClipPathRejectsContainersAndImages)
 {
     CElemDocument* root = AddDocument(
-        "<svg><clipPath><rect/><text/><use/><g VexoLoc='3,2'/><image VexoLoc='4,2'/><title/></clipPath></svg>");
+        "<svg><clipPath><rect width='1' height='1'/><text/><use/><g VexoLoc='3,2'/><image VexoLoc='4,2'/><title/></clipPath></svg>");
     EXPECT_TRUE(root->Prepare());
     EXPECT_EQ(vexo_test::Messages(),
               (std::vector<std::string>{"E g illegal for clipPath's child at 3(2)",
@@ -126,7 +126,7 @@ TEST_F(ReferencesTest, ClipPathRejectsContainersAndImages)
 
 TEST_F(ReferencesTest, FindReferenceForms)
 {
-    CElemDocument* root = AddDocument("<svg><g><rect id='dup' VexoLoc='1,1'/></g><rect id='dup'/>"
+    CElemDocument* root = AddDocument("<svg><g><rect width='1' height='1' id='dup' VexoLoc='1,1'/></g><rect width='1' height='1' id='dup'/>"
                                       "<circle xml:id='c'/></svg>");
     const CElem* first = root->Children()[0]->Children()[0];
     EXPECT_EQ(root->FindReference("#dup"), first);  // the first in document order
@@ -221,7 +221,7 @@ TEST_F(ReferencesTest, LongReferenceChainsAreCut)
 TEST_F(ReferencesTest, BaseDirectoryAppliesNearestXmlBase)
 {
     CElemDocument* root = AddDocument(
-        "<svg><g id='rel' xml:base='sub/file.svg'><rect id='r' xml:base='inherit'/></g>"
+        "<svg><g id='rel' xml:base='sub/file.svg'><rect width='1' height='1' id='r' xml:base='inherit'/></g>"
         "<g id='abs' xml:base='/abs/x/'/><g id='url' xml:base='http://host/a/b.svg'/>"
         "<g id='file' xml:base='file:///p/q/'/><g id='none'/></svg>");
     EXPECT_EQ(root->BaseDirectory(), "/docs/dir/");
@@ -235,9 +235,9 @@ TEST_F(ReferencesTest, BaseDirectoryAppliesNearestXmlBase)
 
 TEST_F(ReferencesTest, FindElementAtLocationSearchesEveryDocument)
 {
-    AddDocument("<svg VexoLoc='1,1'><rect VexoLoc='2,3'/></svg>");
+    AddDocument("<svg VexoLoc='1,1'><rect width='1' height='1' VexoLoc='2,3'/></svg>");
     CElemDocument* second = AddDocument("<svg VexoLoc='1,1'><g VexoLoc='5,7'><circle VexoLoc='inherit'/></g>"
-                                        "<rect VexoLoc='9,2'/></svg>",
+                                        "<rect width='1' height='1' VexoLoc='9,2'/></svg>",
                                         "/docs/other.svg");
     EXPECT_EQ(FindElementAtLocation(9, 2), second->Children()[1]);
     EXPECT_EQ(FindElementAtLocation(5, 7), second->Children()[0]);
@@ -249,7 +249,7 @@ TEST_F(ReferencesTest, ExternalFileReferencesLoadOnce)
 {
     const std::string mainPath = vexo_test::WriteTempFile("refs/main.svg", "<svg/>");
     vexo_test::WriteTempFile("refs/lib/shapes.svg",
-                             "<svg xmlns='http://www.w3.org/2000/svg'><rect id='box' width='5'/></svg>");
+                             "<svg xmlns='http://www.w3.org/2000/svg'><rect height='1' id='box' width='5'/></svg>");
     CElemDocument* root = AddDocument("<svg><g id='g' xml:base='lib/'/></svg>", mainPath);
 
     CElem* box = root->FindReference("lib/shapes.svg#box");

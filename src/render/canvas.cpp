@@ -1,0 +1,249 @@
+#include "render/canvas.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace svg {
+namespace {
+
+// cairo keeps device coordinates in 24.8 fixed point: about +-8.3 million.
+// Points beyond a safe part of that range are clamped, so a huge coordinate
+// draws a long edge instead of wrapping around.
+constexpr double kMaxDeviceCoordinate = 4194304;
+
+bool IsFinite(const Matrix& m)
+{
+    return std::isfinite(m.m11) && std::isfinite(m.m12) && std::isfinite(m.m21) && std::isfinite(m.m22) &&
+           std::isfinite(m.dx) && std::isfinite(m.dy);
+}
+
+double Determinant(const Matrix& m) { return m.m11 * m.m22 - m.m12 * m.m21; }
+
+double ClampDevice(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return std::clamp(v, -kMaxDeviceCoordinate, kMaxDeviceCoordinate);
+}
+
+cairo_line_cap_t ToCairo(LineCap cap)
+{
+    switch (cap) {
+    case LineCap::Round: return CAIRO_LINE_CAP_ROUND;
+    case LineCap::Square: return CAIRO_LINE_CAP_SQUARE;
+    case LineCap::Butt: break;
+    }
+    return CAIRO_LINE_CAP_BUTT;
+}
+
+cairo_line_join_t ToCairo(LineJoin join)
+{
+    switch (join) {
+    case LineJoin::Round: return CAIRO_LINE_JOIN_ROUND;
+    case LineJoin::Bevel: return CAIRO_LINE_JOIN_BEVEL;
+    case LineJoin::Miter: break;
+    }
+    return CAIRO_LINE_JOIN_MITER;
+}
+
+void SetSource(cairo_t* cr, const Rgba& color)
+{
+    cairo_set_source_rgba(cr, color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0);
+}
+
+}  // namespace
+
+cairo_matrix_t ToCairo(const Matrix& m)
+{
+    cairo_matrix_t result;
+    cairo_matrix_init(&result, m.m11, m.m12, m.m21, m.m22, m.dx, m.dy);
+    return result;
+}
+
+Matrix FromCairo(const cairo_matrix_t& m) { return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0}; }
+
+CCanvas::CCanvas(cairo_t* cr, CanvasPurpose purpose) : cr_(cairo_reference(cr)), purpose_(purpose)
+{
+    cairo_set_antialias(cr_, CAIRO_ANTIALIAS_DEFAULT);
+}
+
+CCanvas::CCanvas(cairo_surface_t* surface, CanvasPurpose purpose) : cr_(cairo_create(surface)), purpose_(purpose)
+{
+    cairo_set_antialias(cr_, CAIRO_ANTIALIAS_DEFAULT);
+}
+
+CCanvas::~CCanvas()
+{
+    // Balance anything a caller left saved, so a shared context is handed back as it came.
+    if (!savedCtms_.empty())
+        Restore(0);
+    cairo_destroy(cr_);
+}
+
+bool CCanvas::Usable() const { return cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
+
+double CCanvas::DeviceScaleX() const { return std::hypot(ctm_.m11, ctm_.m12); }
+
+double CCanvas::DeviceScaleY() const { return std::hypot(ctm_.m21, ctm_.m22); }
+
+int CCanvas::Save()
+{
+    cairo_save(cr_);
+    savedCtms_.push_back(ctm_);
+    return static_cast<int>(savedCtms_.size()) - 1;
+}
+
+void CCanvas::Restore(int token)
+{
+    if (token < 0)
+        return;
+    while (static_cast<int>(savedCtms_.size()) > token) {
+        cairo_restore(cr_);
+        ctm_ = savedCtms_.back();
+        savedCtms_.pop_back();
+    }
+}
+
+bool CCanvas::MultiplyTransform(const Matrix& m)
+{
+    if (!IsFinite(m) || std::fabs(Determinant(m)) < 1e-12)
+        return false;
+    const Matrix combined = Matrix::Multiply(m, ctm_);
+    if (!IsFinite(combined) || std::fabs(Determinant(combined)) < 1e-24)
+        return false;
+    const cairo_matrix_t cm = ToCairo(m);
+    cairo_transform(cr_, &cm);
+    ctm_ = combined;
+    return true;
+}
+
+void CCanvas::IntersectClip(const RectF& rect)
+{
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, rect.x, rect.y, rect.width, rect.height);
+    cairo_clip(cr_);
+}
+
+void CCanvas::IntersectClip(const CGraphicsPath& path, FillMode rule)
+{
+    SetPath(path);
+    cairo_set_fill_rule(cr_, rule == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_clip(cr_);
+}
+
+void CCanvas::SetPath(const CGraphicsPath& path)
+{
+    cairo_new_path(cr_);
+    cairo_matrix_t toDevice;
+    cairo_get_matrix(cr_, &toDevice);
+    cairo_matrix_t toUser = toDevice;
+    const bool invertible = cairo_matrix_invert(&toUser) == CAIRO_STATUS_SUCCESS;
+
+    // A point whose device position lies beyond cairo's range is pulled back
+    // to the edge of it.
+    auto safe = [&](PointF p, double& x, double& y) {
+        x = p.x;
+        y = p.y;
+        double dx = x, dy = y;
+        cairo_matrix_transform_point(&toDevice, &dx, &dy);
+        if (std::fabs(dx) <= kMaxDeviceCoordinate && std::fabs(dy) <= kMaxDeviceCoordinate)
+            return;
+        dx = ClampDevice(dx);
+        dy = ClampDevice(dy);
+        if (invertible) {
+            cairo_matrix_transform_point(&toUser, &dx, &dy);
+            x = dx;
+            y = dy;
+        }
+    };
+
+    const std::size_t count = path.points.size();
+    double x1, y1, x2, y2, x3, y3;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t type = path.types[i];
+        switch (PointKind(type)) {
+        case PathPoint::kStart:
+            safe(path.points[i], x1, y1);
+            cairo_move_to(cr_, x1, y1);
+            break;
+        case PathPoint::kBezier:
+            if (i + 2 < count) {
+                safe(path.points[i], x1, y1);
+                safe(path.points[i + 1], x2, y2);
+                safe(path.points[i + 2], x3, y3);
+                cairo_curve_to(cr_, x1, y1, x2, y2, x3, y3);
+                i += 2;
+            }
+            break;
+        default:
+            safe(path.points[i], x1, y1);
+            cairo_line_to(cr_, x1, y1);
+            break;
+        }
+        if (path.types[std::min(i, count - 1)] & PathPoint::kClose)
+            cairo_close_path(cr_);
+    }
+}
+
+void CCanvas::Fill(const CGraphicsPath& path, const Rgba& color)
+{
+    if (color.a == 0 || path.Empty())
+        return;
+    SetPath(path);
+    cairo_set_fill_rule(cr_, path.fillMode == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                   : CAIRO_FILL_RULE_WINDING);
+    SetSource(cr_, color);
+    cairo_fill(cr_);
+}
+
+void CCanvas::ApplyPen(const StrokePen& pen)
+{
+    cairo_set_line_width(cr_, pen.width);
+    cairo_set_line_cap(cr_, ToCairo(pen.cap));
+    cairo_set_line_join(cr_, ToCairo(pen.join));
+    // cairo refuses a limit below 1 with an error state; SVG requires >= 1 anyway.
+    cairo_set_miter_limit(cr_, std::max(1.0f, pen.miterLimit));
+    double total = 0;
+    bool valid = !pen.dashes.empty();
+    for (float dash : pen.dashes) {
+        if (!(dash >= 0) || !std::isfinite(dash))
+            valid = false;
+        total += dash;
+    }
+    if (valid && total > 0) {
+        std::vector<double> dashes(pen.dashes.begin(), pen.dashes.end());
+        cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()),
+                       std::isfinite(pen.dashOffset) ? pen.dashOffset : 0);
+    } else {
+        cairo_set_dash(cr_, nullptr, 0, 0);
+    }
+}
+
+void CCanvas::Stroke(const CGraphicsPath& path, const StrokePen& pen)
+{
+    if (pen.color.a == 0 || !(pen.width > 0) || path.Empty())
+        return;
+    SetPath(path);
+    ApplyPen(pen);
+    SetSource(cr_, pen.color);
+    cairo_stroke(cr_);
+}
+
+void CCanvas::FillRect(const RectF& rect, const Rgba& color)
+{
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, rect.x, rect.y, rect.width, rect.height);
+    SetSource(cr_, color);
+    cairo_fill(cr_);
+}
+
+void CCanvas::BeginGroup() { cairo_push_group(cr_); }
+
+void CCanvas::EndGroup(double alpha)
+{
+    cairo_pop_group_to_source(cr_);
+    cairo_paint_with_alpha(cr_, std::clamp(alpha, 0.0, 1.0));
+    cairo_set_source_rgb(cr_, 0, 0, 0);
+}
+
+}  // namespace svg

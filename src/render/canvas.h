@@ -1,0 +1,118 @@
+// CCanvas: the one drawing target of the renderer, a cairo context plus its
+// own copy of the user-to-device transform (`ctm`). A canvas made on a new
+// recording inherits its parent's ctm while recording in the parent's user
+// space, which is how off-screen work learns the device resolution.
+//
+// cairo contexts enter a permanent error state after one invalid call, so the
+// canvas validates before calling: singular or non-finite transforms are
+// refused (the element then draws nothing, as SVG says), coordinates are
+// clamped to cairo's fixed-point range. Save and Restore are strictly nested;
+// use CanvasSaveGuard.
+#pragma once
+
+#include <cairo.h>
+
+#include <optional>
+#include <vector>
+
+#include "style/properties.h"
+#include "values/matrix.h"
+#include "values/path_geometry.h"
+#include "values/rect.h"
+
+namespace svg {
+
+enum class CanvasPurpose : int {
+    Ordinary = 0,    // the document picture, views, print
+    Background = 1,  // enable-background accumulation
+    Effect = 2,      // off-screen effect pass
+    MaskContent = 3,
+};
+
+// The render context handed from parent to child.
+struct RenderArgs {
+    std::optional<RectF> inheritedRect;
+    float emSize = 15.5f;
+    float exSize = 5;
+    // Draw elements whose display is none (marker content).
+    bool drawHidden = false;
+    // The effects pass does not multiply its resolution by pixelScale.
+    bool noEffectScale = false;
+    // Raster resolution factor for effects; 0 means not given.
+    float pixelScaleX = 0;
+    float pixelScaleY = 0;
+};
+
+class CCanvas {
+public:
+    // Draws through `cr`, which the canvas references for its lifetime.
+    explicit CCanvas(cairo_t* cr, CanvasPurpose purpose = CanvasPurpose::Ordinary);
+    // Draws on `surface` through a new context.
+    explicit CCanvas(cairo_surface_t* surface, CanvasPurpose purpose = CanvasPurpose::Ordinary);
+    ~CCanvas();
+    CCanvas(const CCanvas&) = delete;
+    CCanvas& operator=(const CCanvas&) = delete;
+
+    cairo_t* Cairo() const { return cr_; }
+    CanvasPurpose Purpose() const { return purpose_; }
+    // False once cairo has failed; drawing then does nothing.
+    bool Usable() const;
+
+    // The accumulated user-to-device transform, kept beside cairo's own.
+    const Matrix& Ctm() const { return ctm_; }
+    // For a canvas on a new recording: the device scale of its parent, with
+    // cairo's transform left as it is.
+    void InheritCtm(const Matrix& parentCtm) { ctm_ = parentCtm; }
+    // Lengths of the images of the unit vectors under ctm.
+    double DeviceScaleX() const;
+    double DeviceScaleY() const;
+
+    int Save();
+    // Restores the state saved by Save() that returned `token`, and any saved after it.
+    void Restore(int token);
+
+    // Makes `m` apply to points before the current transform. A singular or
+    // non-finite matrix is refused (false) and nothing changes.
+    bool MultiplyTransform(const Matrix& m);
+
+    void IntersectClip(const RectF& rect);
+    void IntersectClip(const CGraphicsPath& path, FillMode rule);
+
+    // Replaces cairo's current path by `path` (clamped to cairo's range).
+    void SetPath(const CGraphicsPath& path);
+    void Fill(const CGraphicsPath& path, const Rgba& color);
+    void Stroke(const CGraphicsPath& path, const StrokePen& pen);
+    void FillRect(const RectF& rect, const Rgba& color);
+    // Applies the pen's width, caps, joins, miter limit and dashes to cairo.
+    void ApplyPen(const StrokePen& pen);
+
+    // Group opacity: content drawn between the two calls is composited once
+    // with `alpha` (vector, so it stays sharp when a recording is zoomed).
+    void BeginGroup();
+    void EndGroup(double alpha);
+
+private:
+    cairo_t* cr_ = nullptr;
+    CanvasPurpose purpose_;
+    Matrix ctm_;
+    std::vector<Matrix> savedCtms_;
+};
+
+// Save on construction, Restore on destruction: every return path balances.
+class CanvasSaveGuard {
+public:
+    explicit CanvasSaveGuard(CCanvas& canvas) : canvas_(canvas), token_(canvas.Save()) {}
+    ~CanvasSaveGuard() { canvas_.Restore(token_); }
+    CanvasSaveGuard(const CanvasSaveGuard&) = delete;
+    CanvasSaveGuard& operator=(const CanvasSaveGuard&) = delete;
+
+private:
+    CCanvas& canvas_;
+    int token_;
+};
+
+// Converts between our matrices and cairo's.
+cairo_matrix_t ToCairo(const Matrix& m);
+Matrix FromCairo(const cairo_matrix_t& m);
+
+}  // namespace svg

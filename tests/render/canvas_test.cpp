@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cmath>
+
+#include "render/canvas.h"
+#include "render/output.h"
+
+using namespace svg;
+
+namespace {
+
+// Straight RGBA of one pixel of an ARGB32 image surface.
+Rgba PixelAt(cairo_surface_t* surface, int x, int y)
+{
+    cairo_surface_flush(surface);
+    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+    const auto a = static_cast<std::uint8_t>(pixel >> 24);
+    auto unpremultiply = [a](std::uint32_t c) {
+        return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
+    };
+    return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
+}
+
+struct Surface {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 20);
+    ~Surface() { cairo_surface_destroy(surface); }
+};
+
+constexpr Rgba kRed{255, 0, 0, 255};
+
+}  // namespace
+
+TEST(Canvas, RestoreBringsBackTransformAndCtmTogether)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    const int outer = canvas.Save();
+    ASSERT_TRUE(canvas.MultiplyTransform(Matrix::Scale(4, 4)));
+    canvas.Save();
+    ASSERT_TRUE(canvas.MultiplyTransform(Matrix::Translate(1, 0)));
+    EXPECT_EQ(canvas.Ctm(), (Matrix{4, 0, 0, 4, 4, 0}));
+    canvas.Restore(outer);  // also discards the inner state
+    EXPECT_EQ(canvas.Ctm(), Matrix{});
+    cairo_matrix_t m;
+    cairo_get_matrix(canvas.Cairo(), &m);
+    EXPECT_EQ(FromCairo(m), Matrix{});
+    EXPECT_DOUBLE_EQ(canvas.DeviceScaleX(), 1);
+}
+
+TEST(Canvas, SingularTransformsAreRefusedAndLeaveTheContextUsable)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    EXPECT_FALSE(canvas.MultiplyTransform(Matrix::Scale(0, 1)));
+    EXPECT_FALSE(canvas.MultiplyTransform(Matrix{std::nan(""), 0, 0, 1, 0, 0}));
+    EXPECT_TRUE(canvas.Usable());
+    canvas.FillRect({0, 0, 20, 20}, kRed);
+    EXPECT_EQ(PixelAt(image.surface, 10, 10), kRed);
+}
+
+TEST(Canvas, SaveGuardBalancesEarlyReturns)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    {
+        const CanvasSaveGuard guard(canvas);
+        canvas.IntersectClip(RectF{0, 0, 5, 5});
+        canvas.MultiplyTransform(Matrix::Scale(2, 2));
+    }
+    canvas.FillRect({0, 0, 20, 20}, kRed);
+    EXPECT_EQ(PixelAt(image.surface, 15, 15), kRed);  // the clip did not leak
+}
+
+TEST(Canvas, ClipAndFillRuleAndDashes)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    CGraphicsPath ring;
+    ring.fillMode = FillMode::Alternate;
+    ring.StartFigure({0, 0});
+    ring.AddLine({20, 0});
+    ring.AddLine({20, 20});
+    ring.AddLine({0, 20});
+    ring.CloseFigure();
+    ring.StartFigure({5, 5});
+    ring.AddLine({15, 5});
+    ring.AddLine({15, 15});
+    ring.AddLine({5, 15});
+    ring.CloseFigure();
+    canvas.Fill(ring, kRed);
+    EXPECT_EQ(PixelAt(image.surface, 2, 2), kRed);
+    EXPECT_EQ(PixelAt(image.surface, 10, 10).a, 0);  // the even-odd hole
+
+    Surface dashed;
+    CCanvas pen(dashed.surface);
+    CGraphicsPath line;
+    line.StartFigure({0, 10});
+    line.AddLine({20, 10});
+    StrokePen stroke;
+    stroke.color = kRed;
+    stroke.width = 2;
+    stroke.dashes = {4, 4};  // user units: on 0..4, off 4..8, on 8..12
+    pen.Stroke(line, stroke);
+    EXPECT_EQ(PixelAt(dashed.surface, 2, 10), kRed);
+    EXPECT_EQ(PixelAt(dashed.surface, 6, 10).a, 0);
+    EXPECT_EQ(PixelAt(dashed.surface, 10, 10), kRed);
+
+    stroke.dashes = {4, -1};  // invalid: drawn solid, and cairo keeps working
+    pen.Stroke(line, stroke);
+    EXPECT_EQ(PixelAt(dashed.surface, 6, 10), kRed);
+    EXPECT_TRUE(pen.Usable());
+}
+
+TEST(Canvas, HugeCoordinatesAreClampedInsteadOfWrapping)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    CGraphicsPath wide;
+    wide.StartFigure({-1e12f, 0});
+    wide.AddLine({1e12f, 0});
+    wide.AddLine({1e12f, 20});
+    wide.AddLine({-1e12f, 20});
+    wide.CloseFigure();
+    canvas.Fill(wide, kRed);
+    EXPECT_EQ(PixelAt(image.surface, 10, 10), kRed);
+}
+
+TEST(Canvas, GroupOpacityCompositesOnce)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    canvas.BeginGroup();
+    canvas.FillRect({0, 0, 20, 20}, kRed);
+    canvas.FillRect({0, 0, 20, 20}, kRed);  // overlapping paint inside the group
+    canvas.EndGroup(0.5);
+    EXPECT_NEAR(PixelAt(image.surface, 10, 10).a, 128, 1);
+}
+
+TEST(OutputSize, DefaultsWidthOnlyAndFitting)
+{
+    const RectF frame{0, 0, 200, 100};
+    OutputSize size = ComputeOutputSize(frame, std::nullopt, std::nullopt, 1);
+    EXPECT_EQ(size.width, 200);
+    EXPECT_EQ(size.height, 100);
+    size = ComputeOutputSize(frame, 300, std::nullopt, 1);
+    EXPECT_EQ(size.height, 150);
+    EXPECT_DOUBLE_EQ(size.scale, 1.5);
+    size = ComputeOutputSize(frame, 100, 100, 1);  // fitted and centred
+    EXPECT_DOUBLE_EQ(size.scale, 0.5);
+    EXPECT_DOUBLE_EQ(size.offsetY, 25);
+    size = ComputeOutputSize(frame, std::nullopt, std::nullopt, 1000);  // capped at cairo's limit
+    EXPECT_EQ(size.width, 32767);
+    EXPECT_EQ(size.height, 16384);
+    EXPECT_EQ(FormatFromPath("a.PNG"), OutputFormat::Png);
+    EXPECT_EQ(FormatFromPath("a.pdf"), OutputFormat::Pdf);
+    EXPECT_FALSE(FormatFromPath("a.jpg"));
+}

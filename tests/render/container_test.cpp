@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <string>
+
+#include "model/document.h"
+#include "model/loader.h"
+#include "render/canvas.h"
+#include "render/container.h"
+#include "render/render.h"
+#include "test_support.h"
+
+using namespace svg;
+
+namespace {
+
+constexpr Rgba kClear{0, 0, 0, 0};
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+constexpr Rgba kPlaceholder{0xEE, 0xE8, 0xAA, 0xFF};
+
+// An ARGB32 surface a document is rendered into, read back as straight RGBA.
+class Picture {
+public:
+    Picture(CElemDocument& document, int width, int height)
+        : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height))
+    {
+        CCanvas canvas(surface_);
+        Render(document, canvas, RenderArgs{});
+        cairo_surface_flush(surface_);
+    }
+    ~Picture() { cairo_surface_destroy(surface_); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    Rgba At(int x, int y) const
+    {
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+        const auto a = static_cast<std::uint8_t>(pixel >> 24);
+        auto channel = [a](std::uint32_t c) {
+            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
+        };
+        return {channel(pixel >> 16), channel(pixel >> 8), channel(pixel), a};
+    }
+
+private:
+    cairo_surface_t* surface_;
+};
+
+class ContainerTest : public ::testing::Test {
+protected:
+    void SetUp() override { vexo_test::ResetGlobalState(); }
+    void TearDown() override { vexo_test::ResetGlobalState(); }
+
+    // `body` inside an svg root with the given root attributes.
+    static CElemDocument* Load(const std::string& rootAttributes, const std::string& body)
+    {
+        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
+                                 "xmlns:xlink='http://www.w3.org/1999/xlink' " +
+                                 rootAttributes + ">" + body + "</svg>";
+        CElemDocument* document = LoadDocumentFromBytes(text, "/tmp/vexo-container-test.svg", "test.svg", {});
+        EXPECT_NE(document, nullptr);
+        return document;
+    }
+
+    static CElemContainer& Container(CElemDocument* document, const std::string& id)
+    {
+        CElem* elem = document->FindReference("#" + id);
+        EXPECT_NE(elem, nullptr) << id;
+        return *static_cast<CElemContainer*>(elem);
+    }
+};
+
+// --- Viewports ----------------------------------------------------------------------
+
+TEST_F(ContainerTest, ViewBoxMeetScalesByTwoAndCentresVertically)
+{
+    CElemDocument* document = Load("width='200' height='200' viewBox='0 0 100 50'",
+                                   "<rect width='100' height='50' fill='red'/>");
+    EXPECT_EQ(document->viewBoxMatrix, (Matrix{2, 0, 0, 2, 0, 50}));
+    const Picture picture(*document, 200, 200);
+    EXPECT_EQ(picture.At(100, 45), kClear);
+    EXPECT_EQ(picture.At(100, 55), kRed);
+    EXPECT_EQ(picture.At(100, 145), kRed);
+    EXPECT_EQ(picture.At(100, 155), kClear);
+}
+
+TEST_F(ContainerTest, ViewBoxSliceScalesByFourAndShiftsLeft)
+{
+    CElemDocument* document = Load("width='200' height='200' viewBox='0 0 100 50' "
+                                   "preserveAspectRatio='xMidYMid slice'",
+                                   "<rect width='30' height='50' fill='red'/>");
+    EXPECT_EQ(document->viewBoxMatrix, (Matrix{4, 0, 0, 4, -100, 0}));
+    const Picture picture(*document, 200, 200);
+    EXPECT_EQ(picture.At(15, 100), kRed);  // 30 * 4 - 100 = 20
+    EXPECT_EQ(picture.At(25, 100), kClear);
+}
+
+TEST_F(ContainerTest, AlignmentPlacesTheFreeSpace)
+{
+    const RectF viewport{0, 0, 200, 100};
+    const RectF viewBox{0, 0, 10, 10};
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 1, false), (Matrix{10, 0, 0, 10, 0, 0}));     // xMinYMin
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 8, false), (Matrix{10, 0, 0, 10, 100, 0}));   // xMaxYMid
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 0, false), (Matrix{20, 0, 0, 10, 0, 0}));     // none
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 3, true), (Matrix{20, 0, 0, 20, 0, -100}));   // xMinYMax slice
+    EXPECT_EQ(ViewBoxToViewport(viewport, {0, 0, 0, 10}, 5, false), Matrix{});
+}
+
+TEST_F(ContainerTest, NestedSvgWithoutSizeFillsTheParentViewportFromItsX)
+{
+    CElemDocument* document = Load("width='200' height='100'",
+                                   "<svg id='inner' x='30'><rect width='500' height='500' fill='red'/></svg>");
+    const CElemContainer& inner = Container(document, "inner");
+    EXPECT_EQ(inner.region, (RectF{30, 0, 200, 100}));  // 100%, x not subtracted
+    EXPECT_EQ(inner.viewport, (RectF{0, 0, 200, 100}));
+    EXPECT_EQ(inner.viewBoxMatrix, Matrix::Translate(30, 0));
+    const Picture picture(*document, 200, 100);
+    EXPECT_EQ(picture.At(25, 50), kClear);
+    EXPECT_EQ(picture.At(35, 50), kRed);
+}
+
+TEST_F(ContainerTest, ZeroOrNegativeSizesDisableRendering)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg id='zero' width='0'><rect width='100' height='100' fill='red'/></svg>"
+                                   "<svg id='negative' height='-5'><rect width='100' height='100'/></svg>"
+                                   "<svg id='emptyBox' viewBox='0 0 0 10'><rect width='100' height='100'/></svg>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg height=\"-5\" :Invalid value at "));
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg viewBox=\"0 0 0 10\" :Invalid value at "));
+    const Picture picture(*document, 100, 100);
+    EXPECT_EQ(picture.At(50, 50), kClear);
+    EXPECT_EQ(Container(document, "zero").HitTest(50, 50), nullptr);
+}
+
+TEST_F(ContainerTest, NegativeViewBoxIsReportedAndIgnored)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg id='inner' viewBox='0 0 -10 10'>"
+                                   "<rect width='20' height='20' fill='red'/></svg>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg viewBox=\"0 0 -10 10\" :Invalid value at "));
+    EXPECT_FALSE(Container(document, "inner").hasViewBox);
+    const Picture picture(*document, 100, 100);
+    EXPECT_EQ(picture.At(10, 10), kRed);  // unscaled, not mirrored
+    EXPECT_EQ(picture.At(30, 30), kClear);
+}
+
+TEST_F(ContainerTest, RootWithoutSizeTakesItsViewBoxElseTheDefault)
+{
+    EXPECT_EQ(Load("viewBox='0 0 40 30'", "")->region, (RectF{0, 0, 40, 30}));
+    EXPECT_EQ(Load("", "")->region, (RectF{0, 0, 800, 600}));
+    CElemDocument* halfSized = Load("width='50' viewBox='0 0 40 30'", "");
+    EXPECT_EQ(halfSized->region, (RectF{0, 0, 50, 30}));
+    EXPECT_EQ(halfSized->viewport, (RectF{0, 0, 40, 30}));
+}
+
+TEST_F(ContainerTest, UnreadableViewportValuesAreReported)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg id='inner' x='abc' width='10qq' preserveAspectRatio='defer'/>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg x=\"abc\" :Invalid value at "));
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg width=\"10qq\" :Invalid value at "));
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg preserveAspectRatio=\"defer\" :Invalid value at "));
+    EXPECT_EQ(Container(document, "inner").region, (RectF{0, 0, 100, 100}));
+}
+
+// --- The clip property --------------------------------------------------------------
+
+TEST_F(ContainerTest, ClipRectTakesTopRightBottomLeftFromTheViewportEdges)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg id='inner' x='5' y='5' clip='rect(10, 50, 80, 20)'>"
+                                   "<rect x='-50' y='-50' width='200' height='200' fill='red'/></svg>");
+    // Offsets are taken in the svg's own user space, whose origin is (5, 5).
+    EXPECT_EQ(Container(document, "inner").clipRect, (RectF{20, 10, 30, 70}));
+    const Picture picture(*document, 100, 100);
+    EXPECT_EQ(picture.At(27, 50), kRed);
+    EXPECT_EQ(picture.At(23, 50), kClear);
+    EXPECT_EQ(picture.At(57, 50), kClear);
+    EXPECT_EQ(picture.At(40, 13), kClear);
+    EXPECT_EQ(picture.At(40, 83), kRed);
+    EXPECT_EQ(picture.At(40, 87), kClear);
+}
+
+TEST_F(ContainerTest, ClipAutoKeepsTheViewportEdgeAndNeedsOverflowHidden)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg id='autoSides' width='60' height='60' viewBox='0 0 30 30' "
+                                   "clip='rect(auto 20 auto auto)'/>"
+                                   "<svg id='visible' overflow='visible' clip='rect(0, 10, 10, 0)'>"
+                                   "<rect x='80' y='80' width='10' height='10' fill='blue'/></svg>");
+    EXPECT_EQ(Container(document, "autoSides").clipRect, (RectF{0, 0, 20, 30}));
+    const Picture picture(*document, 100, 100);
+    EXPECT_EQ(picture.At(85, 85), kBlue);
+}
+
+TEST_F(ContainerTest, InvalidClipValuesAreReported)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg id='a' clip='circle(5)'/><svg id='b' clip='rect(1, 2, 3)'/>"
+                                   "<g clip='bogus'/>");
+    EXPECT_TRUE(vexo_test::HasMessage("E clip=\"circle(5)\" :Invalid value"));
+    EXPECT_TRUE(vexo_test::HasMessage("E clip=\"1, 2, 3)\" :Invalid value"));
+    EXPECT_FALSE(vexo_test::HasMessage("E clip=\"bogus\" :Invalid value")) << "clip does not apply to g";
+    EXPECT_EQ(Container(document, "a").clipRect, RectF{});
+    EXPECT_EQ(Container(document, "b").clipRect, RectF{});
+}
+
+// --- switch and foreignObject -------------------------------------------------------------
+
+TEST_F(ContainerTest, SwitchDrawsOnlyTheFirstChildThatPasses)
+{
+    CElemDocument* document =
+        Load("width='30' height='10'",
+             "<switch><rect id='first' systemLanguage='fr' width='10' height='10' fill='blue'/>"
+             "<rect id='second' x='10' width='10' height='10' fill='red'/>"
+             "<rect id='third' x='20' width='10' height='10' fill='blue'/></switch>");
+    const Picture picture(*document, 30, 10);
+    EXPECT_EQ(picture.At(5, 5), kClear);
+    EXPECT_EQ(picture.At(15, 5), kRed);
+    EXPECT_EQ(picture.At(25, 5), kClear);
+    EXPECT_TRUE(document->FindReference("#third")->excluded);
+    EXPECT_EQ(document->HitTest(25, 5), nullptr);
+    EXPECT_EQ(document->HitTest(15, 5), document->FindReference("#second"));
+}
+
+TEST_F(ContainerTest, ForeignObjectShowsAPlaceholderBoxInsteadOfItsContent)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<foreignObject id='own' x='10' y='10' width='20' height='20'>"
+                                   "<div xmlns='http://www.w3.org/1999/xhtml'>text</div></foreignObject>"
+                                   "<svg x='50' width='50'><foreignObject/></svg>");
+    const Picture picture(*document, 100, 100);
+    EXPECT_EQ(picture.At(5, 5), kClear);
+    EXPECT_EQ(picture.At(20, 20), kPlaceholder);
+    EXPECT_EQ(picture.At(35, 35), kClear);
+    EXPECT_EQ(picture.At(75, 90), kPlaceholder);  // no size: the parent's viewport
+    EXPECT_EQ(document->HitTest(20, 20), document->FindReference("#own"));
+}
+
+// --- Hit testing ----------------------------------------------------------------------
+
+TEST_F(ContainerTest, HitTestMapsThroughTransformAndViewBoxAndSkipsHidden)
+{
+    CElemDocument* document = Load("width='200' height='200'",
+                                   "<g transform='translate(100, 0)'>"
+                                   "<svg width='100' height='100' viewBox='0 0 10 10'>"
+                                   "<rect id='target' x='5' y='5' width='5' height='5'/></svg></g>"
+                                   "<g display='none'><rect width='50' height='50'/></g>"
+                                   "<rect id='top' x='190' y='90' width='10' height='10'/>");
+    EXPECT_EQ(document->HitTest(175, 75), document->FindReference("#target"));
+    EXPECT_EQ(document->HitTest(125, 25), nullptr);
+    EXPECT_EQ(document->HitTest(25, 25), nullptr);
+    EXPECT_EQ(document->HitTest(195, 95), document->FindReference("#top"));  // later siblings first
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "model/document.h"
+#include "model/limits.h"
+#include "model/loader.h"
+#include "render/canvas.h"
+#include "render/render.h"
+#include "test_support.h"
+
+using namespace svg;
+
+namespace {
+
+constexpr Rgba kClear{0, 0, 0, 0};
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+
+class UseTest : public ::testing::Test {
+protected:
+    void SetUp() override { vexo_test::ResetGlobalState(); }
+    void TearDown() override
+    {
+        cairo_surface_destroy(surface_);
+        vexo_test::ResetGlobalState();
+    }
+
+    CElemDocument* Load(const std::string& body)
+    {
+        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
+                                 "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>" +
+                                 body + "</svg>";
+        document_ = LoadDocumentFromBytes(text, "/tmp/vexo-use-test.svg", "test.svg", {});
+        EXPECT_NE(document_, nullptr);
+        return document_;
+    }
+
+    CElem* ById(const std::string& id) { return document_->FindReference("#" + id); }
+
+    CElemDocument* document_ = nullptr;
+
+    void RenderDocument()
+    {
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
+        CCanvas canvas(surface_);
+        Render(*document_, canvas, RenderArgs{});
+        cairo_surface_flush(surface_);
+    }
+
+    Rgba At(int x, int y) const
+    {
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+        const auto a = static_cast<std::uint8_t>(pixel >> 24);
+        auto channel = [a](std::uint32_t c) {
+            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
+        };
+        return {channel(pixel >> 16), channel(pixel >> 8), channel(pixel), a};
+    }
+
+    static std::size_t CountElements(const CElem& elem)
+    {
+        std::size_t count = 1;
+        for (const CElem* child : elem.Children())
+            count += CountElements(*child);
+        return count;
+    }
+
+    static std::size_t CountMessagesStartingWith(const std::string& prefix)
+    {
+        std::size_t count = 0;
+        for (const std::string& message : vexo_test::Messages())
+            count += message.starts_with(prefix) ? 1 : 0;
+        return count;
+    }
+
+private:
+    cairo_surface_t* surface_ = nullptr;
+};
+
+TEST_F(UseTest, SymbolWithoutSizeFillsTheUsesViewport)
+{
+    Load("<symbol id='s' viewBox='0 0 10 10'><rect width='5' height='5' fill='red'/></symbol>"
+         "<use id='whole' xlink:href='#s'/>"
+         "<use xlink:href='#s' x='60' y='60' width='20' height='20'/>");
+    const CElem* copy = ById("whole")->Children().at(0);
+    EXPECT_TRUE(copy->graphicsElement);
+    EXPECT_EQ(copy->region, (RectF{0, 0, 100, 100}));
+    RenderDocument();
+    EXPECT_EQ(At(45, 45), kRed);
+    EXPECT_EQ(At(55, 55), kClear);
+    EXPECT_EQ(At(65, 65), kRed);
+    EXPECT_EQ(At(75, 75), kClear);
+    EXPECT_EQ(At(5, 95), kClear) << "the symbol itself is drawn only through use";
+    const CElem* hit = document_->HitTest(65, 65);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit->instanceSource, ById("s")->Children().at(0));
+    EXPECT_EQ(document_->HitTest(75, 75), nullptr);
+}
+
+TEST_F(UseTest, UsedSvgKeepsItsOwnSizeUnlessTheUseGivesOne)
+{
+    Load("<defs><svg id='s' width='30' height='30'/></defs>"
+         "<use id='own' xlink:href='#s'/><use id='given' xlink:href='#s' width='50'/>");
+    EXPECT_EQ(ById("own")->Children().at(0)->region, (RectF{0, 0, 30, 30}));
+    EXPECT_EQ(ById("given")->Children().at(0)->region, (RectF{0, 0, 50, 30}));
+}
+
+TEST_F(UseTest, PositionAppliesBeforeTheUsesTransform)
+{
+    Load("<defs><rect id='r' width='5' height='5' fill='red'/></defs>"
+         "<use id='u' xlink:href='#r' x='10' transform='scale(2)'/>");
+    EXPECT_EQ(ById("u")->props.transform, (Matrix{2, 0, 0, 2, 20, 0}));
+    RenderDocument();
+    EXPECT_EQ(At(25, 5), kRed);
+    EXPECT_EQ(At(15, 5), kClear);
+}
+
+TEST_F(UseTest, InstanceIsADeepCopyThatInheritsFromTheUse)
+{
+    Load("<defs><g id='g' fill='inherit'><rect id='r' width='10' height='10'/>"
+         "<text>hello</text></g></defs>"
+         "<use id='u' xlink:href='#g' fill='blue'/>");
+    CElem* original = ById("g");
+    const auto& children = ById("u")->Children();
+    ASSERT_EQ(children.size(), 1u);
+    const CElem* copy = children[0];
+    EXPECT_EQ(copy->instanceSource, original);
+    EXPECT_EQ(copy->id, "g");
+    EXPECT_EQ(copy->line, original->line);
+    EXPECT_EQ(copy->column, original->column);
+    EXPECT_EQ(*copy->attributes.Value("VexoLoc"), *original->attributes.Value("VexoLoc"));
+    EXPECT_EQ(copy->TextContent(), "hello");
+    EXPECT_EQ(copy->Children().at(0)->instanceSource, ById("r"));
+    RenderDocument();
+    EXPECT_EQ(At(5, 5), kBlue);
+}
+
+TEST_F(UseTest, MissingTargetIsReported)
+{
+    CElemDocument* document = Load("<use xlink:href='#nothing'/>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#nothing\" :Link NOT found at 1("));
+    EXPECT_TRUE(document->Children().at(0)->Children().empty());
+}
+
+TEST_F(UseTest, UseOfItsOwnAncestorIsCyclicAndDrawsNothing)
+{
+    Load("<g id='g'><rect width='10' height='10' fill='red'/><use id='u' xlink:href='#g' x='50'/></g>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("F use xlink:href=\"#g\" : Cyclic reference at 1("));
+    EXPECT_TRUE(ById("u")->Children().empty());
+    RenderDocument();
+    EXPECT_EQ(At(5, 5), kRed);
+    EXPECT_EQ(At(55, 5), kClear);
+}
+
+TEST_F(UseTest, GroupsUsingEachOtherThroughCopiesStop)
+{
+    // The originals see each other half-prepared once; the copies made for
+    // the last use are prepared afresh and must be caught by their ancestry.
+    CElemDocument* document = Load("<defs><g id='a'><use xlink:href='#b'/></g><g id='b'><use xlink:href='#a'/></g>"
+                                   "</defs><use xlink:href='#a'/><use xlink:href='#b'/>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("F use xlink:href=\"#a\" : Cyclic reference at "));
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("F use xlink:href=\"#b\" : Cyclic reference at "));
+    EXPECT_LT(CountElements(*document), 30u);
+}
+
+TEST_F(UseTest, ExponentialUseBombStopsAtTheInstanceBudget)
+{
+    // Ten levels of ten uses of the level below: 10^10 rectangles if expanded.
+    std::string body = "<defs><rect id='l0' width='1' height='1'/>";
+    for (int level = 1; level <= 10; ++level) {
+        body += "<g id='l" + std::to_string(level) + "'>";
+        for (int i = 0; i < 10; ++i)
+            body += "<use xlink:href='#l" + std::to_string(level - 1) + "'/>";
+        body += "</g>";
+    }
+    body += "</defs><use xlink:href='#l10'/>";
+
+    const auto start = std::chrono::steady_clock::now();
+    CElemDocument* document = Load(body);
+    RenderDocument();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_LT(elapsed, std::chrono::seconds(20));
+    EXPECT_LE(CountElements(*document), limits::kMaxUseInstanceElements + 200);
+    const std::size_t reports = CountMessagesStartingWith("E use xlink:href=\"#l");
+    EXPECT_GE(reports, 1u);
+    EXPECT_LE(reports, 101u) << "once per use of the document, not once per copy";
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#l9\" :Too many instances at "));
+}
+
+TEST_F(UseTest, InstancesNestAtMostThirtyTwoDeep)
+{
+    std::string body = "<defs><rect id='g0' width='1' height='1'/>";
+    for (int level = 1; level <= 40; ++level)
+        body += "<g id='g" + std::to_string(level) + "'><use xlink:href='#g" + std::to_string(level - 1) +
+                "'/></g>";
+    body += "</defs>";
+    Load(body);
+    // In the expansion of g33 the copy of g1's use is the 33rd nested one; each
+    // deeper group stops one use further out: g1's to g8's uses, once each.
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#g0\" :Too many instances at "));
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#g7\" :Too many instances at "));
+    EXPECT_EQ(CountMessagesStartingWith("E use xlink:href="), 8u);
+}
+
+TEST_F(UseTest, UseInClipPathMayOnlyNameShapes)
+{
+    Load("<defs><g id='g'><rect width='10' height='10'/></g><rect id='r' width='10' height='10'/></defs>"
+         "<clipPath><use id='group' xlink:href='#g'/><use id='shape' xlink:href='#r'/></clipPath>");
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("E g illegal for use of clipPath's child at 1("));
+    EXPECT_EQ(ById("group")->Children().at(0)->props.display, Display::None);
+    EXPECT_NE(ById("shape")->Children().at(0)->props.display, Display::None);
+}
+
+}  // namespace
