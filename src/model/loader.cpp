@@ -12,6 +12,7 @@
 #include "model/stop_flags.h"
 #include "model/tree_builder.h"
 #include "model/xml_reader.h"
+#include "render/render.h"
 #include "style/css_apply.h"
 #include "values/number.h"
 
@@ -150,8 +151,8 @@ CElemDocument* LoadDocumentFromBytes(std::string bytes, const std::string& fullP
         root->Prepare();
     }
     if (!StopRequested()) {
-        // Object bounds are computed here once elements can draw themselves.
         ReportMessage("D calulating object bounds");
+        ComputeBounds(*root);
     }
     if (StopRequested()) {
         documents.Remove(root);

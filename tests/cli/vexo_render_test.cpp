@@ -79,3 +79,28 @@ TEST(VexoRenderCli, LanguageOptionChoosesTheSwitchBranch)
     EXPECT_NE(english.output.find("id=\"fr\" 1(14) excluded"), std::string::npos) << english.output;
     EXPECT_NE(english.output.find("I \"systemLanguage\" found 'fr'"), std::string::npos);
 }
+
+TEST(VexoRenderCli, DrawsIntoTheOutputFileAtTheAskedSize)
+{
+    const std::string path = vexo_test::WriteTempFile(
+        "cli/draw.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'><rect width='40' height='20'/></svg>");
+    const std::string png = vexo_test::TempDirectory() + "/cli/draw.png";
+    EXPECT_EQ(RunVexoRender(Quote(path) + " -o " + Quote(png) + " --width 80").status, 0);
+    const std::string bytes = vexo_test::ReadFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    // Width and height are big-endian at bytes 16..23 of the header chunk.
+    auto be32 = [&bytes](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 80u);
+    EXPECT_EQ(be32(20), 40u);
+
+    EXPECT_EQ(RunVexoRender(Quote(path) + " -o out.jpg").status, 2);
+    EXPECT_EQ(RunVexoRender(Quote(path) + " -o x.png --width 0").status, 2);
+    EXPECT_EQ(RunVexoRender(Quote(path) + " -o x.png --background nocolour").status, 2);
+    const RunResult unwritable = RunVexoRender(Quote(path) + " -o /nonexistent-dir/x.png");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.output.find("cannot write /nonexistent-dir/x.png"), std::string::npos);
+}
