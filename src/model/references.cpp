@@ -12,6 +12,7 @@
 #include "model/loader.h"
 #include "model/message_log.h"
 #include "model/stop_flags.h"
+#include "values/scan.h"
 
 namespace svg {
 namespace {
@@ -27,17 +28,6 @@ struct NestingGuard {
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
 };
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -56,12 +46,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 // Without a closing parenthesis the rest of the text is taken.
 std::string_view UrlContent(std::string_view text)
 {
-    text = Trim(text.substr(4));
+    text = TrimCssSpace(text.substr(4));
     if (!text.empty() && (text.front() == '"' || text.front() == '\'')) {
         const std::size_t close = text.find(text.front(), 1);
         return text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
     }
-    return Trim(text.substr(0, text.find(')')));
+    return TrimCssSpace(text.substr(0, text.find(')')));
 }
 
 const CElem* TreeRoot(const CElem* elem)
@@ -212,7 +202,7 @@ bool CElem::Prepare()
 
 CElem* CElem::FindReference(std::string_view reference, const CDocOptions* options)
 {
-    reference = Trim(reference);
+    reference = TrimCssSpace(reference);
     if (StartsWithNoCase(reference, "url("))
         reference = UrlContent(reference);
 

@@ -26,6 +26,7 @@
 #include "values/matrix.h"
 #include "values/number.h"
 #include "values/syntax.h"
+#include "values/scan.h"
 
 namespace svg {
 namespace {
@@ -64,17 +65,6 @@ constexpr SizeKeyword kFontStretches[] = {
     {"semi-condensed", 0.875f}, {"normal", 1.0f},            {"semi-expanded", 1.125f},
     {"expanded", 1.25f},        {"extra-expanded", 1.5f},    {"ultra-expanded", 2.0f}};
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::optional<int> FindKeyword(std::string_view word, std::span<const Keyword> table)
 {
     for (const Keyword& keyword : table)
@@ -102,7 +92,7 @@ std::optional<std::string_view> OwnOverride(const CElem& elem, std::string_view 
     const std::string* value = elem.attributes.Value(name);
     if (value == nullptr)
         return std::nullopt;
-    const std::string_view text = Trim(*value);
+    const std::string_view text = TrimCssSpace(*value);
     if (text == "inherit")
         return std::nullopt;
     return text;
@@ -112,14 +102,14 @@ std::optional<std::string_view> OwnOverride(const CElem& elem, std::string_view 
 std::optional<std::string_view> InheritedText(const CElem& elem, std::string_view name)
 {
     const std::string* value = elem.GetAttribute(name, true);
-    return value != nullptr ? std::optional(Trim(*value)) : std::nullopt;
+    return value != nullptr ? std::optional(TrimCssSpace(*value)) : std::nullopt;
 }
 
 // Own: the element's value ("inherit" reads the parent's), else nothing.
 std::optional<std::string_view> OwnText(const CElem& elem, std::string_view name)
 {
     const std::string* value = elem.GetAttribute(name, false);
-    return value != nullptr ? std::optional(Trim(*value)) : std::nullopt;
+    return value != nullptr ? std::optional(TrimCssSpace(*value)) : std::nullopt;
 }
 
 int ResolveKeyword(std::optional<std::string_view> text, std::span<const Keyword> table, int start)
@@ -164,7 +154,7 @@ std::optional<double> DiagonalLength(const CElem& elem, std::string_view text)
 int ParseWeightNumber(std::string_view text)
 {
     std::size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos]))
+    while (pos < text.size() && IsCssSpace(text[pos]))
         ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
@@ -358,7 +348,7 @@ float ResolveOpacity(std::optional<std::string_view> text)
 const std::string* ReferenceValue(const CElem& elem, std::string_view name)
 {
     const std::string* value = elem.GetAttribute(name, false);
-    if (value == nullptr || Trim(*value).empty() || Trim(*value) == "none")
+    if (value == nullptr || TrimCssSpace(*value).empty() || TrimCssSpace(*value) == "none")
         return nullptr;
     return value;
 }
@@ -548,7 +538,7 @@ Paint ResolveServerPaint(CElem& elem, PaintProperty property, const std::string&
 // currentColor has been replaced by the element's colour.
 Paint ResolvePaint(CElem& elem, PaintProperty property, const std::string& value)
 {
-    const std::string_view text = Trim(value);
+    const std::string_view text = TrimCssSpace(value);
     if (text == "none")
         return {};
     if (text.starts_with("url("))
@@ -700,7 +690,7 @@ void ResolveProperties(CElem& elem)
 const std::string* CElem::GetColorAttribute(std::string_view name, bool inherited) const
 {
     const std::string* value = GetAttribute(name, inherited);
-    if (value != nullptr && Trim(*value) == "currentColor")
+    if (value != nullptr && TrimCssSpace(*value) == "currentColor")
         return &props.color;
     return value;
 }

@@ -6,6 +6,7 @@
 // (Arial to Liberation Sans). Generic names (serif, sans-serif, ...) are
 // aliases by nature and take whatever fontconfig prefers for them.
 #include "text/font_lookup.h"
+#include "values/scan.h"
 
 #include <algorithm>
 #include <map>
@@ -54,17 +55,6 @@ PoolState& State()
     return state;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
@@ -80,7 +70,7 @@ std::vector<std::string> SplitFamilyList(std::string_view list)
     std::vector<std::string> families;
     std::size_t pos = 0;
     while (pos < list.size()) {
-        while (pos < list.size() && IsBlank(list[pos]))
+        while (pos < list.size() && IsCssSpace(list[pos]))
             ++pos;
         std::string_view item;
         if (pos < list.size() && (list[pos] == '"' || list[pos] == '\'')) {
@@ -93,7 +83,7 @@ std::vector<std::string> SplitFamilyList(std::string_view list)
             item = list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
             pos = comma;
         }
-        item = Trim(item);
+        item = TrimCssSpace(item);
         if (!item.empty())
             families.emplace_back(item);
         if (pos == std::string_view::npos)
