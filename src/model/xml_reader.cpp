@@ -408,7 +408,10 @@ void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
     state.current.content += "</" + QName(prefix, localname) + '>';
 }
 
-void OnCharacters(void* ctx, const xmlChar* text, int length)
+// Character data outside a captured style sheet goes into the tree through
+// `addToTree`; inside one it is kept as escaped text of the sheet.
+void AddCharacterData(void* ctx, const xmlChar* text, int length,
+                      void (*addToTree)(void*, const xmlChar*, int))
 {
     Preprocessor& state = State(ctx);
     if (state.CheckStop())
@@ -416,18 +419,17 @@ void OnCharacters(void* ctx, const xmlChar* text, int length)
     if (state.captureDepth > 0)
         AppendEscaped(state.current.content, {ToChars(text), static_cast<std::size_t>(length)}, false);
     else
-        xmlSAX2Characters(ctx, text, length);
+        addToTree(ctx, text, length);
+}
+
+void OnCharacters(void* ctx, const xmlChar* text, int length)
+{
+    AddCharacterData(ctx, text, length, &xmlSAX2Characters);
 }
 
 void OnCdata(void* ctx, const xmlChar* text, int length)
 {
-    Preprocessor& state = State(ctx);
-    if (state.CheckStop())
-        return;
-    if (state.captureDepth > 0)
-        AppendEscaped(state.current.content, {ToChars(text), static_cast<std::size_t>(length)}, false);
-    else
-        xmlSAX2CDataBlock(ctx, text, length);
+    AddCharacterData(ctx, text, length, &xmlSAX2CDataBlock);
 }
 
 }  // namespace
