@@ -25,6 +25,7 @@
 namespace Xmlpp {
 namespace {
 
+constexpr const char* kSvgNamespace = "http://www.w3.org/2000/svg";
 constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
 constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr const char* kXsltNamespace = "http://www.w3.org/1999/XSL/Transform";
@@ -790,7 +791,10 @@ std::string QualifiedName(const xmlNode* node)
 {
     if (node == nullptr || node->name == nullptr)
         return {};
-    if (node->ns != nullptr && node->ns->prefix != nullptr)
+    // `<svg:rect>` with the prefix bound to the SVG namespace is the same
+    // element as `<rect>`: SVG 1.1 documents may spell it either way.
+    if (node->ns != nullptr && node->ns->prefix != nullptr &&
+        (node->ns->href == nullptr || std::strcmp(ToChars(node->ns->href), kSvgNamespace) != 0))
         return QName(node->ns->prefix, node->name);
     return ToChars(node->name);
 }

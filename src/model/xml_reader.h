@@ -70,8 +70,9 @@ std::string UnescapeXml(std::string_view text);
 // refuses external resources, XSLT security preferences). Idempotent.
 void InitXmlSafety();
 
-// Qualified names as written: "prefix:local". Attributes in the XLink and XML
-// namespaces always carry the prefixes "xlink:" and "xml:".
+// Qualified names as written: "prefix:local", except that elements of the SVG
+// namespace go by their local name whatever prefix they carry. Attributes in
+// the XLink and XML namespaces always carry the prefixes "xlink:" and "xml:".
 std::string QualifiedName(const xmlNode* node);
 std::string QualifiedName(const xmlAttr* attribute);
 

@@ -85,15 +85,20 @@ TEST_F(LoaderTest, InflationStopsAtTheSizeLimit)
     EXPECT_EQ(output.size(), 4u << 20);
 }
 
-TEST_F(LoaderTest, RootMustBeAnUnprefixedSvgElement)
+TEST_F(LoaderTest, RootMustBeAnSvgElement)
 {
     const std::string html = vexo_test::WriteTempFile("page.svg", "<html/>");
-    const std::string prefixed =
-        vexo_test::WriteTempFile("prefixed.svg", "<svg:svg xmlns:svg='http://www.w3.org/2000/svg'/>");
+    const std::string foreign = vexo_test::WriteTempFile("foreign.svg", "<x:svg xmlns:x='urn:not-svg'/>");
+    const std::string prefixed = vexo_test::WriteTempFile(
+        "prefixed.svg", "<svg:svg xmlns:svg='http://www.w3.org/2000/svg'><svg:rect width='1' height='1'/></svg:svg>");
     EXPECT_EQ(LoadDocument(html, {}, options), nullptr);
-    EXPECT_EQ(LoadDocument(prefixed, {}, options), nullptr);
+    EXPECT_EQ(LoadDocument(foreign, {}, options), nullptr);
     EXPECT_TRUE(vexo_test::HasMessage("F " + html + " :Root element is NOT SVG"));
-    EXPECT_TRUE(vexo_test::HasMessage("F " + prefixed + " :Root element is NOT SVG"));
+    EXPECT_TRUE(vexo_test::HasMessage("F " + foreign + " :Root element is NOT SVG"));
+    // A prefix bound to the SVG namespace names the same elements.
+    const svg::CElemDocument* document = LoadDocument(prefixed, {}, options);
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->Children()[0]->Class(), svg::ElemClass::Shape);
 }
 
 TEST_F(LoaderTest, MalformedXmlCannotBeOpened)
