@@ -249,6 +249,8 @@ std::unique_ptr<CElem> CreateElement(std::string_view nameView, CElem* parent)
         return std::make_unique<CElemGradient>(std::move(name), parent, CElemGradient::Radial);
     case ElementId::glyph:
     case ElementId::missing_glyph: return std::make_unique<CElemGlyph>(std::move(name), parent);
+    // Links are not followed, but what they contain is drawn.
+    case ElementId::a:
     case ElementId::use:
     case ElementId::svg:
     case ElementId::g:

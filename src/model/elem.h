@@ -24,6 +24,7 @@ class CElemDocument;
 class CCanvas;
 struct CDocOptions;
 struct RenderArgs;
+struct ClipRegion;
 
 // One specified attribute. Overriding a document value keeps it as the
 // previous value, so a `style` declaration that beats a presentation attribute
@@ -109,6 +110,10 @@ public:
     // The element under (x, y), given in the parent's user space; null when
     // the point misses it.
     virtual CElem* HitTest(double x, double y);
+    // Appends the outlines the element itself contributes to a clip path,
+    // filled under `rule`, in its own user space (before its transform). The
+    // base contributes nothing.
+    virtual void AppendClipGeometry(ClipRegion& clip, FillMode rule) const;
 
     // --- Tree -------------------------------------------------------------
     const std::string& Name() const { return name_; }
@@ -205,22 +210,79 @@ public:
     RectF backgroundRect;
 };
 
+class CRasterImage;
+
+// `image`: a raster picture or an SVG picture (another document's root, or an
+// element of this document) placed in the region x, y, width, height.
+// `viewport` is the picture's natural rectangle (0, 0, natural width,
+// natural height) and viewBoxMatrix maps it onto the region.
 class CElemImage : public CElemContainer {
 public:
     CElemImage(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Image; }
+
+    bool Setup() override;
+    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
+    // The region x, y, width, height: an image's geometry, drawn or not.
+    std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const override;
+    CElem* HitTest(double x, double y) override;
+
+    // At most one of the two is set; neither when loading failed. A raster
+    // has one pixel a unit of the natural rectangle; an SVG picture is drawn
+    // through Render with svgPictureMatrix mapping its user space into the
+    // natural rectangle.
+    std::shared_ptr<const CRasterImage> raster;
+    CElem* svgPicture = nullptr;
+    Matrix svgPictureMatrix;
 };
 
+// `marker`: content drawn at the vertices of path, line, polyline and
+// polygon. The container fields hold its viewport: region is (0, 0,
+// markerWidth, markerHeight), viewport the viewBox (or that same rectangle),
+// viewBoxMatrix maps one into the other, clipRect comes from `clip`.
 class CElemMarker : public CElemContainer {
 public:
     using CElemContainer::CElemContainer;
     ElemClass Class() const override { return ElemClass::Marker; }
+
+    bool Setup() override;
+    // Draws the content with each child's own display: only the marker's
+    // own display (and its ancestors') is ignored.
+    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
+    // Draws one instance at `vertex` (in the shape's user space) for a shape
+    // whose stroke is `strokeWidth` wide. False when nothing can be drawn:
+    // no area, an unusable marker, or a singular instance transform.
+    bool DrawMarker(CCanvas& canvas, const MarkerInfo& vertex, float strokeWidth, const RenderArgs& args);
+    // True when (x, y), in the shape's user space, hits the content of the
+    // instance at `vertex`.
+    bool HitTestMarker(float strokeWidth, const MarkerInfo& vertex, double x, double y);
+
+    float refX = 0;
+    float refY = 0;
+    float markerWidth = 3;
+    float markerHeight = 3;
+    int markerUnits = 2;  // 1 userSpaceOnUse, 2 strokeWidth
+    bool orientFixed = true;  // false for orient="auto"
+    float orientAngle = 0;    // degrees
+    // False after a negative markerWidth or markerHeight: never drawn.
+    bool usable = true;
 };
 
+// `mask`: content whose luminance, in linear light, becomes the alpha of
+// the elements that reference it. The region and units are read by Setup.
 class CElemMask : public CElemContainer {
 public:
     using CElemContainer::CElemContainer;
     ElemClass Class() const override { return ElemClass::Mask; }
+    bool Setup() override;
+
+    int units = 0;         // maskUnits: 0 objectBoundingBox, 1 userSpaceOnUse
+    int contentUnits = 1;  // maskContentUnits, the same codes
+    // The region as given (following xlink:href): fractions of the masked
+    // element's box, or user units; null where not given.
+    std::optional<float> x, y, width, height;
+    // A zero or negative width or height: the masked element is not drawn.
+    bool emptyRegion = false;
 };
 
 class CElemGlyph : public CElemContainer {
@@ -232,10 +294,29 @@ public:
 // Abstract paint server: gradients and patterns are never drawn directly.
 class CElemPaint : public CElemContainer {
 public:
-    using CElemContainer::CElemContainer;
+    // Not a graphics element: its content counts for no bounds and no hit.
+    CElemPaint(std::string name, CElem* parent) : CElemContainer(std::move(name), parent)
+    {
+        SetGraphicsElement(false);
+    }
     ElemClass Class() const override { return ElemClass::Paint; }
     // Paint servers are drawn only through the shapes that reference them.
     bool Draw(CCanvas&, const RenderArgs&) override { return true; }
+    // Fills (or, with isStroke, strokes with the pen of) one path item of
+    // `shape`; the item's owner, or else the shape, gives the fill or stroke
+    // style, the shape its bounding box. True when the server has painted,
+    // which may mean painting nothing (a gradient without stops). False when
+    // it cannot paint this item (objectBoundingBox units on a box without
+    // width or height): the shape then uses its fallback colour.
+    virtual bool PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
+                           const RenderArgs& args);
+};
+
+// One colour stop of a gradient.
+struct CGradientStop {
+    float offset = 0;   // 0..1, never below the offset of the stop before
+    float opacity = 1;  // stop-opacity
+    Rgba color;         // opaque: the opacity is kept apart
 };
 
 class CElemGradient : public CElemPaint {
@@ -243,13 +324,44 @@ public:
     enum Kind : unsigned char { Linear = 0, Radial = 1 };
     CElemGradient(std::string name, CElem* parent, Kind kind);
     ElemClass Class() const override { return ElemClass::Gradient; }
+    bool Setup() override;
+    bool PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
+                   const RenderArgs& args) override;
+
     Kind kind;
+    int units = 0;   // 1 userSpaceOnUse, 0 objectBoundingBox
+    int spread = 0;  // 0 pad, 1 reflect, 2 repeat
+    Matrix gradientTransform;
+    // In the units above: fractions of the box, or user units.
+    float x1 = 0, y1 = 0, x2 = 1, y2 = 0;
+    float cx = 0.5f, cy = 0.5f, fx = 0.5f, fy = 0.5f, r = 0.5f;
+    // Its own stops, or those of the first gradient along its xlink:href
+    // chain that has some; the first stop is at offset 0.
+    std::vector<CGradientStop> stops;
 };
 
 class CElemPattern : public CElemPaint {
 public:
     using CElemPaint::CElemPaint;
     ElemClass Class() const override { return ElemClass::Pattern; }
+    bool Setup() override;
+    bool PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
+                   const RenderArgs& args) override;
+
+    int units = 0;         // patternUnits: 1 userSpaceOnUse, 0 objectBoundingBox
+    int contentUnits = 1;  // patternContentUnits, the same codes
+    Matrix patternTransform;
+    // The tile, in patternUnits.
+    float x = 0, y = 0, width = 0, height = 0;
+    // With hasViewBox (and aspectAlign, aspectSlice): mapped onto each tile.
+    RectF viewBox;
+    // False when the tile or the viewBox has no area: the pattern paints nothing.
+    bool ready = false;
+    // The element whose children draw each tile: this pattern, or the first
+    // along its xlink:href chain that has children.
+    CElem* content = nullptr;
+    // A pattern met again while its own tile is being drawn is reported once.
+    bool cycleReported = false;
 };
 
 class CElemShape : public CElem {
@@ -261,6 +373,7 @@ public:
     bool Draw(CCanvas& canvas, const RenderArgs& args) override;
     std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const override;
     CElem* HitTest(double x, double y) override;
+    void AppendClipGeometry(ClipRegion& clip, FillMode rule) const override;
 
     CGraphicsPathArray paths;
     std::vector<MarkerInfo> markers;
@@ -275,10 +388,15 @@ public:
     ElemClass Class() const override { return ElemClass::Text; }
 };
 
+// `clipPath`: the union of its children's outlines clips the elements that
+// reference it. Setup reads the units and checks the children's clip-rule.
 class CElemClipPath : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::ClipPath; }
+    bool Setup() override;
+
+    int units = 1;  // clipPathUnits: 0 objectBoundingBox, 1 userSpaceOnUse
 };
 
 class CElemFilter : public CElem {
@@ -306,10 +424,17 @@ public:
     ElemClass Class() const override { return ElemClass::AltGlyphDef; }
 };
 
+// `color-profile`: an ICC profile opened through lcms2. No colour is
+// converted through it; opening it checks the reference.
 class CElemColorProfile : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::ColorProfile; }
+
+    bool Setup() override;
+
+    // The lcms2 transform from sRGB to the profile; null when none was made.
+    std::shared_ptr<void> colorTransform;
 };
 
 // Character data; element name "#string".

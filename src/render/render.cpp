@@ -5,6 +5,8 @@
 
 #include "model/conditional.h"
 #include "model/stop_flags.h"
+#include "render/clip_path.h"
+#include "render/effects.h"
 #include "values/number.h"
 
 namespace svg {
@@ -132,25 +134,25 @@ void Render(CElem& elem, CCanvas& canvas, const RenderArgs& args)
     // A singular transform (scale(0)) leaves nothing to see.
     if (!canvas.MultiplyTransform(elem.props.transform))
         return;
-    if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
-        if (elem.props.overflow != Overflow::Visible && elem.Id() != ElementId::glyph &&
-            !IsEmptyRect(elem.region))
-            canvas.IntersectClip(elem.region);
-        if (!canvas.MultiplyTransform(*viewBox))
-            return;
-    }
-
-    // Opacity fades the element as one group: fill, stroke, markers and
-    // children are composited first.
-    const bool group = elem.props.opacity < 1;
-    if (group) {
-        if (elem.props.opacity <= 0)
-            return;
-        canvas.BeginGroup();
-    }
-    elem.Draw(canvas, args);
-    if (group)
-        canvas.EndGroup(elem.props.opacity);
+    // The element inside its viewport. Clip-path, mask, filter and opacity
+    // work in the user space outside the viewBox, the one its own x, y,
+    // width and height are given in.
+    const auto drawInViewport = [&elem, &canvas, &args] {
+        const CanvasSaveGuard viewportState(canvas);
+        if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
+            if (elem.props.overflow != Overflow::Visible && elem.Id() != ElementId::glyph &&
+                !IsEmptyRect(elem.region))
+                canvas.IntersectClip(elem.region);
+            if (!canvas.MultiplyTransform(*viewBox))
+                return;
+        }
+        elem.Draw(canvas, args);
+    };
+    const auto drawWithEffects = [&] { DrawWithEffects(elem, canvas, args, drawInViewport); };
+    if (elem.props.clipPath != nullptr)
+        DrawClipped(elem, canvas, drawWithEffects);
+    else
+        drawWithEffects();
 }
 
 CPicture::CPicture(cairo_surface_t* recording, RectF frame) : recording_(recording), frame_(frame) {}

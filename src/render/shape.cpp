@@ -19,6 +19,7 @@
 #include "model/elem.h"
 #include "model/message_log.h"
 #include "render/canvas.h"
+#include "render/marker.h"
 #include "render/render.h"
 #include "values/number.h"
 #include "values/path_data.h"
@@ -327,15 +328,19 @@ void ResolveMarkers(CElemShape& shape)
 
 // --- Painting ---------------------------------------------------------------------
 
-// Paint servers do not paint yet. Where one is named, the brush or pen that
-// resolution made from its fallback colour stands in for it. Once servers
-// paint, a server paints the item unless it works in objectBoundingBox units
+// A paint server paints the item unless it works in objectBoundingBox units
 // and the shape's box has no width or height (a userSpaceOnUse server still
-// paints a horizontal line); the fallback then stands in as it does now.
+// paints a horizontal line). Where it cannot, the brush or pen that
+// resolution made from the url()'s fallback colour stands in for it.
 
 // The fill of one item, with or without a paint server.
-void PaintFill(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style)
+void PaintFill(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style, const CElem& shape,
+               const RenderArgs& args)
 {
+    CElem* server = style.fillPaintServer;
+    if (server != nullptr && server->IsA(ElemClass::Paint) &&
+        static_cast<CElemPaint*>(server)->PaintPath(canvas, item, shape, false, args))
+        return;
     if (style.fillBrush)
         canvas.Fill(item, style.fillBrush->color);
 }
@@ -349,8 +354,12 @@ void StrokeWithPen(CCanvas& canvas, const CGraphicsPath& item, const ResolvedPro
 
 // The stroke of an item whose stroke has a paint server: drawn over the
 // item's child.
-void StrokeWithServer(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style)
+void StrokeWithServer(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style,
+                      const CElem& shape, const RenderArgs& args)
 {
+    CElem* server = style.strokePaintServer;
+    if (server->IsA(ElemClass::Paint) && static_cast<CElemPaint*>(server)->PaintPath(canvas, item, shape, true, args))
+        return;
     StrokeWithPen(canvas, item, style);
 }
 
@@ -422,15 +431,19 @@ bool CElemShape::Draw(CCanvas& canvas, const RenderArgs& args)
     for (const CGraphicsPath& item : paths) {
         const ResolvedProperties& style = item.owner != nullptr ? item.owner->props : props;
         if (painted) {
-            PaintFill(canvas, item, style);
+            PaintFill(canvas, item, style, *this, args);
             if (style.strokePaintServer == nullptr)
                 StrokeWithPen(canvas, item, style);
         }
         if (item.child != nullptr)
             Render(*item.child, canvas, args);
         if (painted && style.strokePaintServer != nullptr)
-            StrokeWithServer(canvas, item, style);
+            StrokeWithServer(canvas, item, style, *this, args);
     }
+    // Markers paint over fill and stroke, and hide with the shape as browsers
+    // do; their content's own visibility cannot bring them back.
+    if (painted)
+        DrawShapeMarkers(*this, canvas, args);
     return true;
 }
 
@@ -463,6 +476,8 @@ CElem* CElemShape::HitTest(double x, double y)
     double userY = y;
     cairo_device_to_user(cr, &userX, &userY);
 
+    if (HitTestShapeMarkers(*this, userX, userY))
+        return this;
     for (const CGraphicsPath& item : paths)
         if (item.child != nullptr)
             if (CElem* hit = item.child->HitTest(userX, userY))

@@ -117,7 +117,8 @@ TEST_F(ReferencesTest, ClipPathRejectsContainersAndImages)
     EXPECT_TRUE(root->Prepare());
     EXPECT_EQ(vexo_test::Messages(),
               (std::vector<std::string>{"E g illegal for clipPath's child at 3(2)",
-                                        "E image illegal for clipPath's child at 4(2)"}));
+                                        "E image illegal for clipPath's child at 4(2)",
+                                        "E image xlink:href NOT defined at 4(2)"}));
     const auto& children = root->Children()[0]->Children();
     EXPECT_EQ(children[0]->props.display, Display::Inline);  // rect
     EXPECT_EQ(children[3]->props.display, Display::None);    // g

@@ -1,0 +1,318 @@
+// clipPath set-up, the region a clip path gives an element, and drawing
+// through it. SVG's rules, which differ in places from a plain walk of the
+// tree:
+// - clip-rule is inherited, from the clipPath's own ancestors too;
+// - only shapes, text and `use` of a shape or text contribute; a `use` of
+//   anything else, and hidden or undisplayed children, contribute nothing;
+// - the clipPath's transform applies after the objectBoundingBox mapping,
+//   and its own clip-path works in the clipped element's user space;
+// - a reference that closes a cycle of clip paths is ignored.
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "model/conditional.h"
+#include "model/limits.h"
+#include "model/message_log.h"
+#include "render/canvas.h"
+#include "render/clip_path.h"
+#include "render/effects.h"
+#include "values/scan.h"
+#include "values/syntax.h"
+
+namespace svg {
+namespace {
+
+constexpr Rgba kCoverage{255, 255, 255, 255};
+
+// --- Set-up ---------------------------------------------------------------------
+
+std::optional<FillMode> ParseClipRule(std::string_view text)
+{
+    text = TrimSpace(text);
+    if (text == "nonzero")
+        return FillMode::Winding;
+    if (text == "evenodd")
+        return FillMode::Alternate;
+    return std::nullopt;
+}
+
+// Checks the element's own clip-rule, the one message a clip-rule gets.
+void CheckClipRule(const CElem& elem)
+{
+    const std::string* value = elem.attributes.Value("clip-rule");
+    if (value != nullptr && *value != "inherit" && !ParseClipRule(*value))
+        ReportMessage("E %s clip-rule=\"%s\" :Invalid value at %d(%d)", elem.Name().c_str(), value->c_str(),
+                      elem.line, elem.column);
+}
+
+bool ContributesToClip(const CElem& child) { return child.IsA(ElemClass::Shape) || child.Id() == ElementId::use; }
+
+// --- Building regions ---------------------------------------------------------------
+
+// The element's own clip-rule, else `inherited`; an invalid value (reported
+// by Setup) counts as not given.
+FillMode ClipRule(const CElem& elem, FillMode inherited)
+{
+    const std::string* value = elem.attributes.Value("clip-rule");
+    if (value == nullptr)
+        return inherited;
+    return ParseClipRule(*value).value_or(inherited);
+}
+
+// The rule a clipPath starts its children with: inherited from its ancestors.
+FillMode StartingClipRule(const CElem& clipPath)
+{
+    FillMode rule = FillMode::Winding;
+    std::vector<const CElem*> chain;
+    for (const CElem* elem = &clipPath; elem != nullptr; elem = elem->Parent())
+        chain.push_back(elem);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        rule = ClipRule(**it, rule);
+    return rule;
+}
+
+bool IsSingular(const Matrix& m)
+{
+    const double det = m.m11 * m.m22 - m.m12 * m.m21;
+    return !std::isfinite(det) || std::fabs(det) < 1e-12;
+}
+
+// The matrix that maps objectBoundingBox units onto `bbox`; null when the
+// box has no area, where those units mean nothing.
+std::optional<Matrix> BoxMatrix(const std::optional<RectF>& bbox)
+{
+    if (!bbox || IsEmptyRect(*bbox))
+        return std::nullopt;
+    return Matrix{bbox->width, 0, 0, bbox->height, bbox->x, bbox->y};
+}
+
+// Clip paths being built, innermost last: a reference to one of them closes
+// a cycle. Bounded so that a long chain of clip paths cannot exhaust the stack.
+class ClipPathStack {
+public:
+    bool Contains(const CElemClipPath* clipPath) const
+    {
+        return std::find(active_.begin(), active_.end(), clipPath) != active_.end();
+    }
+    bool Full() const { return active_.size() >= limits::kMaxElementDepth; }
+    void Push(const CElemClipPath* clipPath) { active_.push_back(clipPath); }
+    void Pop() { active_.pop_back(); }
+
+private:
+    std::vector<const CElemClipPath*> active_;
+};
+
+std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox,
+                                         ClipPathStack& stack);
+
+// Adds what `elem` (a child of a clipPath, or the instance in such a `use`)
+// contributes to `parent`, mapped into the parent's space.
+void AddElementRegion(CElem& elem, FillMode inherited, ClipPathStack& stack, ClipRegion& parent)
+{
+    if (elem.props.display == Display::None || !TestConditions(elem) || IsSingular(elem.props.transform))
+        return;
+    const FillMode rule = ClipRule(elem, inherited);
+    ClipRegion region;
+    region.transform = elem.props.transform;
+    if (elem.IsA(ElemClass::Shape)) {
+        elem.AppendClipGeometry(region, rule);
+    } else if (elem.Id() == ElementId::use) {
+        // SVG: a `use` in a clipPath must reference a shape or text directly.
+        for (CElem* instance : elem.Children())
+            if (instance->IsA(ElemClass::Shape))
+                AddElementRegion(*instance, rule, stack, region);
+    }
+    if (region.Empty())
+        return;
+    if (elem.props.clipPath != nullptr) {
+        const auto& clipPath = static_cast<const CElemClipPath&>(*elem.props.clipPath);
+        std::optional<ClipRegion> own = ClipPathRegion(clipPath, ObjectBoundingBox(elem), stack);
+        if (own && own->Empty())
+            return;
+        if (own)
+            region.intersections.push_back(std::move(*own));
+    }
+    parent.parts.push_back(std::move(region));
+}
+
+std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox,
+                                         ClipPathStack& stack)
+{
+    if (stack.Contains(&clipPath) || stack.Full())
+        return std::nullopt;
+    ClipRegion region;
+    Matrix toUser = clipPath.props.transform;
+    if (clipPath.units == 0) {
+        const std::optional<Matrix> box = BoxMatrix(bbox);
+        if (!box)
+            return region;
+        toUser = Matrix::Multiply(*box, toUser);
+    }
+    // An invalid transform voids the clip path, and with it everything it clips.
+    if (IsSingular(toUser))
+        return region;
+
+    stack.Push(&clipPath);
+    ClipRegion content;
+    content.transform = toUser;
+    const FillMode rule = StartingClipRule(clipPath);
+    for (CElem* child : clipPath.Children())
+        if (ContributesToClip(*child))
+            AddElementRegion(*child, rule, stack, content);
+    if (!content.Empty())
+        region.parts.push_back(std::move(content));
+
+    // The clipPath's own clip-path clips in the clipped element's user space.
+    if (clipPath.props.clipPath != nullptr && !region.Empty()) {
+        const auto& own = static_cast<const CElemClipPath&>(*clipPath.props.clipPath);
+        std::optional<ClipRegion> intersection = ClipPathRegion(own, bbox, stack);
+        if (intersection && intersection->Empty())
+            region.parts.clear();
+        else if (intersection)
+            region.intersections.push_back(std::move(*intersection));
+    }
+    stack.Pop();
+    return region;
+}
+
+// --- Applying regions --------------------------------------------------------------
+
+CGraphicsPath Mapped(const CGraphicsPath& path, const Matrix& m)
+{
+    CGraphicsPath mapped = path;
+    for (PointF& p : mapped.points) {
+        const double x = p.x;
+        const double y = p.y;
+        p = {static_cast<float>(x * m.m11 + y * m.m21 + m.dx), static_cast<float>(x * m.m12 + y * m.m22 + m.dy)};
+    }
+    return mapped;
+}
+
+// True when the region is one outline intersected with others: cairo clips
+// can express it exactly.
+bool IsIntersectionOnly(const ClipRegion& region)
+{
+    if (region.paths.size() + region.parts.size() != 1)
+        return false;
+    if (!region.parts.empty() && !IsIntersectionOnly(region.parts.front()))
+        return false;
+    return std::ranges::all_of(region.intersections, IsIntersectionOnly);
+}
+
+// Intersects the canvas clip with an intersection-only region whose space
+// maps into the current user space by `toUser`.
+void IntersectClip(CCanvas& canvas, const ClipRegion& region, const Matrix& toUser)
+{
+    const Matrix m = Matrix::Multiply(region.transform, toUser);
+    for (const CGraphicsPath& path : region.paths)
+        canvas.IntersectClip(Mapped(path, m), path.fillMode);
+    for (const ClipRegion& part : region.parts)
+        IntersectClip(canvas, part, m);
+    for (const ClipRegion& intersection : region.intersections)
+        IntersectClip(canvas, intersection, m);
+}
+
+void PaintCoverage(CCanvas& canvas, const ClipRegion& region, const Matrix& toUser);
+
+// Paints the union of the region's paths and parts, intersected with
+// masks[next..], as opaque coverage: each intersection becomes an alpha group
+// that masks the rest.
+void PaintIntersected(CCanvas& canvas, const ClipRegion& region, const Matrix& m,
+                      const std::vector<const ClipRegion*>& masks, std::size_t next)
+{
+    if (next == masks.size()) {
+        for (const CGraphicsPath& path : region.paths)
+            canvas.Fill(Mapped(path, m), kCoverage);
+        for (const ClipRegion& part : region.parts)
+            PaintCoverage(canvas, part, m);
+        return;
+    }
+    cairo_t* cr = canvas.Cairo();
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+    PaintCoverage(canvas, *masks[next], m);
+    cairo_pattern_t* coverage = cairo_pop_group(cr);
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+    PaintIntersected(canvas, region, m, masks, next + 1);
+    cairo_pop_group_to_source(cr);
+    cairo_mask(cr, coverage);
+    cairo_pattern_destroy(coverage);
+}
+
+// Paints the region as opaque coverage onto the current (alpha) target;
+// `toUser` maps the region's enclosing space into the current user space.
+void PaintCoverage(CCanvas& canvas, const ClipRegion& region, const Matrix& toUser)
+{
+    const Matrix m = Matrix::Multiply(region.transform, toUser);
+    const CanvasSaveGuard saved(canvas);
+    std::vector<const ClipRegion*> masks;
+    for (const ClipRegion& intersection : region.intersections) {
+        if (IsIntersectionOnly(intersection))
+            IntersectClip(canvas, intersection, m);
+        else
+            masks.push_back(&intersection);
+    }
+    PaintIntersected(canvas, region, m, masks, 0);
+}
+
+}  // namespace
+
+bool CElemClipPath::Setup()
+{
+    if (!CElem::Setup())
+        return false;
+    const std::string* value = GetAttribute("clipPathUnits", false);
+    const int parsed = ParseUnitsKeyword(value);
+    if (parsed == 0 || parsed == 1)
+        units = value != nullptr ? parsed : 1;
+    else
+        ReportMessage("E %s clipPathUnits=\"%s\" :Invalid value at %d(%d)", Name().c_str(), value->c_str(), line,
+                      column);
+    CheckClipRule(*this);
+    for (const CElem* child : Children())
+        if (child->graphicsElement && ContributesToClip(*child))
+            CheckClipRule(*child);
+    return true;
+}
+
+std::optional<ClipRegion> BuildClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox)
+{
+    ClipPathStack stack;
+    return ClipPathRegion(clipPath, bbox, stack);
+}
+
+void DrawClipped(const CElem& elem, CCanvas& canvas, const std::function<void()>& draw)
+{
+    const auto& clipPath = static_cast<const CElemClipPath&>(*elem.props.clipPath);
+    const std::optional<ClipRegion> region = BuildClipPathRegion(clipPath, ObjectBoundingBox(elem));
+    if (!region) {
+        draw();
+        return;
+    }
+    if (region->Empty())
+        return;
+    if (IsIntersectionOnly(*region)) {
+        IntersectClip(canvas, *region, Matrix{});
+        draw();
+        return;
+    }
+    // A union: the content is drawn into a group and painted through the
+    // region's coverage.
+    cairo_t* cr = canvas.Cairo();
+    cairo_push_group(cr);
+    draw();
+    cairo_pattern_t* content = cairo_pop_group(cr);
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+    PaintCoverage(canvas, *region, Matrix{});
+    cairo_pattern_t* coverage = cairo_pop_group(cr);
+    cairo_set_source(cr, content);
+    cairo_mask(cr, coverage);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_pattern_destroy(coverage);
+    cairo_pattern_destroy(content);
+}
+
+}  // namespace svg

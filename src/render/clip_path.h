@@ -1,0 +1,50 @@
+// Clip paths. A clip path's region is kept as a tree of outlines rather than
+// as one path, because cairo clips can only intersect: the children of a
+// clipPath are united, each under its own clip-rule and transform and with
+// its own clip-path intersected. A region without unions becomes plain
+// cairo clips; any other is painted as an alpha mask over the element's
+// content. Both stay vector in the recording, anti-aliased at any zoom.
+// Everything here runs on the rendering thread and reports nothing: the
+// problems of a clipPath are reported once, by its Setup.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "values/matrix.h"
+#include "values/path_geometry.h"
+#include "values/rect.h"
+
+namespace svg {
+
+class CCanvas;
+class CElem;
+class CElemClipPath;
+
+// What a region leaves visible: the union of `paths` (each filled under its
+// own fillMode) and `parts`, intersected with every one of `intersections`,
+// all mapped by `transform` into the enclosing space. No paths and no parts
+// is an empty region; the builders never keep an empty part or intersection.
+struct ClipRegion {
+    Matrix transform;
+    std::vector<CGraphicsPath> paths;
+    std::vector<ClipRegion> parts;
+    std::vector<ClipRegion> intersections;
+
+    bool Empty() const { return paths.empty() && parts.empty(); }
+};
+
+// The region `clipPath` gives an element whose user space is the current
+// one and whose bounding box is `bbox`. Null when the reference is to be
+// ignored (it closes a cycle of clip paths, or nests beyond the limit), so
+// the element is not clipped; an empty region means nothing is visible.
+std::optional<ClipRegion> BuildClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox);
+
+// Runs `draw` with `elem`'s clip-path applied in the canvas's current user
+// space (the element's, after its transform): not at all when the clip
+// leaves nothing. The canvas clip stays intersected afterwards; callers
+// restore their saved state.
+void DrawClipped(const CElem& elem, CCanvas& canvas, const std::function<void()>& draw);
+
+}  // namespace svg

@@ -1,0 +1,282 @@
+// Linear and radial gradients. Setup reads the attributes along the
+// xlink:href chain and the stops (its own, or those of the first gradient
+// along the chain that has some); painting builds the matching cairo
+// gradient, which draws SVG's picture directly: pad, reflect and repeat
+// extends, and a radial gradient's focal point as the centre of its 0% circle.
+// Stops are straight colours with stop-opacity times fill-opacity or
+// stroke-opacity; the element's `opacity` fades the whole shape elsewhere.
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/elem.h"
+#include "model/message_log.h"
+#include "render/canvas.h"
+#include "render/container.h"
+#include "render/paint_server.h"
+#include "values/color.h"
+#include "values/number.h"
+
+namespace svg {
+namespace {
+
+// SVG moves a focal point that lies outside the circle onto it; there cairo
+// would draw a cone and leave the plane behind the focal point unpainted, so
+// it goes just inside instead, where everything outside the circle takes the
+// last stop as SVG means.
+constexpr double kFocalLimit = 0.999;
+
+// --- Geometry attributes --------------------------------------------------------
+
+double Resolve(const CElemGradient& gradient, const Number& number, PercentRule rule)
+{
+    return ResolveInUnits(gradient, gradient.units, number, rule);
+}
+
+// Only gradients of the same kind give x1..y2 or cx..r.
+LengthAlong ReadGeometry(const CElemGradient& gradient, const std::vector<CElem*>& chain, std::string_view name,
+                         PercentRule rule)
+{
+    return ReadLengthAlong(gradient, chain, name, gradient.units, rule, true);
+}
+
+// A coordinate with its default given as a percentage.
+float Coordinate(const CElemGradient& gradient, const std::vector<CElem*>& chain, std::string_view name,
+                 PercentRule rule, double defaultPercent)
+{
+    const LengthAlong read = ReadGeometry(gradient, chain, name, rule);
+    return static_cast<float>(read.value.value_or(Resolve(gradient, {Unit::Percent, defaultPercent}, rule)));
+}
+
+void ReadLinearGeometry(CElemGradient& gradient, const std::vector<CElem*>& chain)
+{
+    gradient.x1 = Coordinate(gradient, chain, "x1", PercentRule::HorizontalPosition, 0);
+    gradient.y1 = Coordinate(gradient, chain, "y1", PercentRule::VerticalPosition, 0);
+    gradient.x2 = Coordinate(gradient, chain, "x2", PercentRule::HorizontalPosition, 100);
+    gradient.y2 = Coordinate(gradient, chain, "y2", PercentRule::VerticalPosition, 0);
+}
+
+void ReadRadialGeometry(CElemGradient& gradient, const std::vector<CElem*>& chain)
+{
+    gradient.cx = Coordinate(gradient, chain, "cx", PercentRule::HorizontalPosition, 50);
+    gradient.cy = Coordinate(gradient, chain, "cy", PercentRule::VerticalPosition, 50);
+    const LengthAlong fx = ReadGeometry(gradient, chain, "fx", PercentRule::HorizontalPosition);
+    const LengthAlong fy = ReadGeometry(gradient, chain, "fy", PercentRule::VerticalPosition);
+    gradient.fx = static_cast<float>(fx.value.value_or(gradient.cx));
+    gradient.fy = static_cast<float>(fy.value.value_or(gradient.cy));
+    // In user space a percentage radius is of the viewport's normalised diagonal.
+    const float defaultRadius = static_cast<float>(Resolve(gradient, {Unit::Percent, 50}, PercentRule::Diagonal));
+    const LengthAlong r = ReadGeometry(gradient, chain, "r", PercentRule::Diagonal);
+    gradient.r = static_cast<float>(r.value.value_or(defaultRadius));
+    if (r.value && *r.value < 0) {
+        ReportMessage("E %s r=\"%s\": must be positive value at %d(%d)", gradient.Name().c_str(), r.text->c_str(),
+                      gradient.line, gradient.column);
+        gradient.r = defaultRadius;
+    }
+}
+
+int ReadSpread(const CElemGradient& gradient, const std::vector<CElem*>& chain)
+{
+    const std::string* text = AttributeAlong(chain, "spreadMethod");
+    if (text == nullptr || *text == "pad")
+        return 0;
+    if (*text == "reflect")
+        return 1;
+    if (*text == "repeat")
+        return 2;
+    ReportInvalidValue(gradient, "spreadMethod", *text);
+    return 0;
+}
+
+// --- Stops ----------------------------------------------------------------------
+
+bool IsStop(const CElem* elem) { return elem->Id() == ElementId::stop; }
+
+bool HasStops(const CElem& gradient) { return std::ranges::any_of(gradient.Children(), IsStop); }
+
+float StopOffset(const CElem& stop)
+{
+    const std::string* text = stop.GetAttribute("offset", false);
+    if (text == nullptr)
+        return 0;
+    const std::optional<double> offset = ReadFraction(*text);
+    if (!offset) {
+        ReportMessage("W %s offset=\"%s\" :Invalid value at %d(%d)", stop.Name().c_str(), text->c_str(), stop.line,
+                      stop.column);
+        return 0;
+    }
+    return static_cast<float>(std::clamp(*offset, 0.0, 1.0));
+}
+
+float StopOpacity(const CElem& stop)
+{
+    const std::string* text = stop.GetAttribute("stop-opacity", false);
+    const std::optional<double> opacity = text != nullptr ? ReadFraction(*text) : std::nullopt;
+    return static_cast<float>(std::clamp(opacity.value_or(1), 0.0, 1.0));
+}
+
+Rgba StopColor(const CElem& stop)
+{
+    // currentColor is the stop's own resolved `color`.
+    const std::string* text = stop.GetColorAttribute("stop-color", false);
+    const Rgb color = text != nullptr ? ParseColor(*text).value_or(Rgb{}) : Rgb{};
+    return {color.r, color.g, color.b, 255};
+}
+
+// SVG: an offset below the one before takes that one's value, so stops
+// never run backwards (cairo would sort them into another picture).
+std::vector<CGradientStop> ReadStops(const CElemGradient& gradient)
+{
+    std::vector<CGradientStop> stops;
+    for (CElem* stop : gradient.Children()) {
+        if (!IsStop(stop))
+            continue;
+        // The stop's `color` must be resolved for currentColor.
+        if (stop->prepState == PrepState::NotPrepared)
+            stop->Prepare();
+        CGradientStop read{StopOffset(*stop), StopOpacity(*stop), StopColor(*stop)};
+        if (!stops.empty() && read.offset < stops.back().offset) {
+            const std::string* text = stop->GetAttribute("offset", false);
+            ReportMessage("E %s stop offset=\"%s\" :offset NOT in acsending order at %d(%d)",
+                          gradient.Name().c_str(), text != nullptr ? text->c_str() : "", stop->line, stop->column);
+            read.offset = stops.back().offset;
+        }
+        stops.push_back(read);
+    }
+    if (!stops.empty() && stops.front().offset > 0) {
+        CGradientStop first = stops.front();
+        first.offset = 0;
+        stops.insert(stops.begin(), first);
+    }
+    return stops;
+}
+
+// The stops of the first gradient along the chain that has stop children.
+// A gradient reads its own stops first thing in Setup, so one met on the
+// chain (prepared on the way, or still in preparation) has them already.
+std::vector<CGradientStop> InheritedStops(const std::vector<CElem*>& chain)
+{
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        if (HasStops(*chain[i]))
+            return static_cast<const CElemGradient*>(chain[i])->stops;
+    return {};
+}
+
+// --- Painting -------------------------------------------------------------------
+
+void AddStop(cairo_pattern_t* source, double offset, const CGradientStop& stop, double alpha)
+{
+    cairo_pattern_add_color_stop_rgba(source, offset, stop.color.r / 255.0, stop.color.g / 255.0,
+                                      stop.color.b / 255.0, stop.opacity * alpha);
+}
+
+// The focal point, moved toward the centre when it lies outside the circle
+// (SVG) or on it (a cone in cairo).
+void FocalPoint(const CElemGradient& gradient, double& fx, double& fy)
+{
+    fx = gradient.fx;
+    fy = gradient.fy;
+    const double dx = fx - gradient.cx;
+    const double dy = fy - gradient.cy;
+    const double distance = std::hypot(dx, dy);
+    const double limit = kFocalLimit * gradient.r;
+    if (distance > limit) {
+        fx = gradient.cx + dx * limit / distance;
+        fy = gradient.cy + dy * limit / distance;
+    }
+}
+
+// SVG paints the last stop's colour all over when the gradient has a single
+// stop, a linear vector of no length or a zero radius.
+bool IsSolid(const CElemGradient& gradient)
+{
+    if (gradient.stops.size() == 1)
+        return true;
+    if (gradient.kind == CElemGradient::Linear)
+        return gradient.x1 == gradient.x2 && gradient.y1 == gradient.y2;
+    return !(gradient.r > 0);
+}
+
+cairo_extend_t Extend(int spread)
+{
+    switch (spread) {
+    case 1: return CAIRO_EXTEND_REFLECT;
+    case 2: return CAIRO_EXTEND_REPEAT;
+    default: return CAIRO_EXTEND_PAD;
+    }
+}
+
+// The cairo source in gradient space; `alpha` multiplies every stop's opacity.
+cairo_pattern_t* CreateSource(const CElemGradient& gradient, double alpha)
+{
+    const CGradientStop& last = gradient.stops.back();
+    if (IsSolid(gradient))
+        return cairo_pattern_create_rgba(last.color.r / 255.0, last.color.g / 255.0, last.color.b / 255.0,
+                                         last.opacity * alpha);
+    cairo_pattern_t* source = nullptr;
+    if (gradient.kind == CElemGradient::Linear) {
+        source = cairo_pattern_create_linear(gradient.x1, gradient.y1, gradient.x2, gradient.y2);
+    } else {
+        double fx = 0, fy = 0;
+        FocalPoint(gradient, fx, fy);
+        source = cairo_pattern_create_radial(fx, fy, 0, gradient.cx, gradient.cy, gradient.r);
+    }
+    for (const CGradientStop& stop : gradient.stops)
+        AddStop(source, stop.offset, stop, alpha);
+    // Reflected and repeated cycles hold the last colour up to the cycle's end.
+    if (last.offset < 1)
+        AddStop(source, 1, last, alpha);
+    cairo_pattern_set_extend(source, Extend(gradient.spread));
+    return source;
+}
+
+}  // namespace
+
+bool CElemGradient::Setup()
+{
+    if (!CElemContainer::Setup())
+        return false;
+    // Own stops first: gradients whose chains lead here copy them.
+    stops = ReadStops(*this);
+    const std::vector<CElem*> chain = HrefChain(*this);
+    if (!HasStops(*this))
+        stops = InheritedStops(chain);
+    units = ReadUnits(*this, chain, "gradientUnits", 0);
+    spread = ReadSpread(*this, chain);
+    gradientTransform = ReadTransformAlong(*this, chain, "gradientTransform");
+    if (kind == Linear)
+        ReadLinearGeometry(*this, chain);
+    else
+        ReadRadialGeometry(*this, chain);
+    return true;
+}
+
+bool CElemGradient::PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
+                              const RenderArgs&)
+{
+    Matrix toUser = gradientTransform;
+    if (units == 0) {
+        // A box without width or height has no objectBoundingBox space.
+        if (!shape.bboxUser || IsEmptyRect(*shape.bboxUser))
+            return false;
+        toUser = Matrix::Multiply(gradientTransform, BoxMatrix(*shape.bboxUser));
+    }
+    // No stops paints as none; a singular transform leaves no gradient to see.
+    const std::optional<Matrix> toGradient = Invert(toUser);
+    if (stops.empty() || !toGradient)
+        return true;
+
+    const ResolvedProperties& style = ItemStyle(path, shape);
+    cairo_pattern_t* source = CreateSource(*this, isStroke ? style.strokeOpacity : style.fillOpacity);
+    const cairo_matrix_t matrix = ToCairo(*toGradient);
+    cairo_pattern_set_matrix(source, &matrix);
+    PaintWithSource(canvas, path, style, isStroke, source, 1);
+    cairo_pattern_destroy(source);
+    return true;
+}
+
+}  // namespace svg

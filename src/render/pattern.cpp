@@ -1,0 +1,328 @@
+// Patterns. Setup reads the attributes along the xlink:href chain and picks
+// the element whose children draw the tile (this pattern, or the first along
+// the chain with children). Painting renders those children once into an
+// image of one tile at the device resolution and lets cairo repeat it: no
+// loop over tiles, so a tiny tile over a huge area costs no more than a
+// large one. The tile is an image rather than a recording because cairo
+// rasterises a repeated recording to a whole number of device pixels, which
+// shifts every further tile by the rounding; an image repeats at the exact
+// (fractional) period.
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/limits.h"
+#include "model/message_log.h"
+#include "render/canvas.h"
+#include "render/container.h"
+#include "render/paint_server.h"
+#include "render/render.h"
+#include "values/syntax.h"
+
+namespace svg {
+namespace {
+
+// Patterns drawn inside pattern tiles inside pattern tiles ...: each level
+// renders a tile, and the C++ stack grows with every level.
+constexpr std::size_t kMaxPatternNesting = 16;
+
+// A tile image is made for every shape a pattern paints; 4096 x 4096 pixels
+// covers a full screen at any zoom a tile is worth drawing at, and a larger
+// tile is drawn at a lower resolution.
+constexpr double kMaxTilePixels = double{1 << 24};
+
+// The patterns whose tiles are being drawn on this thread, outermost first.
+thread_local std::vector<const CElemPattern*> tilesInProgress;
+
+class TileGuard {
+public:
+    explicit TileGuard(const CElemPattern& pattern) { tilesInProgress.push_back(&pattern); }
+    ~TileGuard() { tilesInProgress.pop_back(); }
+    TileGuard(const TileGuard&) = delete;
+    TileGuard& operator=(const TileGuard&) = delete;
+};
+
+bool HasElementChildren(const CElem& elem)
+{
+    return std::ranges::any_of(elem.Children(), [](const CElem* child) {
+        return child->Class() != ElemClass::String && child->Class() != ElemClass::Comment;
+    });
+}
+
+// --- Setup -------------------------------------------------------------------------
+
+// x and y default to 0; an unreadable value is reported and taken as 0.
+float TilePosition(const CElemPattern& pattern, const std::vector<CElem*>& chain, std::string_view name,
+                   PercentRule rule)
+{
+    return static_cast<float>(ReadLengthAlong(pattern, chain, name, pattern.units, rule).value.value_or(0));
+}
+
+// Width and height default to 0, which disables the pattern; a negative value
+// is reported and becomes 0.
+float TileSize(const CElemPattern& pattern, const std::vector<CElem*>& chain, std::string_view name,
+               PercentRule rule)
+{
+    const LengthAlong size = ReadLengthAlong(pattern, chain, name, pattern.units, rule);
+    if (!size.value)
+        return 0;
+    if (*size.value < 0) {
+        ReportMessage("E pattern %.*s=\"%s\" must be positive value at %d(%d)", static_cast<int>(name.size()),
+                      name.data(), size.text->c_str(), pattern.line, pattern.column);
+        return 0;
+    }
+    return static_cast<float>(*size.value);
+}
+
+// The first viewBox along the chain. False, after its message, when it has
+// no area: SVG then disables the pattern.
+bool ReadViewBox(CElemPattern& pattern, const std::vector<CElem*>& chain)
+{
+    pattern.hasViewBox = false;
+    for (const CElem* elem : chain) {
+        const std::string* text = elem->GetAttribute("viewBox", false);
+        if (text == nullptr)
+            continue;
+        RectF box;
+        if (!ParseViewBox(*elem, box))
+            return true;
+        if (IsEmptyRect(box)) {
+            ReportInvalidValue(*elem, "viewBox", *text);
+            return false;
+        }
+        pattern.hasViewBox = true;
+        pattern.viewBox = box;
+        return true;
+    }
+    return true;
+}
+
+void ReadAspectRatio(CElemPattern& pattern, const std::vector<CElem*>& chain)
+{
+    AspectRatio ratio;
+    const std::string* text = AttributeAlong(chain, "preserveAspectRatio");
+    if (text != nullptr && !ParseAspectRatio(*text, ratio))
+        ReportInvalidValue(pattern, "preserveAspectRatio", *text);
+    pattern.aspectAlign = ratio.align;
+    pattern.aspectSlice = ratio.slice;
+}
+
+CElem* ContentElement(const std::vector<CElem*>& chain)
+{
+    for (CElem* elem : chain)
+        if (HasElementChildren(*elem))
+            return elem;
+    return chain.front();
+}
+
+// --- Painting ----------------------------------------------------------------------
+
+// A tile in pattern space (after patternUnits, before patternTransform), the
+// size of its image in pixels, and the period the image repeats with in
+// pattern units: the tile's own size, or along an axis where the tile is
+// smaller than a device pixel, one device pixel. Below a pixel the image
+// holds the tile's average colour along that axis, which is all the eye can
+// see there, and the source needs no more image pixels than device pixels.
+struct Tile {
+    RectF rect;
+    int pixelsWide = 1;
+    int pixelsHigh = 1;
+    double periodWide = 1;
+    double periodHigh = 1;
+};
+
+RectF TileRect(const CElemPattern& pattern, const RectF& box)
+{
+    if (pattern.units == 1)
+        return {pattern.x, pattern.y, pattern.width, pattern.height};
+    return {box.x + pattern.x * box.width, box.y + pattern.y * box.height, pattern.width * box.width,
+            pattern.height * box.height};
+}
+
+// The tile's size on the device, capped to kMaxTilePixels (which only
+// lowers its resolution); null when it is not finite.
+std::optional<Tile> SizeTile(const CElemPattern& pattern, const RectF& rect, const Matrix& patternToDevice)
+{
+    const double deviceWide = rect.width * std::hypot(patternToDevice.m11, patternToDevice.m12);
+    const double deviceHigh = rect.height * std::hypot(patternToDevice.m21, patternToDevice.m22);
+    Tile tile{rect, 1, 1, deviceWide < 1 ? rect.width / deviceWide : rect.width,
+              deviceHigh < 1 ? rect.height / deviceHigh : rect.height};
+    double wide = std::ceil(deviceWide);
+    double high = std::ceil(deviceHigh);
+    if (!std::isfinite(wide * high) || !std::isfinite(tile.periodWide) || !std::isfinite(tile.periodHigh))
+        return std::nullopt;
+    wide = std::max(1.0, wide);
+    high = std::max(1.0, high);
+    const double maxSide = limits::kMaxBitmapSide;
+    const double shrink = std::min({1.0, std::sqrt(kMaxTilePixels / (wide * high)), maxSide / wide, maxSide / high});
+    if (shrink < 1) {
+        wide = std::max(1.0, std::floor(wide * shrink));
+        high = std::max(1.0, std::floor(high * shrink));
+        ReportMessage("W pattern tile reduced to %dx%d pixels at %d(%d)", static_cast<int>(wide),
+                      static_cast<int>(high), pattern.line, pattern.column);
+    }
+    tile.pixelsWide = static_cast<int>(wide);
+    tile.pixelsHigh = static_cast<int>(high);
+    return tile;
+}
+
+// Maps the tile's content into the tile at the origin: the viewBox, or the
+// box's size for objectBoundingBox content units.
+Matrix ContentMatrix(const CElemPattern& pattern, const Tile& tile, const RectF& box)
+{
+    if (pattern.hasViewBox)
+        return ViewBoxToViewport({0, 0, tile.rect.width, tile.rect.height}, pattern.viewBox, pattern.aspectAlign,
+                                 pattern.aspectSlice);
+    if (pattern.contentUnits == 0)
+        return Matrix::Scale(box.width, box.height);
+    return {};
+}
+
+// Renders the pattern's content into an image of one tile, clipped to it;
+// null when cairo cannot make the image.
+cairo_surface_t* RenderTile(const CElemPattern& pattern, const Tile& tile, const RectF& box,
+                            const Matrix& patternToDevice, const CCanvas& canvas, const RenderArgs& args)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tile.pixelsWide, tile.pixelsHigh);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    CCanvas tileCanvas(surface, canvas.Purpose());
+    const Matrix pixelsToTile = Matrix::Scale(tile.rect.width / tile.pixelsWide, tile.rect.height / tile.pixelsHigh);
+    const Matrix tileToPixels = Matrix::Scale(tile.pixelsWide / double{tile.rect.width},
+                                              tile.pixelsHigh / double{tile.rect.height});
+    const Matrix tileToPattern = Matrix::Translate(tile.rect.x, tile.rect.y);
+    // Nested patterns and effects learn the device resolution from the ctm.
+    tileCanvas.InheritCtm(Matrix::Multiply(Matrix::Multiply(pixelsToTile, tileToPattern), patternToDevice));
+    if (tileCanvas.MultiplyTransform(tileToPixels) &&
+        tileCanvas.MultiplyTransform(ContentMatrix(pattern, tile, box))) {
+        for (CElem* child : pattern.content->Children())
+            if (child->graphicsElement)
+                Render(*child, tileCanvas, args);
+    }
+    return surface;
+}
+
+// The repeating source for `image`, with user space mapped to its pixels.
+// pixman finds positions within a source in 16.16 fixed point, so they must
+// stay well below 32768 image pixels where the shape is painted: the tile
+// grid's origin is moved by whole periods next to `anchor` (user space).
+cairo_pattern_t* CreateSource(cairo_surface_t* image, const Tile& tile, const Matrix& userToPattern,
+                              const PointF& anchor)
+{
+    const double anchorX = anchor.x * userToPattern.m11 + anchor.y * userToPattern.m21 + userToPattern.dx;
+    const double anchorY = anchor.x * userToPattern.m12 + anchor.y * userToPattern.m22 + userToPattern.dy;
+    const double originX = tile.rect.x + std::floor((anchorX - tile.rect.x) / tile.periodWide) * tile.periodWide;
+    const double originY = tile.rect.y + std::floor((anchorY - tile.rect.y) / tile.periodHigh) * tile.periodHigh;
+    const Matrix patternToPixels = Matrix::Multiply(
+        Matrix::Translate(-originX, -originY),
+        Matrix::Scale(tile.pixelsWide / tile.periodWide, tile.pixelsHigh / tile.periodHigh));
+    cairo_pattern_t* source = cairo_pattern_create_for_surface(image);
+    cairo_pattern_set_extend(source, CAIRO_EXTEND_REPEAT);
+    const cairo_matrix_t matrix = ToCairo(Matrix::Multiply(userToPattern, patternToPixels));
+    cairo_pattern_set_matrix(source, &matrix);
+    return source;
+}
+
+// The middle of what can be painted of `path`: its bounds within the clip.
+PointF PaintAnchor(const CCanvas& canvas, const CGraphicsPath& path)
+{
+    const std::optional<RectF> bounds = TightBounds(path);
+    if (!bounds)
+        return {};
+    double left = bounds->x, top = bounds->y, right = bounds->Right(), bottom = bounds->Bottom();
+    double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+    cairo_clip_extents(canvas.Cairo(), &clipLeft, &clipTop, &clipRight, &clipBottom);
+    if (clipLeft < right && clipRight > left && clipTop < bottom && clipBottom > top) {
+        left = std::max(left, clipLeft);
+        top = std::max(top, clipTop);
+        right = std::min(right, clipRight);
+        bottom = std::min(bottom, clipBottom);
+    }
+    return {static_cast<float>((left + right) / 2), static_cast<float>((top + bottom) / 2)};
+}
+
+void ReportCycle(CElemPattern& pattern, const CGraphicsPath& path, const CElem& shape, bool isStroke)
+{
+    if (pattern.cycleReported)
+        return;
+    pattern.cycleReported = true;
+    const CElem& source = path.owner != nullptr ? *path.owner : shape;
+    if (isStroke) {
+        const std::string* value = source.GetAttribute("stroke", true);
+        ReportMessage("F %s stroke=\"%s\" : Cyclic reference at %d(%d)", pattern.Name().c_str(),
+                      value != nullptr ? value->c_str() : "", source.line, source.column);
+    } else {
+        ReportMessage("E %s fill=\"url(#%s)\" : Cyclic reference at %d(%d)", source.Name().c_str(),
+                      pattern.id.c_str(), source.line, source.column);
+    }
+}
+
+}  // namespace
+
+bool CElemPattern::Setup()
+{
+    if (!CElemContainer::Setup())
+        return false;
+    const std::vector<CElem*> chain = HrefChain(*this);
+    units = ReadUnits(*this, chain, "patternUnits", 0);
+    contentUnits = ReadUnits(*this, chain, "patternContentUnits", 1);
+    patternTransform = ReadTransformAlong(*this, chain, "patternTransform");
+    x = TilePosition(*this, chain, "x", PercentRule::HorizontalPosition);
+    y = TilePosition(*this, chain, "y", PercentRule::VerticalPosition);
+    width = TileSize(*this, chain, "width", PercentRule::HorizontalSize);
+    height = TileSize(*this, chain, "height", PercentRule::VerticalSize);
+    content = ContentElement(chain);
+    ready = width > 0 && height > 0 && ReadViewBox(*this, chain);
+    if (ready)
+        ReadAspectRatio(*this, chain);
+    return true;
+}
+
+bool CElemPattern::PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
+                             const RenderArgs& args)
+{
+    const bool needsBox = units == 0 || (contentUnits == 0 && !hasViewBox);
+    RectF box;
+    if (needsBox) {
+        // A box without width or height has no objectBoundingBox space.
+        if (!shape.bboxUser || IsEmptyRect(*shape.bboxUser))
+            return false;
+        box = *shape.bboxUser;
+    }
+    // SVG: a tile without area disables the paint (as if it were none).
+    const RectF rect = TileRect(*this, box);
+    const std::optional<Matrix> userToPattern = Invert(patternTransform);
+    if (!ready || IsEmptyRect(rect) || !userToPattern)
+        return true;
+    if (std::ranges::find(tilesInProgress, this) != tilesInProgress.end()) {
+        ReportCycle(*this, path, shape, isStroke);
+        return true;
+    }
+    if (tilesInProgress.size() >= kMaxPatternNesting) {
+        ReportMessage("E pattern nested too deeply at %d(%d)", line, column);
+        return true;
+    }
+    const TileGuard guard(*this);
+
+    const Matrix patternToDevice = Matrix::Multiply(patternTransform, canvas.Ctm());
+    const std::optional<Tile> tile = SizeTile(*this, rect, patternToDevice);
+    if (!tile)
+        return true;
+    cairo_surface_t* image = RenderTile(*this, *tile, box, patternToDevice, canvas, args);
+    if (image == nullptr)
+        return true;
+    cairo_pattern_t* source = CreateSource(image, *tile, *userToPattern, PaintAnchor(canvas, path));
+    cairo_surface_destroy(image);
+    const ResolvedProperties& style = ItemStyle(path, shape);
+    PaintWithSource(canvas, path, style, isStroke, source, isStroke ? style.strokeOpacity : style.fillOpacity);
+    cairo_pattern_destroy(source);
+    return true;
+}
+
+}  // namespace svg

@@ -1,0 +1,173 @@
+// Masks: luminance in linear light, the mask region and both unit systems,
+// group opacity applied once to the masked result, resolution from the
+// device scale, the bitmap limits, masks that come back to themselves,
+// raster effects disabled, and the messages of mask set-up.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "render/picture_probe.h"
+#include "test_support.h"
+
+using vexo_test::HasMessage;
+
+namespace {
+
+class MaskTest : public vexo_test::PictureProbe {};
+
+// A 100 x 100 black square masked by mask `id`.
+std::string Masked(const std::string& id) { return "<rect width='100' height='100' mask='url(#" + id + ")'/>"; }
+
+// A black band 20 high at `y`, masked by mask `id`.
+std::string MaskedBand(const std::string& id, int y)
+{
+    return "<rect y='" + std::to_string(y) + "' width='100' height='20' mask='url(#" + id + ")'/>";
+}
+
+// A mask whose content is one rectangle of `fill` over the whole picture.
+std::string FilledMask(const std::string& id, const std::string& fill)
+{
+    return "<mask id='" + id + "' maskUnits='userSpaceOnUse'><rect width='100' height='100' fill='" + fill +
+           "'/></mask>";
+}
+
+TEST_F(MaskTest, AlphaIsTheLuminanceInLinearLight)
+{
+    LoadAndPaint(FilledMask("white", "white") + FilledMask("black", "black") + FilledMask("grey", "#808080") +
+                 FilledMask("green", "#00ff00") + FilledMask("faint", "white' fill-opacity='0.5") +
+                 MaskedBand("white", 0) + MaskedBand("black", 20) + MaskedBand("grey", 40) + MaskedBand("green", 60) +
+                 MaskedBand("faint", 80));
+    EXPECT_EQ(Alpha(50, 10), 255);
+    EXPECT_EQ(Alpha(50, 30), 0);
+    // Mid grey is about 21.6% in linear light, not 50%.
+    EXPECT_NEAR(Alpha(50, 50), 55, 1);
+    EXPECT_NEAR(Alpha(50, 70), 182, 1);
+    EXPECT_NEAR(Alpha(50, 90), 127, 1);
+}
+
+TEST_F(MaskTest, ContentOutsideTheRegionDisappears)
+{
+    LoadAndPaint("<mask id='box'><rect width='100' height='100' fill='white'/></mask>"
+                 "<mask id='left' x='0' y='0' width='0.5' height='1'><rect width='100' height='100' fill='white'/>"
+                 "</mask>"
+                 "<mask id='user' maskUnits='userSpaceOnUse' x='0' y='50' width='50' height='50'>"
+                 "<rect width='100' height='100' fill='white'/></mask>"
+                 // The box is 20..80 by 5..35 and the default region reaches
+                 // 10% of it further: the stroke goes beyond both.
+                 "<rect x='20' y='5' width='60' height='30' stroke='black' stroke-width='30' mask='url(#box)'/>"
+                 "<rect x='20' y='60' width='60' height='10' mask='url(#left)'/>"
+                 "<rect x='20' y='80' width='60' height='10' mask='url(#user)'/>");
+    EXPECT_TRUE(Opaque(50, 10));
+    EXPECT_TRUE(Opaque(16, 20));
+    EXPECT_TRUE(Empty(10, 20));
+    EXPECT_TRUE(Empty(90, 20));
+    EXPECT_TRUE(Empty(50, 1));
+    EXPECT_TRUE(Opaque(45, 65));
+    EXPECT_TRUE(Empty(55, 65));
+    EXPECT_TRUE(Opaque(45, 85));
+    EXPECT_TRUE(Empty(55, 85));
+}
+
+TEST_F(MaskTest, ObjectBoundingBoxContentMapsOntoTheBox)
+{
+    LoadAndPaint("<mask id='m' maskContentUnits='objectBoundingBox'>"
+                 "<rect width='0.5' height='1' fill='white'/></mask>"
+                 "<rect x='20' y='20' width='60' height='60' mask='url(#m)'/>");
+    EXPECT_TRUE(Opaque(45, 50));
+    EXPECT_TRUE(Empty(55, 50));
+}
+
+TEST_F(MaskTest, ABoxWithoutAreaDrawsNothingUnlessTheMaskWorksInUserSpace)
+{
+    LoadAndPaint(FilledMask("user", "white") + "<mask id='box'><rect width='100' height='100' fill='white'/></mask>" +
+                 "<line x1='0' y1='30' x2='100' y2='30' stroke='black' stroke-width='10' mask='url(#box)'/>"
+                 "<line x1='0' y1='70' x2='100' y2='70' stroke='black' stroke-width='10' mask='url(#user)'/>");
+    EXPECT_TRUE(Empty(50, 30));
+    EXPECT_TRUE(Opaque(50, 70));
+}
+
+TEST_F(MaskTest, GroupOpacityFadesTheMaskedResultOnce)
+{
+    LoadAndPaint(FilledMask("white", "white") + FilledMask("grey", "#808080") +
+                 "<g opacity='0.5' mask='url(#white)'><rect width='100' height='50'/><rect width='100' height='50'/>"
+                 "</g><g opacity='0.5' mask='url(#grey)'><rect y='50' width='100' height='50'/></g>");
+    EXPECT_NEAR(Alpha(50, 25), 128, 1);
+    EXPECT_NEAR(Alpha(50, 75), 28, 1);
+}
+
+TEST_F(MaskTest, MasksAreRasterisedAtTheDeviceScale)
+{
+    Load("<mask id='m' maskUnits='userSpaceOnUse'><circle cx='50' cy='50' r='30' fill='white'/>"
+         "<rect x='0' y='0' width='40.125' height='10' fill='white'/></mask>" +
+         Masked("m"));
+    Paint(4, 4);
+    // The edge at x = 40.125 falls in the middle of pixel 160: only a raster
+    // made at 4 pixels a unit shows one half-covered pixel between a full
+    // and an empty one.
+    EXPECT_EQ(Alpha(159, 20), 255);
+    EXPECT_NEAR(Alpha(160, 20), 128, 10);
+    EXPECT_EQ(Alpha(161, 20), 0);
+    EXPECT_EQ(Alpha(200, 200), 255);
+}
+
+TEST_F(MaskTest, ARasterBeyondTheBitmapLimitsIsMadeCoarser)
+{
+    Load("\n<mask id='m'><rect width='100' height='100' fill='white'/></mask>"
+         "<g transform='scale(500 1)'>\n<rect width='100' height='10' mask='url(#m)'/></g>",
+         {}, "overflow='visible'");
+    Paint();
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("W rect mask reduced to "));
+    EXPECT_TRUE(Opaque(50, 5));
+}
+
+TEST_F(MaskTest, AMaskMetAgainInsideItsOwnContentIsIgnoredThere)
+{
+    LoadAndPaint("<mask id='a' maskUnits='userSpaceOnUse'>"
+                 "<rect width='50' height='100' fill='white' mask='url(#b)'/></mask>"
+                 "<mask id='b' maskUnits='userSpaceOnUse'>"
+                 "<rect width='100' height='50' fill='white' mask='url(#a)'/></mask>" +
+                 Masked("a"));
+    EXPECT_TRUE(Opaque(25, 25));
+    EXPECT_TRUE(Empty(75, 25));
+    EXPECT_TRUE(Empty(25, 75));
+}
+
+TEST_F(MaskTest, AMaskOnTheMaskMasksItsContent)
+{
+    LoadAndPaint("<mask id='top' maskUnits='userSpaceOnUse'><rect width='100' height='50' fill='white'/></mask>"
+                 "<mask id='m' maskUnits='userSpaceOnUse' mask='url(#top)'>"
+                 "<rect width='50' height='100' fill='white'/></mask>" +
+                 Masked("m"));
+    EXPECT_TRUE(Opaque(25, 25));
+    EXPECT_TRUE(Empty(75, 25));
+    EXPECT_TRUE(Empty(25, 75));
+}
+
+TEST_F(MaskTest, RasterEffectsDisabledDrawsMaskedElementsUnmasked)
+{
+    svg::CDocOptions options;
+    options.rasterEffectsDisabled = true;
+    LoadAndPaint(FilledMask("black", "black") + "<g opacity='0.5' mask='url(#black)'><rect width='100' "
+                                                "height='100'/><rect width='100' height='100'/></g>",
+                 options);
+    EXPECT_NEAR(Alpha(50, 50), 128, 1);
+}
+
+TEST_F(MaskTest, SetUpReportsInvalidValuesAndEmptyRegions)
+{
+    LoadAndPaint("\n<mask id='a' maskUnits='bogus' maskContentUnits='strokeWidth' x='1q'>"
+                 "<rect width='100' height='100' fill='white'/></mask>"
+                 "\n<mask id='z' width='0'><rect width='100' height='100' fill='white'/></mask>"
+                 "\n<mask id='n' height='-1'/>" +
+                 Masked("a") + "<g opacity='0.5'>" + Masked("z") + "</g>");
+    EXPECT_TRUE(HasMessage("E maek, maskUnits=\"bogus\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E mask maskContentUnits=\"strokeWidth\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E mask x=\"1q\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E mask width=\"0\" must be positive value at 3(1)"));
+    EXPECT_TRUE(HasMessage("E mask height=\"-1\" must be positive value at 4(1)"));
+    // The defaults stand in for the invalid values; a zero width hides the
+    // element.
+    EXPECT_TRUE(Opaque(50, 50));
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+// Patterns: tiling on pixels (origin, exact period, both unit systems,
+// viewBox, patternTransform), children and attributes through xlink:href,
+// nested patterns, cycles, zero-size tiles, the messages and the bounds on
+// tile cost.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "model/document.h"
+#include "model/loader.h"
+#include "render/canvas.h"
+#include "render/render.h"
+#include "test_support.h"
+
+using namespace svg;
+
+namespace {
+
+constexpr Rgba kClear{0, 0, 0, 0};
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+
+class PatternTest : public ::testing::Test {
+protected:
+    void SetUp() override { vexo_test::ResetGlobalState(); }
+    void TearDown() override
+    {
+        if (surface_ != nullptr)
+            cairo_surface_destroy(surface_);
+        vexo_test::ResetGlobalState();
+    }
+
+    // A 100 x 100 document; an element written after "\n" starts at 2(1).
+    void Load(const std::string& body)
+    {
+        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
+                                 "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>" +
+                                 body + "</svg>";
+        document_ = LoadDocumentFromBytes(text, "/nonexistent/pattern.svg", "pattern.svg", CDocOptions{});
+        ASSERT_NE(document_, nullptr);
+    }
+
+    CElemPattern& Pattern(const std::string& id)
+    {
+        CElem* elem = document_->FindReference("#" + id);
+        EXPECT_TRUE(elem != nullptr && elem->IsA(ElemClass::Pattern)) << id;
+        return *static_cast<CElemPattern*>(elem);
+    }
+
+    // Records the document at `scale` and replays it onto a transparent
+    // image of 100 x 100 user units at that scale.
+    void Paint(double scale = 1)
+    {
+        const auto picture = RecordDocument(*document_, scale);
+        const int size = static_cast<int>(100 * scale);
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+        cairo_t* cr = cairo_create(surface_);
+        picture->Replay(cr, Matrix::Scale(scale, scale));
+        cairo_destroy(cr);
+        cairo_surface_flush(surface_);
+    }
+
+    // Straight colour of the pixel whose centre is (x + 0.5, y + 0.5).
+    Rgba Pixel(int x, int y) const
+    {
+        const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+        const auto a = static_cast<std::uint8_t>(pixel >> 24);
+        auto unpremultiply = [a](std::uint32_t c) {
+            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
+        };
+        return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
+    }
+
+    CElemDocument* document_ = nullptr;
+    cairo_surface_t* surface_ = nullptr;
+};
+
+// A userSpaceOnUse pattern whose tile has a red square in its top left quarter.
+std::string Checker(const std::string& id, const std::string& attributes, double size)
+{
+    const std::string half = std::to_string(size / 2);
+    return "<pattern id='" + id + "' patternUnits='userSpaceOnUse' width='" + std::to_string(size) + "' height='" +
+           std::to_string(size) + "' " + attributes + "><rect width='" + half + "' height='" + half +
+           "' fill='red'/></pattern>";
+}
+
+}  // namespace
+
+// --- Tiling ------------------------------------------------------------------------------
+
+TEST_F(PatternTest, TilesStartAtThePatternOriginNotAtTheShape)
+{
+    Load(Checker("p", "x='3'", 10) + "<rect x='5' width='95' height='20' fill='url(#p)'/>");
+    Paint();
+    // Tiles begin at x = 3, 13, 23, ...: red in [3, 8) + 10k.
+    EXPECT_EQ(Pixel(5, 2), kRed);
+    EXPECT_EQ(Pixel(9, 2), kClear);
+    EXPECT_EQ(Pixel(14, 2), kRed);
+    EXPECT_EQ(Pixel(93, 2), kRed);
+    EXPECT_EQ(Pixel(93, 7), kClear);
+}
+
+TEST_F(PatternTest, FractionalTilesKeepTheirExactPeriod)
+{
+    // A tile of 7.5 units at 2x is 15 device pixels; one of 6.4 is 12.8, which
+    // a tile rounded to whole pixels would shift by 2 pixels after 10 tiles.
+    Load(Checker("p", "", 6.4) + "<rect width='100' height='10' fill='url(#p)'/>");
+    Paint(2);
+    // The 10th tile starts at 64 units (128 pixels); red until 67.2 (134.4).
+    EXPECT_GT(Pixel(129, 2).a, 200);
+    EXPECT_GT(Pixel(133, 2).a, 200);
+    EXPECT_EQ(Pixel(135, 2).a, 0);
+    EXPECT_EQ(Pixel(127, 2).a, 0);
+}
+
+TEST_F(PatternTest, ObjectBoundingBoxUnitsForTilesAndContent)
+{
+    Load("<pattern id='p' width='0.5' height='0.5' patternContentUnits='objectBoundingBox'>"
+         "<rect width='0.25' height='0.25' fill='red'/></pattern>"
+         "<rect x='20' y='20' width='40' height='40' fill='url(#p)'/>");
+    Paint();
+    // Tiles of 20 x 20 from the box's corner, content scaled by the box.
+    EXPECT_EQ(Pixel(25, 25), kRed);
+    EXPECT_EQ(Pixel(35, 35), kClear);
+    EXPECT_EQ(Pixel(45, 45), kRed);
+    EXPECT_EQ(Pixel(55, 25), kClear);
+}
+
+TEST_F(PatternTest, ViewBoxAndPatternTransformPlaceTheContent)
+{
+    Load("<pattern id='v' patternUnits='userSpaceOnUse' width='20' height='20' viewBox='0 0 10 10'>"
+         "<rect width='5' height='5' fill='red'/></pattern>"
+         "<pattern id='t' patternUnits='userSpaceOnUse' width='10' height='10' patternTransform='translate(5,0)'>"
+         "<rect width='5' height='10' fill='blue'/></pattern>"
+         "<rect width='100' height='40' fill='url(#v)'/><rect y='50' width='100' height='40' fill='url(#t)'/>");
+    Paint();
+    EXPECT_EQ(Pixel(9, 9), kRed);  // the viewBox doubles the content
+    EXPECT_EQ(Pixel(11, 9), kClear);
+    EXPECT_EQ(Pixel(2, 60), kClear);
+    EXPECT_EQ(Pixel(6, 60), kBlue);
+}
+
+TEST_F(PatternTest, StrokeWithPatternKeepsDashesAndFadesWithStrokeOpacity)
+{
+    Load(Checker("p", "", 100) +
+         "<line x1='0' y1='10' x2='40' y2='10' stroke='url(#p)' stroke-width='4' stroke-dasharray='5 5'/>"
+         "<rect x='10' y='30' width='20' height='10' fill='url(#p)' fill-opacity='0.5'/>");
+    Paint();
+    EXPECT_EQ(Pixel(2, 10), kRed);
+    EXPECT_EQ(Pixel(7, 10), kClear);
+    EXPECT_NEAR(Pixel(20, 35).a, 128, 2);
+}
+
+// --- Inheritance and nesting -------------------------------------------------------------
+
+TEST_F(PatternTest, ChildrenAndAttributesComeThroughXlinkHref)
+{
+    Load("<pattern id='template' patternUnits='userSpaceOnUse' width='10' height='10'>"
+         "<rect width='5' height='5' fill='red'/></pattern>"
+         "<pattern id='user' xlink:href='#template' width='20'/>"
+         "<pattern id='own' xlink:href='#template'><rect width='5' height='5' fill='blue'/></pattern>"
+         "<rect width='100' height='10' fill='url(#user)'/><rect y='20' width='100' height='10' fill='url(#own)'/>");
+    const CElemPattern& user = Pattern("user");
+    EXPECT_EQ(user.units, 1);
+    EXPECT_FLOAT_EQ(user.width, 20);
+    EXPECT_FLOAT_EQ(user.height, 10);
+    Paint();
+    EXPECT_EQ(Pixel(2, 2), kRed);
+    EXPECT_EQ(Pixel(12, 2), kClear);  // its tile is 20 wide
+    EXPECT_EQ(Pixel(22, 2), kRed);
+    EXPECT_EQ(Pixel(2, 22), kBlue);
+    EXPECT_EQ(Pixel(12, 22), kBlue);
+}
+
+TEST_F(PatternTest, NestedPatternsPaintInsideTiles)
+{
+    Load("<pattern id='inner' patternUnits='userSpaceOnUse' width='4' height='4'>"
+         "<rect width='2' height='4' fill='blue'/></pattern>"
+         "<pattern id='outer' patternUnits='userSpaceOnUse' width='20' height='20'>"
+         "<rect width='10' height='10' fill='url(#inner)'/></pattern>"
+         "<rect width='100' height='100' fill='url(#outer)'/>");
+    Paint();
+    EXPECT_EQ(Pixel(1, 1), kBlue);
+    EXPECT_EQ(Pixel(3, 1), kClear);
+    EXPECT_EQ(Pixel(21, 21), kBlue);
+    EXPECT_EQ(Pixel(15, 5), kClear);
+}
+
+TEST_F(PatternTest, PatternsPaintingEachOtherStopAndReportOnce)
+{
+    Load("<pattern id='a' patternUnits='userSpaceOnUse' width='10' height='10'>"
+         "\n<rect width='5' height='5' fill='url(#b)' stroke='red' stroke-width='2'/></pattern>"
+         "<pattern id='b' patternUnits='userSpaceOnUse' width='10' height='10'>"
+         "\n<rect width='5' height='5' fill='url(#a)' stroke='red' stroke-width='2'/></pattern>"
+         "\n<pattern id='self' xlink:href='#self' width='1' height='1'/>"
+         "<rect width='50' height='50' fill='url(#a)'/><rect x='50' width='50' height='50' fill='url(#a)'/>");
+    Paint();
+    EXPECT_EQ(Pixel(5, 2), kRed);
+    // The loop is met on every shape that uses it and reported once.
+    int cycles = 0;
+    for (const std::string& message : vexo_test::Messages())
+        cycles += message == "E rect fill=\"url(#a)\" : Cyclic reference at 3(1)";
+    EXPECT_EQ(cycles, 1);
+    EXPECT_TRUE(vexo_test::HasMessage("F pattern xlink:href=\"#self\" : Cyclic reference at 4(1)"));
+}
+
+// --- Zero sizes, messages and bounds -----------------------------------------------------
+
+TEST_F(PatternTest, TilesWithoutAreaPaintNothingNotTheFallback)
+{
+    Load("\n<pattern id='noWidth' patternUnits='userSpaceOnUse' height='10'><rect width='5' height='5'/></pattern>"
+         "\n<pattern id='negative' width='-1' height='-2'><rect width='5' height='5'/></pattern>"
+         "\n<pattern id='flatView' width='1' height='1' viewBox='0 0 0 10'><rect width='5' height='5'/></pattern>"
+         "<rect width='20' height='20' fill='url(#noWidth) blue'/>"
+         "<rect x='20' width='20' height='20' fill='url(#negative)'/>"
+         "<rect x='40' width='20' height='20' fill='url(#flatView)'/>"
+         "<line x1='0' y1='50' x2='90' y2='50' stroke='url(#noWidth)' stroke-width='5'/>");
+    Paint();
+    EXPECT_EQ(Pixel(10, 10), kClear);
+    EXPECT_EQ(Pixel(30, 10), kClear);
+    EXPECT_EQ(Pixel(50, 10), kClear);
+    EXPECT_EQ(Pixel(50, 50), kClear);
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern width=\"-1\" must be positive value at 3(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern height=\"-2\" must be positive value at 3(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern viewBox=\"0 0 0 10\" :Invalid value at 4(1)"));
+}
+
+TEST_F(PatternTest, InvalidAttributesAreReportedAndDefaulted)
+{
+    Load("\n<pattern id='p' patternUnits='qwe' patternContentUnits='strokeWidth' patternTransform='skewX('"
+         " x='a' width='0.5' height='0.5' preserveAspectRatio='defer'/>");
+    const CElemPattern& p = Pattern("p");
+    EXPECT_EQ(p.units, 0);
+    EXPECT_EQ(p.contentUnits, 1);
+    EXPECT_TRUE(p.patternTransform.IsIdentity());
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern patternUnits=\"qwe\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern patternContentUnits=\"strokeWidth\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern patternTransform=\"skewX(\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern x=\"a\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("E pattern preserveAspectRatio=\"defer\" :Invalid value at 2(1)"));
+}
+
+TEST_F(PatternTest, TinyTilesOverHugeAreasAndHugeTilesStayCheap)
+{
+    Load("<pattern id='tiny' patternUnits='userSpaceOnUse' width='0.001' height='0.001'>"
+         "<rect width='0.0005' height='0.001' fill='red'/></pattern>"
+         "\n<pattern id='huge' patternUnits='userSpaceOnUse' width='1e6' height='1e6'>"
+         "<rect width='1e6' height='1e6' fill='blue'/></pattern>"
+         "<rect x='-1e6' y='-1e6' width='2e6' height='1000050' fill='url(#tiny)'/>"
+         "<rect y='60' width='100' height='40' fill='url(#huge)'/>");
+    const auto start = std::chrono::steady_clock::now();
+    Paint(4);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    // Half of each sub-pixel tile is red.
+    EXPECT_NEAR(Pixel(40, 40).a, 128, 20);
+    EXPECT_EQ(Pixel(200, 300), kBlue);
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("W pattern tile reduced to "));
+}
+
+TEST_F(PatternTest, PaintServersAreNoGraphicsOfTheirOwn)
+{
+    Load("<pattern id='p' width='1' height='1'><rect id='inside' x='50' y='50' width='10' height='10'/></pattern>"
+         "<rect width='10' height='10'/>");
+    Paint();
+    EXPECT_EQ(Pixel(55, 55), kClear);
+    // The pattern's content counts for neither the document's box nor hits.
+    ASSERT_TRUE(document_->bboxUser);
+    EXPECT_FLOAT_EQ(document_->bboxUser->Right(), 10);
+    EXPECT_EQ(document_->HitTest(55, 55), nullptr);
+}
