@@ -90,30 +90,41 @@ std::optional<Matrix> BoxMatrix(const std::optional<RectF>& bbox)
     return Matrix{bbox->width, 0, 0, bbox->height, bbox->x, bbox->y};
 }
 
-// Clip paths being built, innermost last: a reference to one of them closes
-// a cycle. Bounded so that a long chain of clip paths cannot exhaust the stack.
-class ClipPathStack {
+// Clip-path references on the children of clip paths multiply: ten clip
+// paths of ten children, each clipped by the next, would build ten billion
+// outlines. Building stops at this many elements per clipped element.
+constexpr std::size_t kMaxClipElements = 100'000;
+
+// The state of one build: the clip paths being built, innermost last (a
+// reference to one of them closes a cycle), and the elements visited so far.
+// Nesting is bounded so that a long chain cannot exhaust the stack.
+class ClipBuild {
 public:
-    bool Contains(const CElemClipPath* clipPath) const
+    bool Ignores(const CElemClipPath* clipPath) const
     {
-        return std::find(active_.begin(), active_.end(), clipPath) != active_.end();
+        return active_.size() >= limits::kMaxElementDepth ||
+               std::find(active_.begin(), active_.end(), clipPath) != active_.end();
     }
-    bool Full() const { return active_.size() >= limits::kMaxElementDepth; }
     void Push(const CElemClipPath* clipPath) { active_.push_back(clipPath); }
     void Pop() { active_.pop_back(); }
+    // False once the element budget is spent.
+    bool Visit() { return ++visited_ <= kMaxClipElements; }
+    bool Truncated() const { return visited_ > kMaxClipElements; }
 
 private:
     std::vector<const CElemClipPath*> active_;
+    std::size_t visited_ = 0;
 };
 
 std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox,
-                                         ClipPathStack& stack);
+                                         ClipBuild& build);
 
 // Adds what `elem` (a child of a clipPath, or the instance in such a `use`)
 // contributes to `parent`, mapped into the parent's space.
-void AddElementRegion(CElem& elem, FillMode inherited, ClipPathStack& stack, ClipRegion& parent)
+void AddElementRegion(CElem& elem, FillMode inherited, ClipBuild& build, ClipRegion& parent)
 {
-    if (elem.props.display == Display::None || !TestConditions(elem) || IsSingular(elem.props.transform))
+    if (!build.Visit() || elem.props.display == Display::None || !TestConditions(elem) ||
+        IsSingular(elem.props.transform))
         return;
     const FillMode rule = ClipRule(elem, inherited);
     ClipRegion region;
@@ -124,13 +135,13 @@ void AddElementRegion(CElem& elem, FillMode inherited, ClipPathStack& stack, Cli
         // SVG: a `use` in a clipPath must reference a shape or text directly.
         for (CElem* instance : elem.Children())
             if (instance->IsA(ElemClass::Shape))
-                AddElementRegion(*instance, rule, stack, region);
+                AddElementRegion(*instance, rule, build, region);
     }
     if (region.Empty())
         return;
     if (elem.props.clipPath != nullptr) {
         const auto& clipPath = static_cast<const CElemClipPath&>(*elem.props.clipPath);
-        std::optional<ClipRegion> own = ClipPathRegion(clipPath, ObjectBoundingBox(elem), stack);
+        std::optional<ClipRegion> own = ClipPathRegion(clipPath, ObjectBoundingBox(elem), build);
         if (own && own->Empty())
             return;
         if (own)
@@ -140,9 +151,9 @@ void AddElementRegion(CElem& elem, FillMode inherited, ClipPathStack& stack, Cli
 }
 
 std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox,
-                                         ClipPathStack& stack)
+                                         ClipBuild& build)
 {
-    if (stack.Contains(&clipPath) || stack.Full())
+    if (build.Ignores(&clipPath))
         return std::nullopt;
     ClipRegion region;
     Matrix toUser = clipPath.props.transform;
@@ -156,26 +167,26 @@ std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const st
     if (IsSingular(toUser))
         return region;
 
-    stack.Push(&clipPath);
+    build.Push(&clipPath);
     ClipRegion content;
     content.transform = toUser;
     const FillMode rule = StartingClipRule(clipPath);
     for (CElem* child : clipPath.Children())
         if (ContributesToClip(*child))
-            AddElementRegion(*child, rule, stack, content);
+            AddElementRegion(*child, rule, build, content);
     if (!content.Empty())
         region.parts.push_back(std::move(content));
 
     // The clipPath's own clip-path clips in the clipped element's user space.
     if (clipPath.props.clipPath != nullptr && !region.Empty()) {
         const auto& own = static_cast<const CElemClipPath&>(*clipPath.props.clipPath);
-        std::optional<ClipRegion> intersection = ClipPathRegion(own, bbox, stack);
+        std::optional<ClipRegion> intersection = ClipPathRegion(own, bbox, build);
         if (intersection && intersection->Empty())
             region.parts.clear();
         else if (intersection)
             region.intersections.push_back(std::move(*intersection));
     }
-    stack.Pop();
+    build.Pop();
     return region;
 }
 
@@ -278,16 +289,14 @@ bool CElemClipPath::Setup()
     return true;
 }
 
-std::optional<ClipRegion> BuildClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox)
-{
-    ClipPathStack stack;
-    return ClipPathRegion(clipPath, bbox, stack);
-}
-
 void DrawClipped(const CElem& elem, CCanvas& canvas, const std::function<void()>& draw)
 {
     const auto& clipPath = static_cast<const CElemClipPath&>(*elem.props.clipPath);
-    const std::optional<ClipRegion> region = BuildClipPathRegion(clipPath, ObjectBoundingBox(elem));
+    ClipBuild build;
+    const std::optional<ClipRegion> region = ClipPathRegion(clipPath, ObjectBoundingBox(elem), build);
+    if (build.Truncated())
+        ReportMessage("W %s clip-path too complex: only part of it clips at %d(%d)", elem.Name().c_str(), elem.line,
+                      elem.column);
     if (!region) {
         draw();
         return;

@@ -4,23 +4,20 @@
 // its own clip-path intersected. A region without unions becomes plain
 // cairo clips; any other is painted as an alpha mask over the element's
 // content. Both stay vector in the recording, anti-aliased at any zoom.
-// Everything here runs on the rendering thread and reports nothing: the
-// problems of a clipPath are reported once, by its Setup.
+// Runs on the rendering thread. The problems of a clipPath are reported
+// once, by its Setup; drawing reports only a clip too complex to build.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "values/matrix.h"
 #include "values/path_geometry.h"
-#include "values/rect.h"
 
 namespace svg {
 
 class CCanvas;
 class CElem;
-class CElemClipPath;
 
 // What a region leaves visible: the union of `paths` (each filled under its
 // own fillMode) and `parts`, intersected with every one of `intersections`,
@@ -35,16 +32,10 @@ struct ClipRegion {
     bool Empty() const { return paths.empty() && parts.empty(); }
 };
 
-// The region `clipPath` gives an element whose user space is the current
-// one and whose bounding box is `bbox`. Null when the reference is to be
-// ignored (it closes a cycle of clip paths, or nests beyond the limit), so
-// the element is not clipped; an empty region means nothing is visible.
-std::optional<ClipRegion> BuildClipPathRegion(const CElemClipPath& clipPath, const std::optional<RectF>& bbox);
-
 // Runs `draw` with `elem`'s clip-path applied in the canvas's current user
-// space (the element's, after its transform): not at all when the clip
-// leaves nothing. The canvas clip stays intersected afterwards; callers
-// restore their saved state.
+// space (the element's, after its transform); `draw` is not run at all
+// when the clip leaves nothing. A clip without unions is left intersected
+// into the canvas clip; callers restore their saved state.
 void DrawClipped(const CElem& elem, CCanvas& canvas, const std::function<void()>& draw);
 
 }  // namespace svg

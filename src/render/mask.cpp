@@ -7,7 +7,6 @@
 #include <cairo.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -183,23 +182,54 @@ std::optional<MaskRaster> ChooseRaster(const DeviceBox& area, const CElem& targe
 
 // --- Rendering ----------------------------------------------------------------------
 
-// Masks being drawn on this thread, innermost last: a mask met again inside
-// its own content is ignored there. Bounded like every nesting of renders.
-thread_local std::vector<const CElemMask*> activeMasks;
+// Masks inside mask content multiply: ten masks whose content holds ten
+// elements masked by the next would rasterise ten billion times. Nesting and
+// the pixels that nested masks rasterise within one outermost mask are
+// bounded; beyond either, a nested mask draws nothing.
+constexpr std::size_t kMaxMaskNesting = 16;
+constexpr std::size_t kMaxNestedMaskPixels = limits::kMaxBitmapPixels;
+
+// The masks being rasterised on this thread, innermost last, and what the
+// masks nested in the outermost one have cost.
+struct MaskPass {
+    std::vector<const CElemMask*> active;
+    std::size_t nestedPixels = 0;
+    bool limitReported = false;
+};
+thread_local MaskPass maskPass;
 
 class ActiveMask {
 public:
-    explicit ActiveMask(const CElemMask& mask) { activeMasks.push_back(&mask); }
-    ~ActiveMask() { activeMasks.pop_back(); }
+    explicit ActiveMask(const CElemMask& mask) { maskPass.active.push_back(&mask); }
+    ~ActiveMask() { maskPass.active.pop_back(); }
     ActiveMask(const ActiveMask&) = delete;
     ActiveMask& operator=(const ActiveMask&) = delete;
-
-    static bool Ignored(const CElemMask& mask)
-    {
-        return activeMasks.size() >= limits::kMaxElementDepth ||
-               std::find(activeMasks.begin(), activeMasks.end(), &mask) != activeMasks.end();
-    }
 };
+
+// A mask met again inside its own content is ignored there.
+bool IsActive(const CElemMask& mask)
+{
+    return std::find(maskPass.active.begin(), maskPass.active.end(), &mask) != maskPass.active.end();
+}
+
+// Accounts for a raster of `rect` about to be made; false (reported once
+// per outermost mask) when it is nested beyond the bounds.
+bool ChargeRaster(const PixelRect& rect, const CElem& target)
+{
+    if (maskPass.active.empty()) {
+        maskPass.nestedPixels = 0;
+        maskPass.limitReported = false;
+        return true;
+    }
+    maskPass.nestedPixels += static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height);
+    if (maskPass.active.size() < kMaxMaskNesting && maskPass.nestedPixels <= kMaxNestedMaskPixels)
+        return true;
+    if (!maskPass.limitReported)
+        ReportMessage("W %s masks nested too deeply or too often: not drawn at %d(%d)", target.Name().c_str(),
+                      target.line, target.column);
+    maskPass.limitReported = true;
+    return false;
+}
 
 // Renders the mask's children onto `canvas` (whose user space is the masked
 // element's), through the mask's own mask when it has one.
@@ -317,7 +347,7 @@ bool CElemMask::Setup()
 void DrawMasked(const CElemMask& mask, const CElem& target, const std::optional<RectF>& bbox, CCanvas& canvas,
                 const RenderArgs& args, const std::function<void()>& draw)
 {
-    if (ActiveMask::Ignored(mask)) {
+    if (IsActive(mask)) {
         draw();
         return;
     }
@@ -330,7 +360,7 @@ void DrawMasked(const CElemMask& mask, const CElem& target, const std::optional<
     if (!area)
         return;
     const std::optional<MaskRaster> raster = ChooseRaster(*area, target);
-    if (!raster)
+    if (!raster || !ChargeRaster(raster->rect, target))
         return;
     const Matrix toPixels =
         Matrix::Multiply(Matrix::Multiply(canvas.Ctm(), Matrix::Scale(raster->scale, raster->scale)),

@@ -165,4 +165,20 @@ TEST_F(ClipTest, EdgesStaySharpWhenTheRecordingIsZoomed)
     EXPECT_TRUE(Opaque(240, 300));
 }
 
+TEST_F(ClipTest, ClipPathsThatMultiplyAreCutShortWithAWarning)
+{
+    // Ten children clipped by the next clip path, eight deep: 10^8 outlines.
+    std::string body;
+    for (int level = 0; level < 8; ++level) {
+        body += "<clipPath id='c" + std::to_string(level) + "'>";
+        for (int child = 0; child < 10; ++child)
+            body += "<rect width='100' height='100' clip-path='url(#c" + std::to_string(level + 1) + ")'/>";
+        body += "</clipPath>";
+    }
+    body += "<clipPath id='c8'><rect width='50' height='100'/></clipPath>";
+    LoadAndPaint(body + "\n<rect width='100' height='100' clip-path='url(#c0)'/>");
+    EXPECT_TRUE(HasMessage("W rect clip-path too complex: only part of it clips at 2(1)"));
+    EXPECT_TRUE(Empty(75, 50));
+}
+
 }  // namespace

@@ -170,4 +170,19 @@ TEST_F(MaskTest, SetUpReportsInvalidValuesAndEmptyRegions)
     EXPECT_TRUE(Opaque(50, 50));
 }
 
+TEST_F(MaskTest, MasksThatMultiplyAreCutShortWithAWarning)
+{
+    // Ten children masked by the next mask, eight deep: 10^8 rasters.
+    std::string body;
+    for (int level = 0; level < 8; ++level) {
+        body += "<mask id='m" + std::to_string(level) + "' maskUnits='userSpaceOnUse'>";
+        for (int child = 0; child < 10; ++child)
+            body += "<rect width='100' height='100' fill='white' mask='url(#m" + std::to_string(level + 1) + ")'/>";
+        body += "</mask>";
+    }
+    body += "<mask id='m8' maskUnits='userSpaceOnUse'><rect width='100' height='100' fill='white'/></mask>";
+    LoadAndPaint(body + Masked("m0"));
+    EXPECT_TRUE(vexo_test::HasMessagePrefix("W rect masks nested too deeply or too often: not drawn at "));
+}
+
 }  // namespace

@@ -64,7 +64,8 @@ protected:
     // Premultiplied 0xAARRGGBB.
     std::uint32_t Argb(int x, int y) const
     {
-        const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
         return reinterpret_cast<const std::uint32_t*>(row)[x];
     }
     int Alpha(int x, int y) const { return static_cast<int>(Argb(x, y) >> 24); }
