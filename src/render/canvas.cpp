@@ -11,14 +11,6 @@ namespace {
 // draws a long edge instead of wrapping around.
 constexpr double kMaxDeviceCoordinate = 4194304;
 
-bool IsFinite(const Matrix& m)
-{
-    return std::isfinite(m.m11) && std::isfinite(m.m12) && std::isfinite(m.m21) && std::isfinite(m.m22) &&
-           std::isfinite(m.dx) && std::isfinite(m.dy);
-}
-
-double Determinant(const Matrix& m) { return m.m11 * m.m22 - m.m12 * m.m21; }
-
 double ClampDevice(double v)
 {
     if (std::isnan(v))
@@ -106,10 +98,10 @@ void CCanvas::Restore(int token)
 
 bool CCanvas::MultiplyTransform(const Matrix& m)
 {
-    if (!IsFinite(m) || std::fabs(Determinant(m)) < 1e-12)
+    if (!m.IsFinite() || std::fabs(m.Determinant()) < 1e-12)
         return false;
     const Matrix combined = Matrix::Multiply(m, ctm_);
-    if (!IsFinite(combined) || std::fabs(Determinant(combined)) < 1e-24)
+    if (!combined.IsFinite() || std::fabs(combined.Determinant()) < 1e-24)
         return false;
     const cairo_matrix_t cm = ToCairo(m);
     cairo_transform(cr_, &cm);

@@ -28,47 +28,6 @@ namespace {
 // The placeholder painted for a foreignObject, whose content is not rendered.
 constexpr Rgba kForeignObjectColor{0xEE, 0xE8, 0xAA, 0xFF};
 
-struct PointD {
-    double x = 0;
-    double y = 0;
-};
-
-PointD Apply(const Matrix& m, PointD p) { return {p.x * m.m11 + p.y * m.m21 + m.dx, p.x * m.m12 + p.y * m.m22 + m.dy}; }
-
-std::optional<Matrix> Inverse(const Matrix& m)
-{
-    const double det = m.m11 * m.m22 - m.m12 * m.m21;
-    if (det == 0 || !std::isfinite(det))
-        return std::nullopt;
-    const Matrix inverse{m.m22 / det,
-                         -m.m12 / det,
-                         -m.m21 / det,
-                         m.m11 / det,
-                         (m.m21 * m.dy - m.m22 * m.dx) / det,
-                         (m.m12 * m.dx - m.m11 * m.dy) / det};
-    const bool finite = std::isfinite(inverse.m11) && std::isfinite(inverse.m12) && std::isfinite(inverse.m21) &&
-                        std::isfinite(inverse.m22) && std::isfinite(inverse.dx) && std::isfinite(inverse.dy);
-    if (!finite)
-        return std::nullopt;
-    return inverse;
-}
-
-// Bounds of the rectangle's corners mapped by `m`.
-RectF MapRect(const RectF& rect, const Matrix& m)
-{
-    const std::array<PointD, 4> corners{Apply(m, {rect.x, rect.y}), Apply(m, {rect.Right(), rect.y}),
-                                        Apply(m, {rect.x, rect.Bottom()}), Apply(m, {rect.Right(), rect.Bottom()})};
-    double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
-    for (const PointD& p : corners) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
-    return {static_cast<float>(left), static_cast<float>(top), static_cast<float>(right - left),
-            static_cast<float>(bottom - top)};
-}
-
 bool Contains(const RectF& rect, PointD p)
 {
     return p.x >= rect.x && p.x <= rect.Right() && p.y >= rect.y && p.y <= rect.Bottom();
@@ -310,13 +269,13 @@ void ReadClipProperty(CElemContainer& elem)
     const std::vector<std::optional<double>> offsets = ReadClipOffsets(elem, inside);
     if (offsets.size() != 4)
         ReportMessage("E clip=\"%.*s\" :Invalid value", static_cast<int>(inside.size()), inside.data());
-    const std::optional<Matrix> toContent = Inverse(elem.viewBoxMatrix);
+    const std::optional<Matrix> toContent = elem.viewBoxMatrix.Inverse();
     if (offsets.size() < 4 || !toContent || IsEmptyRect(elem.region))
         return;
 
     // CSS: top and bottom are offsets from the top edge, right and left from
     // the left edge; `auto` keeps that edge of the viewport.
-    const RectF box = MapRect(elem.region, *toContent);
+    const RectF box = MapRectBounds(elem.region, *toContent);
     const double top = box.y + offsets[0].value_or(0);
     const double right = box.x + offsets[1].value_or(box.width);
     const double bottom = box.y + offsets[2].value_or(box.height);
@@ -379,10 +338,10 @@ CElem* CElemContainer::HitTest(double x, double y)
 {
     if (props.display == Display::None || StopRequested() || !RendersContent(*this))
         return nullptr;
-    const std::optional<Matrix> fromParent = Inverse(props.transform);
+    const std::optional<Matrix> fromParent = props.transform.Inverse();
     if (!fromParent)
         return nullptr;
-    PointD point = Apply(*fromParent, {x, y});
+    PointD point = fromParent->Apply({x, y});
 
     const bool mapsViewBox = IsViewportElement(*this) || Id() == ElementId::foreignObject || Id() == ElementId::glyph;
     if (mapsViewBox) {
@@ -390,10 +349,10 @@ CElem* CElemContainer::HitTest(double x, double y)
         if (props.overflow != Overflow::Visible && Id() != ElementId::glyph && !IsEmptyRect(region) &&
             !Contains(region, point))
             return nullptr;
-        const std::optional<Matrix> toContent = Inverse(viewBoxMatrix);
+        const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();
         if (!toContent)
             return nullptr;
-        point = Apply(*toContent, point);
+        point = toContent->Apply(point);
     }
     if (ClipsToClipRect(*this) && !Contains(clipRect, point))
         return nullptr;

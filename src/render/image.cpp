@@ -45,21 +45,6 @@ constexpr std::size_t kMaxNestedPictures = 32;
 
 thread_local std::vector<const CElem*> picturesBeingDrawn;
 
-struct PointD {
-    double x = 0;
-    double y = 0;
-};
-
-PointD Apply(const Matrix& m, PointD p) { return {p.x * m.m11 + p.y * m.m21 + m.dx, p.x * m.m12 + p.y * m.m22 + m.dy}; }
-
-std::optional<Matrix> Inverted(const Matrix& m)
-{
-    cairo_matrix_t inverse = ToCairo(m);
-    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS)
-        return std::nullopt;
-    return FromCairo(inverse);
-}
-
 bool Contains(const RectF& rect, PointD p)
 {
     return p.x >= rect.x && p.x <= rect.Right() && p.y >= rect.y && p.y <= rect.Bottom();
@@ -147,7 +132,7 @@ Matrix DocumentPlacement(const CElemDocument& root, const RectF& natural)
 {
     if (!root.hasViewBox)
         return {};
-    const std::optional<Matrix> undo = Inverted(root.viewBoxMatrix);
+    const std::optional<Matrix> undo = root.viewBoxMatrix.Inverse();
     if (!undo)
         return {};
     return Matrix::Multiply(*undo, ViewBoxToViewport(natural, root.viewport, root.aspectAlign, root.aspectSlice));
@@ -464,39 +449,28 @@ bool CElemImage::Draw(CCanvas& canvas, const RenderArgs&)
 
 std::optional<RectF> CElemImage::GetOutlineBounds(const Matrix& toSpace) const
 {
-    const std::optional<Matrix> toContent = Inverted(viewBoxMatrix);
+    const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();
     if (IsEmptyRect(region) || !toContent)
         return std::nullopt;
     // The region is in the parent's user space; the outline is asked for in
     // the image's own, inside viewBoxMatrix.
     const Matrix m = Matrix::Multiply(*toContent, toSpace);
-    const std::array<PointD, 4> corners{Apply(m, {region.x, region.y}), Apply(m, {region.Right(), region.y}),
-                                        Apply(m, {region.x, region.Bottom()}),
-                                        Apply(m, {region.Right(), region.Bottom()})};
-    double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
-    for (const PointD& p : corners) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
-    return RectF{static_cast<float>(left), static_cast<float>(top), static_cast<float>(right - left),
-                 static_cast<float>(bottom - top)};
+    return MapRectBounds(region, m);
 }
 
 CElem* CElemImage::HitTest(double x, double y)
 {
     if (props.display == Display::None || excluded || IsEmptyRect(region) || IsEmptyRect(viewport))
         return nullptr;
-    const std::optional<Matrix> fromParent = Inverted(props.transform);
-    const std::optional<Matrix> toContent = Inverted(viewBoxMatrix);
+    const std::optional<Matrix> fromParent = props.transform.Inverse();
+    const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();
     if (!fromParent || !toContent)
         return nullptr;
-    PointD point = Apply(*fromParent, {x, y});
+    PointD point = fromParent->Apply({x, y});
     const bool clipped = props.overflow != Overflow::Visible;
     if (clipped && !Contains(region, point))
         return nullptr;
-    point = Apply(*toContent, point);
+    point = toContent->Apply(point);
     if (!Contains(viewport, point) || (clipped && !IsEmptyRect(clipRect) && !Contains(clipRect, point)))
         return nullptr;
     return this;

@@ -23,12 +23,6 @@ bool IsSameKind(const CElem& a, const CElem& b)
     return a.Name() == b.Name() || (IsGradient(a) && IsGradient(b));
 }
 
-bool IsFinite(const Matrix& m)
-{
-    return std::isfinite(m.m11) && std::isfinite(m.m12) && std::isfinite(m.m21) && std::isfinite(m.m22) &&
-           std::isfinite(m.dx) && std::isfinite(m.dy);
-}
-
 }  // namespace
 
 // The base server paints nothing and lets the shape fall back.
@@ -146,18 +140,10 @@ std::optional<double> ReadFraction(std::string_view text)
 
 std::optional<Matrix> Invert(const Matrix& m)
 {
-    const double det = m.m11 * m.m22 - m.m12 * m.m21;
-    if (!std::isfinite(det) || std::fabs(det) < 1e-12)
+    // Nearly singular maps (a paint squeezed to nothing) count as singular here.
+    if (!std::isfinite(m.Determinant()) || std::fabs(m.Determinant()) < 1e-12)
         return std::nullopt;
-    const Matrix inverse{m.m22 / det,
-                         -m.m12 / det,
-                         -m.m21 / det,
-                         m.m11 / det,
-                         (m.m21 * m.dy - m.m22 * m.dx) / det,
-                         (m.m12 * m.dx - m.m11 * m.dy) / det};
-    if (!IsFinite(inverse))
-        return std::nullopt;
-    return inverse;
+    return m.Inverse();
 }
 
 Matrix BoxMatrix(const RectF& box) { return {box.width, 0, 0, box.height, box.x, box.y}; }

@@ -62,16 +62,6 @@ std::optional<RectF> Union(const std::optional<RectF>& a, const std::optional<Re
 
 bool IsAxisAligned(const Matrix& m) { return m.m12 == 0 && m.m21 == 0; }
 
-std::optional<RectF> MapRect(const RectF& rect, const Matrix& m)
-{
-    const double xs[2] = {rect.x * m.m11 + m.dx, rect.Right() * m.m11 + m.dx};
-    const double ys[2] = {rect.y * m.m22 + m.dy, rect.Bottom() * m.m22 + m.dy};
-    const double left = std::min(xs[0], xs[1]), right = std::max(xs[0], xs[1]);
-    const double top = std::min(ys[0], ys[1]), bottom = std::max(ys[0], ys[1]);
-    return RectF{static_cast<float>(left), static_cast<float>(top), static_cast<float>(right - left),
-                 static_cast<float>(bottom - top)};
-}
-
 // Tight bounds of the element's geometry and its graphics descendants'
 // mapped by `toSpace`. Under rotation or skew a box cannot simply be mapped
 // (it would grow), so the geometry itself is mapped.
@@ -86,7 +76,7 @@ std::optional<RectF> BoundsIn(const CElem& elem, const Matrix& toSpace, unsigned
         const Matrix childToSpace = Matrix::Multiply(LocalToParent(*child), toSpace);
         if (IsAxisAligned(childToSpace) && child->boundsComputed) {
             if (child->bboxUser)
-                bounds = Union(bounds, MapRect(*child->bboxUser, childToSpace));
+                bounds = Union(bounds, MapRectBounds(*child->bboxUser, childToSpace));
         } else {
             bounds = Union(bounds, BoundsIn(*child, childToSpace, depth + 1));
         }
@@ -107,7 +97,7 @@ void ComputeBounds(CElem& elem)
     if (!elem.bboxUser)
         elem.bboxParent.reset();
     else if (IsAxisAligned(toParent))
-        elem.bboxParent = MapRect(*elem.bboxUser, toParent);
+        elem.bboxParent = MapRectBounds(*elem.bboxUser, toParent);
     else
         elem.bboxParent = BoundsIn(elem, toParent, 0);
     elem.boundsComputed = true;

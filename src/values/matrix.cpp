@@ -1,5 +1,7 @@
 #include "values/matrix.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -83,6 +85,39 @@ std::optional<Matrix> CallMatrix(const TransformCall& call)
 }
 
 }  // namespace
+
+bool Matrix::IsFinite() const
+{
+    return std::isfinite(m11) && std::isfinite(m12) && std::isfinite(m21) && std::isfinite(m22) &&
+           std::isfinite(dx) && std::isfinite(dy);
+}
+
+std::optional<Matrix> Matrix::Inverse() const
+{
+    const double det = Determinant();
+    if (det == 0 || !std::isfinite(det))
+        return std::nullopt;
+    const Matrix inverse{m22 / det, -m12 / det, -m21 / det, m11 / det, (m21 * dy - m22 * dx) / det,
+                         (m12 * dx - m11 * dy) / det};
+    if (!inverse.IsFinite())
+        return std::nullopt;
+    return inverse;
+}
+
+RectF MapRectBounds(const RectF& rect, const Matrix& m)
+{
+    const std::array<PointD, 4> corners{m.Apply({rect.x, rect.y}), m.Apply({rect.Right(), rect.y}),
+                                        m.Apply({rect.x, rect.Bottom()}), m.Apply({rect.Right(), rect.Bottom()})};
+    double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+    for (const PointD& p : corners) {
+        left = std::min(left, p.x);
+        right = std::max(right, p.x);
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    return {static_cast<float>(left), static_cast<float>(top), static_cast<float>(right - left),
+            static_cast<float>(bottom - top)};
+}
 
 Matrix Matrix::Rotate(double degrees)
 {

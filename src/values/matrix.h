@@ -2,9 +2,17 @@
 // and the SVG transform list syntax.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
+#include "values/rect.h"
+
 namespace svg {
+
+struct PointD {
+    double x = 0;
+    double y = 0;
+};
 
 struct Matrix {
     double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
@@ -18,8 +26,16 @@ struct Matrix {
     // Makes `m` apply to points before this matrix.
     void Prepend(const Matrix& m) { *this = Multiply(m, *this); }
     bool IsIdentity() const { return *this == Matrix{}; }
+    bool IsFinite() const;
+    double Determinant() const { return m11 * m22 - m12 * m21; }
+    // Null for a singular matrix or one whose inverse is not finite.
+    std::optional<Matrix> Inverse() const;
+    PointD Apply(PointD p) const { return {p.x * m11 + p.y * m21 + dx, p.x * m12 + p.y * m22 + dy}; }
     friend bool operator==(const Matrix&, const Matrix&) = default;
 };
+
+// The bounds of the rectangle's four corners mapped by `m`.
+RectF MapRectBounds(const RectF& rect, const Matrix& m);
 
 // Parses a transform list into `out` (left-most transform applied last, as
 // SVG means it). False for an empty or invalid list; `out` is then identity.
