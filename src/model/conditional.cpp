@@ -6,6 +6,7 @@
 #include "model/document.h"
 #include "model/elem.h"
 #include "model/message_log.h"
+#include "values/scan.h"
 
 namespace svg {
 namespace {
@@ -141,27 +142,16 @@ constexpr std::string_view kStaticViewerFeature = "org.w3c.svg.static";
 
 // --- Text helpers ---------------------------------------------------------------
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsXmlSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsXmlSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Non-empty pieces of `text` between white space.
 std::vector<std::string_view> SplitAtSpaces(std::string_view text)
 {
     std::vector<std::string_view> tokens;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && IsXmlSpace(text[i]))
+        while (i < text.size() && IsSpace(text[i]))
             ++i;
         const std::size_t start = i;
-        while (i < text.size() && !IsXmlSpace(text[i]))
+        while (i < text.size() && !IsSpace(text[i]))
             ++i;
         if (i > start)
             tokens.push_back(text.substr(start, i - start));
@@ -175,7 +165,7 @@ std::vector<std::string_view> SplitAtCommas(std::string_view text)
     std::vector<std::string_view> items;
     while (true) {
         const std::size_t comma = text.find(',');
-        const std::string_view item = Trim(text.substr(0, comma));
+        const std::string_view item = TrimSpace(text.substr(0, comma));
         if (!item.empty())
             items.push_back(item);
         if (comma == std::string_view::npos)

@@ -1,4 +1,5 @@
 #include "model/text_decoder.h"
+#include "values/scan.h"
 
 #include <array>
 #include <cerrno>
@@ -333,11 +334,6 @@ DetectedCharset DetectStyleSheetCharset(std::string_view bytes, std::string_view
     return {std::string(defaultCharset), 0};
 }
 
-bool IsXmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // The `encoding` pseudo-attribute of an XML declaration, in single or double
 // quotes; empty when there is none.
 std::string ReadDeclaredEncoding(std::string_view declaration)
@@ -345,15 +341,15 @@ std::string ReadDeclaredEncoding(std::string_view declaration)
     constexpr std::string_view kName = "encoding";
     for (std::size_t at = declaration.find(kName); at != std::string_view::npos;
          at = declaration.find(kName, at + 1)) {
-        if (at == 0 || !IsXmlSpace(declaration[at - 1]))
+        if (at == 0 || !svg::IsSpace(declaration[at - 1]))
             continue;
         std::size_t pos = at + kName.size();
-        while (pos < declaration.size() && IsXmlSpace(declaration[pos]))
+        while (pos < declaration.size() && svg::IsSpace(declaration[pos]))
             ++pos;
         if (pos >= declaration.size() || declaration[pos] != '=')
             continue;
         ++pos;
-        while (pos < declaration.size() && IsXmlSpace(declaration[pos]))
+        while (pos < declaration.size() && svg::IsSpace(declaration[pos]))
             ++pos;
         if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\''))
             continue;
@@ -420,7 +416,7 @@ std::string DetectXmlEncoding(std::string_view bytes, std::size_t* bomLength)
         encoding = "UTF-16LE";
     } else if (bytes.starts_with(std::string_view("\0<\0?", 4))) {
         encoding = "UTF-16BE";
-    } else if (bytes.starts_with("<?xml") && bytes.size() > 5 && IsXmlSpace(bytes[5])) {
+    } else if (bytes.starts_with("<?xml") && bytes.size() > 5 && svg::IsSpace(bytes[5])) {
         const std::size_t end = bytes.find("?>");
         std::string declared = ReadDeclaredEncoding(bytes.substr(0, end));
         if (!declared.empty())

@@ -11,25 +11,14 @@
 #include "model/stop_flags.h"
 #include "model/xml_reader.h"
 #include "style/css_parser.h"
+#include "values/scan.h"
 
 namespace svg {
 namespace {
 
 const char* ToChars(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsCssSpace(char c) { return IsXmlSpace(c) || c == '\f'; }
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsCssSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsCssSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool IsOnlyXmlSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsXmlSpace); }
+bool IsOnlyXmlSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsSpace); }
 
 // --- Building nodes ------------------------------------------------------------
 
@@ -186,8 +175,8 @@ void StoreDeclaration(std::string_view declaration, CAttributeMap& attributes)
     const std::size_t colon = FindUnquoted(declaration, ':');
     if (colon == std::string_view::npos)
         return;
-    const std::string name = ToLowerAscii(Trim(declaration.substr(0, colon)));
-    const std::string_view value = Trim(declaration.substr(colon + 1));
+    const std::string name = ToLowerAscii(TrimCssSpace(declaration.substr(0, colon)));
+    const std::string_view value = TrimCssSpace(declaration.substr(colon + 1));
     // As in style sheets, only properties can be set: `style="x: 5"` must not
     // move a shape.
     if (Xmlpp::PropertyIndex(name) < 0)
@@ -282,7 +271,7 @@ struct FontKeywords {
 // Splits off the next blank-separated word of `text`.
 std::string_view NextWord(std::string_view& text)
 {
-    text = Trim(text);
+    text = TrimCssSpace(text);
     std::size_t end = 0;
     while (end < text.size() && !IsCssSpace(text[end]))
         ++end;
@@ -295,7 +284,7 @@ std::string_view NextWord(std::string_view& text)
 // blanks around the slash.
 void SkipLineHeight(std::string_view& rest, bool sizeEndedWithSlash)
 {
-    rest = Trim(rest);
+    rest = TrimCssSpace(rest);
     if (sizeEndedWithSlash) {
         NextWord(rest);
         return;
@@ -386,7 +375,7 @@ void ParseStyleAttribute(std::string_view style, CAttributeMap& attributes)
 
 bool ParseFontAttribute(std::string_view value, CAttributeMap& attributes)
 {
-    std::string_view rest = Trim(value);
+    std::string_view rest = TrimCssSpace(value);
     if (StoreSystemFont(rest, attributes))
         return true;
 
@@ -402,7 +391,7 @@ bool ParseFontAttribute(std::string_view value, CAttributeMap& attributes)
     const std::size_t slash = word.find('/');
     const std::string_view size = word.substr(0, slash);
     SkipLineHeight(rest, slash != std::string_view::npos && slash + 1 == word.size());
-    const std::string_view family = Trim(rest);
+    const std::string_view family = TrimCssSpace(rest);
     if (size.empty() || family.empty())
         return false;
     StoreFont(attributes, keywords.style, keywords.weight, keywords.variant, std::string(size),

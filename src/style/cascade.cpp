@@ -7,6 +7,7 @@
 
 #include "model/conditional.h"
 #include "model/stop_flags.h"
+#include "values/scan.h"
 
 namespace Xmlpp {
 namespace {
@@ -19,15 +20,13 @@ std::string_view View(const xmlChar* text)
     return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualsWithCase(std::string_view a, std::string_view b, bool caseSensitive)
 {
     if (caseSensitive)
         return a == b;
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return svg::ToLowerAscii(x) == svg::ToLowerAscii(y); });
 }
 
 // Calls `visit` for each blank-separated word of `list` until it returns true.
@@ -36,10 +35,10 @@ bool AnyWord(std::string_view list, Visit visit)
 {
     std::size_t pos = 0;
     while (pos < list.size()) {
-        while (pos < list.size() && IsSpace(list[pos]))
+        while (pos < list.size() && svg::IsCssSpace(list[pos]))
             ++pos;
         std::size_t end = pos;
-        while (end < list.size() && !IsSpace(list[end]))
+        while (end < list.size() && !svg::IsCssSpace(list[end]))
             ++end;
         if (end > pos && visit(list.substr(pos, end - pos)))
             return true;

@@ -11,6 +11,7 @@
 #include "model/text_decoder.h"
 #include "style/css_font_face.h"
 #include "style/css_tokenizer.h"
+#include "values/scan.h"
 
 namespace Xmlpp {
 namespace {
@@ -43,17 +44,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
-}
-
-bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsBlankChar(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlankChar(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Appends one blank between two pieces of a value, however many blanks and
@@ -317,7 +307,7 @@ BlockState ReadDeclaration(CCssTokenizer& tokens, CDeclarations& declarations)
         svg::ReportMessage("W (CSS)Illegal token '%s'", badToken->c_str());
         return StateAfter(token);
     }
-    declaration.value = Trim(declaration.value);
+    declaration.value = svg::TrimCssSpace(declaration.value);
     // An empty value is no value: writing it would wipe the attribute.
     if (!declaration.value.empty()) {
         declaration.property = PropertyIndex(name.text);
@@ -342,7 +332,7 @@ std::string ItemText(const CssToken* first, const CssToken* last)
         else
             text += token->kind == CssTokenKind::String ? token->value : token->text;
     }
-    return std::string(Trim(text));
+    return std::string(svg::TrimCssSpace(text));
 }
 
 // The items of a comma-separated value, as token ranges.
@@ -495,7 +485,7 @@ bool NextStatement(CCssTokenizer& tokens, std::string_view text, Statement& stat
         statement.block = text.substr(blockBegin, end - blockBegin);
     }
     preludeEnd = std::min(preludeEnd, end);
-    statement.prelude = Trim(text.substr(begin, preludeEnd - begin));
+    statement.prelude = svg::TrimCssSpace(text.substr(begin, preludeEnd - begin));
     return true;
 }
 

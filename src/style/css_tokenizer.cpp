@@ -1,4 +1,5 @@
 #include "style/css_tokenizer.h"
+#include "values/scan.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -58,15 +59,6 @@ std::size_t Utf8SequenceLength(char lead)
     if (byte >= 0xC0)
         return 2;
     return 1;
-}
-
-std::string_view TrimSpaces(std::string_view text)
-{
-    while (!text.empty() && IsSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b)
@@ -279,7 +271,7 @@ void CCssTokenizer::ReadUri(CssToken& token)
         if (quoted.kind == CssTokenKind::String && At(pos_) == ')') {
             token.kind = CssTokenKind::Uri;
             token.value = std::move(quoted.value);
-            token.text = "url(" + std::string(TrimSpaces(text_.substr(inside, pos_ - inside))) + ")";
+            token.text = "url(" + std::string(svg::TrimCssSpace(text_.substr(inside, pos_ - inside))) + ")";
             ++pos_;
             return;
         }
@@ -300,8 +292,8 @@ void CCssTokenizer::ReadUri(CssToken& token)
         return;
     }
     token.kind = CssTokenKind::Uri;
-    token.value = TrimSpaces(address);
-    token.text = "url(" + std::string(TrimSpaces(text_.substr(inside, pos_ - inside))) + ")";
+    token.value = svg::TrimCssSpace(address);
+    token.text = "url(" + std::string(svg::TrimCssSpace(text_.substr(inside, pos_ - inside))) + ")";
     ++pos_;
 }
 
