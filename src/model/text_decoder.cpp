@@ -78,21 +78,6 @@ constexpr std::string_view kHzCanonical = "hz-gb-2312";
 // Longer than any real set name; a longer name is unknown rather than passed on.
 constexpr std::size_t kMaxCharsetNameLength = 64;
 
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
-
 bool HasAlias(std::string_view aliases, std::string_view name)
 {
     while (!aliases.empty()) {
@@ -371,7 +356,7 @@ std::span<const CharsetInfo> CharsetTable()
 std::string CanonicalCharset(std::string_view name)
 {
     for (const CharsetInfo& info : kCharsets)
-        if (EqualsIgnoreCase(info.canonical, name) || HasAlias(info.aliases, name))
+        if (svg::EqualsIgnoringCase(info.canonical, name) || HasAlias(info.aliases, name))
             return std::string(info.canonical);
     return std::string(name);
 }

@@ -21,6 +21,7 @@
 #include "model/stop_flags.h"
 #include "model/text_decoder.h"
 #include "style/css_apply.h"
+#include "values/scan.h"
 
 namespace Xmlpp {
 namespace {
@@ -131,15 +132,6 @@ std::string UnescapeXml(std::string_view text)
 }
 
 namespace {
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // --- Source locations -----------------------------------------------------------
 
@@ -285,7 +277,7 @@ bool IsStylesheetRel(std::string_view rel)
         std::size_t end = i;
         while (end < rel.size() && !std::isspace(static_cast<unsigned char>(rel[end])))
             ++end;
-        if (end > i && EqualsIgnoreCase(rel.substr(i, end - i), "stylesheet"))
+        if (end > i && svg::EqualsIgnoringCase(rel.substr(i, end - i), "stylesheet"))
             return true;
         i = end;
     }
@@ -539,8 +531,8 @@ bool DecodeDocument(std::string_view bytes, std::string& utf8, std::string& enco
     std::size_t bomLength = 0;
     encoding = DetectXmlEncoding(bytes, &bomLength);
     const std::string canonical = CanonicalCharset(encoding);
-    if (canonical == "utf-8" || EqualsIgnoreCase(encoding, "utf8") || EqualsIgnoreCase(encoding, "us-ascii") ||
-        EqualsIgnoreCase(encoding, "ascii")) {
+    if (canonical == "utf-8" || svg::EqualsIgnoringCase(encoding, "utf8") || svg::EqualsIgnoringCase(encoding, "us-ascii") ||
+        svg::EqualsIgnoringCase(encoding, "ascii")) {
         utf8.assign(bytes.substr(bomLength));
         return true;
     }
@@ -637,7 +629,7 @@ bool MediaApplies(std::string_view recordMedia, std::string_view media)
             entry.remove_prefix(1);
         while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.back())))
             entry.remove_suffix(1);
-        if (EqualsIgnoreCase(entry, "all") || EqualsIgnoreCase(entry, media))
+        if (svg::EqualsIgnoringCase(entry, "all") || svg::EqualsIgnoringCase(entry, media))
             return true;
         start = end + 1;
     }

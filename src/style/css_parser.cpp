@@ -31,19 +31,11 @@ constexpr std::array<std::string_view, kCssPropertyCount> kProperties{
     "text-anchor", "text-decoration", "text-rendering", "unicode-bidi", "visibility", "word-spacing",
     "writing-mode", "font", "marker"};
 
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string ToLowerAscii(std::string_view text)
 {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return ToLowerAscii(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return svg::ToLowerAscii(c); });
     return lower;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
 }
 
 // Appends one blank between two pieces of a value, however many blanks and
@@ -368,14 +360,14 @@ CCssFontFaceSrc ReadFontSource(const CssToken* first, const CssToken* last)
     if (first != last && first->kind == CssTokenKind::Uri) {
         source.name = first->value;
         for (const CssToken* token = first + 1; token != last; ++token)
-            if (token->kind == CssTokenKind::Function && EqualsIgnoreCase(token->text, "format(")) {
+            if (token->kind == CssTokenKind::Function && svg::EqualsIgnoringCase(token->text, "format(")) {
                 source.format = FunctionArgument(token, last);
                 break;
             }
         return source;
     }
     source.local = true;
-    if (first != last && first->kind == CssTokenKind::Function && EqualsIgnoreCase(first->text, "local("))
+    if (first != last && first->kind == CssTokenKind::Function && svg::EqualsIgnoringCase(first->text, "local("))
         source.name = FunctionArgument(first, last);
     else
         source.name = ItemText(first, last);
@@ -611,7 +603,7 @@ void CRulesets::SortBySpecificity()
 int PropertyIndex(std::string_view name)
 {
     for (std::size_t i = 0; i < kProperties.size(); ++i)
-        if (EqualsIgnoreCase(name, kProperties[i]))
+        if (svg::EqualsIgnoringCase(name, kProperties[i]))
             return static_cast<int>(i);
     return -1;
 }
@@ -685,7 +677,7 @@ bool MediaListMatches(const CMediaList& media, std::string_view medium)
     if (medium.empty())
         return true;
     return std::any_of(media.begin(), media.end(), [medium](const std::string& name) {
-        return EqualsIgnoreCase(name, "all") || EqualsIgnoreCase(name, medium);
+        return svg::EqualsIgnoringCase(name, "all") || svg::EqualsIgnoringCase(name, medium);
     });
 }
 

@@ -61,18 +61,6 @@ std::size_t Utf8SequenceLength(char lead)
     return 1;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        if (x != b[i])
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 CssToken CCssTokenizer::Next()
@@ -214,7 +202,7 @@ void CCssTokenizer::ReadIdentOrFunction(CssToken& token)
         token.kind = CssTokenKind::Ident;
         return;
     }
-    if (EqualsIgnoreCase(token.text, "url")) {
+    if (svg::EqualsIgnoringCase(token.text, "url")) {
         ReadUri(token);
         return;
     }

@@ -55,14 +55,6 @@ PoolState& State()
     return state;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 // Items are separated by commas; a quoted item runs to its closing quote, so
 // it may hold commas, and is taken without the quotes.
 std::vector<std::string> SplitFamilyList(std::string_view list)
@@ -96,7 +88,7 @@ std::vector<std::string> SplitFamilyList(std::string_view list)
 bool IsGenericFamily(std::string_view name)
 {
     for (std::string_view generic : {"serif", "sans-serif", "monospace", "cursive", "fantasy"})
-        if (EqualsNoCase(name, generic))
+        if (EqualsIgnoringCase(name, generic))
             return true;
     return false;
 }
@@ -133,7 +125,7 @@ bool IsBoundStrongly(const FcPattern* request, std::string_view name)
     FcValueBinding binding;
     for (int i = 0; FcPatternGetWithBinding(request, FC_FAMILY, i, &value, &binding) == FcResultMatch; ++i) {
         if (binding != FcValueBindingWeak && value.type == FcTypeString &&
-            EqualsNoCase(reinterpret_cast<const char*>(value.u.s), name))
+            EqualsIgnoringCase(reinterpret_cast<const char*>(value.u.s), name))
             return true;
     }
     return false;
