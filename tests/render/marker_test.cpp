@@ -12,6 +12,7 @@
 #include "model/document.h"
 #include "model/loader.h"
 #include "render/render.h"
+#include "picture_probe.h"
 #include "test_support.h"
 
 using namespace svg;
@@ -41,47 +42,19 @@ int CountMessagesWith(const std::string& part)
     return count;
 }
 
-class MarkerTest : public ::testing::Test {
+class MarkerTest : public vexo_test::PictureProbe {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override
-    {
-        if (surface_ != nullptr)
-            cairo_surface_destroy(surface_);
-        vexo_test::ResetGlobalState();
-    }
-
-    // A 100 x 100 document; an element written after "\n" starts at 2(1).
-    void Load(const std::string& body)
-    {
-        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>" + body + "</svg>";
-        document_ = LoadDocumentFromBytes(text, "/nonexistent/marker.svg", "marker.svg", CDocOptions{});
-        ASSERT_NE(document_, nullptr);
-    }
+    void Load(const std::string& body) { ASSERT_NE(PictureProbe::Load(body), nullptr); }
 
     void LoadAndPaint(const std::string& body)
     {
         Load(body);
-        const auto picture = RecordDocument(*document_);
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
-        cairo_t* cr = cairo_create(surface_);
-        picture->Replay(cr, Matrix{});
-        cairo_destroy(cr);
-        cairo_surface_flush(surface_);
+        Paint();
     }
 
-    std::uint32_t Argb(int x, int y) const
-    {
-        const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
-        return reinterpret_cast<const std::uint32_t*>(row)[x];
-    }
     bool Blue(int x, int y) const { return Argb(x, y) == 0xFF0000FF; }
     bool Red(int x, int y) const { return Argb(x, y) == 0xFFFF0000; }
     bool Green(int x, int y) const { return Argb(x, y) == 0xFF008000; }
-    bool Empty(int x, int y) const { return Argb(x, y) == 0; }
-
-    CElemDocument* document_ = nullptr;
-    cairo_surface_t* surface_ = nullptr;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "model/loader.h"
 #include "render/canvas.h"
 #include "render/render.h"
+#include "picture_probe.h"
 #include "test_support.h"
 
 using namespace svg;
@@ -24,25 +25,9 @@ constexpr Rgba kClear{0, 0, 0, 0};
 constexpr Rgba kRed{255, 0, 0, 255};
 constexpr Rgba kBlue{0, 0, 255, 255};
 
-class PatternTest : public ::testing::Test {
+class PatternTest : public vexo_test::PictureProbe {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override
-    {
-        if (surface_ != nullptr)
-            cairo_surface_destroy(surface_);
-        vexo_test::ResetGlobalState();
-    }
-
-    // A 100 x 100 document; an element written after "\n" starts at 2(1).
-    void Load(const std::string& body)
-    {
-        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
-                                 "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>" +
-                                 body + "</svg>";
-        document_ = LoadDocumentFromBytes(text, "/nonexistent/pattern.svg", "pattern.svg", CDocOptions{});
-        ASSERT_NE(document_, nullptr);
-    }
+    void Load(const std::string& body) { ASSERT_NE(PictureProbe::Load(body), nullptr); }
 
     CElemPattern& Pattern(const std::string& id)
     {
@@ -53,31 +38,7 @@ protected:
 
     // Records the document at `scale` and replays it onto a transparent
     // image of 100 x 100 user units at that scale.
-    void Paint(double scale = 1)
-    {
-        const auto picture = RecordDocument(*document_, scale);
-        const int size = static_cast<int>(100 * scale);
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
-        cairo_t* cr = cairo_create(surface_);
-        picture->Replay(cr, Matrix::Scale(scale, scale));
-        cairo_destroy(cr);
-        cairo_surface_flush(surface_);
-    }
-
-    // Straight colour of the pixel whose centre is (x + 0.5, y + 0.5).
-    Rgba Pixel(int x, int y) const
-    {
-        const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
-        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
-        const auto a = static_cast<std::uint8_t>(pixel >> 24);
-        auto unpremultiply = [a](std::uint32_t c) {
-            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
-        };
-        return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
-    }
-
-    CElemDocument* document_ = nullptr;
-    cairo_surface_t* surface_ = nullptr;
+    void Paint(double scale = 1) { PictureProbe::Paint(scale, scale); }
 };
 
 // A userSpaceOnUse pattern whose tile has a red square in its top left quarter.

@@ -1,6 +1,7 @@
 // Loads a small document, records it with RecordDocument and replays the
 // picture into an image, for tests that check pixels. A document is written
-// as its body only: it becomes the content of a 100 x 100 svg root.
+// as its body only: it becomes the content of an svg root, 100 x 100 unless
+// other root attributes are given.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,10 +31,9 @@ protected:
     // `rootAttributes` go on the root; an element written after "\n" in the
     // body starts at line 2.
     svg::CElemDocument* Load(const std::string& body, const svg::CDocOptions& options = {},
-                             const std::string& rootAttributes = "")
+                             const std::string& rootAttributes = "width='100' height='100'")
     {
-        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
-                                 "width='100' height='100' " +
+        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' " +
                                  rootAttributes + ">" + body + "</svg>";
         document_ = svg::LoadDocumentFromBytes(text, "/nonexistent/probe.svg", "probe.svg", options);
         return document_;
@@ -67,6 +67,16 @@ protected:
         const unsigned char* row =
             cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
         return reinterpret_cast<const std::uint32_t*>(row)[x];
+    }
+    // Straight colour of the pixel whose centre is (x + 0.5, y + 0.5).
+    svg::Rgba Pixel(int x, int y) const
+    {
+        const std::uint32_t pixel = Argb(x, y);
+        const auto a = static_cast<std::uint8_t>(pixel >> 24);
+        auto unpremultiply = [a](std::uint32_t c) {
+            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
+        };
+        return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
     }
     int Alpha(int x, int y) const { return static_cast<int>(Argb(x, y) >> 24); }
     bool Opaque(int x, int y) const { return Alpha(x, y) == 255; }

@@ -12,6 +12,7 @@
 #include "model/loader.h"
 #include "render/canvas.h"
 #include "render/render.h"
+#include "picture_probe.h"
 #include "test_support.h"
 
 using namespace svg;
@@ -21,24 +22,13 @@ namespace {
 constexpr double kKappa = 0.5522847498;
 constexpr std::uint8_t S = PathPoint::kStart, L = PathPoint::kLine, C = PathPoint::kBezier;
 
-class ShapeTest : public ::testing::Test {
+class ShapeTest : public vexo_test::PictureProbe {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override
-    {
-        if (surface_ != nullptr)
-            cairo_surface_destroy(surface_);
-        vexo_test::ResetGlobalState();
-    }
-
-    // A 300 x 400 document; an element written after "\n" starts at 2(1).
+    // A 300 x 400 document unless `size` says otherwise; an element written
+    // after "\n" starts at 2(1).
     void Load(const std::string& body, const std::string& size = "width='300' height='400'")
     {
-        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
-                                 "xmlns:xlink='http://www.w3.org/1999/xlink' " +
-                                 size + ">" + body + "</svg>";
-        document_ = LoadDocumentFromBytes(text, "/nonexistent/test.svg", "test.svg", CDocOptions{});
-        ASSERT_NE(document_, nullptr);
+        ASSERT_NE(PictureProbe::Load(body, {}, size), nullptr);
     }
 
     CElemShape& Shape(const std::string& id)
@@ -56,31 +46,6 @@ protected:
     }
 
     bool Drawn(const std::string& id) { return !Shape(id).paths.empty(); }
-
-    // Renders the loaded document 1:1 onto a transparent 100 x 100 image.
-    void Paint()
-    {
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
-        CCanvas canvas(surface_);
-        Render(*document_, canvas, RenderArgs{});
-        cairo_surface_flush(surface_);
-    }
-
-    // Straight colour of the pixel whose centre is (x + 0.5, y + 0.5).
-    Rgba Pixel(int x, int y) const
-    {
-        const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
-        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
-        const auto a = static_cast<std::uint8_t>(pixel >> 24);
-        auto unpremultiply = [a](std::uint32_t c) {
-            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
-        };
-        return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
-    }
-    std::uint8_t Alpha(int x, int y) const { return Pixel(x, y).a; }
-
-    CElemDocument* document_ = nullptr;
-    cairo_surface_t* surface_ = nullptr;
 };
 
 void ExpectPoint(const PointF& p, double x, double y, const char* what)
