@@ -16,6 +16,9 @@ std::string TempDirectory();
 
 std::string ReadFile(const std::string& path);
 
+// `data` compressed as a gzip stream, as in .svgz files.
+std::string Gzip(const std::string& data);
+
 // Every message currently in the log.
 std::vector<std::string> Messages();
 // True when some message in the log equals `line` exactly.

@@ -15,21 +15,6 @@ using svg::LoadDocument;
 
 namespace {
 
-std::string Gzip(const std::string& data)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, data.size()) + 64, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
 class LoaderTest : public ::testing::Test {
 protected:
     void SetUp() override { vexo_test::ResetGlobalState(); }
@@ -55,7 +40,7 @@ TEST_F(LoaderTest, EmptyOneByteAndMissingFilesAreRefused)
 
 TEST_F(LoaderTest, GzipIsDetectedByContentWhateverTheName)
 {
-    const std::string path = vexo_test::WriteTempFile("zipped.svg", Gzip("<svg width='10' height='20'/>"));
+    const std::string path = vexo_test::WriteTempFile("zipped.svg", vexo_test::Gzip("<svg width='10' height='20'/>"));
     const svg::CElemDocument* document = LoadDocument(path, {}, options);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(document->region, (svg::RectF{0, 0, 10, 20}));
@@ -63,7 +48,7 @@ TEST_F(LoaderTest, GzipIsDetectedByContentWhateverTheName)
 
 TEST_F(LoaderTest, TruncatedAndCorruptGzipFailToInflate)
 {
-    const std::string full = Gzip("<svg>" + std::string(5000, ' ') + "</svg>");
+    const std::string full = vexo_test::Gzip("<svg>" + std::string(5000, ' ') + "</svg>");
     const std::string cut = vexo_test::WriteTempFile("cut.svgz", full.substr(0, full.size() / 2));
     EXPECT_EQ(LoadDocument(cut, {}, options), nullptr);
     EXPECT_TRUE(vexo_test::HasMessage("F Inflate failed '" + cut + "'"));
@@ -77,7 +62,7 @@ TEST_F(LoaderTest, TruncatedAndCorruptGzipFailToInflate)
 
 TEST_F(LoaderTest, InflationStopsAtTheSizeLimit)
 {
-    const std::string bomb = Gzip(std::string(4 << 20, '\0'));
+    const std::string bomb = vexo_test::Gzip(std::string(4 << 20, '\0'));
     std::string output;
     EXPECT_FALSE(svg::Inflate(bomb, 1 << 20, output));
     EXPECT_TRUE(output.empty());

@@ -84,21 +84,6 @@ std::string PlacedImage(const std::string& aspect, const std::string& href = Red
            aspect + "' xlink:href=\"" + href + "\"/></svg>";
 }
 
-std::string Gzip(const std::string& text)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, text.size()) + 32, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
 int CountMessages(const std::string& line)
 {
     int count = 0;
@@ -300,7 +285,7 @@ TEST_F(ImageTest, SvgFilesCompressedOrNotAndFragments)
     const std::string green = "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'>"
                               "<rect width='10' height='10' fill='green'/></svg>";
     vexo_test::WriteTempFile("nested/green.svg", green);
-    vexo_test::WriteTempFile("nested/green.svgz", Gzip(green));
+    vexo_test::WriteTempFile("nested/green.svgz", vexo_test::Gzip(green));
     const std::string path = vexo_test::WriteTempFile(
         "nested/doc.svg", "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
                           "width='40' height='40'>"
