@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace svg {
 namespace {
@@ -69,8 +72,11 @@ std::optional<OutputFormat> FormatFromPath(const std::string& path)
     return std::nullopt;
 }
 
-bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat format, const OutputSize& size,
-                  const std::optional<Rgba>& background, std::string& error)
+namespace {
+
+// Replays the picture into a surface of `format` whose bytes go to `write`.
+bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
+                          const OutputSize& size, const std::optional<Rgba>& background, std::string& error)
 {
     cairo_surface_t* surface = nullptr;
     double unit = 1;  // output units per output pixel
@@ -80,10 +86,10 @@ bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat
         break;
     case OutputFormat::Pdf:
         unit = kPointsPerPixel;
-        surface = cairo_pdf_surface_create(path.c_str(), size.width * unit, size.height * unit);
+        surface = cairo_pdf_surface_create_for_stream(write, closure, size.width * unit, size.height * unit);
         break;
     case OutputFormat::Svg:
-        surface = cairo_svg_surface_create(path.c_str(), size.width, size.height);
+        surface = cairo_svg_surface_create_for_stream(write, closure, size.width, size.height);
         cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
         break;
     }
@@ -99,7 +105,7 @@ bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat
 
     cairo_status_t status = cairo_surface_status(surface);
     if (status == CAIRO_STATUS_SUCCESS && format == OutputFormat::Png)
-        status = cairo_surface_write_to_png(surface, path.c_str());
+        status = cairo_surface_write_to_png_stream(surface, write, closure);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
@@ -109,6 +115,43 @@ bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat
         return false;
     }
     return true;
+}
+
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length)
+{
+    return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length ? CAIRO_STATUS_SUCCESS
+                                                                                     : CAIRO_STATUS_WRITE_ERROR;
+}
+
+cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length)
+{
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat format, const OutputSize& size,
+                  const std::optional<Rgba>& background, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool written = WritePictureToStream(picture, WriteToFile, file, format, size, background, error);
+    if (std::fclose(file) != 0 && written) {
+        error = std::strerror(errno);
+        written = false;
+    }
+    return written;
+}
+
+bool WritePictureToBytes(const CPicture& picture, OutputFormat format, const OutputSize& size,
+                         const std::optional<Rgba>& background, std::string& bytes, std::string& error)
+{
+    bytes.clear();
+    return WritePictureToStream(picture, AppendToString, &bytes, format, size, background, error);
 }
 
 }  // namespace svg

@@ -34,5 +34,8 @@ std::optional<OutputFormat> FormatFromPath(const std::string& path);
 // Returns false (with `error` set) when the file cannot be written.
 bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat format, const OutputSize& size,
                   const std::optional<Rgba>& background, std::string& error);
+// The same file's bytes, in memory (for the clipboard).
+bool WritePictureToBytes(const CPicture& picture, OutputFormat format, const OutputSize& size,
+                         const std::optional<Rgba>& background, std::string& bytes, std::string& error);
 
 }  // namespace svg

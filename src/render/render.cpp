@@ -33,15 +33,6 @@ const Matrix* ViewBoxMatrix(const CElem& elem)
     return &static_cast<const CElemContainer&>(elem).viewBoxMatrix;
 }
 
-// The element's user space mapped into its parent's: viewBox, then transform.
-Matrix LocalToParent(const CElem& elem)
-{
-    Matrix local = elem.props.transform;
-    if (const Matrix* viewBox = ViewBoxMatrix(elem))
-        local = Matrix::Multiply(*viewBox, local);
-    return local;
-}
-
 bool ContributesToBounds(const CElem& child)
 {
     return child.graphicsElement && child.props.display != Display::None;
@@ -85,6 +76,22 @@ std::optional<RectF> BoundsIn(const CElem& elem, const Matrix& toSpace, unsigned
 }
 
 }  // namespace
+
+Matrix LocalToParent(const CElem& elem)
+{
+    Matrix local = elem.props.transform;
+    if (const Matrix* viewBox = ViewBoxMatrix(elem))
+        local = Matrix::Multiply(*viewBox, local);
+    return local;
+}
+
+Matrix ElementToRoot(const CElem& elem)
+{
+    Matrix toRoot = LocalToParent(elem);
+    for (const CElem* ancestor = elem.Parent(); ancestor != nullptr; ancestor = ancestor->Parent())
+        toRoot = Matrix::Multiply(toRoot, LocalToParent(*ancestor));
+    return toRoot;
+}
 
 void ComputeBounds(CElem& elem)
 {

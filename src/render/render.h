@@ -16,6 +16,12 @@ namespace svg {
 // then the element's Draw (through a group when it fades with opacity).
 void Render(CElem& elem, CCanvas& canvas, const RenderArgs& args);
 
+// The element's user space mapped into its parent's (viewBox, then
+// transform), and into the root's parent space through every ancestor: the
+// space the document's picture is recorded in.
+Matrix LocalToParent(const CElem& elem);
+Matrix ElementToRoot(const CElem& elem);
+
 // Computes elem.bboxUser and elem.bboxParent for the element and its subtree
 // (once; later calls return at once).
 void ComputeBounds(CElem& elem);

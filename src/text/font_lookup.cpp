@@ -211,11 +211,22 @@ FaceMetrics DescribeMatch(FT_Library freetype, const FcPattern* match)
     return metrics;
 }
 
+// Windows user-interface faces that documents and the alternate-font list
+// name, with the faces that stand in for them here: a Japanese gothic first,
+// then any sans-serif face.
+std::vector<std::string> StandInsFor(const std::string& family)
+{
+    if (EqualsIgnoringCase(family, "MS UI Gothic") || EqualsIgnoringCase(family, "MS Shell Dlg"))
+        return {"IPAGothic", "Noto Sans CJK JP", "VL Gothic", "sans-serif"};
+    return {family};
+}
+
 FaceMetrics LookUp(FT_Library freetype, std::string_view familyList, int weight, int style)
 {
-    for (const std::string& family : SplitFamilyList(familyList))
-        if (const PatternPtr match = MatchFamily(&family, weight, style))
-            return DescribeMatch(freetype, match.get());
+    for (const std::string& listed : SplitFamilyList(familyList))
+        for (const std::string& family : StandInsFor(listed))
+            if (const PatternPtr match = MatchFamily(&family, weight, style))
+                return DescribeMatch(freetype, match.get());
     if (const PatternPtr match = MatchFamily(nullptr, weight, style))
         return DescribeMatch(freetype, match.get());
     return FaceMetrics{};  // no font installed at all

@@ -96,3 +96,10 @@ TEST(FontLookup, ReleaseForgetsAndRefindsFaces)
     CFontPool::Instance().Release();
     EXPECT_EQ(CFontPool::Instance().FindFace("sans-serif", 400, 1).file, file);
 }
+
+TEST(FontLookup, WindowsInterfaceFacesMapToAJapaneseGothic)
+{
+    const FaceMetrics& face = CFontPool::Instance().FindFace("'MS UI Gothic'", 400, 1);
+    // fonts-ipafont-gothic is among the build's packages.
+    EXPECT_EQ(face.family, "IPAGothic");
+}
