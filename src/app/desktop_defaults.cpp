@@ -1,0 +1,77 @@
+#include "app/desktop_defaults.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QPalette>
+
+#include "model/tree_builder.h"
+#include "values/color.h"
+
+namespace vexo {
+namespace {
+
+struct SystemColorRole {
+    const char* name;
+    QPalette::ColorGroup group;
+    QPalette::ColorRole role;
+};
+
+constexpr SystemColorRole kSystemColorRoles[] = {
+    {"ButtonFace", QPalette::Active, QPalette::Button},
+    {"ThreeDFace", QPalette::Active, QPalette::Button},
+    {"ButtonText", QPalette::Active, QPalette::ButtonText},
+    {"ButtonHighlight", QPalette::Active, QPalette::Light},
+    {"ThreeDHighlight", QPalette::Active, QPalette::Light},
+    {"ButtonShadow", QPalette::Active, QPalette::Mid},
+    {"ThreeDShadow", QPalette::Active, QPalette::Mid},
+    {"ThreeDDarkShadow", QPalette::Active, QPalette::Shadow},
+    {"ThreeDLightShadow", QPalette::Active, QPalette::Midlight},
+    {"Window", QPalette::Active, QPalette::Base},
+    {"Background", QPalette::Active, QPalette::Window},
+    {"AppWorkspace", QPalette::Active, QPalette::Window},
+    {"WindowText", QPalette::Active, QPalette::WindowText},
+    {"CaptionText", QPalette::Active, QPalette::WindowText},
+    {"MenuText", QPalette::Active, QPalette::WindowText},
+    {"Highlight", QPalette::Active, QPalette::Highlight},
+    {"HighlightText", QPalette::Active, QPalette::HighlightedText},
+    {"InfoBackground", QPalette::Active, QPalette::ToolTipBase},
+    {"InfoText", QPalette::Active, QPalette::ToolTipText},
+    {"GrayText", QPalette::Disabled, QPalette::Text},
+    {"Menu", QPalette::Active, QPalette::Window},
+    {"Scrollbar", QPalette::Active, QPalette::Button},
+    {"WindowFrame", QPalette::Active, QPalette::Shadow},
+    {"ActiveBorder", QPalette::Active, QPalette::Mid},
+    {"InactiveBorder", QPalette::Active, QPalette::Mid},
+    {"ActiveCaption", QPalette::Active, QPalette::Highlight},
+    {"InactiveCaption", QPalette::Inactive, QPalette::Highlight},
+    {"InactiveCaptionText", QPalette::Disabled, QPalette::WindowText},
+};
+
+void InstallFont(const char* keyword, QFontDatabase::SystemFont which)
+{
+    const QFont font = QFontDatabase::systemFont(which);
+    const QFontInfo info(font);
+    svg::SetSystemFont(keyword, info.family().toStdString(), info.pixelSize(), info.bold(), info.italic());
+}
+
+}  // namespace
+
+void InstallDesktopDefaults()
+{
+    const QPalette palette = QGuiApplication::palette();
+    for (const SystemColorRole& entry : kSystemColorRoles) {
+        const QColor color = palette.color(entry.group, entry.role);
+        svg::SetSystemColor(entry.name, {static_cast<std::uint8_t>(color.red()),
+                                         static_cast<std::uint8_t>(color.green()),
+                                         static_cast<std::uint8_t>(color.blue())});
+    }
+    InstallFont("caption", QFontDatabase::TitleFont);
+    InstallFont("icon", QFontDatabase::GeneralFont);
+    InstallFont("menu", QFontDatabase::GeneralFont);
+    InstallFont("message-box", QFontDatabase::GeneralFont);
+    InstallFont("small-caption", QFontDatabase::SmallestReadableFont);
+    InstallFont("status-bar", QFontDatabase::SmallestReadableFont);
+}
+
+}  // namespace vexo

@@ -1,0 +1,283 @@
+#include "app/properties_wnd.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
+#include "app/attribute_schema.h"
+#include "app/vexo_doc.h"
+#include "model/elem.h"
+
+namespace vexo {
+namespace {
+
+constexpr int kDescriptionRole = Qt::UserRole;
+constexpr int kIsAttributeRole = Qt::UserRole + 1;
+constexpr int kIconSizePx = 16;
+// The loader's record of the source position, not an attribute of the document.
+constexpr std::string_view kLocationAttribute = "VexoLoc";
+
+enum class ToolIcon { ExpandAll, CollapseAll, Sort, MoveToLink };
+
+// Small tool bar pictures drawn in the palette's text colour, so that they
+// need no image files and follow dark themes.
+QIcon DrawToolIcon(ToolIcon kind, const QColor& ink)
+{
+    QPixmap pixmap(kIconSizePx, kIconSizePx);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QPen(ink, 1));
+    switch (kind) {
+    case ToolIcon::ExpandAll:
+    case ToolIcon::CollapseAll:
+        painter.drawRect(2, 2, 11, 11);
+        painter.drawLine(5, 8, 11, 8);
+        if (kind == ToolIcon::ExpandAll)
+            painter.drawLine(8, 5, 8, 11);
+        break;
+    case ToolIcon::Sort: {
+        QFont font = painter.font();
+        font.setPixelSize(7);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.drawText(QRect(0, 0, 9, 8), Qt::AlignCenter, QStringLiteral("A"));
+        painter.drawText(QRect(0, 8, 9, 8), Qt::AlignCenter, QStringLiteral("Z"));
+        painter.drawLine(12, 2, 12, 13);
+        painter.drawLine(10, 11, 12, 13);
+        painter.drawLine(14, 11, 12, 13);
+        break;
+    }
+    case ToolIcon::MoveToLink:
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.drawEllipse(QRectF(8.5, 4.5, 6, 6));
+        painter.drawLine(1, 8, 9, 8);
+        painter.drawLine(6, 5, 9, 8);
+        painter.drawLine(6, 11, 9, 8);
+        break;
+    }
+    return QIcon(pixmap);
+}
+
+bool HasSvgFileSuffix(const QString& reference)
+{
+    return reference.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) ||
+           reference.endsWith(QLatin1String(".svgz"), Qt::CaseInsensitive);
+}
+
+QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+QString LinkReference(const QString& name, const QString& value)
+{
+    const QString trimmed = value.trimmed();
+    const QLatin1String url("url(");
+    if (trimmed.startsWith(url)) {
+        const qsizetype close = trimmed.indexOf(QLatin1Char(')'), url.size());
+        return trimmed.mid(url.size(), close < 0 ? -1 : close - url.size()).trimmed();
+    }
+    if (name == QLatin1String("xlink:href"))
+        return trimmed;
+    return {};
+}
+
+CPropertiesWnd::CPropertiesWnd(CVexoDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc)
+{
+    tree_ = new QTreeWidget;
+    tree_->setColumnCount(2);
+    tree_->setHeaderLabels({tr("Property"), tr("Value")});
+    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree_->setUniformRowHeights(true);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    tree_->header()->setStretchLastSection(true);
+
+    description_ = new QTextBrowser;
+    description_->setOpenLinks(false);
+    description_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(tree_);
+    splitter->addWidget(description_);
+    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(CreateToolBar());
+    layout->addWidget(splitter, 1);
+
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this] {
+        UpdateDescription();
+        UpdateActions();
+    });
+    connect(&doc_, &CVexoDoc::cleared, this, &CPropertiesWnd::Clear);
+    connect(&doc_, &CVexoDoc::loaded, this, [this] { ShowElement(doc_.Selected()); });
+    connect(&doc_, &CVexoDoc::elementSelected, this, &CPropertiesWnd::ShowElement);
+    UpdateActions();
+}
+
+QToolBar* CPropertiesWnd::CreateToolBar()
+{
+    auto* toolBar = new QToolBar(this);
+    toolBar->setIconSize(QSize(kIconSizePx, kIconSizePx));
+    const QColor ink = palette().color(QPalette::WindowText);
+
+    expandAllAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::ExpandAll, ink), tr("Expand all"));
+    connect(expandAllAction_, &QAction::triggered, tree_, &QTreeWidget::expandAll);
+    collapseAllAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::CollapseAll, ink), tr("Collapse all"));
+    connect(collapseAllAction_, &QAction::triggered, tree_, &QTreeWidget::collapseAll);
+    sortAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::Sort, ink), tr("Sort alphabetically"));
+    sortAction_->setCheckable(true);
+    connect(sortAction_, &QAction::toggled, this, [this] { Populate(); });
+    toolBar->addSeparator();
+    moveToLinkAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::MoveToLink, ink), tr("Move to link"));
+    connect(moveToLinkAction_, &QAction::triggered, this, &CPropertiesWnd::OnMoveToLinkCommand);
+    return toolBar;
+}
+
+std::vector<CPropertiesWnd::Group> CPropertiesWnd::GroupAttributes(const svg::CElem& elem)
+{
+    // Every schema row opens its category, present or not, so that the
+    // groups keep the schema's order whichever attributes an element has.
+    std::vector<Group> groups;
+    std::unordered_set<std::string> shown;
+    for (const SchemaRow* schemaRow : SchemaRowsFor(elem.Name())) {
+        const QString category = QString::fromStdString(schemaRow->category);
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&category](const Group& g) { return g.category == category; });
+        if (group == groups.end())
+            group = groups.insert(groups.end(), Group{category, {}});
+        const svg::CAttribute* attribute = elem.attributes.Find(schemaRow->attribute);
+        // An attribute met twice (a collection included by two routes) is
+        // listed once, where it is first met.
+        if (attribute == nullptr || !shown.insert(schemaRow->attribute).second)
+            continue;
+        const QString value = ToQString(attribute->value);
+        group->rows.push_back({QString::fromStdString(schemaRow->attribute), value, value});
+    }
+    std::erase_if(groups, [](const Group& group) { return group.rows.empty(); });
+
+    Group other{QStringLiteral("Other"), {}};
+    for (const auto& [name, attribute] : elem.attributes) {
+        if (name != kLocationAttribute && !shown.contains(name))
+            other.rows.push_back({ToQString(name), ToQString(attribute.value), QString()});
+    }
+    if (!other.rows.empty())
+        groups.push_back(std::move(other));
+    return groups;
+}
+
+void CPropertiesWnd::ShowElement(svg::CElem* elem)
+{
+    elem_ = elem;
+    groups_ = elem != nullptr ? GroupAttributes(*elem) : std::vector<Group>();
+    Populate();
+}
+
+void CPropertiesWnd::Clear() { ShowElement(nullptr); }
+
+void CPropertiesWnd::Populate()
+{
+    tree_->clear();
+    const bool sorted = sortAction_->isChecked();
+    tree_->setRootIsDecorated(!sorted);
+    if (sorted) {
+        std::vector<const Row*> rows;
+        for (const Group& group : groups_)
+            for (const Row& row : group.rows)
+                rows.push_back(&row);
+        std::stable_sort(rows.begin(), rows.end(), [](const Row* a, const Row* b) {
+            return QString::compare(a->name, b->name, Qt::CaseInsensitive) < 0;
+        });
+        for (const Row* row : rows)
+            AddRowItem(nullptr, *row);
+    } else {
+        for (const Group& group : groups_) {
+            auto* categoryItem = new QTreeWidgetItem(tree_, {group.category});
+            categoryItem->setFirstColumnSpanned(true);
+            QFont font = categoryItem->font(0);
+            font.setBold(true);
+            categoryItem->setFont(0, font);
+            for (const Row& row : group.rows)
+                AddRowItem(categoryItem, row);
+        }
+        tree_->expandAll();
+    }
+    UpdateDescription();
+    UpdateActions();
+}
+
+void CPropertiesWnd::AddRowItem(QTreeWidgetItem* parent, const Row& row)
+{
+    auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
+    item->setText(0, row.name);
+    item->setText(1, row.value);
+    item->setToolTip(1, row.value.left(1000));
+    item->setData(0, kDescriptionRole, row.description);
+    item->setData(0, kIsAttributeRole, true);
+}
+
+void CPropertiesWnd::UpdateDescription()
+{
+    const QTreeWidgetItem* item = tree_->currentItem();
+    if (item == nullptr) {
+        description_->clear();
+        return;
+    }
+    const QString description = item->data(0, kDescriptionRole).toString();
+    QString html = QStringLiteral("<b>") + item->text(0).toHtmlEscaped() + QStringLiteral("</b>");
+    if (!description.isEmpty())
+        html += QStringLiteral("<br>") + description.toHtmlEscaped();
+    description_->setHtml(html);
+}
+
+bool CPropertiesWnd::HasRows() const
+{
+    return std::any_of(groups_.begin(), groups_.end(), [](const Group& group) { return !group.rows.empty(); });
+}
+
+void CPropertiesWnd::UpdateActions()
+{
+    sortAction_->setEnabled(HasRows());
+    const QTreeWidgetItem* item = tree_->currentItem();
+    const bool linked = item != nullptr && item->data(0, kIsAttributeRole).toBool() &&
+                        !LinkReference(item->text(0), item->text(1)).isEmpty();
+    moveToLinkAction_->setEnabled(linked);
+}
+
+bool CPropertiesWnd::MoveToLink()
+{
+    const QTreeWidgetItem* item = tree_->currentItem();
+    if (elem_ == nullptr || item == nullptr || !item->data(0, kIsAttributeRole).toBool())
+        return false;
+    const QString reference = LinkReference(item->text(0), item->text(1));
+    if (!reference.contains(QLatin1Char('#')) && !HasSvgFileSuffix(reference))
+        return false;
+    svg::CElem* target = elem_->FindReference(reference.toStdString());
+    if (target == nullptr)
+        return false;
+    doc_.SelectElement(target);
+    return true;
+}
+
+void CPropertiesWnd::OnMoveToLinkCommand()
+{
+    if (!MoveToLink())
+        QMessageBox::critical(this, QCoreApplication::applicationName(), tr("Link unavailable"));
+}
+
+}  // namespace vexo

@@ -1,0 +1,40 @@
+#include "app/app_test_support.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+
+#include "app/vexo_doc.h"
+
+namespace vexo::test {
+
+TestEnvironment::TestEnvironment()
+{
+    qputenv("VEXO_INI", IniPath().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", Path(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", Path(QStringLiteral("data")).toLocal8Bit());
+    qputenv("HOME", dir_.path().toLocal8Bit());
+}
+
+QString TestEnvironment::WriteFile(const QString& name, const QByteArray& text) const
+{
+    const QString path = dir_.filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    return path;
+}
+
+void OpenAndWait(CVexoDoc& doc, const QString& path)
+{
+    doc.Open(path);
+    doc.WaitForLoad();
+}
+
+QString DataPath(const QString& relative)
+{
+    return QStringLiteral(VEXO_TEST_DATA_DIR) + QLatin1Char('/') + relative;
+}
+
+}  // namespace vexo::test

@@ -1,0 +1,161 @@
+// The main window as a user drives it: opening a file fits it, the zoom
+// commands and the zoom pane, the selectors that write their setting and
+// reload, stop and reload, drop, and the recent-file list.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "app/app_test_support.h"
+#include "app/main_frame.h"
+#include "app/settings.h"
+#include "app/vexo_doc.h"
+#include "app/vexo_view.h"
+#include "model/document.h"
+
+using vexo::CMainFrame;
+using vexo::CVexoDoc;
+using vexo::Settings;
+
+namespace {
+
+const QByteArray kDocument =
+    "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='50'>"
+    "<style media='print'>rect { fill: red }</style>"
+    "<rect id='r' x='10' y='10' width='30' height='20' fill='blue'/></svg>";
+
+QAction* FindAction(QWidget* window, const QString& text)
+{
+    for (QAction* action : window->findChildren<QAction*>()) {
+        if (action->text().remove('&') == text)
+            return action;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        env_ = std::make_unique<vexo::test::TestEnvironment>();
+        settings_ = std::make_unique<Settings>(env_->IniPath());
+        doc_ = std::make_unique<CVexoDoc>(*settings_);
+        frame_ = std::make_unique<CMainFrame>(*doc_, *settings_);
+        frame_->resize(900, 600);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup()
+    {
+        frame_.reset();
+        doc_.reset();
+        settings_.reset();
+    }
+
+    void openFitsAndZoomsWithTheZoomPane()
+    {
+        frame_->Open(env_->WriteFile("a.svg", kDocument));
+        doc_->WaitForLoad();
+        vexo::CVexoView* view = frame_->View();
+        const QSize client = view->viewport()->size();
+        const float expected = std::min((client.height() - 15) / 50.0f / 1.2f, (client.width() - 21) / 100.0f / 1.2f);
+        QCOMPARE(view->Scale(), expected);
+        FindAction(frame_.get(), "Scale 100%")->trigger();
+        QCOMPARE(frame_->ZoomPane()->text(), QString("Scale: 100%"));
+        for (int i = 0; i < 3; ++i)
+            FindAction(frame_.get(), "Zoom In")->trigger();
+        QCOMPARE(frame_->ZoomPane()->text(), QString("Scale: 337%"));
+        QVERIFY(frame_->windowTitle().startsWith("a.svg"));
+        QVERIFY(FindAction(frame_.get(), "Copy")->isEnabled());
+    }
+
+    void selectorsShowTheSettingsAndReload()
+    {
+        QCOMPARE(frame_->LanguageSelector()->currentText(), QString("ja"));
+        QCOMPARE(frame_->MediaSelector()->currentText(), QString("screen"));
+        QCOMPARE(frame_->FilterResolutionSelector()->currentText(), QString("x1.5"));
+        QCOMPARE(frame_->FilterResolutionSelector()->count(), 5);
+
+        frame_->Open(env_->WriteFile("m.svg", kDocument));
+        doc_->WaitForLoad();
+        QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
+        QComboBox* media = frame_->MediaSelector();
+        emit media->activated(media->findText("print"));
+        doc_->WaitForLoad();
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(settings_->Read("MISC", "MEDIA"), QString("print"));
+        svg::CElem* rect = doc_->Root()->FindReference("#r");
+        QCOMPARE(int(rect->props.fillBrush->color.r), 255);
+        // The Option menu's Media entries follow.
+        QAction* print = nullptr;
+        for (QAction* action : frame_->findChildren<QAction*>())
+            if (action->text() == "print")
+                print = action;
+        QVERIFY(print != nullptr && print->isChecked());
+    }
+
+    void stopAndReloadFollowTheState()
+    {
+        QAction* reload = FindAction(frame_.get(), "Reload SVG File");
+        QAction* stop = FindAction(frame_.get(), "Stop loading");
+        QVERIFY(!reload->isEnabled());
+        QVERIFY(!stop->isEnabled());
+        QCOMPARE(reload->shortcut(), QKeySequence(Qt::Key_F5));
+        QByteArray big = "<svg xmlns='http://www.w3.org/2000/svg'>";
+        for (int i = 0; i < 30000; ++i)
+            big += "<rect width='5' height='5'/>";
+        big += "</svg>";
+        frame_->Open(env_->WriteFile("big.svg", big));
+        QVERIFY(reload->isEnabled());
+        QVERIFY(stop->isEnabled());
+        stop->trigger();
+        QCOMPARE(doc_->State(), svg::DocumentState::Idle);
+        QVERIFY(!stop->isEnabled());
+        reload->trigger();
+        doc_->WaitForLoad();
+        QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
+    }
+
+    void dropOpensTheFirstLocalFileAndRemembersIt()
+    {
+        const QString path = env_->WriteFile("dropped.svg", kDocument);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        // A drop is only delivered where a drag has entered.
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_.get(), &drop);
+        doc_->WaitForLoad();
+        QCOMPARE(doc_->Path(), path);
+        QCOMPARE(settings_->RecentFiles().first(), path);
+    }
+
+    void settingsFileHoldsTheDefaultsAfterStart()
+    {
+        Settings reread(env_->IniPath());
+        QFile file(env_->IniPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const char* line : {"SYSTEM_LANGUAGE_LIST=ar,de,el,en,eo,es,fr,ja,ko,la,ms,ru,zh", "ENABLE=1",
+                                 "FONTS='Arial','MS UI Gothic'", "DISABLE_RASTER=0", "FILTER_RES=x1.5"})
+            QVERIFY2(text.contains(line), line);
+    }
+
+private:
+    std::unique_ptr<vexo::test::TestEnvironment> env_;
+    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<CVexoDoc> doc_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_qtest.moc"
