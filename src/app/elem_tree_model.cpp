@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "app/elem_icons.h"
+#include "app/icons.h"
 #include "model/document.h"
 #include "model/elem.h"
 

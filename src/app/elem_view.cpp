@@ -8,8 +8,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "app/elem_icons.h"
 #include "app/elem_tree_model.h"
+#include "app/icons.h"
 #include "app/text_editor.h"
 #include "app/vexo_doc.h"
 #include "model/document.h"

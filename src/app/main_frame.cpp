@@ -19,8 +19,8 @@
 #include <QStyle>
 #include <QToolBar>
 
-#include "app/elem_icons.h"
 #include "app/elem_view.h"
+#include "app/icons.h"
 #include "app/output_wnd.h"
 #include "app/properties_wnd.h"
 #include "app/resources.h"
@@ -109,19 +109,20 @@ void CMainFrame::CreateActions()
     disableRasterAction_->setCheckable(true);
     aboutAction_ = make(tr("&About Vexo..."), {}, [this] { ShowAbout(); });
 
-    // The desktop's icon theme first, the style's own pictures where it has one.
-    auto setIcon = [this](QAction* action, const char* themeName, QStyle::StandardPixmap fallback) {
-        action->setIcon(QIcon::fromTheme(QString::fromLatin1(themeName), style()->standardIcon(fallback)));
+    // The desktop's icon theme first, else the style's own picture where it
+    // has one and our drawn picture where it has none.
+    auto setIcon = [](QAction* action, const char* themeName, const QIcon& fallback) {
+        action->setIcon(QIcon::fromTheme(QString::fromLatin1(themeName), fallback));
     };
-    setIcon(openAction_, "document-open", QStyle::SP_DialogOpenButton);
-    setIcon(reloadAction_, "view-refresh", QStyle::SP_BrowserReload);
-    setIcon(stopAction_, "process-stop", QStyle::SP_BrowserStop);
-    setIcon(editAction_, "accessories-text-editor", QStyle::SP_FileDialogDetailedView);
-    zoomInAction_->setIcon(QIcon::fromTheme(QStringLiteral("zoom-in")));
-    zoomOutAction_->setIcon(QIcon::fromTheme(QStringLiteral("zoom-out")));
-    fitAction_->setIcon(QIcon::fromTheme(QStringLiteral("zoom-fit-best")));
-    scale100Action_->setIcon(QIcon::fromTheme(QStringLiteral("zoom-original")));
-    copyAction_->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
+    setIcon(openAction_, "document-open", style()->standardIcon(QStyle::SP_DialogOpenButton));
+    setIcon(reloadAction_, "view-refresh", style()->standardIcon(QStyle::SP_BrowserReload));
+    setIcon(stopAction_, "process-stop", style()->standardIcon(QStyle::SP_BrowserStop));
+    setIcon(editAction_, "accessories-text-editor", style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    setIcon(zoomInAction_, "zoom-in", ToolBarIcon(ToolIcon::ZoomIn));
+    setIcon(zoomOutAction_, "zoom-out", ToolBarIcon(ToolIcon::ZoomOut));
+    setIcon(fitAction_, "zoom-fit-best", ToolBarIcon(ToolIcon::FitWindow));
+    setIcon(scale100Action_, "zoom-original", ToolBarIcon(ToolIcon::Scale100));
+    setIcon(copyAction_, "edit-copy", ToolBarIcon(ToolIcon::Copy));
 }
 
 void CMainFrame::CreatePanes()

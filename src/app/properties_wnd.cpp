@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QPainter>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -16,6 +15,7 @@
 #include <unordered_set>
 
 #include "app/attribute_schema.h"
+#include "app/icons.h"
 #include "app/vexo_doc.h"
 #include "model/elem.h"
 
@@ -27,47 +27,6 @@ constexpr int kIsAttributeRole = Qt::UserRole + 1;
 constexpr int kIconSizePx = 16;
 // The loader's record of the source position, not an attribute of the document.
 constexpr std::string_view kLocationAttribute = "VexoLoc";
-
-enum class ToolIcon { ExpandAll, CollapseAll, Sort, MoveToLink };
-
-// Small tool bar pictures drawn in the palette's text colour, so that they
-// need no image files and follow dark themes.
-QIcon DrawToolIcon(ToolIcon kind, const QColor& ink)
-{
-    QPixmap pixmap(kIconSizePx, kIconSizePx);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(QPen(ink, 1));
-    switch (kind) {
-    case ToolIcon::ExpandAll:
-    case ToolIcon::CollapseAll:
-        painter.drawRect(2, 2, 11, 11);
-        painter.drawLine(5, 8, 11, 8);
-        if (kind == ToolIcon::ExpandAll)
-            painter.drawLine(8, 5, 8, 11);
-        break;
-    case ToolIcon::Sort: {
-        QFont font = painter.font();
-        font.setPixelSize(7);
-        font.setBold(true);
-        painter.setFont(font);
-        painter.drawText(QRect(0, 0, 9, 8), Qt::AlignCenter, QStringLiteral("A"));
-        painter.drawText(QRect(0, 8, 9, 8), Qt::AlignCenter, QStringLiteral("Z"));
-        painter.drawLine(12, 2, 12, 13);
-        painter.drawLine(10, 11, 12, 13);
-        painter.drawLine(14, 11, 12, 13);
-        break;
-    }
-    case ToolIcon::MoveToLink:
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.drawEllipse(QRectF(8.5, 4.5, 6, 6));
-        painter.drawLine(1, 8, 9, 8);
-        painter.drawLine(6, 5, 9, 8);
-        painter.drawLine(6, 11, 9, 8);
-        break;
-    }
-    return QIcon(pixmap);
-}
 
 bool HasSvgFileSuffix(const QString& reference)
 {
@@ -134,17 +93,16 @@ QToolBar* CPropertiesWnd::CreateToolBar()
 {
     auto* toolBar = new QToolBar(this);
     toolBar->setIconSize(QSize(kIconSizePx, kIconSizePx));
-    const QColor ink = palette().color(QPalette::WindowText);
 
-    expandAllAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::ExpandAll, ink), tr("Expand all"));
+    expandAllAction_ = toolBar->addAction(ToolBarIcon(ToolIcon::Expand), tr("Expand all"));
     connect(expandAllAction_, &QAction::triggered, tree_, &QTreeWidget::expandAll);
-    collapseAllAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::CollapseAll, ink), tr("Collapse all"));
+    collapseAllAction_ = toolBar->addAction(ToolBarIcon(ToolIcon::Collapse), tr("Collapse all"));
     connect(collapseAllAction_, &QAction::triggered, tree_, &QTreeWidget::collapseAll);
-    sortAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::Sort, ink), tr("Sort alphabetically"));
+    sortAction_ = toolBar->addAction(ToolBarIcon(ToolIcon::Sort), tr("Sort alphabetically"));
     sortAction_->setCheckable(true);
     connect(sortAction_, &QAction::toggled, this, [this] { Populate(); });
     toolBar->addSeparator();
-    moveToLinkAction_ = toolBar->addAction(DrawToolIcon(ToolIcon::MoveToLink, ink), tr("Move to link"));
+    moveToLinkAction_ = toolBar->addAction(ToolBarIcon(ToolIcon::MoveToHref), tr("Move to link"));
     connect(moveToLinkAction_, &QAction::triggered, this, &CPropertiesWnd::OnMoveToLinkCommand);
     return toolBar;
 }

@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "app/app_test_support.h"
-#include "app/elem_icons.h"
 #include "app/elem_tree_model.h"
 #include "app/elem_view.h"
+#include "app/icons.h"
 #include "app/settings.h"
 #include "app/vexo_doc.h"
 #include "model/document.h"

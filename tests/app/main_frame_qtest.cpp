@@ -1,6 +1,7 @@
 // The main window as a user drives it: opening a file fits it, the zoom
 // commands and the zoom pane, the selectors that write their setting and
-// reload, stop and reload, drop, and the recent-file list.
+// reload, stop and reload, drop, the recent-file list, and a picture on
+// every tool bar button.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QToolBar>
 #include <QtTest>
 
 #include "app/app_test_support.h"
@@ -121,6 +123,26 @@ private slots:
         reload->trigger();
         doc_->WaitForLoad();
         QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
+    }
+
+    void everyToolBarButtonHasAPictureWithoutAnIconTheme()
+    {
+        // A bare desktop: no theme can be found (an empty search list would
+        // mean the system's folders again).
+        const QStringList searchPaths = QIcon::themeSearchPaths();
+        const QString themeName = QIcon::themeName();
+        QIcon::setThemeSearchPaths({env_->Path(QStringLiteral("no-icons"))});
+        QIcon::setThemeName(QStringLiteral("none"));
+        CMainFrame bare(*doc_, *settings_);
+        QIcon::setThemeSearchPaths(searchPaths);
+        QIcon::setThemeName(themeName);
+
+        auto* toolBar = bare.findChild<QToolBar*>(QStringLiteral("StandardToolBar"));
+        QVERIFY(toolBar != nullptr);
+        for (QAction* action : toolBar->actions()) {
+            if (!action->isSeparator())
+                QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
+        }
     }
 
     void dropOpensTheFirstLocalFileAndRemembersIt()

@@ -1,7 +1,9 @@
-// The element tree's icons and its tool bar pictures, drawn with QPainter so
-// that they need neither an image plugin nor a document load. An icon number
-// is a kind (0..9) plus kSelectedIcon for the form shown on a selected row
-// and plus kDimmedIcon for elements that are not rendered: 40 images in all.
+// Every picture the desktop viewer draws itself: the element tree's icons, the
+// tool bar pictures of the panes and the main window, and the application
+// icon. They are drawn with QPainter so that they need neither an image plugin
+// nor an icon theme. An element icon number is a kind (0..9) plus
+// kSelectedIcon for the form shown on a selected row and plus kDimmedIcon for
+// elements that are not rendered: 40 images in all.
 // Everything here needs a QGuiApplication and the user-interface thread.
 #pragma once
 
@@ -34,7 +36,11 @@ QPixmap ElemIconPixmap(int number, int sizePx);
 // 32 pixels. Built once and shared.
 const QIcon& ElemIcon(int number);
 
-enum class ToolIcon { Expand, Collapse, MoveToHref, EditText };
+// MoveToHref serves both "Move to \"href\"" in the tree and "Move to link"
+// in the properties grid.
+enum class ToolIcon { Expand, Collapse, MoveToHref, EditText, Sort, ZoomIn, ZoomOut, FitWindow, Scale100, Copy };
+
+// A tool bar picture at 16 and 32 pixels, in the element icons' colours.
 QIcon ToolBarIcon(ToolIcon icon);
 
 // The application icon, the picture of resources/icons/vexo.svg: Qt reads

@@ -1,4 +1,4 @@
-#include "app/elem_icons.h"
+#include "app/icons.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -203,6 +203,78 @@ void DrawPencil(QPainter& p)
     p.drawPolygon(QPolygonF({{2.6, 13.4}, {3.5, 11}, {5, 12.5}}));
 }
 
+void DrawSortOrder(QPainter& p)
+{
+    // Sharp joins: round ones turn a Z this small into a 2.
+    QPen letterPen = LinePen(kTextInk, 1.3);
+    letterPen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(letterPen);
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({{1.5, 7.5}, {4, 1.5}, {6.5, 7.5}}));
+    p.drawLine(QPointF(2.6, 5.2), QPointF(5.4, 5.2));
+    p.drawPolyline(QPolygonF({{1.5, 9}, {6.5, 9}, {1.5, 14.5}, {6.5, 14.5}}));
+    p.setPen(LinePen(kAccent, 1.6));
+    p.drawLine(QPointF(11, 2), QPointF(11, 14));
+    p.drawPolyline(QPolygonF({{8.5, 11.5}, {11, 14}, {13.5, 11.5}}));
+}
+
+void DrawMagnifier(QPainter& p, bool withPlus)
+{
+    p.setPen(LinePen(kFolderLine, 2.6));
+    p.drawLine(QPointF(10.5, 10.5), QPointF(14, 14));
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(6.5, 6.5), 5, 5);
+    p.setPen(LinePen(kTextInk, 1.6));
+    p.drawLine(QPointF(4, 6.5), QPointF(9, 6.5));
+    if (withPlus)
+        p.drawLine(QPointF(6.5, 4), QPointF(6.5, 9));
+}
+
+// The window that the zoom commands fit the picture into.
+void DrawWindowFrame(QPainter& p)
+{
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(1.5, 2.5, 13, 11));
+}
+
+void DrawFitWindow(QPainter& p)
+{
+    DrawWindowFrame(p);
+    p.setPen(LinePen(kTextInk, 1.4));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({{3.8, 6.8}, {3.8, 4.8}, {5.8, 4.8}}));
+    p.drawPolyline(QPolygonF({{10.2, 4.8}, {12.2, 4.8}, {12.2, 6.8}}));
+    p.drawPolyline(QPolygonF({{12.2, 9.2}, {12.2, 11.2}, {10.2, 11.2}}));
+    p.drawPolyline(QPolygonF({{5.8, 11.2}, {3.8, 11.2}, {3.8, 9.2}}));
+}
+
+void DrawScale100(QPainter& p)
+{
+    DrawWindowFrame(p);
+    p.setPen(LinePen(kTextInk, 1.4));
+    for (double x : {5.0, 11.5}) {
+        p.drawLine(QPointF(x, 5), QPointF(x, 11));
+        p.drawLine(QPointF(x - 1.3, 6.3), QPointF(x, 5));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(kTextInk);
+    for (double y : {6.5, 9.5})
+        p.drawEllipse(QPointF(8.1, y), 0.85, 0.85);
+}
+
+void DrawCopy(QPainter& p)
+{
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(1.5, 1.5, 8, 10));
+    p.drawRect(QRectF(6.5, 4.5, 8, 10));
+    p.setPen(LinePen(kTextInk));
+    for (double y : {7.0, 9.5, 12.0})
+        p.drawLine(QPointF(8.5, y), QPointF(12.5, y));
+}
+
 QIcon IconAtTwoSizes(const std::function<void(QPainter&)>& draw)
 {
     QIcon icon;
@@ -255,6 +327,12 @@ QIcon ToolBarIcon(ToolIcon icon)
     case ToolIcon::Collapse: return IconAtTwoSizes([](QPainter& p) { DrawBox(p, false); });
     case ToolIcon::MoveToHref: return IconAtTwoSizes(DrawJump);
     case ToolIcon::EditText: return IconAtTwoSizes(DrawPencil);
+    case ToolIcon::Sort: return IconAtTwoSizes(DrawSortOrder);
+    case ToolIcon::ZoomIn: return IconAtTwoSizes([](QPainter& p) { DrawMagnifier(p, true); });
+    case ToolIcon::ZoomOut: return IconAtTwoSizes([](QPainter& p) { DrawMagnifier(p, false); });
+    case ToolIcon::FitWindow: return IconAtTwoSizes(DrawFitWindow);
+    case ToolIcon::Scale100: return IconAtTwoSizes(DrawScale100);
+    case ToolIcon::Copy: return IconAtTwoSizes(DrawCopy);
     }
     return {};
 }
