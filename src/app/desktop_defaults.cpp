@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include "model/tree_builder.h"
+#include "text/font_lookup.h"
 #include "values/color.h"
 
 namespace vexo {
@@ -66,6 +67,7 @@ void InstallDesktopDefaults()
                                          static_cast<std::uint8_t>(color.green()),
                                          static_cast<std::uint8_t>(color.blue())});
     }
+    svg::SetInterfaceFontFamily(QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family().toStdString());
     InstallFont("caption", QFontDatabase::TitleFont);
     InstallFont("icon", QFontDatabase::GeneralFont);
     InstallFont("menu", QFontDatabase::GeneralFont);

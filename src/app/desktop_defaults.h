@@ -1,5 +1,6 @@
-// The desktop's colours and fonts for the CSS system colours and the system
-// font keywords of documents, read from Qt's palette and fonts at start-up.
+// The desktop's colours and fonts for the CSS system colours, the system font
+// keywords of documents and the Windows interface faces documents name, read
+// from Qt's palette and fonts at start-up.
 #pragma once
 
 namespace vexo {

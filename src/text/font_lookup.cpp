@@ -38,6 +38,7 @@ struct PoolState {
     FT_Library freetype = nullptr;
     // A map keeps references to its values valid while other entries are added.
     std::map<FaceKey, FaceMetrics> faces;
+    std::string interfaceFamily;
 
     PoolState() { FT_Init_FreeType(&freetype); }
     ~PoolState()
@@ -212,19 +213,23 @@ FaceMetrics DescribeMatch(FT_Library freetype, const FcPattern* match)
 }
 
 // Windows user-interface faces that documents and the alternate-font list
-// name, with the faces that stand in for them here: a Japanese gothic first,
-// then any sans-serif face.
-std::vector<std::string> StandInsFor(const std::string& family)
+// name, with the faces that stand in for them here: the desktop's interface
+// font, a Japanese gothic (MS UI Gothic is one), then any sans-serif face.
+std::vector<std::string> StandInsFor(const std::string& family, const std::string& interfaceFamily)
 {
-    if (EqualsIgnoringCase(family, "MS UI Gothic") || EqualsIgnoringCase(family, "MS Shell Dlg"))
-        return {"IPAGothic", "Noto Sans CJK JP", "VL Gothic", "sans-serif"};
-    return {family};
+    if (!EqualsIgnoringCase(family, "MS UI Gothic") && !EqualsIgnoringCase(family, "MS Shell Dlg"))
+        return {family};
+    std::vector<std::string> standIns{"IPAGothic", "Noto Sans CJK JP", "VL Gothic", "sans-serif"};
+    if (!interfaceFamily.empty())
+        standIns.insert(standIns.begin(), interfaceFamily);
+    return standIns;
 }
 
-FaceMetrics LookUp(FT_Library freetype, std::string_view familyList, int weight, int style)
+FaceMetrics LookUp(const PoolState& state, std::string_view familyList, int weight, int style)
 {
+    FT_Library freetype = state.freetype;
     for (const std::string& listed : SplitFamilyList(familyList))
-        for (const std::string& family : StandInsFor(listed))
+        for (const std::string& family : StandInsFor(listed, state.interfaceFamily))
             if (const PatternPtr match = MatchFamily(&family, weight, style))
                 return DescribeMatch(freetype, match.get());
     if (const PatternPtr match = MatchFamily(nullptr, weight, style))
@@ -247,8 +252,16 @@ const FaceMetrics& CFontPool::FindFace(std::string_view familyList, int weight, 
     FaceKey key{std::string(familyList), weight, style};
     auto found = state.faces.find(key);
     if (found == state.faces.end())
-        found = state.faces.emplace(std::move(key), LookUp(state.freetype, familyList, weight, style)).first;
+        found = state.faces.emplace(std::move(key), LookUp(state, familyList, weight, style)).first;
     return found->second;
+}
+
+void SetInterfaceFontFamily(std::string family)
+{
+    PoolState& state = State();
+    const std::lock_guard lock(state.mutex);
+    state.interfaceFamily = std::move(family);
+    state.faces.clear();
 }
 
 void CFontPool::Release()

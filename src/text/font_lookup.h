@@ -17,6 +17,12 @@ struct FaceMetrics {
     float capHeight = 700;  // font units
 };
 
+// The desktop's user-interface font family. Documents written on Windows name
+// its interface faces ("MS UI Gothic", "MS Shell Dlg"); they are looked up as
+// this family first, then as a Japanese gothic face and sans-serif. Set by
+// the shell at start-up, before any load; empty without a desktop.
+void SetInterfaceFontFamily(std::string family);
+
 class CFontPool {
 public:
     static CFontPool& Instance();

@@ -8,6 +8,7 @@
 
 using svg::CFontPool;
 using svg::FaceMetrics;
+using svg::SetInterfaceFontFamily;
 
 namespace {
 
@@ -97,9 +98,12 @@ TEST(FontLookup, ReleaseForgetsAndRefindsFaces)
     EXPECT_EQ(CFontPool::Instance().FindFace("sans-serif", 400, 1).file, file);
 }
 
-TEST(FontLookup, WindowsInterfaceFacesMapToAJapaneseGothic)
+TEST(FontLookup, WindowsInterfaceFacesMapToTheDesktopFontThenAJapaneseGothic)
 {
-    const FaceMetrics& face = CFontPool::Instance().FindFace("'MS UI Gothic'", 400, 1);
     // fonts-ipafont-gothic is among the build's packages.
-    EXPECT_EQ(face.family, "IPAGothic");
+    EXPECT_EQ(CFontPool::Instance().FindFace("'MS UI Gothic'", 400, 1).family, "IPAGothic");
+    SetInterfaceFontFamily("DejaVu Sans");
+    EXPECT_EQ(CFontPool::Instance().FindFace("'MS UI Gothic', serif", 400, 1).family, "DejaVu Sans");
+    SetInterfaceFontFamily("");
+    EXPECT_EQ(CFontPool::Instance().FindFace("MS Shell Dlg", 400, 1).family, "IPAGothic");
 }
