@@ -181,11 +181,16 @@ void StoreDeclaration(std::string_view declaration, CAttributeMap& attributes)
     // move a shape.
     if (Xmlpp::PropertyIndex(name) < 0)
         return;
-    // Nothing reads a `font` property: the shorthand only ever stands for its parts.
-    if (name == "font")
+    // Nothing reads a `font` or `marker` property: a shorthand only ever
+    // stands for its parts.
+    if (name == "font") {
         ParseFontAttribute(value, attributes);
-    else
+    } else if (name == "marker") {
+        for (std::string_view longhand : Xmlpp::kMarkerLonghands)
+            attributes.Set(std::string(longhand), std::string(value));
+    } else {
         attributes.Set(name, std::string(value));
+    }
 }
 
 // --- font shorthand --------------------------------------------------------------

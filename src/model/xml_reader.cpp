@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
@@ -351,6 +352,33 @@ void WriteCapturedStartTag(Preprocessor& state, const xmlChar* localname, const 
     out += '>';
 }
 
+// libxml2 parses an entity's replacement text apart, under a stand-in root
+// that declares no namespace: the parser still knows every URI, but the tree
+// it builds cannot find them, and xlink:href there would lose its prefix.
+// The namespace declarations of the start tag, plus those its name and
+// attributes use that the tree above it does not declare (none outside
+// entities), as (prefix, URI) pairs.
+std::vector<const xmlChar*> NamespacesToDeclare(xmlParserCtxtPtr ctxt, const xmlChar* prefix, const xmlChar* uri,
+                                                int nbNamespaces, const xmlChar** namespaces, int nbAttributes,
+                                                const xmlChar** attributes)
+{
+    std::vector<const xmlChar*> declared(namespaces, namespaces + 2 * nbNamespaces);
+    const auto declareIfUnknown = [&](const xmlChar* nsPrefix, const xmlChar* nsUri) {
+        if (nsUri == nullptr || xmlStrEqual(nsPrefix, BAD_CAST "xml"))
+            return;
+        for (std::size_t i = 0; i < declared.size(); i += 2)
+            if (xmlStrEqual(declared[i], nsPrefix))
+                return;
+        const xmlNs* inTree = xmlSearchNs(ctxt->myDoc, ctxt->node, nsPrefix);
+        if (inTree == nullptr || !xmlStrEqual(inTree->href, nsUri))
+            declared.insert(declared.end(), {nsPrefix, nsUri});
+    };
+    declareIfUnknown(prefix, uri);
+    for (int i = 0; i < nbAttributes; ++i)
+        declareIfUnknown(attributes[5 * i + 1], attributes[5 * i + 2]);
+    return declared;
+}
+
 void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
                     int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
                     const xmlChar** attributes)
@@ -376,9 +404,14 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
             return;
         }
     }
-    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
-                          nbDefaulted, attributes);
-    if (xmlNodePtr node = state.ctxt->node) {
+    // Inside an entity `ctx` is the parser of its replacement text, not the
+    // document's.
+    const auto parser = static_cast<xmlParserCtxtPtr>(ctx);
+    std::vector<const xmlChar*> declared =
+        NamespacesToDeclare(parser, prefix, uri, nbNamespaces, namespaces, nbAttributes, attributes);
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, static_cast<int>(declared.size() / 2), declared.data(),
+                          nbAttributes, nbDefaulted, attributes);
+    if (xmlNodePtr node = parser->node) {
         const std::string value = std::to_string(location.first) + ',' + std::to_string(location.second);
         xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value.c_str());
     }
@@ -785,9 +818,15 @@ std::string QualifiedName(const xmlNode* node)
         return {};
     // `<svg:rect>` with the prefix bound to the SVG namespace is the same
     // element as `<rect>`: SVG 1.1 documents may spell it either way.
-    if (node->ns != nullptr && node->ns->prefix != nullptr &&
-        (node->ns->href == nullptr || std::strcmp(ToChars(node->ns->href), kSvgNamespace) != 0))
-        return QName(node->ns->prefix, node->name);
+    const xmlNs* ns = node->ns;
+    if (ns == nullptr || (ns->href != nullptr && std::strcmp(ToChars(ns->href), kSvgNamespace) == 0))
+        return ToChars(node->name);
+    if (ns->prefix != nullptr)
+        return QName(ns->prefix, node->name);
+    // `<rect>` under xmlns="http://example.org/other" is no SVG element: its
+    // expanded name keeps it from being taken for one.
+    if (ns->href != nullptr)
+        return '{' + std::string(ToChars(ns->href)) + '}' + ToChars(node->name);
     return ToChars(node->name);
 }
 

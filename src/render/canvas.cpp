@@ -38,6 +38,74 @@ cairo_line_join_t ToCairo(LineJoin join)
     return CAIRO_LINE_JOIN_MITER;
 }
 
+struct DashPattern {
+    std::vector<double> lengths;  // alternating dash and gap, dash first
+    double offset = 0;
+};
+
+// With butt caps an empty dash paints nothing, yet where one falls on a
+// corner cairo draws the join of the two segments meeting in it. Dropping the
+// empty dashes and merging the gaps around them paints the same dashes
+// without those joins. Empty when no dash has a length.
+DashPattern WithoutEmptyDashes(const std::vector<float>& dashes, double offset)
+{
+    DashPattern pattern;
+    double leadingGap = 0;  // before the first dash kept: where the new pattern starts
+    double total = 0;
+    for (std::size_t i = 0; i + 1 < dashes.size(); i += 2) {
+        total += dashes[i] + dashes[i + 1];
+        if (dashes[i] > 0) {
+            pattern.lengths.push_back(dashes[i]);
+            pattern.lengths.push_back(dashes[i + 1]);
+        } else if (pattern.lengths.empty()) {
+            leadingGap += dashes[i + 1];
+        } else {
+            pattern.lengths.back() += dashes[i + 1];
+        }
+    }
+    if (pattern.lengths.empty())
+        return pattern;
+    pattern.lengths.back() += leadingGap;
+    pattern.offset = std::fmod(offset - leadingGap, total);
+    if (pattern.offset < 0)
+        pattern.offset += total;
+    return pattern;
+}
+
+bool HasNonEmptyDash(const std::vector<float>& dashes)
+{
+    for (std::size_t i = 0; i < dashes.size(); i += 2)
+        if (dashes[i] > 0)
+            return true;
+    return false;
+}
+
+// A square of side `size` on the user space axes around each figure of
+// `path` whose segments never leave its start point (a lone start point has
+// no segment to stroke).
+CGraphicsPath SquaresOnZeroLengthFigures(const CGraphicsPath& path, float size)
+{
+    CGraphicsPath squares;
+    const float half = size / 2;
+    const std::size_t count = path.points.size();
+    for (std::size_t begin = 0; begin < count;) {
+        const PointF at = path.points[begin];
+        std::size_t end = begin + 1;
+        bool moves = false;
+        for (; end < count && PointKind(path.types[end]) != PathPoint::kStart; ++end)
+            moves = moves || !(path.points[end] == at);
+        if (!moves && end - begin > 1) {
+            squares.StartFigure({at.x - half, at.y - half});
+            squares.AddLine({at.x + half, at.y - half});
+            squares.AddLine({at.x + half, at.y + half});
+            squares.AddLine({at.x - half, at.y + half});
+            squares.CloseFigure();
+        }
+        begin = end;
+    }
+    return squares;
+}
+
 void SetSource(cairo_t* cr, const Rgba& color)
 {
     cairo_set_source_rgba(cr, color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0);
@@ -188,7 +256,7 @@ void CCanvas::Fill(const CGraphicsPath& path, const Rgba& color)
     cairo_fill(cr_);
 }
 
-void CCanvas::ApplyPen(const StrokePen& pen)
+bool CCanvas::ApplyPen(const StrokePen& pen)
 {
     cairo_set_line_width(cr_, pen.width);
     cairo_set_line_cap(cr_, ToCairo(pen.cap));
@@ -196,19 +264,50 @@ void CCanvas::ApplyPen(const StrokePen& pen)
     // cairo refuses a limit below 1 with an error state; SVG requires >= 1 anyway.
     cairo_set_miter_limit(cr_, std::max(1.0f, pen.miterLimit));
     double total = 0;
-    bool valid = !pen.dashes.empty();
+    bool valid = !pen.dashes.empty() && pen.dashes.size() % 2 == 0;
     for (float dash : pen.dashes) {
         if (!(dash >= 0) || !std::isfinite(dash))
             valid = false;
         total += dash;
     }
-    if (valid && total > 0) {
-        std::vector<double> dashes(pen.dashes.begin(), pen.dashes.end());
-        cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()),
-                       std::isfinite(pen.dashOffset) ? pen.dashOffset : 0);
-    } else {
+    if (!valid || !(total > 0) || !std::isfinite(total)) {
         cairo_set_dash(cr_, nullptr, 0, 0);
+        return true;
     }
+    const double offset = std::isfinite(pen.dashOffset) ? pen.dashOffset : 0;
+    DashPattern pattern;
+    if (pen.cap == LineCap::Butt)
+        pattern = WithoutEmptyDashes(pen.dashes, offset);
+    else
+        pattern = {std::vector<double>(pen.dashes.begin(), pen.dashes.end()), offset};
+    if (pattern.lengths.empty())
+        return false;
+    // Round-capped empty dashes are dots; where one falls on a corner cairo
+    // would add the corner's miter or bevel to it. With no longer dash to
+    // show a join, a round one leaves just the dot.
+    if (pen.cap == LineCap::Round && !HasNonEmptyDash(pen.dashes))
+        cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_dash(cr_, pattern.lengths.data(), static_cast<int>(pattern.lengths.size()), pattern.offset);
+    return true;
+}
+
+void CCanvas::StrokePath(const CGraphicsPath& path, const StrokePen& pen)
+{
+    if (!ApplyPen(pen)) {
+        cairo_new_path(cr_);
+        return;
+    }
+    cairo_stroke(cr_);
+    if (pen.cap != LineCap::Square)
+        return;
+    // cairo leaves a zero-length subpath with square caps out, its direction
+    // being unknown; SVG draws it as a square on the user space axes.
+    const CGraphicsPath squares = SquaresOnZeroLengthFigures(path, pen.width);
+    if (squares.Empty())
+        return;
+    SetPath(squares);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr_);
 }
 
 void CCanvas::Stroke(const CGraphicsPath& path, const StrokePen& pen)
@@ -216,9 +315,8 @@ void CCanvas::Stroke(const CGraphicsPath& path, const StrokePen& pen)
     if (pen.color.a == 0 || !(pen.width > 0) || path.Empty())
         return;
     SetPath(path);
-    ApplyPen(pen);
     SetSource(cr_, pen.color);
-    cairo_stroke(cr_);
+    StrokePath(path, pen);
 }
 
 void CCanvas::FillRect(const RectF& rect, const Rgba& color)

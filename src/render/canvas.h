@@ -83,8 +83,12 @@ public:
     void Fill(const CGraphicsPath& path, const Rgba& color);
     void Stroke(const CGraphicsPath& path, const StrokePen& pen);
     void FillRect(const RectF& rect, const Rgba& color);
-    // Applies the pen's width, caps, joins, miter limit and dashes to cairo.
-    void ApplyPen(const StrokePen& pen);
+    // Applies the pen's width, caps, joins, miter limit and dashes to cairo;
+    // false when the pen paints nothing (butt-capped dashes all empty).
+    bool ApplyPen(const StrokePen& pen);
+    // Strokes cairo's current path, set from `path`, with `pen` and the
+    // current source, and consumes it.
+    void StrokePath(const CGraphicsPath& path, const StrokePen& pen);
 
     // Group opacity: content drawn between the two calls is composited once
     // with `alpha` (vector, so it stays sharp when a recording is zoomed).

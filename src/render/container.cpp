@@ -43,11 +43,11 @@ bool RendersContent(const CElemContainer& elem)
     return !IsEmptyRect(elem.region) && !(elem.hasViewBox && IsEmptyRect(elem.viewport));
 }
 
-// `clip` refines the clipping that overflow sets up: with overflow visible
-// there is no clipping at all.
+// `clip` refines the clipping that overflow sets up: where overflow shows
+// everything there is no clipping at all.
 bool ClipsToClipRect(const CElemContainer& elem)
 {
-    return elem.props.overflow != Overflow::Visible && !IsEmptyRect(elem.clipRect);
+    return ClipsOverflow(elem.props.overflow) && !IsEmptyRect(elem.clipRect);
 }
 
 // --- Viewports of svg and symbol ------------------------------------------------
@@ -346,7 +346,7 @@ CElem* CElemContainer::HitTest(double x, double y)
     const bool mapsViewBox = IsViewportElement(*this) || Id() == ElementId::foreignObject || Id() == ElementId::glyph;
     if (mapsViewBox) {
         // What the viewport clips away cannot be hit.
-        if (props.overflow != Overflow::Visible && Id() != ElementId::glyph && !IsEmptyRect(region) &&
+        if (ClipsOverflow(props.overflow) && Id() != ElementId::glyph && !IsEmptyRect(region) &&
             !Contains(region, point))
             return nullptr;
         const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();

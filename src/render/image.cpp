@@ -438,7 +438,7 @@ bool CElemImage::Draw(CCanvas& canvas, const RenderArgs&)
     if (IsEmptyRect(region) || IsEmptyRect(viewport) || props.visibility != Visibility::Visible)
         return true;
     const CanvasSaveGuard saved(canvas);
-    if (props.overflow != Overflow::Visible && !IsEmptyRect(clipRect))
+    if (ClipsOverflow(props.overflow) && !IsEmptyRect(clipRect))
         canvas.IntersectClip(clipRect);
     if (raster)
         DrawRaster(*this, canvas);
@@ -467,7 +467,7 @@ CElem* CElemImage::HitTest(double x, double y)
     if (!fromParent || !toContent)
         return nullptr;
     PointD point = fromParent->Apply({x, y});
-    const bool clipped = props.overflow != Overflow::Visible;
+    const bool clipped = ClipsOverflow(props.overflow);
     if (clipped && !Contains(region, point))
         return nullptr;
     point = toContent->Apply(point);

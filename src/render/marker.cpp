@@ -252,16 +252,11 @@ std::size_t ContentCost(const CElem& elem)
     return cost;
 }
 
-// The property that placed a marker of this kind, for messages: the specific
-// one when it names something, else the shorthand.
+// The property that placed a marker of this kind, for messages.
 std::pair<const char*, std::string> MarkerProperty(const CElemShape& shape, MarkerKind kind)
 {
     const char* name = kind == MarkerKind::Start ? "marker-start" : kind == MarkerKind::End ? "marker-end" : "marker-mid";
     const std::string* value = shape.GetAttribute(name, true);
-    if (value == nullptr || TrimSpace(*value) == "none") {
-        name = "marker";
-        value = shape.GetAttribute(name, true);
-    }
     return {name, value != nullptr ? *value : std::string()};
 }
 

@@ -171,8 +171,7 @@ void PaintWithSource(CCanvas& canvas, const CGraphicsPath& item, const ResolvedP
     canvas.SetPath(item);
     cairo_set_source(cr, source);
     if (isStroke) {
-        canvas.ApplyPen(*style.strokePen);
-        cairo_stroke(cr);
+        canvas.StrokePath(item, *style.strokePen);
     } else {
         cairo_set_fill_rule(cr, item.fillMode == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD
                                                                       : CAIRO_FILL_RULE_WINDING);

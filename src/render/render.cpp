@@ -137,7 +137,7 @@ void Render(CElem& elem, CCanvas& canvas, const RenderArgs& args)
     const auto drawInViewport = [&elem, &canvas, &args] {
         const CanvasSaveGuard viewportState(canvas);
         if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
-            if (elem.props.overflow != Overflow::Visible && elem.Id() != ElementId::glyph &&
+            if (ClipsOverflow(elem.props.overflow) && elem.Id() != ElementId::glyph &&
                 !IsEmptyRect(elem.region))
                 canvas.IntersectClip(elem.region);
             if (!canvas.MultiplyTransform(*viewBox))

@@ -303,21 +303,14 @@ CElem* ResolveMarker(CElem& shape, std::string_view property)
     CElem* target = shape.FindReference(*value);
     if (target != nullptr && target->Id() == ElementId::marker)
         return target;
-    if (property == "marker")
-        ReportMessage("E %s marker=\"%s\" NOT refer to element 'marker' at %d(%d)", shape.Name().c_str(),
-                      value->c_str(), shape.line, shape.column);
-    else
-        ReportMessage("E %s %.*s=\"%s\" NOT refer element 'marker' at %d(%d)", shape.Name().c_str(),
-                      static_cast<int>(property.size()), property.data(), value->c_str(), shape.line,
-                      shape.column);
+    ReportMessage("E %s %.*s=\"%s\" NOT refer element 'marker' at %d(%d)", shape.Name().c_str(),
+                  static_cast<int>(property.size()), property.data(), value->c_str(), shape.line, shape.column);
     return nullptr;
 }
 
-// The shorthand first, then each specific property where it names a marker.
+// The `marker` shorthand reached the attributes as these three (CSS only).
 void ResolveMarkers(CElemShape& shape)
 {
-    if (CElem* all = ResolveMarker(shape, "marker"))
-        shape.markerStart = shape.markerMid = shape.markerEnd = all;
     if (CElem* start = ResolveMarker(shape, "marker-start"))
         shape.markerStart = start;
     if (CElem* end = ResolveMarker(shape, "marker-end"))
@@ -491,11 +484,8 @@ CElem* CElemShape::HitTest(double x, double y)
             if (cairo_in_fill(cr, userX, userY))
                 return this;
         }
-        if (style.strokePen) {
-            scratch.ApplyPen(*style.strokePen);
-            if (cairo_in_stroke(cr, userX, userY))
-                return this;
-        }
+        if (style.strokePen && scratch.ApplyPen(*style.strokePen) && cairo_in_stroke(cr, userX, userY))
+            return this;
     }
     return nullptr;
 }

@@ -273,7 +273,11 @@ struct AppliedMap {
 void ApplyDeclarations(xmlNode* element, const CDeclarations& declarations, AppliedMap& applied,
                        CImportantProperties& importantSoFar)
 {
-    for (const CDeclaration& declaration : declarations) {
+    // Within a rule the last declaration of a property wins: walking them
+    // backwards lets the first one met take the property, as rules of higher
+    // precedence do.
+    for (auto it = declarations.rbegin(); it != declarations.rend(); ++it) {
+        const CDeclaration& declaration = *it;
         // CSS sets properties only: `width`, `d`, `id` or `transform` in a
         // sheet must not change geometry or references.
         if (declaration.property < 0)

@@ -301,9 +301,17 @@ BlockState ReadDeclaration(CCssTokenizer& tokens, CDeclarations& declarations)
     }
     declaration.value = svg::TrimCssSpace(declaration.value);
     // An empty value is no value: writing it would wipe the attribute.
-    if (!declaration.value.empty()) {
-        declaration.property = PropertyIndex(name.text);
-        declaration.name = declaration.property >= 0 ? ToLowerAscii(name.text) : name.text;
+    if (declaration.value.empty())
+        return StateAfter(token);
+    declaration.property = PropertyIndex(name.text);
+    declaration.name = declaration.property >= 0 ? ToLowerAscii(name.text) : name.text;
+    if (declaration.name == "marker") {
+        for (std::string_view longhand : kMarkerLonghands) {
+            declaration.name = longhand;
+            declaration.property = PropertyIndex(longhand);
+            declarations.push_back(declaration);
+        }
+    } else {
         declarations.push_back(std::move(declaration));
     }
     return StateAfter(token);

@@ -92,6 +92,10 @@ inline constexpr int kCssPropertyCount = 61;
 int PropertyIndex(std::string_view name);
 // The lower-case name of property `index`.
 std::string_view PropertyName(int index);
+// What the `marker` shorthand stands for. It exists only in CSS (sheets and
+// `style`), where it is written as these three; an attribute of that name is
+// no presentation attribute and sets nothing.
+inline constexpr std::string_view kMarkerLonghands[] = {"marker-start", "marker-mid", "marker-end"};
 
 // --- Parsing ------------------------------------------------------------------------
 

@@ -49,6 +49,11 @@ enum class Display : int { Inline = 0, Block, ListItem, RunIn, Compact, Marker, 
                            TableRowGroup, TableHeaderGroup, TableFooterGroup, TableRow,
                            TableColumnGroup, TableColumn, TableCell, TableCaption, None = 16 };
 enum class Overflow : int { Visible = 0, Hidden = 1, Scroll = 2, Auto = 3 };
+
+// SVG: in SVG content `auto` shows everything like `visible`; `scroll`
+// clips like `hidden`, there being nothing to scroll with.
+inline bool ClipsOverflow(Overflow overflow) { return overflow == Overflow::Hidden || overflow == Overflow::Scroll; }
+
 enum class Visibility : int { Visible = 0, Hidden = 1, Collapse = 2 };
 
 struct ResolvedProperties {

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "model/elem.h"
+#include "model/limits.h"
 #include "model/message_log.h"
 #include "style/properties.h"
 #include "text/font_lookup.h"
@@ -127,7 +128,21 @@ std::optional<Number> FiniteNumber(std::string_view text)
     return number;
 }
 
-// Stroke widths, dash lengths and miter limits: percentages of the viewport
+// A number that is the whole value, with no unit (px reads the same) or the
+// given one: opacity and the miter limit are plain numbers, so "0.1mm" is no
+// value of theirs, nor is "20%" a miter limit.
+std::optional<double> PlainNumber(std::string_view text, std::optional<Unit> allowedUnit = std::nullopt)
+{
+    std::size_t end = 0;
+    const std::optional<Number> number = ParseNumber(text, end);
+    if (!number || end != text.size() || !std::isfinite(static_cast<float>(number->value)))
+        return std::nullopt;
+    if (number->unit != Unit::User && number->unit != allowedUnit)
+        return std::nullopt;
+    return number->unit == Unit::Percent ? number->value / 100 : number->value;
+}
+
+// Stroke widths and dash lengths: percentages of the viewport
 // diagonal. Resolution runs before the element takes its parent's viewport,
 // so the parent's is the one that applies.
 std::optional<double> DiagonalLength(const CElem& elem, const Number& number)
@@ -273,9 +288,19 @@ void ResolveFont(CElem& elem, const ResolvedProperties& start)
 
 // --- Layout, transform, colour ------------------------------------------------------
 
+// display does not apply to these: their content is used wherever they are
+// referenced, even when they or an ancestor say none, and must not inherit
+// that none. (A marker lets its drawing ignore display instead.)
+bool IsDrawnOnlyByReference(ElementId id)
+{
+    return id == ElementId::clipPath || id == ElementId::mask || id == ElementId::pattern;
+}
+
 // Unlike the other parent-resolved keywords, an unknown display value means inline.
 Display ResolveDisplay(const CElem& elem, Display start)
 {
+    if (IsDrawnOnlyByReference(elem.Id()))
+        return Display::Inline;
     const std::optional<std::string_view> text = OwnOverride(elem, "display");
     return text ? static_cast<Display>(FindKeyword(*text, kDisplays).value_or(0)) : start;
 }
@@ -333,13 +358,11 @@ std::string ResolveColor(const CElem& elem, const std::string& start)
     return std::string(*text);
 }
 
+// A percentage counts as its fraction.
 float ResolveOpacity(std::optional<std::string_view> text)
 {
-    const std::optional<Number> number = text ? FiniteNumber(*text) : std::nullopt;
-    if (!number)
-        return 1;
-    const double opacity = number->unit == Unit::Percent ? number->value / 100 : number->value;
-    return static_cast<float>(std::clamp(opacity, 0.0, 1.0));
+    const std::optional<double> opacity = text ? PlainNumber(*text, Unit::Percent) : std::nullopt;
+    return opacity ? static_cast<float>(std::clamp(*opacity, 0.0, 1.0)) : 1.0f;
 }
 
 // --- mask, filter, clip-path --------------------------------------------------------
@@ -359,6 +382,19 @@ void ReportCycle(const CElem& elem, const std::string& value)
                   elem.line, elem.column);
 }
 
+// True when the masks of masks that start at `target` come back to `elem`:
+// a loop the preparation states miss, because its first member finished
+// before the others were reached. Loops longer than the walk are cut where
+// they are drawn.
+bool MaskLeadsBack(const CElem& target, const CElem& elem)
+{
+    const CElem* next = &target;
+    for (std::size_t step = 0; next != nullptr && step < limits::kMaxHrefChain; ++step, next = next->props.mask)
+        if (next == &elem)
+            return true;
+    return false;
+}
+
 void ResolveMask(CElem& elem)
 {
     const std::string* value = ReferenceValue(elem, "mask");
@@ -368,7 +404,7 @@ void ResolveMask(CElem& elem)
     const char* name = elem.Name().c_str();
     if (target == nullptr)
         ReportMessage("E %s mask=\"%s\" :Link NOT found at %d(%d)", name, value->c_str(), elem.line, elem.column);
-    else if (target->prepState == PrepState::BeingPrepared)
+    else if (target->prepState == PrepState::BeingPrepared || MaskLeadsBack(*target, elem))
         ReportCycle(elem, *value);
     else if (target->Id() != ElementId::mask)
         ReportMessage("E %s mask=\"%s\" :Link NOT refer to 'mask' at %d(%d)", name, value->c_str(), elem.line,
@@ -462,14 +498,12 @@ struct Paint {
     std::optional<Rgb> color;
 };
 
-// A url() fallback: "none" paints nothing when the server is missing (the
-// colour keyword table would make it white), "currentColor" is the element's
+// A url() fallback: nothing when there is none or it is "none" (the colour
+// keyword table would make that white), "currentColor" is the element's
 // colour, anything else a colour or black.
 std::optional<Rgb> FallbackColor(const CElem& elem, std::string_view fallback)
 {
-    if (fallback.empty())
-        return kBlack;
-    if (fallback == "none")
+    if (fallback.empty() || fallback == "none")
         return std::nullopt;
     if (fallback == "currentColor")
         return ParseColor(elem.props.color).value_or(kBlack);
@@ -513,24 +547,18 @@ Paint ResolveServerPaint(CElem& elem, PaintProperty property, const std::string&
     const std::optional<UrlValue> url = ParseUrl(text);
     const std::string_view reference = url ? url->reference : text;
     const std::string_view fallback = url ? url->fallback : std::string_view();
+    // A reference that is missing, cyclic or names no paint server is an
+    // error: only a fallback paints in its place, never an invented colour.
     Paint paint{nullptr, FallbackColor(elem, fallback)};
     CElem* target = elem.FindReference(reference);
-    if (target == nullptr) {
+    if (target == nullptr)
         ReportMissingServer(elem, property, value);
-        // A stroke without a server or a fallback is no stroke at all.
-        if (property == PaintProperty::Stroke && fallback.empty())
-            paint.color.reset();
-    } else if (target->prepState == PrepState::BeingPrepared) {
+    else if (target->prepState == PrepState::BeingPrepared)
         ReportCyclicServer(elem, *target, property, value, reference);
-    } else if (!target->IsA(ElemClass::Paint)) {
-        // Any other element would be painted with as if it were a server.
+    else if (!target->IsA(ElemClass::Paint))
         ReportNotPaint(elem, property);
-    } else {
+    else
         paint.server = target;
-        // The server paints; a solid colour only stands in when one was given.
-        if (fallback.empty())
-            paint.color.reset();
-    }
     return paint;
 }
 
@@ -603,7 +631,7 @@ StrokePen MakePen(const CElem& elem, Rgba color, float width)
     const std::optional<std::string_view> join = InheritedText(elem, "stroke-linejoin");
     pen.join = join == "round" ? LineJoin::Round : join == "bevel" ? LineJoin::Bevel : LineJoin::Miter;
     const std::optional<std::string_view> miter = InheritedText(elem, "stroke-miterlimit");
-    pen.miterLimit = static_cast<float>((miter ? DiagonalLength(elem, *miter) : std::nullopt).value_or(4));
+    pen.miterLimit = static_cast<float>((miter ? PlainNumber(*miter) : std::nullopt).value_or(4));
     pen.dashes = ResolveDashes(elem);
     if (!pen.dashes.empty()) {
         const std::optional<std::string_view> offset = InheritedText(elem, "stroke-dashoffset");

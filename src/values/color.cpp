@@ -287,7 +287,8 @@ std::optional<Rgb> ParseColor(std::string_view text)
     text = TrimSpace(text);
     if (text.starts_with('#'))
         return ParseHexColor(text.substr(1));
-    if (text.starts_with("rgb("))
+    // CSS functional notation: "RGB(" is as good as "rgb(", like the keywords.
+    if (text.size() >= 4 && EqualsIgnoringCase(text.substr(0, 4), "rgb("))
         return ParseRgbFunction(text.substr(4));
     if (const std::optional<Rgb> keyword = FindColorKeyword(text))
         return keyword;

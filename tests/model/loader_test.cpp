@@ -86,6 +86,39 @@ TEST_F(LoaderTest, RootMustBeAnSvgElement)
     EXPECT_EQ(document->Children()[0]->Class(), svg::ElemClass::Shape);
 }
 
+TEST_F(LoaderTest, ElementsOfAnotherDefaultNamespaceAreNotSvg)
+{
+    const svg::CElemDocument* document = svg::LoadDocumentFromBytes(
+        "<svg xmlns='http://www.w3.org/2000/svg'><s:g xmlns='urn:not-svg' xmlns:s='http://www.w3.org/2000/svg'>"
+        "<s:rect width='1' height='1'/><rect width='1' height='1'/></s:g></svg>",
+        "/tmp/vexo-loader-test.svg", "test.svg", options);
+    ASSERT_NE(document, nullptr);
+    const svg::CElem* g = document->Children()[0];
+    ASSERT_EQ(g->Children().size(), 2u);
+    EXPECT_EQ(g->Children()[0]->Class(), svg::ElemClass::Shape);
+    EXPECT_EQ(g->Children()[1]->Class(), svg::ElemClass::Elem);
+    EXPECT_EQ(g->Children()[1]->Name(), "{urn:not-svg}rect");
+}
+
+TEST_F(LoaderTest, EntityContentKeepsTheNamespacesInScopeAtItsReference)
+{
+    const svg::CElemDocument* document = svg::LoadDocumentFromBytes(
+        "<!DOCTYPE svg [<!ENTITY shapes \"<rect id='r' width='1' height='1'/><use xlink:href='#r'/>\">]>\n"
+        "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink'>\n"
+        "<g>&shapes;</g><g>&shapes;</g></svg>",
+        "/tmp/vexo-loader-test.svg", "test.svg", options);
+    ASSERT_NE(document, nullptr);
+    for (const svg::CElem* g : document->Children()) {
+        ASSERT_EQ(g->Children().size(), 2u);
+        const svg::CElem* use = g->Children()[1];
+        ASSERT_NE(use->attributes.Value("xlink:href"), nullptr);
+        EXPECT_EQ(*use->attributes.Value("xlink:href"), "#r");
+        EXPECT_EQ(use->line, 3);  // where the entity was first referenced
+    }
+    for (const std::string& message : vexo_test::Messages())
+        EXPECT_EQ(message.find("Namespace"), std::string::npos) << message;
+}
+
 TEST_F(LoaderTest, MalformedXmlCannotBeOpened)
 {
     const std::string path = vexo_test::WriteTempFile("bad.svg", "<svg><g></svg>");

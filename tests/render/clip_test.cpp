@@ -114,6 +114,17 @@ TEST_F(ClipTest, HiddenUndisplayedAndIndirectChildrenContributeNothing)
     EXPECT_TRUE(Opaque(25, 75));
 }
 
+TEST_F(ClipTest, DisplayNoneOnTheClipPathOrItsAncestorsDoesNotHideItsContent)
+{
+    LoadAndPaint("<clipPath id='c' display='none'><rect width='50' height='50'/></clipPath>"
+                 "<g display='none'><clipPath id='d'><rect x='50' y='50' width='50' height='50'/></clipPath></g>"
+                 "<rect width='100' height='100' clip-path='url(#c)'/>"
+                 "<rect width='100' height='100' clip-path='url(#d)'/>");
+    EXPECT_TRUE(Opaque(25, 25));
+    EXPECT_TRUE(Opaque(75, 75));
+    EXPECT_TRUE(Empty(75, 25));
+}
+
 TEST_F(ClipTest, AClipThatLeavesNothingDrawsNothing)
 {
     LoadAndPaint("<clipPath id='c'/><clipPath id='box' clipPathUnits='objectBoundingBox'>"

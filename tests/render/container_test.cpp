@@ -198,6 +198,18 @@ TEST_F(ContainerTest, ClipAutoKeepsTheViewportEdgeAndNeedsOverflowHidden)
     EXPECT_EQ(picture.At(85, 85), kBlue);
 }
 
+TEST_F(ContainerTest, OverflowAutoShowsContentOutsideTheViewportAndScrollClips)
+{
+    CElemDocument* document = Load("width='100' height='100'",
+                                   "<svg overflow='auto' width='20' height='20'>"
+                                   "<rect x='30' y='30' width='10' height='10' fill='red'/></svg>"
+                                   "<svg overflow='scroll' width='20' height='20'>"
+                                   "<rect x='60' y='60' width='10' height='10' fill='blue'/></svg>");
+    const Picture picture(*document, 100, 100);
+    EXPECT_EQ(picture.At(35, 35), kRed);
+    EXPECT_EQ(picture.At(65, 65), kClear);
+}
+
 TEST_F(ContainerTest, InvalidClipValuesAreReported)
 {
     CElemDocument* document = Load("width='100' height='100'",

@@ -64,8 +64,10 @@ TEST_F(MarkerTest, PlacesStartMidAndEndMarkers)
     LoadAndPaint(Square("s", "red") + Square("m", "green") + Square("e", "blue") +
                  "<polyline points='10,10 50,10 50,50 90,50' fill='none' "
                  "marker-start='url(#s)' marker-mid='url(#m)' marker-end='url(#e)'/>"
-                 // The shorthand sets all three; a specific property overrides it.
-                 "<path d='M10 80 L50 80 L90 80' marker='url(#s)' marker-end='url(#e)'/>");
+                 // The shorthand (CSS only) sets all three; a specific property after it overrides it.
+                 "<path d='M10 80 L50 80 L90 80' style='marker:url(#s); marker-end:url(#e)'/>"
+                 // As an attribute it is no presentation attribute and sets nothing.
+                 "<path d='M10 95 L50 95 L90 95' marker='url(#s)'/>");
     EXPECT_TRUE(Red(10, 10));
     EXPECT_TRUE(Green(50, 10));
     EXPECT_TRUE(Green(50, 50));
@@ -75,6 +77,8 @@ TEST_F(MarkerTest, PlacesStartMidAndEndMarkers)
     EXPECT_TRUE(Red(10, 80));
     EXPECT_TRUE(Red(50, 80));
     EXPECT_TRUE(Blue(90, 80));
+    EXPECT_TRUE(Empty(10, 95));
+    EXPECT_TRUE(Empty(50, 95));
 }
 
 TEST_F(MarkerTest, OrientAutoFollowsThePath)
@@ -218,14 +222,14 @@ TEST_F(MarkerTest, SizesAndValuesAreCheckedWithMessages)
 TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
 {
     LoadAndPaint("<marker id='m' markerUnits='userSpaceOnUse' overflow='visible'>\n"
-                 "<path d='M0 0 L10 0 L20 0' stroke='blue' stroke-width='2' marker='url(#m)'/></marker>"
+                 "<path d='M0 0 L10 0 L20 0' stroke='blue' stroke-width='2' style='marker:url(#m)'/></marker>"
                  "<marker id='a' markerUnits='userSpaceOnUse' overflow='visible'>"
                  "<path d='M0 0 L5 0' stroke='blue' marker-end='url(#b)'/></marker>"
                  "<marker id='b' markerUnits='userSpaceOnUse' overflow='visible'>"
                  "<path d='M0 0 L0 5' stroke='blue' stroke-width='2' marker-end='url(#a)'/></marker>"
-                 "<path d='M20 20 L40 20 L60 20' marker='url(#m)'/>"
+                 "<path d='M20 20 L40 20 L60 20' style='marker:url(#m)'/>"
                  "<path d='M20 60 L40 60' marker-end='url(#a)'/>");
-    EXPECT_TRUE(vexo_test::HasMessage("F path marker=\"url(#m)\" : Cyclic reference at 2(1)"));
+    EXPECT_TRUE(vexo_test::HasMessage("F path marker-start=\"url(#m)\" : Cyclic reference at 2(1)"));
     EXPECT_TRUE(vexo_test::HasMessagePrefix("F path marker-end=\"url(#a)\" : Cyclic reference at"));
     EXPECT_EQ(CountMessagesWith("Cyclic"), 2);
     // The outer instances draw their content without the inner markers.
@@ -248,8 +252,8 @@ TEST_F(MarkerTest, NestedMarkersAreBoundedInCostAndDepth)
     std::string bomb = "<marker id='b0'><polyline points='" + points(5000) + "' fill='none'/></marker>";
     for (int level = 1; level <= 6; ++level)
         bomb += "<marker id='b" + std::to_string(level) + "'><polyline points='" + points(40) +
-                "' fill='none' marker='url(#b" + std::to_string(level - 1) + ")'/></marker>";
-    bomb += "<polyline points='" + points(40) + "' marker='url(#b6)'/>";
+                "' fill='none' style='marker:url(#b" + std::to_string(level - 1) + ")'/></marker>";
+    bomb += "<polyline points='" + points(40) + "' style='marker:url(#b6)'/>";
     Load(bomb);
     RecordDocument(*document_);
     EXPECT_EQ(CountMessagesWith("\" :Too many instances at"), 1);

@@ -85,6 +85,15 @@ TEST_F(Cascade, LaterRuleWinsAmongEquals)
     EXPECT_EQ(Fill("r"), "green");
 }
 
+TEST_F(Cascade, LastDeclarationWinsWithinARule)
+{
+    Load("<svg><rect id='r'/><circle id='c'/></svg>");
+    Apply("rect{fill:red; fill:green} circle{fill:blue !important; fill:red; stroke:red !important; stroke:green !important}");
+    EXPECT_EQ(Fill("r"), "green");
+    EXPECT_EQ(Fill("c"), "blue");
+    EXPECT_EQ(Fill("c", "stroke"), "green");
+}
+
 TEST_F(Cascade, SheetsOverridePresentationAttributesAndEarlierSheets)
 {
     Load("<svg><rect id='r' fill='red' stroke='black'/></svg>");
@@ -126,7 +135,11 @@ TEST_F(Cascade, OnlyPropertiesAreWritten)
     EXPECT_EQ(Fill("r", "transform"), "-");
     EXPECT_EQ(Fill("r"), "red");
     EXPECT_EQ(Fill("r", "font"), "12px serif");
-    EXPECT_EQ(Fill("r", "marker"), "url(#m)");
+    // The marker shorthand is written as the three properties it stands for.
+    EXPECT_EQ(Fill("r", "marker"), "-");
+    EXPECT_EQ(Fill("r", "marker-start"), "url(#m)");
+    EXPECT_EQ(Fill("r", "marker-mid"), "url(#m)");
+    EXPECT_EQ(Fill("r", "marker-end"), "url(#m)");
 }
 
 TEST_F(Cascade, DescendantChildAndAdjacentCombinators)

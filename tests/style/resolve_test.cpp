@@ -186,10 +186,13 @@ TEST_F(ResolveTest, OwnValuesAreNotInherited)
 TEST_F(ResolveTest, OpacitiesAreClampedAndNotFoldedIntoPaint)
 {
     Load("<rect width='1' height='1' id='big' opacity='150%'/><rect width='1' height='1' id='negative' opacity='-1'/><rect width='1' height='1' id='bad' opacity='half'/>"
+         "<rect width='1' height='1' id='length' opacity='0.1mm'/><rect width='1' height='1' id='trailing' opacity='0.1 0.2'/>"
          "<rect width='1' height='1' id='r' fill='red' stroke='red' opacity='0.5' fill-opacity='0.5' stroke-opacity='0.2'/>");
     EXPECT_FLOAT_EQ(Props("big").opacity, 1);
     EXPECT_FLOAT_EQ(Props("negative").opacity, 0);
     EXPECT_FLOAT_EQ(Props("bad").opacity, 1);
+    EXPECT_FLOAT_EQ(Props("length").opacity, 1);  // a number, not a length
+    EXPECT_FLOAT_EQ(Props("trailing").opacity, 1);
     // Group opacity fades fill and stroke together later; the paint keeps its own.
     const ResolvedProperties& props = Props("r");
     EXPECT_FLOAT_EQ(props.opacity, 0.5f);
@@ -225,6 +228,20 @@ TEST_F(ResolveTest, DisplayCodes)
     EXPECT_EQ(Props("bogus").display, Display::Inline);
     EXPECT_EQ(Props("block").display, Display::Block);
     EXPECT_EQ(static_cast<int>(Props("caption").display), 15);
+}
+
+TEST_F(ResolveTest, DisplayNoneDoesNotReachTheContentOfClipPathsMasksAndPatterns)
+{
+    Load("<g display='none'>"
+         "<clipPath id='clip' display='none'><rect width='1' height='1' id='clipped'/>"
+         "<rect width='1' height='1' id='off' display='none'/></clipPath>"
+         "<mask id='mask'><rect width='1' height='1' id='masking'/></mask>"
+         "<pattern id='pattern' display='none'><rect width='1' height='1' id='tile'/></pattern></g>");
+    EXPECT_EQ(Props("clip").display, Display::Inline);
+    EXPECT_EQ(Props("clipped").display, Display::Inline);
+    EXPECT_EQ(Props("off").display, Display::None);
+    EXPECT_EQ(Props("masking").display, Display::Inline);
+    EXPECT_EQ(Props("tile").display, Display::Inline);
 }
 
 // --- transform ----------------------------------------------------------------------
@@ -286,7 +303,8 @@ TEST_F(ResolveTest, MissingPaintServersFallBack)
     EXPECT_TRUE(vexo_test::HasMessage("E rect stroke=\"url(#missing)\" :Link NOT found at 3(1)"));
     EXPECT_FALSE(Props("stroke").strokePen);
     EXPECT_EQ(Props("strokeFallback").strokePen->color, kRed);
-    EXPECT_EQ(Props("fillNoFallback").fillBrush->color, kBlack);
+    // Without a fallback a broken reference paints nothing, as with stroke.
+    EXPECT_FALSE(Props("fillNoFallback").fillBrush);
     EXPECT_FALSE(Props("fillNone").fillBrush);
 }
 
@@ -315,6 +333,7 @@ TEST_F(ResolveTest, PaintReferencesToOtherElementsAreRejected)
     EXPECT_EQ(Props("c").fillPaintServer, nullptr);
     EXPECT_EQ(Props("c").strokePaintServer, nullptr);
     EXPECT_EQ(Props("c").fillBrush->color, kRed);
+    EXPECT_FALSE(Props("c").strokePen);
 }
 
 TEST_F(ResolveTest, CyclicPaintReferencesAreReported)
@@ -325,6 +344,19 @@ TEST_F(ResolveTest, CyclicPaintReferencesAreReported)
     EXPECT_TRUE(vexo_test::HasMessage("F linearGradient stroke=\"url(#lg)\" : Cyclic reference at 3(1)"));
     EXPECT_EQ(Props("s").fillPaintServer, nullptr);
     EXPECT_EQ(Props("s").strokePaintServer, nullptr);
+    EXPECT_FALSE(Props("s").fillBrush);
+    EXPECT_FALSE(Props("s").strokePen);
+}
+
+TEST_F(ResolveTest, InheritedReferenceToItselfPaintsOnlyItsFallback)
+{
+    // The group names the rect, which is no server; the rect inherits a
+    // reference to itself, a cycle.
+    Load("\n<g fill='url(#r)'><rect id='r' width='1' height='1'/></g>"
+         "\n<g fill='url(#f) red'><rect id='f' width='1' height='1'/></g>");
+    EXPECT_TRUE(vexo_test::HasMessage("E rect fill=\"url(#r)\" : Cyclic reference at 2(19)"));
+    EXPECT_FALSE(Props("r").fillBrush);
+    EXPECT_EQ(Props("f").fillBrush->color, kRed);
 }
 
 TEST_F(ResolveTest, CharacterDataTakesItsElementsPaintWithoutNewMessages)
@@ -355,6 +387,19 @@ TEST_F(ResolveTest, MaskReferences)
     EXPECT_TRUE(vexo_test::HasMessage("E rect mask=\"url(#nothing)\" :Link NOT found at 6(1)"));
     EXPECT_EQ(Props("none").mask, nullptr);
     EXPECT_EQ(MessageCount(), 3);
+}
+
+TEST_F(ResolveTest, MasksMaskingEachOtherCloseALoopThatIsBroken)
+{
+    // m1 is done before m2 is reached, so only m2's reference sees the loop.
+    Load("\n<mask id='m1' mask='url(#m2)'/>"
+         "\n<mask id='m2' mask='url(#m1)'/>"
+         "\n<mask id='m3' mask='url(#m1)'/>");
+    EXPECT_EQ(Props("m1").mask, &Elem("m2"));
+    EXPECT_EQ(Props("m2").mask, nullptr);
+    EXPECT_TRUE(vexo_test::HasMessage("F mask xlink:href=\"url(#m1)\" : Cyclic reference at 3(1)"));
+    EXPECT_EQ(Props("m3").mask, &Elem("m1"));  // leads into the loop, not back to itself
+    EXPECT_EQ(MessageCount(), 1);
 }
 
 TEST_F(ResolveTest, FilterReferences)
@@ -403,7 +448,8 @@ TEST_F(ResolveTest, StrokeCapsJoinsAndMiters)
     Load("<g stroke='black'><rect width='1' height='1' id='plain'/>"
          "<rect width='1' height='1' id='round' stroke-linecap='round' stroke-linejoin='round' stroke-miterlimit='10'/>"
          "<rect width='1' height='1' id='square' stroke-linecap='square' stroke-linejoin='bevel'/>"
-         "<rect width='1' height='1' id='odd' stroke-linecap='pointy' stroke-linejoin='curly' stroke-miterlimit='x'/></g>");
+         "<rect width='1' height='1' id='odd' stroke-linecap='pointy' stroke-linejoin='curly' stroke-miterlimit='x'/>"
+         "<rect width='1' height='1' id='mm' stroke-miterlimit='5mm'/><rect width='1' height='1' id='pct' stroke-miterlimit='20%'/></g>");
     EXPECT_EQ(Props("plain").strokePen->cap, LineCap::Butt);
     EXPECT_EQ(Props("plain").strokePen->join, LineJoin::Miter);
     EXPECT_FLOAT_EQ(Props("plain").strokePen->miterLimit, 4);
@@ -415,6 +461,9 @@ TEST_F(ResolveTest, StrokeCapsJoinsAndMiters)
     EXPECT_EQ(Props("odd").strokePen->cap, LineCap::Butt);
     EXPECT_EQ(Props("odd").strokePen->join, LineJoin::Miter);
     EXPECT_FLOAT_EQ(Props("odd").strokePen->miterLimit, 4);
+    // A ratio, not a length: units make it invalid.
+    EXPECT_FLOAT_EQ(Props("mm").strokePen->miterLimit, 4);
+    EXPECT_FLOAT_EQ(Props("pct").strokePen->miterLimit, 4);
 }
 
 TEST_F(ResolveTest, DashesAreInUserUnits)

@@ -57,7 +57,8 @@ TEST(ColorParse, RgbFunction)
     EXPECT_FALSE(ParseColor("rgb(1,2,3"));
     EXPECT_FALSE(ParseColor("rgb(1,2)"));
     EXPECT_FALSE(ParseColor("rgb(1,2,3,)"));
-    EXPECT_FALSE(ParseColor("RGB(1,2,3)"));
+    EXPECT_EQ(ParseColor("RGB(1,2,3)"), (Rgb{1, 2, 3}));
+    EXPECT_EQ(ParseColor("Rgb(100%, 0%, 0%)"), kRed);
 }
 
 TEST(ColorParse, KeywordsIgnoreCase)
