@@ -81,8 +81,8 @@ bool HasNonEmptyDash(const std::vector<float>& dashes)
 }
 
 // A square of side `size` on the user space axes around each figure of
-// `path` whose segments never leave its start point (a lone start point has
-// no segment to stroke).
+// `path` whose segments never leave its start point, and around each closed
+// lone start point ("M x y Z"); an open lone start point is not stroked.
 CGraphicsPath SquaresOnZeroLengthFigures(const CGraphicsPath& path, float size)
 {
     CGraphicsPath squares;
@@ -94,7 +94,8 @@ CGraphicsPath SquaresOnZeroLengthFigures(const CGraphicsPath& path, float size)
         bool moves = false;
         for (; end < count && PointKind(path.types[end]) != PathPoint::kStart; ++end)
             moves = moves || !(path.points[end] == at);
-        if (!moves && end - begin > 1) {
+        const bool closedPoint = (path.types[begin] & PathPoint::kClose) != 0;
+        if (!moves && (end - begin > 1 || closedPoint)) {
             squares.StartFigure({at.x - half, at.y - half});
             squares.AddLine({at.x + half, at.y - half});
             squares.AddLine({at.x + half, at.y + half});

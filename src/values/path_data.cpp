@@ -411,13 +411,14 @@ void PathDataParser::AppendArcCubics(const EllipseFrame& frame, Vec center, doub
 
 // A start point directly followed by another start point or by the end of
 // the path draws nothing: only the last start of such a run is kept, and
-// only when lines or curves follow it.
+// only when lines or curves follow it. A closed one ("M x y Z") stays: it is
+// a zero-length subpath, which round and square caps draw as a dot.
 void RemoveLoneStarts(CGraphicsPath& path)
 {
     std::size_t kept = 0;
     const std::size_t count = path.points.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const bool lone = PointKind(path.types[i]) == PathPoint::kStart &&
+        const bool lone = path.types[i] == PathPoint::kStart &&
                           (i + 1 == count || PointKind(path.types[i + 1]) == PathPoint::kStart);
         if (lone)
             continue;

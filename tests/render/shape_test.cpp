@@ -453,6 +453,19 @@ TEST_F(ShapeTest, ZeroLengthSubpathsWithSquareCapsAreSquaresOnTheAxes)
     EXPECT_TRUE(Empty(80, 60));
 }
 
+TEST_F(ShapeTest, ClosedLoneMovesAreDotsWithRoundAndSquareCaps)
+{
+    Load("<path d='M20 20 Z' stroke='blue' stroke-width='10' stroke-linecap='round'/>"
+         "<path d='M50 20 Z' stroke='blue' stroke-width='10' stroke-linecap='square'/>"
+         "<path d='M80 20 Z' stroke='blue' stroke-width='10' stroke-linecap='butt'/>",
+         "width='100' height='40'");
+    Paint();
+    EXPECT_EQ(Pixel(20, 20), kBlue);
+    EXPECT_TRUE(Empty(15, 15));  // round: the corner of its box stays empty
+    EXPECT_EQ(Pixel(46, 16), kBlue);
+    EXPECT_TRUE(Empty(80, 20));
+}
+
 TEST_F(ShapeTest, EllipseAndRectDashesStartWhereSvgSays)
 {
     // One 10-unit dash: on the circle from (80, 30) downwards, on the rect
