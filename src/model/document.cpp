@@ -53,28 +53,28 @@ CElemDocument* DocumentList::Add(std::unique_ptr<CElemDocument> document)
     return documents_.back().get();
 }
 
-void DocumentList::Remove(const CElemDocument* document)
+void DocumentList::Discard(const CElemDocument* document)
 {
-    std::unique_ptr<CElemDocument> removed;
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = std::find_if(documents_.begin(), documents_.end(),
-                                     [document](const auto& d) { return d.get() == document; });
-        if (it == documents_.end())
-            return;
-        removed = std::move(*it);
-        documents_.erase(it);
-    }
-    // Deleted outside the lock: a big tree takes a while to free.
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(documents_.begin(), documents_.end(),
+                                 [document](const auto& d) { return d.get() == document; });
+    if (it == documents_.end())
+        return;
+    discarded_.push_back(std::move(*it));
+    documents_.erase(it);
 }
 
-void DocumentList::Clear()
+void DocumentList::Clear() { TakeAll(); }
+
+std::vector<std::unique_ptr<CElemDocument>> DocumentList::TakeAll()
 {
     std::vector<std::unique_ptr<CElemDocument>> removed;
-    {
-        std::lock_guard lock(mutex_);
-        removed.swap(documents_);
-    }
+    std::lock_guard lock(mutex_);
+    removed.swap(documents_);
+    for (auto& document : discarded_)
+        removed.push_back(std::move(document));
+    discarded_.clear();
+    return removed;
 }
 
 CElemDocument* DocumentList::Find(const std::string& fullPath) const

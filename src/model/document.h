@@ -69,10 +69,16 @@ public:
 
     // Takes ownership; returns the document.
     CElemDocument* Add(std::unique_ptr<CElemDocument> document);
-    // Deletes the document if it is in the list.
-    void Remove(const CElemDocument* document);
+    // Takes the document out of the list; it is deleted with the others by
+    // the next Clear or TakeAll. A load that was stopped discards its
+    // document this way, so that the thread waiting for the stop does not
+    // also wait for a big tree to be freed.
+    void Discard(const CElemDocument* document);
     // Deletes every document.
     void Clear();
+    // Removes every document from the list, discarded ones included, and
+    // hands them over.
+    std::vector<std::unique_ptr<CElemDocument>> TakeAll();
 
     CElemDocument* Find(const std::string& fullPath) const;
     std::size_t Size() const;
@@ -82,6 +88,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<CElemDocument>> documents_;
+    std::vector<std::unique_ptr<CElemDocument>> discarded_;
 };
 
 }  // namespace svg

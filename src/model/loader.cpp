@@ -155,7 +155,7 @@ CElemDocument* LoadDocumentFromBytes(std::string bytes, const std::string& fullP
         ComputeBounds(*root);
     }
     if (StopRequested()) {
-        documents.Remove(root);
+        documents.Discard(root);
         return nullptr;
     }
     return root;

@@ -8,12 +8,22 @@
 
 namespace svg {
 
-LoadingJob::~LoadingJob() { Stop(); }
+LoadingJob::~LoadingJob()
+{
+    Stop();
+    JoinReaper();
+}
 
 void LoadingJob::Join()
 {
     if (thread_.joinable())
         thread_.join();
+}
+
+void LoadingJob::JoinReaper()
+{
+    if (reaper_.joinable())
+        reaper_.join();
 }
 
 void LoadingJob::Stop()
@@ -33,8 +43,16 @@ void LoadingJob::Close()
 {
     Stop();
     state_ = DocumentState::Idle;
-    picture_.reset();
-    DocumentList::Instance().Clear();
+    // Nothing refers to the old documents any more: they are out of the list
+    // and no load runs. One reaper at a time bounds the memory held.
+    JoinReaper();
+    auto documents = DocumentList::Instance().TakeAll();
+    if (documents.empty() && !picture_)
+        return;
+    reaper_ = std::thread([documents = std::move(documents), picture = std::move(picture_)]() mutable {
+        picture.reset();
+        documents.clear();
+    });
 }
 
 void LoadingJob::Wait() { Join(); }

@@ -34,7 +34,9 @@ public:
     void Start(std::string path, CDocOptions options, Completion completion = {});
     // Sets both stop flags and waits for the thread to end. Loaded documents stay.
     void Stop();
-    // Stop, then delete every loaded document.
+    // Stop, then delete every loaded document and the picture. The deleting
+    // happens on a thread of its own: a tree of a million elements takes a
+    // noticeable time to free, and the caller is usually the user interface.
     void Close();
     // Waits for the running load to end by itself.
     void Wait();
@@ -48,8 +50,11 @@ public:
 private:
     void Body(std::string path, CDocOptions options, Completion completion);
     void Join();
+    void JoinReaper();
 
     std::thread thread_;
+    // Frees the documents and picture of the previous load.
+    std::thread reaper_;
     std::unique_ptr<CPicture> picture_;
     std::atomic<DocumentState> state_{DocumentState::Idle};
     std::atomic<bool> running_{false};

@@ -192,4 +192,22 @@ TEST_F(LoaderTest, StoppingALoadReportsAbortWithoutFatalMessage)
     EXPECT_TRUE(vexo_test::HasMessage("I Opening SVG ... aborted!"));
     EXPECT_EQ(svg::MessageLog::Instance().Counts().fatal, 0);
     EXPECT_FALSE(svg::stopLoading.load());
+    // The abandoned tree is out of sight at once; it is freed with the rest.
+    EXPECT_EQ(svg::DocumentList::Instance().Main(), nullptr);
+    job.Close();
+    EXPECT_TRUE(svg::DocumentList::Instance().TakeAll().empty());
+}
+
+TEST_F(LoaderTest, DiscardedDocumentsAreHiddenUntilTakenWithTheRest)
+{
+    svg::DocumentList& documents = svg::DocumentList::Instance();
+    svg::CElemDocument* kept = LoadDocument(vexo_test::WriteTempFile("kept.svg", "<svg/>"), {}, options);
+    svg::CElemDocument* dropped = LoadDocument(vexo_test::WriteTempFile("dropped.svg", "<svg/>"), {}, options);
+    documents.Discard(dropped);
+    EXPECT_EQ(documents.Size(), 1u);
+    EXPECT_EQ(documents.Main(), kept);
+    EXPECT_EQ(documents.Find(dropped->Path()), nullptr);
+    const auto taken = documents.TakeAll();
+    EXPECT_EQ(taken.size(), 2u);
+    EXPECT_EQ(documents.Size(), 0u);
 }
