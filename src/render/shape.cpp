@@ -453,9 +453,41 @@ std::optional<RectF> CElemShape::GetOutlineBounds(const Matrix& toSpace) const
     return bounds;
 }
 
+namespace {
+
+// True when (x, y), in the parent's user space, is certainly outside
+// everything the shape paints: its geometry box grown by the farthest a
+// stroke reaches beyond the outline (half the width, times the miter limit
+// at sharp joins, or the diagonal of a square cap). Markers and child items
+// can reach anywhere, so shapes with them are never ruled out here.
+bool MissesPaintedArea(const CElemShape& shape, double x, double y)
+{
+    if (!shape.boundsComputed || !shape.bboxUser || !shape.markers.empty())
+        return false;
+    for (const CGraphicsPath& item : shape.paths)
+        if (item.child != nullptr || item.owner != nullptr)
+            return false;
+    const std::optional<Matrix> toUser = shape.props.transform.Inverse();
+    if (!toUser)
+        return false;
+    double reach = 0;
+    if (shape.props.strokePen)
+        reach = shape.props.strokePen->width / 2.0 * std::max<double>({shape.props.strokePen->miterLimit, std::numbers::sqrt2, 1.0});
+    const PointD point = toUser->Apply({x, y});
+    const RectF& box = *shape.bboxUser;
+    // One unit more keeps antialiasing and rounding on the safe side.
+    const double margin = reach + 1;
+    return point.x < box.x - margin || point.x > box.Right() + margin || point.y < box.y - margin ||
+           point.y > box.Bottom() + margin;
+}
+
+}  // namespace
+
 CElem* CElemShape::HitTest(double x, double y)
 {
     if (props.display == Display::None || excluded || paths.empty())
+        return nullptr;
+    if (MissesPaintedArea(*this, x, y))
         return nullptr;
     // A scratch context carries the shape's transform so that cairo widens
     // the stroke exactly as it would be drawn.

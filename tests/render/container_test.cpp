@@ -270,4 +270,27 @@ TEST_F(ContainerTest, HitTestMapsThroughTransformAndViewBoxAndSkipsHidden)
     EXPECT_EQ(document->HitTest(195, 95), document->FindReference("#top"));  // later siblings first
 }
 
+TEST_F(ContainerTest, HitTestReachesEveryPaintedPixelOfStrokesAndTransformedShapes)
+{
+    // A sharp miter reaches far beyond the geometry box: its tip, the square
+    // caps' corners and a scaled shape's stroke must all still be found.
+    CElemDocument* document =
+        Load("width='500' height='400'",
+             "<polyline id='miter' points='10,100 60,90 10,80' fill='none' stroke='black' stroke-width='10' "
+             "stroke-miterlimit='20'/>"
+             "<line id='square' x1='150' y1='50' x2='200' y2='50' stroke='black' stroke-width='20' "
+             "stroke-linecap='square'/>"
+             "<rect id='scaled' x='50' y='50' width='10' height='10' transform='translate(200 100) scale(4)' "
+             "fill='none' stroke='black' stroke-width='2'/>");
+    EXPECT_EQ(document->HitTest(80, 90), document->FindReference("#miter"));
+    EXPECT_EQ(document->HitTest(95, 90), nullptr);
+    EXPECT_EQ(document->HitTest(208, 58), document->FindReference("#square"));
+    EXPECT_EQ(document->HitTest(214, 50), nullptr);
+    EXPECT_EQ(document->HitTest(402, 290), nullptr);
+    EXPECT_EQ(document->HitTest(380, 250), nullptr);
+    for (int x : {436, 438, 440, 442, 444})
+        EXPECT_EQ(document->HitTest(x, 320), document->FindReference("#scaled")) << x;
+    EXPECT_EQ(document->HitTest(420, 320), nullptr);  // inside, but not filled
+}
+
 }  // namespace
