@@ -107,12 +107,7 @@ void Settings::Load()
         if (equals <= 0 || section.isEmpty())
             continue;
         const QString key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
-        auto same = [&](const Entry& e) { return e.section == section && e.key == key; };
-        if (auto it = std::find_if(entries_.begin(), entries_.end(), same); it != entries_.end())
-            it->value = value;
-        else
-            entries_.push_back({section, key, value});
+        Store(section, key, line.mid(equals + 1).trimmed());
     }
 }
 
@@ -152,18 +147,37 @@ const QString* Settings::Find(const QString& section, const QString& key) const
     return nullptr;
 }
 
-QString Settings::Read(const QString& section, const QString& key)
+void Settings::Store(const QString& section, const QString& key, const QString& value)
+{
+    for (Entry& entry : entries_) {
+        if (entry.section == section && entry.key == key) {
+            entry.value = value;
+            return;
+        }
+    }
+    entries_.push_back({section, key, value});
+}
+
+QString Settings::Lookup(const QString& section, const QString& key, bool& defaultStored)
 {
     if (!loaded_)
         Load();
-    QString value;
-    if (const QString* stored = Find(section, key); stored != nullptr && *stored != QLatin1String("*")) {
-        value = *stored;
-    } else {
-        value = DefaultFor(section, key);
-        if (stored == nullptr || *stored != value)
-            Write(section, key, value);
-    }
+    const QString* stored = Find(section, key);
+    if (stored != nullptr && *stored != QLatin1String("*"))
+        return *stored;
+    QString value = DefaultFor(section, key);
+    defaultStored = stored == nullptr || *stored != value;
+    if (defaultStored)
+        Store(section, key, value);
+    return value;
+}
+
+QString Settings::Read(const QString& section, const QString& key)
+{
+    bool defaultStored = false;
+    const QString value = Lookup(section, key, defaultStored);
+    if (defaultStored)
+        Save();
     return ExpandMacros(value).left(kMaxValueLength);
 }
 
@@ -181,18 +195,21 @@ void Settings::Write(const QString& section, const QString& key, const QString& 
 {
     if (!loaded_)
         Load();
-    auto same = [&](const Entry& e) { return e.section == section && e.key == key; };
-    if (auto it = std::find_if(entries_.begin(), entries_.end(), same); it != entries_.end())
-        it->value = value;
-    else
-        entries_.push_back({section, key, value});
+    Store(section, key, value);
     Save();
 }
 
 void Settings::ReadAllDefaults()
 {
-    for (const Default& entry : kDefaults)
-        Read(QString::fromLatin1(entry.section), QString::fromLatin1(entry.key));
+    // One write of the file for all of them.
+    bool anyStored = false;
+    for (const Default& entry : kDefaults) {
+        bool defaultStored = false;
+        Lookup(QString::fromLatin1(entry.section), QString::fromLatin1(entry.key), defaultStored);
+        anyStored = anyStored || defaultStored;
+    }
+    if (anyStored)
+        Save();
 }
 
 QString Settings::SaveDirectory()
@@ -277,11 +294,8 @@ void Settings::StoreRecentFiles(const QStringList& files)
     for (int i = 0; i < kRecentFileCount; ++i) {
         const QString key = RecentKey(i);
         const QString value = i < files.size() ? files[i] : QString();
-        auto same = [&](const Entry& e) { return e.section == section && e.key == key; };
-        if (auto it = std::find_if(entries_.begin(), entries_.end(), same); it != entries_.end())
-            it->value = value;
-        else if (!value.isEmpty())
-            entries_.push_back({section, key, value});
+        if (!value.isEmpty() || Find(section, key) != nullptr)
+            Store(section, key, value);
     }
     Save();
 }

@@ -66,6 +66,11 @@ private:
     };
     void Load();
     void Save() const;
+    // Sets the value in memory; Save writes it out.
+    void Store(const QString& section, const QString& key, const QString& value);
+    // The stored value, or the key's default, stored (not saved) when the
+    // file lacks it; `defaultStored` tells whether it was.
+    QString Lookup(const QString& section, const QString& key, bool& defaultStored);
     void StoreRecentFiles(const QStringList& files);
     const QString* Find(const QString& section, const QString& key) const;
 
