@@ -79,7 +79,7 @@ void LoadingJob::Body(std::string path, CDocOptions options, Completion completi
         picture_ = RecordDocument(*document);
         ConditionalValues::Instance().Report();
     }
-    CFontPool::Instance().Release();
+    SystemFaceMetrics::Instance().Release();
 
     if (StopRequested()) {
         state_ = DocumentState::Idle;

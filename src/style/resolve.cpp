@@ -272,7 +272,7 @@ void ResolveFont(CElem& elem, const ResolvedProperties& start)
     props.fontStyle = ResolveKeyword(OwnOverride(elem, "font-style"), kFontStyles, start.fontStyle);
     props.fontWeight = ResolveFontWeight(OwnOverride(elem, "font-weight"), start.fontWeight);
     // Copied: the pool may be released while this element lives.
-    const FaceMetrics face = CFontPool::Instance().FindFace(props.fontFamily, props.fontWeight, props.fontStyle);
+    const FaceMetrics face = SystemFaceMetrics::Instance().FindFace(props.fontFamily, props.fontWeight, props.fontStyle);
     props.fontSize = ResolveFontSize(elem, OwnOverride(elem, "font-size"), SizeForChildren(start), face);
     props.fontStretch = ResolveFontStretch(OwnOverride(elem, "font-stretch"), start.fontStretch);
     props.fontVariant = ResolveKeyword(OwnOverride(elem, "font-variant"), kFontVariants, start.fontVariant);

@@ -239,13 +239,13 @@ FaceMetrics LookUp(const PoolState& state, std::string_view familyList, int weig
 
 }  // namespace
 
-CFontPool& CFontPool::Instance()
+SystemFaceMetrics& SystemFaceMetrics::Instance()
 {
-    static CFontPool pool;
+    static SystemFaceMetrics pool;
     return pool;
 }
 
-const FaceMetrics& CFontPool::FindFace(std::string_view familyList, int weight, int style)
+const FaceMetrics& SystemFaceMetrics::FindFace(std::string_view familyList, int weight, int style)
 {
     PoolState& state = State();
     const std::lock_guard lock(state.mutex);
@@ -264,7 +264,7 @@ void SetInterfaceFontFamily(std::string family)
     state.faces.clear();
 }
 
-void CFontPool::Release()
+void SystemFaceMetrics::Release()
 {
     PoolState& state = State();
     const std::lock_guard lock(state.mutex);

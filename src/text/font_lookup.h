@@ -23,9 +23,9 @@ struct FaceMetrics {
 // the shell at start-up, before any load; empty without a desktop.
 void SetInterfaceFontFamily(std::string family);
 
-class CFontPool {
+class SystemFaceMetrics {
 public:
-    static CFontPool& Instance();
+    static SystemFaceMetrics& Instance();
 
     // The first family of the comma-separated list (quotes allowed; generic
     // names such as serif and sans-serif included) that is installed, at the

@@ -63,7 +63,7 @@ TEST_F(ResolveTest, FontSizeKeywordsUnitsAndRelativeValues)
     EXPECT_FLOAT_EQ(Props("larger").fontSize, 24);
     EXPECT_FLOAT_EQ(Props("smaller").fontSize, 20 / 1.2f);
     EXPECT_FLOAT_EQ(Props("em").fontSize, 40);
-    const FaceMetrics face = CFontPool::Instance().FindFace("DejaVu Sans", 400, 1);
+    const FaceMetrics face = SystemFaceMetrics::Instance().FindFace("DejaVu Sans", 400, 1);
     EXPECT_FLOAT_EQ(Props("ex").fontSize, face.xHeight / face.unitsPerEm * 20);
     EXPECT_FLOAT_EQ(Props("pt").fontSize, 16);
     EXPECT_FLOAT_EQ(Props("in").fontSize, 96);
@@ -77,7 +77,7 @@ TEST_F(ResolveTest, FontSizeKeywordsUnitsAndRelativeValues)
 TEST_F(ResolveTest, HeightsComeFromTheFace)
 {
     Load("<text id='t' font-size='20' font-family='Liberation Serif'/>");
-    const FaceMetrics face = CFontPool::Instance().FindFace("Liberation Serif", 400, 1);
+    const FaceMetrics face = SystemFaceMetrics::Instance().FindFace("Liberation Serif", 400, 1);
     EXPECT_FLOAT_EQ(Props("t").xHeight, face.xHeight * 20 / face.unitsPerEm);
     EXPECT_FLOAT_EQ(Props("t").capHeight, face.capHeight * 20 / face.unitsPerEm);
     EXPECT_GT(Props("t").capHeight, Props("t").xHeight);
@@ -123,7 +123,7 @@ TEST_F(ResolveTest, FontSizeAdjustScalesByTheFaceAndDoesNotCompound)
     Load("<g id='g' font-family='DejaVu Sans' font-size='20' font-size-adjust='0.5'>"
          "<text id='t'><tspan id='s'/></text><text id='pct' font-size-adjust='50%'/>"
          "<text id='off' font-size-adjust='none'/></g>");
-    const FaceMetrics face = CFontPool::Instance().FindFace("DejaVu Sans", 400, 1);
+    const FaceMetrics face = SystemFaceMetrics::Instance().FindFace("DejaVu Sans", 400, 1);
     const float adjusted = 0.5f * face.unitsPerEm / face.xHeight * 20;
     EXPECT_FLOAT_EQ(Props("g").fontSize, adjusted);
     EXPECT_FLOAT_EQ(Props("g").xHeight, 10);  // the point of the property: x-height = adjust x size

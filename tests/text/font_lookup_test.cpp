@@ -6,7 +6,7 @@
 
 #include "text/font_lookup.h"
 
-using svg::CFontPool;
+using svg::SystemFaceMetrics;
 using svg::FaceMetrics;
 using svg::SetInterfaceFontFamily;
 
@@ -31,25 +31,25 @@ TEST(FontLookup, GenericFamiliesResolveToInstalledFaces)
 {
     for (const char* generic : {"serif", "sans-serif", "monospace"}) {
         SCOPED_TRACE(generic);
-        const FaceMetrics& face = CFontPool::Instance().FindFace(generic, 400, 1);
+        const FaceMetrics& face = SystemFaceMetrics::Instance().FindFace(generic, 400, 1);
         EXPECT_FALSE(face.family.empty());
         ExpectSaneMetrics(face);
     }
-    EXPECT_NE(CFontPool::Instance().FindFace("serif", 400, 1).family,
-              CFontPool::Instance().FindFace("monospace", 400, 1).family);
+    EXPECT_NE(SystemFaceMetrics::Instance().FindFace("serif", 400, 1).family,
+              SystemFaceMetrics::Instance().FindFace("monospace", 400, 1).family);
 }
 
 TEST(FontLookup, MetricsComeFromTheFont)
 {
     // Liberation Serif has 2048 units per em and an x-height of 940 in its
     // OS/2 table; DejaVu Sans (version 1 OS/2) is measured on its glyphs.
-    const FaceMetrics& liberation = CFontPool::Instance().FindFace("Liberation Serif", 400, 1);
+    const FaceMetrics& liberation = SystemFaceMetrics::Instance().FindFace("Liberation Serif", 400, 1);
     EXPECT_EQ(liberation.family, "Liberation Serif");
     EXPECT_EQ(liberation.unitsPerEm, 2048);
     EXPECT_NEAR(liberation.xHeight, 940, 40);
     ExpectSaneMetrics(liberation);
 
-    const FaceMetrics& dejaVu = CFontPool::Instance().FindFace("DejaVu Sans", 400, 1);
+    const FaceMetrics& dejaVu = SystemFaceMetrics::Instance().FindFace("DejaVu Sans", 400, 1);
     EXPECT_EQ(dejaVu.family, "DejaVu Sans");
     EXPECT_EQ(dejaVu.unitsPerEm, 2048);
     EXPECT_NEAR(dejaVu.xHeight, 1120, 10);
@@ -58,8 +58,8 @@ TEST(FontLookup, MetricsComeFromTheFont)
 
 TEST(FontLookup, MissingFamilyFallsBackToTheDefaultFace)
 {
-    const FaceMetrics& missing = CFontPool::Instance().FindFace("NoSuchFont", 400, 1);
-    const FaceMetrics& byDefault = CFontPool::Instance().FindFace("", 400, 1);
+    const FaceMetrics& missing = SystemFaceMetrics::Instance().FindFace("NoSuchFont", 400, 1);
+    const FaceMetrics& byDefault = SystemFaceMetrics::Instance().FindFace("", 400, 1);
     EXPECT_EQ(missing.file, byDefault.file);
     EXPECT_NE(missing.family, "NoSuchFont");
     ExpectSaneMetrics(missing);
@@ -67,24 +67,24 @@ TEST(FontLookup, MissingFamilyFallsBackToTheDefaultFace)
 
 TEST(FontLookup, FamilyListIsTriedInOrder)
 {
-    EXPECT_EQ(CFontPool::Instance().FindFace("NoSuchFont, Liberation Serif", 400, 1).family, "Liberation Serif");
-    EXPECT_EQ(CFontPool::Instance().FindFace("'No, Such Font' , \"DejaVu Serif\",Liberation Sans", 400, 1).family,
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("NoSuchFont, Liberation Serif", 400, 1).family, "Liberation Serif");
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("'No, Such Font' , \"DejaVu Serif\",Liberation Sans", 400, 1).family,
               "DejaVu Serif");
     // Family names are not case-sensitive.
-    EXPECT_EQ(CFontPool::Instance().FindFace("liberation mono", 400, 1).family, "Liberation Mono");
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("liberation mono", 400, 1).family, "Liberation Mono");
 }
 
 TEST(FontLookup, ConfiguredAliasesCountAsInstalled)
 {
     // fontconfig binds Arial to its metric-compatible Liberation Sans.
-    EXPECT_EQ(CFontPool::Instance().FindFace("Arial, DejaVu Serif", 400, 1).family, "Liberation Sans");
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("Arial, DejaVu Serif", 400, 1).family, "Liberation Sans");
 }
 
 TEST(FontLookup, WeightAndStylePickTheMatchingFace)
 {
-    const FaceMetrics& regular = CFontPool::Instance().FindFace("Liberation Serif", 400, 1);
-    const FaceMetrics& bold = CFontPool::Instance().FindFace("Liberation Serif", 700, 1);
-    const FaceMetrics& italic = CFontPool::Instance().FindFace("Liberation Serif", 400, 2);
+    const FaceMetrics& regular = SystemFaceMetrics::Instance().FindFace("Liberation Serif", 400, 1);
+    const FaceMetrics& bold = SystemFaceMetrics::Instance().FindFace("Liberation Serif", 700, 1);
+    const FaceMetrics& italic = SystemFaceMetrics::Instance().FindFace("Liberation Serif", 400, 2);
     EXPECT_TRUE(Contains(bold.file, "Bold")) << bold.file;
     EXPECT_FALSE(Contains(regular.file, "Bold")) << regular.file;
     EXPECT_TRUE(Contains(italic.file, "Italic")) << italic.file;
@@ -93,17 +93,17 @@ TEST(FontLookup, WeightAndStylePickTheMatchingFace)
 
 TEST(FontLookup, ReleaseForgetsAndRefindsFaces)
 {
-    const std::string file = CFontPool::Instance().FindFace("sans-serif", 400, 1).file;
-    CFontPool::Instance().Release();
-    EXPECT_EQ(CFontPool::Instance().FindFace("sans-serif", 400, 1).file, file);
+    const std::string file = SystemFaceMetrics::Instance().FindFace("sans-serif", 400, 1).file;
+    SystemFaceMetrics::Instance().Release();
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("sans-serif", 400, 1).file, file);
 }
 
 TEST(FontLookup, WindowsInterfaceFacesMapToTheDesktopFontThenAJapaneseGothic)
 {
     // fonts-ipafont-gothic is among the build's packages.
-    EXPECT_EQ(CFontPool::Instance().FindFace("'MS UI Gothic'", 400, 1).family, "IPAGothic");
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("'MS UI Gothic'", 400, 1).family, "IPAGothic");
     SetInterfaceFontFamily("DejaVu Sans");
-    EXPECT_EQ(CFontPool::Instance().FindFace("'MS UI Gothic', serif", 400, 1).family, "DejaVu Sans");
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("'MS UI Gothic', serif", 400, 1).family, "DejaVu Sans");
     SetInterfaceFontFamily("");
-    EXPECT_EQ(CFontPool::Instance().FindFace("MS Shell Dlg", 400, 1).family, "IPAGothic");
+    EXPECT_EQ(SystemFaceMetrics::Instance().FindFace("MS Shell Dlg", 400, 1).family, "IPAGothic");
 }
