@@ -7,10 +7,18 @@
 
 #include <libxml/tree.h>
 
+#include "base/stop_token.h"
+#include "model/load_context.h"
+#include "model/message_log.h"
 #include "model/xml_reader.h"
-#include "style/css_apply.h"
+#include "style/cascade.h"
+#include "style/css_parser.h"
+#include "style/style_sheets.h"
 
 namespace {
+
+using namespace svg;
+using namespace svg::css;
 
 constexpr int kGroups = 100;
 constexpr int kShapesPerGroup = 99;  // 1 root + 100 groups + 9 900 shapes = 10 001 elements
@@ -57,14 +65,17 @@ std::string MakeSheet()
 
 void BM_ParseAndCascade(benchmark::State& state)
 {
-    const Xmlpp::XmlDocPtr original = Xmlpp::ParseXmlText(MakeDocument(), "/bench/doc.svg");
+    CMessageLog log;
+    const CStopToken stop;
+    CLoadContext context(log, stop, CDocOptions{});
+    const XmlDocPtr original = ParseXmlText(MakeDocument(), "/bench/doc.svg", log);
     const std::string sheet = MakeSheet();
     for (auto _ : state) {
         state.PauseTiming();
-        Xmlpp::XmlDocPtr copy(xmlCopyDoc(original.get(), 1));
-        Xmlpp::CssLoadContext context;
+        XmlDocPtr copy(xmlCopyDoc(original.get(), 1));
+        CssLoadContext sheets;
         state.ResumeTiming();
-        Xmlpp::ApplyCssStyleSheet(copy.get(), sheet, "/bench/doc.svg", "screen", context);
+        ApplyCssStyleSheet(copy.get(), sheet, "/bench/doc.svg", "screen", sheets, context);
         benchmark::DoNotOptimize(copy.get());
         state.PauseTiming();
         copy.reset();
@@ -75,11 +86,13 @@ BENCHMARK(BM_ParseAndCascade)->Unit(benchmark::kMillisecond);
 
 void BM_ParseOnly(benchmark::State& state)
 {
+    CMessageLog log;
+    const CStopToken stop;
     const std::string sheet = MakeSheet();
     for (auto _ : state) {
-        Xmlpp::CRulesets rulesets;
-        Xmlpp::CImportState imports;
-        Xmlpp::parseSheet(sheet, "/bench/sheet.css", "screen", nullptr, imports, rulesets);
+        CRulesets rulesets;
+        CImportState imports;
+        parseSheet(sheet, "/bench/sheet.css", "screen", nullptr, imports, rulesets, log, stop);
         benchmark::DoNotOptimize(rulesets.Size());
     }
 }
@@ -87,16 +100,18 @@ BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMillisecond);
 
 void BM_CascadeOnly(benchmark::State& state)
 {
-    const Xmlpp::XmlDocPtr original = Xmlpp::ParseXmlText(MakeDocument(), "/bench/doc.svg");
-    Xmlpp::CRulesets rulesets;
-    Xmlpp::CImportState imports;
-    Xmlpp::parseSheet(MakeSheet(), "/bench/sheet.css", "screen", nullptr, imports, rulesets);
+    CMessageLog log;
+    const CStopToken stop;
+    const XmlDocPtr original = ParseXmlText(MakeDocument(), "/bench/doc.svg", log);
+    CRulesets rulesets;
+    CImportState imports;
+    parseSheet(MakeSheet(), "/bench/sheet.css", "screen", nullptr, imports, rulesets, log, stop);
     for (auto _ : state) {
         state.PauseTiming();
-        Xmlpp::XmlDocPtr copy(xmlCopyDoc(original.get(), 1));
-        Xmlpp::CImportantProperties important;
+        XmlDocPtr copy(xmlCopyDoc(original.get(), 1));
+        CImportantProperties important;
         state.ResumeTiming();
-        Xmlpp::applySheet(rulesets, copy.get(), important);
+        applySheet(rulesets, copy.get(), important, stop);
         state.PauseTiming();
         copy.reset();
         state.ResumeTiming();

@@ -7,9 +7,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "model/document.h"
-#include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/references.h"
 
 namespace vexo_test {
 namespace fs = std::filesystem;
@@ -76,9 +74,37 @@ std::string Gzip(const std::string& data)
     return out;
 }
 
-std::vector<std::string> Messages() { return svg::MessageLog::Instance().EntriesFrom(0); }
+const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y)
+{
+    svg::CRenderPass pass(nullptr, svg::CStopToken::Never());
+    return svg::HitTest(elem, x, y, pass);
+}
 
-bool HasMessage(const std::string& line)
+TestLoad::TestLoad(svg::CDocOptions options)
+    : load_(std::make_unique<svg::CDocumentLoad>(log_, stop_, std::move(options)))
+{
+}
+
+svg::CElemDocument* TestLoad::LoadFile(const std::string& path, const std::string& baseDirectory)
+{
+    return load_->LoadReferencedDocument(path, baseDirectory);
+}
+
+svg::CElemDocument* TestLoad::LoadText(const std::string& text, const std::string& fullPath,
+                                       const std::string& shownName)
+{
+    return load_->LoadBytes(text, fullPath, shownName);
+}
+
+std::unique_ptr<svg::CPicture> TestLoad::Record(double deviceScale) { return load_->Record(deviceScale); }
+
+svg::CElem* TestLoad::Find(const std::string& reference)
+{
+    svg::CElemDocument* main = load_->Main();
+    return main != nullptr ? svg::FindReference(*main, reference, load_->Context()) : nullptr;
+}
+
+bool TestLoad::HasMessage(const std::string& line) const
 {
     for (const std::string& message : Messages())
         if (message == line)
@@ -86,7 +112,7 @@ bool HasMessage(const std::string& line)
     return false;
 }
 
-bool HasMessagePrefix(const std::string& prefix)
+bool TestLoad::HasMessagePrefix(const std::string& prefix) const
 {
     for (const std::string& message : Messages())
         if (message.compare(0, prefix.size(), prefix) == 0)
@@ -94,11 +120,16 @@ bool HasMessagePrefix(const std::string& prefix)
     return false;
 }
 
-void ResetGlobalState()
+svg::CElem* LoadTest::FindIn(const svg::CElem& from, const std::string& reference)
 {
-    svg::DocumentList::Instance().Clear();
-    svg::MessageLog::Instance().Reset();
-    svg::ClearStopFlags();
+    return svg::FindReference(from, reference, Current().Context());
+}
+
+TestLoad& LoadTest::Current()
+{
+    if (!load_)
+        load_ = std::make_unique<TestLoad>(options);
+    return *load_;
 }
 
 }  // namespace vexo_test

@@ -1,9 +1,16 @@
-// Helpers shared by the tests: fixture paths, scratch files, and a view of
-// the message log.
+// Helpers shared by the tests: fixture paths, scratch files, and loads that
+// a test drives with a message log of its own.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "base/stop_token.h"
+#include "model/message_log.h"
+#include "pipeline/document_load.h"
 
 namespace vexo_test {
 
@@ -19,14 +26,73 @@ std::string ReadFile(const std::string& path);
 // `data` compressed as a gzip stream, as in .svgz files.
 std::string Gzip(const std::string& data);
 
-// Every message currently in the log.
-std::vector<std::string> Messages();
-// True when some message in the log equals `line` exactly.
-bool HasMessage(const std::string& line);
-// True when some message starts with `prefix`.
-bool HasMessagePrefix(const std::string& prefix);
+// What a click at (x, y), in the parent's user space of `elem`, hits.
+const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y);
 
-// Empties the log, the document list and the stop flags between tests.
-void ResetGlobalState();
+// One load a test drives: its log, its stop token and the load itself.
+class TestLoad {
+public:
+    explicit TestLoad(svg::CDocOptions options = {});
+
+    // A document from a file, relative to `baseDirectory` (or the current
+    // directory), into this load.
+    svg::CElemDocument* LoadFile(const std::string& path, const std::string& baseDirectory = {});
+    // A document from text, named `fullPath` (whose directory resolves its
+    // relative references) and shown as `shownName` in messages.
+    svg::CElemDocument* LoadText(const std::string& text, const std::string& fullPath = "/nonexistent/test.svg",
+                                 const std::string& shownName = "test.svg");
+    // The main document's picture.
+    std::unique_ptr<svg::CPicture> Record(double deviceScale = 1);
+
+    // The element `reference` ("#id", "file#id") names from the main document.
+    svg::CElem* Find(const std::string& reference);
+
+    std::vector<std::string> Messages() const { return log_.EntriesFrom(0); }
+    // True when some message equals `line` exactly / starts with `prefix`.
+    bool HasMessage(const std::string& line) const;
+    bool HasMessagePrefix(const std::string& prefix) const;
+    std::string Summary() const { return log_.Summary(); }
+
+    svg::CMessageLog& Log() { return log_; }
+    svg::CStopToken& Stop() { return stop_; }
+    svg::CDocumentLoad& Load() { return *load_; }
+    svg::CLoadContext& Context() { return load_->Context(); }
+
+private:
+    svg::CMessageLog log_;
+    svg::CStopToken stop_;
+    std::unique_ptr<svg::CDocumentLoad> load_;
+};
+
+// A test with one load at a time, made with `options` when first used.
+class LoadTest : public ::testing::Test {
+protected:
+    // The current load; a new one after NewLoad().
+    TestLoad& Current();
+    // Forgets the current load (and its documents); the next use makes a new one.
+    void NewLoad() { load_.reset(); }
+
+    svg::CElemDocument* LoadDocument(const std::string& path, const std::string& baseDirectory = {})
+    {
+        return Current().LoadFile(path, baseDirectory);
+    }
+    svg::CElemDocument* LoadText(const std::string& text, const std::string& fullPath = "/nonexistent/test.svg",
+                                 const std::string& shownName = "test.svg")
+    {
+        return Current().LoadText(text, fullPath, shownName);
+    }
+    svg::CElem* Find(const std::string& reference) { return Current().Find(reference); }
+    // The element `reference` names from `from`, which may be in any document of the load.
+    svg::CElem* FindIn(const svg::CElem& from, const std::string& reference);
+    std::vector<std::string> Messages() { return Current().Messages(); }
+    bool HasMessage(const std::string& line) { return Current().HasMessage(line); }
+    bool HasMessagePrefix(const std::string& prefix) { return Current().HasMessagePrefix(prefix); }
+    std::string Summary() { return Current().Summary(); }
+
+    svg::CDocOptions options;
+
+private:
+    std::unique_ptr<TestLoad> load_;
+};
 
 }  // namespace vexo_test

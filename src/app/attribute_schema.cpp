@@ -43,7 +43,7 @@ bool ParseFlags(std::string_view text, std::uint32_t& flags)
 
 }  // namespace
 
-AttributeSchema::AttributeSchema(std::string_view tableText)
+CAttributeSchema::CAttributeSchema(std::string_view tableText)
 {
     int lineNumber = 0;
     std::size_t start = 0;
@@ -88,22 +88,22 @@ AttributeSchema::AttributeSchema(std::string_view tableText)
     }
 }
 
-const AttributeSchema& AttributeSchema::Instance()
+const CAttributeSchema& CAttributeSchema::Instance()
 {
-    static const AttributeSchema schema = [] {
+    static const CAttributeSchema schema = [] {
         InitResources();
         QFile file(QString::fromLatin1(kResourcePath));
         if (!file.open(QIODevice::ReadOnly))
-            return AttributeSchema("");
+            return CAttributeSchema("");
         const QByteArray text = file.readAll();
-        return AttributeSchema(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        return CAttributeSchema(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
     }();
     return schema;
 }
 
-bool AttributeSchema::HasOwner(std::string_view owner) const { return runs_.contains(std::string(owner)); }
+bool CAttributeSchema::HasOwner(std::string_view owner) const { return runs_.contains(std::string(owner)); }
 
-std::vector<std::string> AttributeSchema::Owners() const
+std::vector<std::string> CAttributeSchema::Owners() const
 {
     std::vector<std::string> owners;
     for (const SchemaRow& row : rows_)
@@ -112,7 +112,7 @@ std::vector<std::string> AttributeSchema::Owners() const
     return owners;
 }
 
-std::vector<const SchemaRow*> AttributeSchema::RowsFor(std::string_view owner) const
+std::vector<const SchemaRow*> CAttributeSchema::RowsFor(std::string_view owner) const
 {
     std::vector<const SchemaRow*> out;
     std::vector<std::string_view> expanding;
@@ -120,7 +120,7 @@ std::vector<const SchemaRow*> AttributeSchema::RowsFor(std::string_view owner) c
     return out;
 }
 
-void AttributeSchema::AppendRows(std::string_view owner, std::vector<std::string_view>& expanding,
+void CAttributeSchema::AppendRows(std::string_view owner, std::vector<std::string_view>& expanding,
                                  std::vector<const SchemaRow*>& out) const
 {
     const auto run = runs_.find(std::string(owner));
@@ -139,7 +139,7 @@ void AttributeSchema::AppendRows(std::string_view owner, std::vector<std::string
 
 std::vector<const SchemaRow*> SchemaRowsFor(std::string_view elementName)
 {
-    return AttributeSchema::Instance().RowsFor(elementName);
+    return CAttributeSchema::Instance().RowsFor(elementName);
 }
 
 }  // namespace vexo

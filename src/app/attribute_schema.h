@@ -34,15 +34,15 @@ struct SchemaRow {
     bool StyleProperty() const { return !IsGroupReference() && (flags & kSchemaStyleProperty) != 0; }
 };
 
-class AttributeSchema {
+class CAttributeSchema {
 public:
     // Parses the table text. Lines that do not have six columns or whose
     // flags are not a number are skipped and described in Problems(), as is
     // an owner whose rows are split into two runs (only the first counts).
-    explicit AttributeSchema(std::string_view tableText);
+    explicit CAttributeSchema(std::string_view tableText);
 
     // The table of the application resources.
-    static const AttributeSchema& Instance();
+    static const CAttributeSchema& Instance();
 
     const std::vector<SchemaRow>& Rows() const { return rows_; }
     const std::vector<std::string>& Problems() const { return problems_; }
@@ -65,7 +65,7 @@ private:
     std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> runs_;
 };
 
-// AttributeSchema::Instance().RowsFor(elementName).
+// CAttributeSchema::Instance().RowsFor(elementName).
 std::vector<const SchemaRow*> SchemaRowsFor(std::string_view elementName);
 
 }  // namespace vexo

@@ -5,8 +5,6 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-#include "model/tree_builder.h"
-#include "text/font_lookup.h"
 #include "values/color.h"
 
 namespace vexo {
@@ -49,31 +47,33 @@ constexpr SystemColorRole kSystemColorRoles[] = {
     {"InactiveCaptionText", QPalette::Disabled, QPalette::WindowText},
 };
 
-void InstallFont(const char* keyword, QFontDatabase::SystemFont which)
+void SetFont(svg::DesktopStyle& desktop, const char* keyword, QFontDatabase::SystemFont which)
 {
     const QFont font = QFontDatabase::systemFont(which);
     const QFontInfo info(font);
-    svg::SetSystemFont(keyword, info.family().toStdString(), info.pixelSize(), info.bold(), info.italic());
+    desktop.SetSystemFont(keyword, info.family().toStdString(), info.pixelSize(), info.bold(), info.italic());
 }
 
 }  // namespace
 
-void InstallDesktopDefaults()
+svg::DesktopStyle ReadDesktopStyle()
 {
+    svg::DesktopStyle desktop;
     const QPalette palette = QGuiApplication::palette();
     for (const SystemColorRole& entry : kSystemColorRoles) {
         const QColor color = palette.color(entry.group, entry.role);
-        svg::SetSystemColor(entry.name, {static_cast<std::uint8_t>(color.red()),
-                                         static_cast<std::uint8_t>(color.green()),
+        desktop.palette.Set(entry.name, {static_cast<std::uint8_t>(color.red()), static_cast<std::uint8_t>(color.green()),
                                          static_cast<std::uint8_t>(color.blue())});
     }
-    svg::SetInterfaceFontFamily(QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family().toStdString());
-    InstallFont("caption", QFontDatabase::TitleFont);
-    InstallFont("icon", QFontDatabase::GeneralFont);
-    InstallFont("menu", QFontDatabase::GeneralFont);
-    InstallFont("message-box", QFontDatabase::GeneralFont);
-    InstallFont("small-caption", QFontDatabase::SmallestReadableFont);
-    InstallFont("status-bar", QFontDatabase::SmallestReadableFont);
+    desktop.interfaceFontFamily =
+        QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family().toStdString();
+    SetFont(desktop, "caption", QFontDatabase::TitleFont);
+    SetFont(desktop, "icon", QFontDatabase::GeneralFont);
+    SetFont(desktop, "menu", QFontDatabase::GeneralFont);
+    SetFont(desktop, "message-box", QFontDatabase::GeneralFont);
+    SetFont(desktop, "small-caption", QFontDatabase::SmallestReadableFont);
+    SetFont(desktop, "status-bar", QFontDatabase::SmallestReadableFont);
+    return desktop;
 }
 
 }  // namespace vexo

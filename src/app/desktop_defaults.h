@@ -1,11 +1,12 @@
 // The desktop's colours and fonts for the CSS system colours, the system font
 // keywords of documents and the Windows interface faces documents name, read
-// from Qt's palette and fonts at start-up.
+// from Qt's palette and fonts. Needs a QGuiApplication.
 #pragma once
+
+#include "model/doc_options.h"
 
 namespace vexo {
 
-// Installs them into the core before the first load.
-void InstallDesktopDefaults();
+svg::DesktopStyle ReadDesktopStyle();
 
 }  // namespace vexo

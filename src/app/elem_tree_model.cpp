@@ -141,32 +141,22 @@ QString ElemLabel(const svg::CElem& elem)
 
 int ElemIconNumber(const svg::CElem& elem) { return IconKind(elem) + (Dimmed(elem) ? kDimmedIcon : 0); }
 
-// --- ElemTreeModel ---------------------------------------------------------------
+// --- CElemTreeModel --------------------------------------------------------------
 
-ElemTreeModel::ElemTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
+CElemTreeModel::CElemTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void ElemTreeModel::ShowDocuments()
+void CElemTreeModel::ShowDocuments(const svg::DocumentList* list)
 {
     beginResetModel();
     documents_.clear();
     rows_.clear();
-    const svg::DocumentList& list = svg::DocumentList::Instance();
-    for (std::size_t i = 0; i < list.Size(); ++i)
-        documents_.push_back(list.At(i));
+    for (std::size_t i = 0; list != nullptr && i < list->Size(); ++i)
+        documents_.push_back(list->At(i));
     endResetModel();
 }
 
-void ElemTreeModel::Clear()
+void CElemTreeModel::ShowNewDocuments(const svg::DocumentList& list)
 {
-    beginResetModel();
-    documents_.clear();
-    rows_.clear();
-    endResetModel();
-}
-
-void ElemTreeModel::AppendNewDocuments()
-{
-    const svg::DocumentList& list = svg::DocumentList::Instance();
     const std::size_t shown = documents_.size();
     if (shown == 0 || list.Size() <= shown)
         return;  // nothing shown means no load has ended: nothing to add to
@@ -176,12 +166,20 @@ void ElemTreeModel::AppendNewDocuments()
     endInsertRows();
 }
 
-svg::CElem* ElemTreeModel::Element(const QModelIndex& index)
+void CElemTreeModel::Clear()
 {
-    return index.isValid() ? static_cast<svg::CElem*>(index.internalPointer()) : nullptr;
+    beginResetModel();
+    documents_.clear();
+    rows_.clear();
+    endResetModel();
 }
 
-int ElemTreeModel::RowOf(const svg::CElem* elem) const
+const svg::CElem* CElemTreeModel::Element(const QModelIndex& index)
+{
+    return index.isValid() ? static_cast<const svg::CElem*>(index.internalPointer()) : nullptr;
+}
+
+int CElemTreeModel::RowOf(const svg::CElem* elem) const
 {
     const svg::CElem* parent = elem->Parent();
     if (parent == nullptr) {
@@ -190,15 +188,15 @@ int ElemTreeModel::RowOf(const svg::CElem* elem) const
     }
     auto cached = rows_.find(elem);
     if (cached == rows_.end()) {
-        const std::vector<svg::CElem*>& siblings = parent->Children();
-        for (std::size_t row = 0; row < siblings.size(); ++row)
-            rows_.emplace(siblings[row], static_cast<int>(row));
+        int row = 0;
+        for (const svg::CElem* sibling : parent->Children())
+            rows_.emplace(sibling, row++);
         cached = rows_.find(elem);
     }
     return cached != rows_.end() ? cached->second : -1;
 }
 
-QModelIndex ElemTreeModel::IndexOf(const svg::CElem* elem) const
+QModelIndex CElemTreeModel::IndexOf(const svg::CElem* elem) const
 {
     if (elem == nullptr)
         return {};
@@ -211,22 +209,22 @@ QModelIndex ElemTreeModel::IndexOf(const svg::CElem* elem) const
     return row < 0 ? QModelIndex() : createIndex(row, 0, const_cast<svg::CElem*>(elem));
 }
 
-QModelIndex ElemTreeModel::index(int row, int column, const QModelIndex& parent) const
+QModelIndex CElemTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
     if (row < 0 || column != 0)
         return {};
     if (!parent.isValid()) {
         if (static_cast<std::size_t>(row) >= documents_.size())
             return {};
-        return createIndex(row, 0, documents_[static_cast<std::size_t>(row)]);
+        return createIndex(row, 0, const_cast<svg::CElemDocument*>(documents_[static_cast<std::size_t>(row)]));
     }
-    const std::vector<svg::CElem*>& children = Element(parent)->Children();
+    const auto children = Element(parent)->Children();
     if (static_cast<std::size_t>(row) >= children.size())
         return {};
-    return createIndex(row, 0, children[static_cast<std::size_t>(row)]);
+    return createIndex(row, 0, const_cast<svg::CElem*>(children[static_cast<std::size_t>(row)]));
 }
 
-QModelIndex ElemTreeModel::parent(const QModelIndex& child) const
+QModelIndex CElemTreeModel::parent(const QModelIndex& child) const
 {
     const svg::CElem* elem = Element(child);
     if (elem == nullptr || elem->Parent() == nullptr)
@@ -238,7 +236,7 @@ QModelIndex ElemTreeModel::parent(const QModelIndex& child) const
     return createIndex(row, 0, const_cast<svg::CElem*>(parentElem));
 }
 
-int ElemTreeModel::rowCount(const QModelIndex& parent) const
+int CElemTreeModel::rowCount(const QModelIndex& parent) const
 {
     if (!parent.isValid())
         return static_cast<int>(documents_.size());
@@ -247,16 +245,16 @@ int ElemTreeModel::rowCount(const QModelIndex& parent) const
     return static_cast<int>(Element(parent)->Children().size());
 }
 
-int ElemTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int CElemTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
-bool ElemTreeModel::hasChildren(const QModelIndex& parent) const
+bool CElemTreeModel::hasChildren(const QModelIndex& parent) const
 {
     if (!parent.isValid())
         return !documents_.empty();
     return parent.column() == 0 && !Element(parent)->Children().empty();
 }
 
-QVariant ElemTreeModel::data(const QModelIndex& index, int role) const
+QVariant CElemTreeModel::data(const QModelIndex& index, int role) const
 {
     const svg::CElem* elem = Element(index);
     if (elem == nullptr)

@@ -18,6 +18,7 @@
 namespace svg {
 class CElem;
 class CElemDocument;
+class DocumentList;
 }  // namespace svg
 
 namespace vexo {
@@ -31,24 +32,24 @@ QString ElemLabel(const svg::CElem& elem);
 // the element is excluded, has display none or is not visible.
 int ElemIconNumber(const svg::CElem& elem);
 
-class ElemTreeModel : public QAbstractItemModel {
+class CElemTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
     // data() for this role gives ElemIconNumber.
     static constexpr int kIconNumberRole = Qt::UserRole;
 
-    explicit ElemTreeModel(QObject* parent = nullptr);
+    explicit CElemTreeModel(QObject* parent = nullptr);
 
-    // Resets the model to the documents now in DocumentList.
-    void ShowDocuments();
+    // Resets the model to the documents of `list` (null: none).
+    void ShowDocuments(const svg::DocumentList* list);
+    // Appends the documents of `list` after those shown: following a
+    // reference loaded them after the load.
+    void ShowNewDocuments(const svg::DocumentList& list);
     // Resets the model to nothing.
     void Clear();
-    // Appends the documents added to DocumentList since ShowDocuments (a
-    // reference followed on demand may load one).
-    void AppendNewDocuments();
 
     // The element of `index`; null for an invalid index.
-    static svg::CElem* Element(const QModelIndex& index);
+    static const svg::CElem* Element(const QModelIndex& index);
     // The index of `elem`, found by walking up its ancestors; invalid when
     // it belongs to no document shown.
     QModelIndex IndexOf(const svg::CElem* elem) const;
@@ -65,7 +66,7 @@ private:
     // it is not there.
     int RowOf(const svg::CElem* elem) const;
 
-    std::vector<svg::CElemDocument*> documents_;
+    std::vector<const svg::CElemDocument*> documents_;
     // Rows of children, filled for all children of a parent the first time
     // one of them is asked for: a wide group is scanned once, not per child.
     mutable std::unordered_map<const svg::CElem*, int> rows_;

@@ -39,7 +39,7 @@ const std::string* OwnHref(const svg::CElem* elem)
 
 CElemView::CElemView(CVexoDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
-    model_ = new ElemTreeModel(this);
+    model_ = new CElemTreeModel(this);
     tree_ = new QTreeView(this);
     tree_->setModel(model_);
     tree_->setHeaderHidden(true);
@@ -65,6 +65,10 @@ CElemView::CElemView(CVexoDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc
     connect(&doc_, &CVexoDoc::cleared, this, &CElemView::OnCleared);
     connect(&doc_, &CVexoDoc::loaded, this, &CElemView::OnLoaded);
     connect(&doc_, &CVexoDoc::elementSelected, this, &CElemView::OnElementSelected);
+    connect(&doc_, &CVexoDoc::documentsAdded, this, [this] {
+        if (const svg::DocumentList* documents = doc_.Documents())
+            model_->ShowNewDocuments(*documents);
+    });
     UpdateActions();
 }
 
@@ -81,10 +85,10 @@ void CElemView::CreateActions()
         toolBar_->addAction(ToolBarIcon(ToolIcon::EditText), tr("Edit SVG Text"), this, &CElemView::EditSvgText);
 }
 
-svg::CElem* CElemView::SelectedElement() const
+const svg::CElem* CElemView::SelectedElement() const
 {
     const QModelIndexList rows = tree_->selectionModel()->selectedRows();
-    return rows.isEmpty() ? nullptr : ElemTreeModel::Element(rows.first());
+    return rows.isEmpty() ? nullptr : CElemTreeModel::Element(rows.first());
 }
 
 // --- Following the document ---------------------------------------------------
@@ -100,20 +104,18 @@ void CElemView::OnCleared()
 void CElemView::OnLoaded()
 {
     followingDocument_ = true;
-    model_->ShowDocuments();
+    model_->ShowDocuments(doc_.Documents());
     for (int row = 0; row < model_->rowCount(); ++row)
         tree_->expand(model_->index(row, 0));
     followingDocument_ = false;
     UpdateActions();
     // Selected everywhere, so that the attribute grid shows the root too.
     if (model_->rowCount() > 0)
-        doc_.SelectElement(ElemTreeModel::Element(model_->index(0, 0)));
+        doc_.SelectElement(CElemTreeModel::Element(model_->index(0, 0)));
 }
 
-void CElemView::OnElementSelected(svg::CElem* elem)
+void CElemView::OnElementSelected(const svg::CElem* elem)
 {
-    // Following a reference may have loaded a document since the load.
-    model_->AppendNewDocuments();
     const QModelIndex index = model_->IndexOf(elem);
     followingDocument_ = true;
     if (index.isValid()) {
@@ -189,7 +191,7 @@ void CElemView::CollapseSelected()
 // Only items with children are visited as indexes; leaves are skipped.
 void CElemView::SetDescendantsExpanded(const QModelIndex& index, bool expanded)
 {
-    const std::vector<svg::CElem*>& children = ElemTreeModel::Element(index)->Children();
+    const auto children = CElemTreeModel::Element(index)->Children();
     for (std::size_t row = 0; row < children.size(); ++row) {
         if (children[row]->Children().empty())
             continue;
@@ -201,11 +203,11 @@ void CElemView::SetDescendantsExpanded(const QModelIndex& index, bool expanded)
 
 void CElemView::MoveToHref()
 {
-    svg::CElem* elem = SelectedElement();
+    const svg::CElem* elem = SelectedElement();
     const std::string* href = OwnHref(elem);
     if (href == nullptr)
         return;
-    if (svg::CElem* target = elem->FindReference(*href))
+    if (const svg::CElem* target = doc_.FollowReference(*elem, *href))
         doc_.SelectElement(target);
     else
         ReportLinkUnavailable();

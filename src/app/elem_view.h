@@ -21,7 +21,7 @@ class CElem;
 namespace vexo {
 
 class CVexoDoc;
-class ElemTreeModel;
+class CElemTreeModel;
 
 class CElemView : public QWidget {
     Q_OBJECT
@@ -30,9 +30,9 @@ public:
     ~CElemView() override;
 
     QTreeView* Tree() const { return tree_; }
-    ElemTreeModel* Model() const { return model_; }
+    CElemTreeModel* Model() const { return model_; }
     // The element of the selected item; null when none is selected.
-    svg::CElem* SelectedElement() const;
+    const svg::CElem* SelectedElement() const;
 
     // --- Commands (tool bar and context menu) -------------------------------
     // Expands, or collapses, the selected item and all its descendants.
@@ -57,14 +57,14 @@ private:
     void CreateActions();
     void OnCleared();
     void OnLoaded();
-    void OnElementSelected(svg::CElem* elem);
+    void OnElementSelected(const svg::CElem* elem);
     void OnUserSelectionChanged();
     void ShowContextMenu(const QPoint& pos);
     void UpdateActions();
     void SetDescendantsExpanded(const QModelIndex& index, bool expanded);
 
     CVexoDoc& doc_;
-    ElemTreeModel* model_ = nullptr;
+    CElemTreeModel* model_ = nullptr;
     QTreeView* tree_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QAction* expandAction_ = nullptr;

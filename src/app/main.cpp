@@ -30,10 +30,10 @@ int main(int argc, char* argv[])
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The SVG or SVGZ file to open."), QStringLiteral("[file]"));
     parser.process(app);
 
-    vexo::InstallDesktopDefaults();
-    vexo::Settings settings(parser.isSet(settingsOption) ? parser.value(settingsOption)
-                                                         : vexo::Settings::DefaultPath());
+    vexo::CSettings settings(parser.isSet(settingsOption) ? parser.value(settingsOption)
+                                                         : vexo::CSettings::DefaultPath());
     vexo::CVexoDoc doc(settings);
+    doc.SetDesktopStyle(vexo::ReadDesktopStyle());
     vexo::CMainFrame frame(doc, settings);
     frame.show();
     if (parser.isSet(screenshotOption)) {

@@ -55,7 +55,7 @@ QDockWidget* MakeDock(const QString& title, const QString& objectName, QWidget* 
 
 }  // namespace
 
-CMainFrame::CMainFrame(CVexoDoc& doc, Settings& settings, QWidget* parent)
+CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
     : QMainWindow(parent), doc_(doc), settings_(settings)
 {
     InitResources();
@@ -300,7 +300,7 @@ void CMainFrame::UpdateRecentFiles()
 
 void CMainFrame::OnLoaded()
 {
-    statusBar()->showMessage(QString::fromStdString(svg::GetMessageSummary()));
+    statusBar()->showMessage(QString::fromStdString(doc_.Log().Summary()));
     UpdateActions();
 }
 

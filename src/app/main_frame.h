@@ -21,12 +21,12 @@ class CVexoView;
 class CElemView;
 class CPropertiesWnd;
 class COutputWnd;
-class Settings;
+class CSettings;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    CMainFrame(CVexoDoc& doc, Settings& settings, QWidget* parent = nullptr);
+    CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     CVexoView* View() const { return view_; }
@@ -65,7 +65,7 @@ private:
     void ShowAbout();
 
     CVexoDoc& doc_;
-    Settings& settings_;
+    CSettings& settings_;
     CVexoView* view_ = nullptr;
     CElemView* elemView_ = nullptr;
     CPropertiesWnd* propertiesWnd_ = nullptr;

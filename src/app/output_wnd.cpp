@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/vexo_doc.h"
+#include "model/document.h"
 #include "model/elem.h"
 #include "model/message_log.h"
 
@@ -102,7 +103,7 @@ COutputWnd::~COutputWnd() = default;
 
 void COutputWnd::Poll()
 {
-    const svg::MessageLog& log = svg::MessageLog::Instance();
+    const svg::CMessageLog& log = doc_.Log();
     if (log.Count() < taken_)
         OnCleared();  // the log was emptied without a load start being announced
     const std::vector<std::string> entries = log.EntriesFrom(taken_);
@@ -158,7 +159,10 @@ void COutputWnd::GoToLocation(const QListWidgetItem* item)
     // While a load runs the documents are being built on its thread.
     if (item == nullptr || doc_.Loading() || !ParseMessageLocation(item->text(), line, column))
         return;
-    if (svg::CElem* elem = svg::FindElementAtLocation(line, column))
+    const svg::DocumentList* documents = doc_.Documents();
+    if (documents == nullptr)
+        return;
+    if (const svg::CElem* elem = svg::FindElementAtLocation(*documents, line, column))
         doc_.SelectElement(elem);
 }
 

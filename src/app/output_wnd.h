@@ -1,4 +1,4 @@
-// The message pane: the lines of svg::MessageLog under a "Log" tab, errors in
+// The message pane: the lines of the document's message log under a "Log" tab, errors in
 // red and warnings in green. A 100 ms timer appends the lines logged since
 // the last look and selects the newest; a load's start (cleared()) empties
 // the pane along with the log. Double-clicking a line that ends with a

@@ -130,16 +130,17 @@ std::vector<CPropertiesWnd::Group> CPropertiesWnd::GroupAttributes(const svg::CE
     std::erase_if(groups, [](const Group& group) { return group.rows.empty(); });
 
     Group other{QStringLiteral("Other"), {}};
-    for (const auto& [name, attribute] : elem.attributes) {
+    for (const svg::CAttributeMap::Entry& entry : elem.attributes) {
+        const std::string name(entry.Name());
         if (name != kLocationAttribute && !shown.contains(name))
-            other.rows.push_back({ToQString(name), ToQString(attribute.value), QString()});
+            other.rows.push_back({ToQString(name), ToQString(entry.attribute.value), QString()});
     }
     if (!other.rows.empty())
         groups.push_back(std::move(other));
     return groups;
 }
 
-void CPropertiesWnd::ShowElement(svg::CElem* elem)
+void CPropertiesWnd::ShowElement(const svg::CElem* elem)
 {
     elem_ = elem;
     groups_ = elem != nullptr ? GroupAttributes(*elem) : std::vector<Group>();
@@ -225,7 +226,7 @@ bool CPropertiesWnd::MoveToLink()
     const QString reference = LinkReference(item->text(0), item->text(1));
     if (!reference.contains(QLatin1Char('#')) && !HasSvgFileSuffix(reference))
         return false;
-    svg::CElem* target = elem_->FindReference(reference.toStdString());
+    const svg::CElem* target = doc_.FollowReference(*elem_, reference.toStdString());
     if (target == nullptr)
         return false;
     doc_.SelectElement(target);

@@ -38,10 +38,10 @@ public:
     explicit CPropertiesWnd(CVexoDoc& doc, QWidget* parent = nullptr);
 
     // Lists `elem`'s attributes; null empties the grid.
-    void ShowElement(svg::CElem* elem);
+    void ShowElement(const svg::CElem* elem);
     // Empties the grid and forgets the element.
     void Clear();
-    svg::CElem* Element() const { return elem_; }
+    const svg::CElem* Element() const { return elem_; }
 
     QTreeWidget* Tree() const { return tree_; }
     QTextBrowser* Description() const { return description_; }
@@ -79,7 +79,7 @@ private:
     bool HasRows() const;
 
     CVexoDoc& doc_;
-    svg::CElem* elem_ = nullptr;
+    const svg::CElem* elem_ = nullptr;
     std::vector<Group> groups_;
     QTreeWidget* tree_ = nullptr;
     QTextBrowser* description_ = nullptr;

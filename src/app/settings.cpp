@@ -61,9 +61,9 @@ QString RecentKey(int index) { return QStringLiteral("FILE%1").arg(index + 1); }
 
 }  // namespace
 
-Settings::Settings(QString path) : path_(std::move(path)) {}
+CSettings::CSettings(QString path) : path_(std::move(path)) {}
 
-QString Settings::DefaultPath()
+QString CSettings::DefaultPath()
 {
     if (const QByteArray overridden = qgetenv("VEXO_INI"); !overridden.isEmpty())
         return QString::fromLocal8Bit(overridden);
@@ -74,7 +74,7 @@ QString Settings::DefaultPath()
            QStringLiteral("/vexo/vexo.ini");
 }
 
-QString Settings::ExpandMacros(QString value)
+QString CSettings::ExpandMacros(QString value)
 {
     if (!value.contains(QLatin1Char('{')))
         return value;
@@ -86,7 +86,7 @@ QString Settings::ExpandMacros(QString value)
     return value;
 }
 
-void Settings::Load()
+void CSettings::Load()
 {
     loaded_ = true;
     entries_.clear();
@@ -111,7 +111,7 @@ void Settings::Load()
     }
 }
 
-void Settings::Save() const
+void CSettings::Save() const
 {
     const QFileInfo info(path_);
     QDir().mkpath(info.absolutePath());
@@ -138,7 +138,7 @@ void Settings::Save() const
     file.commit();
 }
 
-const QString* Settings::Find(const QString& section, const QString& key) const
+const QString* CSettings::Find(const QString& section, const QString& key) const
 {
     for (const Entry& entry : entries_) {
         if (entry.section == section && entry.key == key)
@@ -147,7 +147,7 @@ const QString* Settings::Find(const QString& section, const QString& key) const
     return nullptr;
 }
 
-void Settings::Store(const QString& section, const QString& key, const QString& value)
+void CSettings::Store(const QString& section, const QString& key, const QString& value)
 {
     for (Entry& entry : entries_) {
         if (entry.section == section && entry.key == key) {
@@ -158,7 +158,7 @@ void Settings::Store(const QString& section, const QString& key, const QString& 
     entries_.push_back({section, key, value});
 }
 
-QString Settings::Lookup(const QString& section, const QString& key, bool& defaultStored)
+QString CSettings::Lookup(const QString& section, const QString& key, bool& defaultStored)
 {
     if (!loaded_)
         Load();
@@ -172,7 +172,7 @@ QString Settings::Lookup(const QString& section, const QString& key, bool& defau
     return value;
 }
 
-QString Settings::Read(const QString& section, const QString& key)
+QString CSettings::Read(const QString& section, const QString& key)
 {
     bool defaultStored = false;
     const QString value = Lookup(section, key, defaultStored);
@@ -181,17 +181,17 @@ QString Settings::Read(const QString& section, const QString& key)
     return ExpandMacros(value).left(kMaxValueLength);
 }
 
-int Settings::ReadInt(const QString& section, const QString& key)
+int CSettings::ReadInt(const QString& section, const QString& key)
 {
     return std::atoi(Read(section, key).toUtf8().constData());
 }
 
-double Settings::ReadDouble(const QString& section, const QString& key)
+double CSettings::ReadDouble(const QString& section, const QString& key)
 {
     return std::atof(Read(section, key).toUtf8().constData());
 }
 
-void Settings::Write(const QString& section, const QString& key, const QString& value)
+void CSettings::Write(const QString& section, const QString& key, const QString& value)
 {
     if (!loaded_)
         Load();
@@ -199,7 +199,7 @@ void Settings::Write(const QString& section, const QString& key, const QString& 
     Save();
 }
 
-void Settings::ReadAllDefaults()
+void CSettings::ReadAllDefaults()
 {
     // One write of the file for all of them.
     bool anyStored = false;
@@ -212,7 +212,7 @@ void Settings::ReadAllDefaults()
         Save();
 }
 
-QString Settings::SaveDirectory()
+QString CSettings::SaveDirectory()
 {
     QString directory = Read(QStringLiteral("DIR"), QStringLiteral("SAVE"));
     if (directory == QLatin1String("*")) {
@@ -233,7 +233,7 @@ float ParseFilterResolution(const QString& value)
     return factor > 0.1 ? static_cast<float>(factor) : kDefault;
 }
 
-svg::CDocOptions Settings::LoadOptions()
+svg::CDocOptions CSettings::LoadOptions()
 {
     svg::CDocOptions options;
     const QString misc = QStringLiteral("MISC");
@@ -244,23 +244,18 @@ svg::CDocOptions Settings::LoadOptions()
     options.alternateFontList = Read(QStringLiteral("ALTFONT"), QStringLiteral("FONTS")).toStdString();
     options.noClipTopLevelViewport = ReadInt(misc, QStringLiteral("NOCLIP_TOPLEVEL_VP")) != 0;
     options.filterResolutionFactor = ParseFilterResolution(Read(misc, QStringLiteral("FILTER_RES")));
+    // Unit conversion, clamped; 0 is also what a value without a number
+    // reads as: it keeps the default.
+    if (const double dpi = ReadDouble(misc, QStringLiteral("DEFAULT_DPI")); dpi != 0)
+        options.dpi = static_cast<float>(std::clamp(dpi, 10.0, 1000.0));
+    if (const double em = ReadDouble(misc, QStringLiteral("DEFAULT_EM")); em != 0)
+        options.defaultFontSize = static_cast<float>(std::clamp(em, 1.0, 400.0));
+    if (const double ex = ReadDouble(misc, QStringLiteral("DEFAULT_XHEIGHT")); ex != 0)
+        options.defaultXHeight = static_cast<float>(std::clamp(ex, 1.0, 400.0));
     return options;
 }
 
-void Settings::ApplyConversionDefaults()
-{
-    const QString misc = QStringLiteral("MISC");
-    svg::ConversionDefaults& defaults = svg::Defaults();
-    // 0 is also what a value without a number reads as: it keeps the default.
-    if (const double dpi = ReadDouble(misc, QStringLiteral("DEFAULT_DPI")); dpi != 0)
-        defaults.dpi = static_cast<float>(std::clamp(dpi, 10.0, 1000.0));
-    if (const double em = ReadDouble(misc, QStringLiteral("DEFAULT_EM")); em != 0)
-        defaults.fontSize = static_cast<float>(std::clamp(em, 1.0, 400.0));
-    if (const double ex = ReadDouble(misc, QStringLiteral("DEFAULT_XHEIGHT")); ex != 0)
-        defaults.xHeight = static_cast<float>(std::clamp(ex, 1.0, 400.0));
-}
-
-QStringList Settings::RecentFiles()
+QStringList CSettings::RecentFiles()
 {
     if (!loaded_)
         Load();
@@ -273,7 +268,7 @@ QStringList Settings::RecentFiles()
     return files;
 }
 
-void Settings::AddRecentFile(const QString& path)
+void CSettings::AddRecentFile(const QString& path)
 {
     QStringList files = RecentFiles();
     files.removeAll(path);
@@ -281,14 +276,14 @@ void Settings::AddRecentFile(const QString& path)
     StoreRecentFiles(files);
 }
 
-void Settings::RemoveRecentFile(const QString& path)
+void CSettings::RemoveRecentFile(const QString& path)
 {
     QStringList files = RecentFiles();
     if (files.removeAll(path) > 0)
         StoreRecentFiles(files);
 }
 
-void Settings::StoreRecentFiles(const QStringList& files)
+void CSettings::StoreRecentFiles(const QStringList& files)
 {
     const QString section = QStringLiteral("RECENT");
     for (int i = 0; i < kRecentFileCount; ++i) {

@@ -20,10 +20,10 @@ struct CDocOptions;
 
 namespace vexo {
 
-class Settings {
+class CSettings {
 public:
     // Opens (not yet creating) the file at `path`.
-    explicit Settings(QString path);
+    explicit CSettings(QString path);
     // The file chosen as described above.
     static QString DefaultPath();
 
@@ -43,11 +43,10 @@ public:
     // folder "save" in the user's data folder and is written back.
     QString SaveDirectory();
 
-    // The load options of the next load, from MISC, ALTFONT and EFFECT.
+    // The load options of the next load, from MISC, ALTFONT and EFFECT, with
+    // DEFAULT_DPI, DEFAULT_EM and DEFAULT_XHEIGHT as the unit conversion
+    // defaults (clamped; 0 or no number keeps the built-in one).
     svg::CDocOptions LoadOptions();
-    // Installs DEFAULT_DPI, DEFAULT_EM and DEFAULT_XHEIGHT as the unit
-    // conversion defaults (clamped; 0 or no number keeps the current one).
-    void ApplyConversionDefaults();
 
     // The recent-file list, newest first, at most kRecentFileCount entries.
     static constexpr int kRecentFileCount = 9;

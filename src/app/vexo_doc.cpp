@@ -8,7 +8,6 @@
 #include "app/settings.h"
 #include "model/document.h"
 #include "model/elem.h"
-#include "model/stop_flags.h"
 
 namespace vexo {
 namespace {
@@ -35,7 +34,7 @@ void CollectText(const svg::CElem& elem, QStringList& lines)
 
 }  // namespace
 
-CVexoDoc::CVexoDoc(Settings& settings, QObject* parent) : QObject(parent), settings_(settings)
+CVexoDoc::CVexoDoc(CSettings& settings, QObject* parent) : QObject(parent), settings_(settings)
 {
     settings_.ReadAllDefaults();
     alternateFonts_ = settings_.ReadInt(QStringLiteral("ALTFONT"), QStringLiteral("ENABLE")) == 1;
@@ -72,15 +71,13 @@ void CVexoDoc::StartLoad()
     settings_.Write(QStringLiteral("DIR"), QStringLiteral("LASTOPEN"), file.absolutePath());
     settings_.Write(QStringLiteral("FILES"), QStringLiteral("LASTOPEN"), file.absoluteFilePath());
     settings_.SaveDirectory();
-    // The loader reads the defaults while it runs, so they are installed
-    // before it starts rather than after.
-    settings_.ApplyConversionDefaults();
     svg::CDocOptions options = settings_.LoadOptions();
+    options.desktop = desktop_;
 
     const std::uint64_t generation = ++generation_;
     completionPending_ = true;
     QPointer<CVexoDoc> self(this);
-    job_.Start(path_.toStdString(), std::move(options), [self, generation](svg::CElemDocument*) {
+    job_.Start(path_.toStdString(), std::move(options), [self, generation](const svg::CElemDocument*) {
         // On the loading thread: hand over to the user-interface thread.
         QMetaObject::invokeMethod(
             self.data(), [self, generation] { if (self) self->OnLoadFinished(generation); },
@@ -124,11 +121,29 @@ void CVexoDoc::Close()
     emit stateChanged();
 }
 
-svg::CElemDocument* CVexoDoc::Root() const
+const svg::CElemDocument* CVexoDoc::Root() const
 {
-    if (job_.Running())
+    const svg::DocumentList* documents = Documents();
+    return documents != nullptr ? documents->Main() : nullptr;
+}
+
+const svg::DocumentList* CVexoDoc::Documents() const
+{
+    if (job_.Running() || job_.Load() == nullptr)
         return nullptr;
-    return svg::DocumentList::Instance().Main();
+    return &job_.Load()->Documents();
+}
+
+const svg::CElem* CVexoDoc::FollowReference(const svg::CElem& from, const std::string& reference)
+{
+    const svg::DocumentList* documents = Documents();
+    if (documents == nullptr)
+        return nullptr;
+    const std::size_t before = documents->Size();
+    const svg::CElem* target = job_.FollowReference(from, reference);
+    if (documents->Size() > before)
+        emit documentsAdded();
+    return target;
 }
 
 QString CVexoDoc::CollectedText() const
@@ -141,7 +156,7 @@ QString CVexoDoc::CollectedText() const
     return lines.join(QLatin1Char('\n'));
 }
 
-void CVexoDoc::SelectElement(svg::CElem* elem)
+void CVexoDoc::SelectElement(const svg::CElem* elem)
 {
     selected_ = elem;
     emit elementSelected(elem);

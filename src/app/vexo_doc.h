@@ -13,7 +13,8 @@
 #include <QString>
 #include <cstdint>
 
-#include "model/loading_job.h"
+#include "model/message_log.h"
+#include "pipeline/loading_job.h"
 
 namespace svg {
 class CElem;
@@ -23,12 +24,12 @@ class CPicture;
 
 namespace vexo {
 
-class Settings;
+class CSettings;
 
 class CVexoDoc : public QObject {
     Q_OBJECT
 public:
-    explicit CVexoDoc(Settings& settings, QObject* parent = nullptr);
+    explicit CVexoDoc(CSettings& settings, QObject* parent = nullptr);
     ~CVexoDoc() override;
 
     // --- Loading ---------------------------------------------------------
@@ -70,20 +71,37 @@ public:
     // The recorded picture; null until a load has completed.
     const svg::CPicture* Picture() const { return job_.Picture(); }
     // The main document's root; null unless loaded.
-    svg::CElemDocument* Root() const;
+    const svg::CElemDocument* Root() const;
+    // Every document of the last load, main document first; null unless loaded.
+    const svg::DocumentList* Documents() const;
+    // The element `reference` names from `from`, loading a document that no
+    // load has read yet into the current one (documentsAdded() then tells the
+    // views). Null when nothing is found or a load is running.
+    const svg::CElem* FollowReference(const svg::CElem& from, const std::string& reference);
+    // The messages of the current load, which the loading thread appends to;
+    // the shell adds its own (export and print failures) to the same list.
+    svg::CMessageLog& Log() { return log_; }
+    const svg::CMessageLog& Log() const { return log_; }
+    // The running load's progress counters; null without a load.
+    const svg::LoadProgress* Progress() const { return job_.Progress(); }
+    // The desktop's colours and fonts that documents may name; set by the
+    // application before the first load.
+    void SetDesktopStyle(svg::DesktopStyle desktop) { desktop_ = std::move(desktop); }
     // The text of every `text` element, in document order, one per line.
     QString CollectedText() const;
-    Settings& AppSettings() { return settings_; }
+    CSettings& AppSettings() { return settings_; }
 
     // --- Selection -------------------------------------------------------
-    svg::CElem* Selected() const { return selected_; }
+    const svg::CElem* Selected() const { return selected_; }
     // Selects `elem` (or nothing) everywhere: sends elementSelected().
-    void SelectElement(svg::CElem* elem);
+    void SelectElement(const svg::CElem* elem);
 
 signals:
     void cleared();
     void loaded();
-    void elementSelected(svg::CElem* elem);
+    void elementSelected(const svg::CElem* elem);
+    // Following a reference loaded one more document into the current load.
+    void documentsAdded();
     // The path, the state or an option changed: menus and tool bars update.
     void stateChanged();
 
@@ -91,10 +109,12 @@ private:
     void StartLoad();
     void OnLoadFinished(std::uint64_t generation);
 
-    Settings& settings_;
-    svg::LoadingJob job_;
+    CSettings& settings_;
+    svg::CMessageLog log_;
+    svg::CLoadingJob job_{log_};
+    svg::DesktopStyle desktop_;
     QString path_;
-    svg::CElem* selected_ = nullptr;
+    const svg::CElem* selected_ = nullptr;
     bool alternateFonts_ = true;
     bool rasterEffectsDisabled_ = false;
     // Tells a late completion notice of an abandoned load from the current one.

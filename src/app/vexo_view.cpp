@@ -12,7 +12,7 @@
 
 #include "app/picture_clipboard.h"
 #include "app/vexo_doc.h"
-#include "model/loader.h"
+#include "model/document.h"
 #include "model/message_log.h"
 #include "render/render.h"
 #include "values/number.h"
@@ -88,7 +88,7 @@ const char* UnitName(svg::Unit unit)
 }
 
 // The unit the root's width or height attribute is given in.
-DisplayUnit DocumentUnit(const svg::CElem& root, const char* attribute)
+DisplayUnit DocumentUnit(const svg::CElemDocument& root, svg::AttributeId attribute)
 {
     const std::string* text = root.GetAttribute(attribute, false);
     if (text == nullptr)
@@ -97,7 +97,7 @@ DisplayUnit DocumentUnit(const svg::CElem& root, const char* attribute)
     if (!number || !(number->value > 0))
         return {};
     const char* name = UnitName(number->unit);
-    const double lengthPx = svg::ToUserUnits(*number);
+    const double lengthPx = svg::ToUserUnits(*number, root.Options().DefaultLengthContext());
     const double factor = number->value / lengthPx;
     if (name == nullptr || !(lengthPx > 0) || !std::isfinite(factor))
         return {};
@@ -226,9 +226,9 @@ void CVexoView::OnLoaded()
     progressTimer_.stop();
     const svg::CPicture* picture = doc_.Picture();
     picture_ = picture != nullptr && !picture->Empty() ? picture : nullptr;
-    if (const svg::CElem* root = doc_.Root()) {
-        documentUnitX_ = DocumentUnit(*root, "width");
-        documentUnitY_ = DocumentUnit(*root, "height");
+    if (const svg::CElemDocument* root = doc_.Root()) {
+        documentUnitX_ = DocumentUnit(*root, svg::AttributeId::width);
+        documentUnitY_ = DocumentUnit(*root, svg::AttributeId::height);
     }
     UpdateRulerSteps();
     FitWindow();
@@ -388,10 +388,12 @@ bool CVexoView::CanHitTest() const
     return HasPicture() && doc_.State() == svg::DocumentState::Loaded && !doc_.Loading() && doc_.Root() != nullptr;
 }
 
-svg::CElem* CVexoView::HitTest(QPoint device) const
+const svg::CElem* CVexoView::HitTest(QPoint device) const
 {
     const QPointF user = DeviceToUser(device);
-    return doc_.Root()->HitTest(user.x(), user.y());
+    // The picture's hit test repeats what drawing it reported: it reports nothing.
+    svg::CRenderPass pass(nullptr, svg::CStopToken::Never());
+    return svg::HitTest(*doc_.Root(), user.x(), user.y(), pass);
 }
 
 void CVexoView::UpdateCursor(Qt::KeyboardModifiers modifiers)
@@ -519,8 +521,8 @@ void CVexoView::paintEvent(QPaintEvent*)
         PaintPicture(painter);
         PaintRulers(painter);
         PaintHighlight(painter);
-    } else if (svg::MessageLog::Instance().Counts().fatal > 0) {
-        QString log = QString::fromStdString(svg::MessageLog::Instance().LogText());
+    } else if (doc_.Log().Counts().fatal > 0) {
+        QString log = QString::fromStdString(doc_.Log().LogText());
         log.remove(QLatin1Char('\r'));
         PaintMessage(painter, log, Qt::red);
     } else {
@@ -549,9 +551,9 @@ void CVexoView::PaintProgress(QPainter& painter) const
     painter.setPen(Qt::black);
     painter.drawText(QRect(textTopLeft, QSize(widthPx, 20)), Qt::AlignLeft | Qt::AlignTop, text);
 
-    const svg::LoadProgress& progress = svg::LoadProgress::Instance();
-    const int total = progress.nodesAdded.load(std::memory_order_relaxed);
-    const int prepared = progress.elementsPrepared.load(std::memory_order_relaxed);
+    const svg::LoadProgress* progress = doc_.Progress();
+    const int total = progress != nullptr ? progress->nodesAdded.load(std::memory_order_relaxed) : 0;
+    const int prepared = progress != nullptr ? progress->elementsPrepared.load(std::memory_order_relaxed) : 0;
     const double share = total > 0 ? std::clamp(double(prepared) / total, 0.0, 1.0) : 0.0;
     const int doneWidthPx = ToInt(widthPx * share);
     const int lineTop = textTopLeft.y() + 20;

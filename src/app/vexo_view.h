@@ -108,7 +108,7 @@ private:
     bool HasPicture() const { return picture_ != nullptr; }
     // Hit tests need the whole tree set up and no load running.
     bool CanHitTest() const;
-    svg::CElem* HitTest(QPoint device) const;
+    const svg::CElem* HitTest(QPoint device) const;
     void SetView(float scale, QPoint origin);
     void PanTo(QPoint mouse);
     void UpdateRulerSteps();

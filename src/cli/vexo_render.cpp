@@ -15,8 +15,8 @@
 #include <memory>
 
 #include "model/document.h"
-#include "model/loading_job.h"
 #include "model/message_log.h"
+#include "pipeline/document_load.h"
 #include "render/output.h"
 #include "values/color.h"
 #include "values/number.h"
@@ -126,7 +126,7 @@ std::string FillLine(const svg::ResolvedProperties& props)
     line += props.fillBrush ? Hex(props.fillBrush->color) : "none";
     if (props.fillPaintServer != nullptr)
         line += " server=" + Reference(props.fillPaintServer);
-    line += props.fillRule == 1 ? " rule=evenodd" : " rule=nonzero";
+    line += props.fillRule == svg::FillRule::EvenOdd ? " rule=evenodd" : " rule=nonzero";
     return line;
 }
 
@@ -167,9 +167,9 @@ std::string DisplayLine(const svg::ResolvedProperties& props)
     if (!m.IsIdentity())
         line += " transform=matrix(" + Decimal(m.m11) + ',' + Decimal(m.m12) + ',' + Decimal(m.m21) + ',' +
                 Decimal(m.m22) + ',' + Decimal(m.dx) + ',' + Decimal(m.dy) + ')';
-    if (props.colorQuality == 0)
+    if (props.colorRendering == svg::ColorRendering::OptimizeSpeed)
         line += " color-rendering=optimizeSpeed";
-    if (props.linearColor == 1)
+    if (props.colorInterpolation == svg::ColorInterpolation::LinearRGB)
         line += " color-interpolation=linearRGB";
     return line;
 }
@@ -193,8 +193,8 @@ void PrintProperties(const svg::ResolvedProperties& props, const std::string& in
 {
     const std::string font = "font: family=\"" + Shorten(props.fontFamily, 60) +
                              "\" weight=" + std::to_string(props.fontWeight) + " size=" + Decimal(props.fontSize) +
-                             " style=" + std::to_string(props.fontStyle) +
-                             " variant=" + std::to_string(props.fontVariant) + " stretch=" +
+                             " style=" + std::to_string(static_cast<int>(props.fontStyle)) +
+                             " variant=" + std::to_string(static_cast<int>(props.fontVariant) + 1) + " stretch=" +
                              Decimal(props.fontStretch) + " size-adjust=" + Decimal(props.fontSizeAdjust) +
                              " x-height=" + Decimal(props.xHeight) + " cap-height=" + Decimal(props.capHeight);
     std::printf("%s%s\n", indent.c_str(), font.c_str());
@@ -298,7 +298,7 @@ Options ParseArguments(int argc, char** argv)
         } else if (arg == "--background") {
             options.background = ParseBackground(value());
         } else if (arg == "--dpi") {
-            svg::Defaults().dpi = ParseOptionNumber("--dpi", value(), 10.0f, 1000.0f);
+            options.document.dpi = ParseOptionNumber("--dpi", value(), 10.0f, 1000.0f);
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -317,18 +317,10 @@ Options ParseArguments(int argc, char** argv)
     return options;
 }
 
-// Renders the loaded document into the output file; false (reported on
-// standard error) when the file cannot be written.
-bool WriteOutput(const Options& options, svg::CElemDocument& document, const svg::CPicture& loadedPicture)
+// Writes the picture into the output file; false (reported on standard
+// error) when the file cannot be written.
+bool WriteOutput(const Options& options, const svg::CPicture& picture, const svg::OutputSize& size)
 {
-    const svg::OutputSize size =
-        svg::ComputeOutputSize(loadedPicture.Frame(), options.width, options.height, options.zoom);
-    // Raster effects are computed at the output's resolution: record again
-    // when the picture is not shown 1:1.
-    std::unique_ptr<svg::CPicture> scaled;
-    if (std::fabs(size.scale - 1) > 1e-9)
-        scaled = svg::RecordDocument(document, size.scale);
-    const svg::CPicture& picture = scaled ? *scaled : loadedPicture;
     std::string error;
     if (!svg::WritePicture(picture, options.output, *svg::FormatFromPath(options.output), size, options.background,
                            error)) {
@@ -344,23 +336,27 @@ int main(int argc, char** argv)
 {
     const Options options = ParseArguments(argc, argv);
 
-    svg::LoadingJob job;
-    svg::CElemDocument* document = nullptr;
-    job.Start(options.input, options.document, [&document](svg::CElemDocument* loaded) { document = loaded; });
-    job.Wait();
+    svg::CMessageLog log;
+    const svg::CStopToken& stop = svg::CStopToken::Never();
+    svg::CDocumentLoad load(log, stop, options.document);
+    const svg::CElemDocument* document = load.LoadFile(options.input);
 
     bool written = true;
-    if (document != nullptr && !options.output.empty() && job.Picture() != nullptr)
-        written = WriteOutput(options, *document, *job.Picture());
+    if (document != nullptr) {
+        // Raster effects are computed at the output's resolution, so the
+        // picture is recorded at the scale it is written at.
+        const svg::OutputSize size =
+            svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
+        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? 1 : size.scale);
+        if (picture != nullptr && !options.output.empty())
+            written = WriteOutput(options, *picture, size);
+    }
 
     if (document != nullptr && options.printTree)
         PrintTree(*document, 0, options.printProperties);
-    for (const std::string& message : svg::MessageLog::Instance().EntriesFrom(0))
+    for (const std::string& message : log.EntriesFrom(0))
         std::puts(message.c_str());
-    std::puts(svg::GetMessageSummary().c_str());
+    std::puts(log.Summary().c_str());
     std::fflush(stdout);
-
-    const int status = document != nullptr && written ? 0 : 1;
-    job.Close();
-    return status;
+    return document != nullptr && written ? 0 : 1;
 }

@@ -8,8 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "model/limits.h"
-#include "model/stop_flags.h"
+#include "base/limits.h"
 
 namespace svg {
 
@@ -222,8 +221,6 @@ std::unique_ptr<CRtBitmap> CRtBitmap::FromCairoSurface(cairo_surface_t* surface,
     const int height = std::min(rect.height, cairo_image_surface_get_height(surface));
     const std::size_t surfaceStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface));
     for (int y = 0; y < height; ++y) {
-        if (StopRequested())
-            break;
         const auto* source = reinterpret_cast<const std::uint32_t*>(surfaceData + y * surfaceStride);
         std::uint8_t* target = bitmap->Row(y);
         for (int x = 0; x < width; ++x)
@@ -241,8 +238,6 @@ CairoSurfacePtr CRtBitmap::ToCairoSurface() const
     std::uint8_t* surfaceData = cairo_image_surface_get_data(surface.get());
     const std::size_t surfaceStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
     for (int y = 0; y < rect_.height; ++y) {
-        if (StopRequested())
-            break;
         const std::uint8_t* source = Row(y);
         auto* target = reinterpret_cast<std::uint32_t*>(surfaceData + y * surfaceStride);
         for (int x = 0; x < rect_.width; ++x)
@@ -288,8 +283,6 @@ void ScaleAlpha(CRtBitmap& bitmap, float factor)
 {
     factor = factor > 0.0f ? std::min(factor, 1.0f) : 0.0f;  // NaN fades out
     for (int y = 0; y < bitmap.Height(); ++y) {
-        if (StopRequested())
-            return;
         std::uint8_t* row = bitmap.Row(y);
         for (int x = 0; x < bitmap.Width(); ++x) {
             std::uint8_t& alpha = row[x * kBytesPerPixel + kAlpha];

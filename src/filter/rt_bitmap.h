@@ -11,9 +11,8 @@
 //
 // Failure: a bitmap that cannot be made (empty or oversized rectangle, no
 // memory, unusable cairo surface) is returned as null and nothing is reported;
-// the caller, which knows the element, reports. Pixel loops stop at the next
-// row once svg::stopLoading is set and leave the rest of the work undone.
-// A bitmap is used by one thread at a time.
+// the caller, which knows the element, reports. A bitmap is used by one
+// thread at a time.
 #pragma once
 
 #include <cairo.h>

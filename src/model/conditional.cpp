@@ -6,6 +6,7 @@
 #include "model/document.h"
 #include "model/elem.h"
 #include "model/message_log.h"
+#include "model/messages.h"
 #include "values/scan.h"
 
 namespace svg {
@@ -250,19 +251,13 @@ const char* ConditionalAttributeName(ConditionalAttribute which)
 
 // --- ConditionalValues ----------------------------------------------------------
 
-ConditionalValues& ConditionalValues::Instance()
-{
-    static ConditionalValues values;
-    return values;
-}
-
-void ConditionalValues::Reset()
+void CConditionalValues::Reset()
 {
     std::lock_guard lock(mutex_);
     lists_ = {};
 }
 
-void ConditionalValues::Record(ConditionalAttribute which, std::string_view value)
+void CConditionalValues::Record(ConditionalAttribute which, std::string_view value)
 {
     if (value.empty())
         return;
@@ -276,20 +271,30 @@ void ConditionalValues::Record(ConditionalAttribute which, std::string_view valu
     list.joined += value;
 }
 
-std::string ConditionalValues::Get(ConditionalAttribute which) const
+std::string CConditionalValues::Get(ConditionalAttribute which) const
 {
     std::lock_guard lock(mutex_);
     return lists_[static_cast<std::size_t>(which)].joined;
 }
 
-void ConditionalValues::Report() const
+void CConditionalValues::RecordElement(const CElem& elem)
+{
+    if (const std::string* features = elem.GetAttribute(AttributeId::requiredFeatures, false))
+        Record(ConditionalAttribute::RequiredFeatures, *features);
+    if (const std::string* extensions = elem.GetAttribute(AttributeId::requiredExtensions, false))
+        Record(ConditionalAttribute::RequiredExtensions, *extensions);
+    if (const std::string* languages = elem.GetAttribute(AttributeId::systemLanguage, false))
+        Record(ConditionalAttribute::SystemLanguage, *languages);
+}
+
+void CConditionalValues::Report(CMessageLog& log) const
 {
     for (ConditionalAttribute which :
          {ConditionalAttribute::RequiredFeatures, ConditionalAttribute::RequiredExtensions,
           ConditionalAttribute::SystemLanguage}) {
         const std::string values = Get(which);
         if (!values.empty())
-            ReportMessage("I \"%s\" found '%s'", ConditionalAttributeName(which), values.c_str());
+            log.Report(msg::kConditionalValues, ConditionalAttributeName(which), values.c_str());
     }
 }
 
@@ -313,42 +318,43 @@ bool LanguageTest(std::string_view attributeValue, std::string_view userLanguage
     return false;
 }
 
-bool TestConditions(CElem& elem)
+bool PassesConditions(const CElem& elem)
 {
     bool passes = true;
-    ConditionalValues& met = ConditionalValues::Instance();
-    if (const std::string* features = elem.GetAttribute("requiredFeatures", false)) {
-        met.Record(ConditionalAttribute::RequiredFeatures, *features);
+    if (const std::string* features = elem.GetAttribute(AttributeId::requiredFeatures, false))
         passes = FeatureTest(*features);
-    }
     // Vexo implements no extension: the URIs documents name here fail the
-    // feature test, though the value is still recorded for the report.
-    if (const std::string* extensions = elem.GetAttribute("requiredExtensions", false)) {
-        met.Record(ConditionalAttribute::RequiredExtensions, *extensions);
+    // feature test.
+    if (const std::string* extensions = elem.GetAttribute(AttributeId::requiredExtensions, false))
         passes = FeatureTest(*extensions) && passes;
-    }
-    if (const std::string* languages = elem.GetAttribute("systemLanguage", false)) {
-        met.Record(ConditionalAttribute::SystemLanguage, *languages);
+    if (const std::string* languages = elem.GetAttribute(AttributeId::systemLanguage, false))
         passes = LanguageTest(*languages, UserLanguages(elem)) && passes;
-    }
-    if (!passes)
-        elem.excluded = true;
     return passes;
 }
 
-CElem* SelectSwitchChild(CElem& switchElement)
+void EvaluateConditions(CElem& elem)
 {
-    CElem* chosen = nullptr;
-    for (CElem* child : switchElement.Children()) {
+    if (!PassesConditions(elem))
+        elem.excluded = true;
+    if (elem.Id() != ElementId::switch_)
+        return;
+    bool chosen = false;
+    for (CElem* child : elem.Children()) {
         if (!child->graphicsElement)
             continue;
-        const bool passes = TestConditions(*child);
-        if (passes && chosen == nullptr)
-            chosen = child;
+        if (!chosen && PassesConditions(*child))
+            chosen = true;
         else
             child->excluded = true;
     }
-    return chosen;
+}
+
+const CElem* ChosenSwitchChild(const CElem& switchElement)
+{
+    for (const CElem* child : switchElement.Children())
+        if (child->graphicsElement && !child->excluded)
+            return child;
+    return nullptr;
 }
 
 }  // namespace svg

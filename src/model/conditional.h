@@ -1,11 +1,10 @@
 // Conditional processing: `requiredFeatures`, `requiredExtensions` and
 // `systemLanguage` decide whether an element takes part in rendering, and a
-// `switch` renders only its first graphics child whose conditions hold. An
-// element that fails gets its `excluded` mark; nothing else in the tree changes.
-// The attribute values met along the way are collected, each once, and reported
-// when a load ends, so the user can see which languages a document offers.
-// The tests and the walk run on the loading or rendering thread;
-// ConditionalValues may be used from any thread.
+// `switch` renders only its first graphics child whose conditions hold. The
+// tests run while a tree is prepared and leave their verdict in the
+// elements' `excluded` marks; nothing else in the tree changes. The attribute
+// values met while rendering are collected, each once, and reported when a
+// load ends, so the user can see which languages a document offers.
 #pragma once
 
 #include <array>
@@ -17,6 +16,7 @@
 namespace svg {
 
 class CElem;
+class CMessageLog;
 
 enum class ConditionalAttribute { RequiredFeatures, RequiredExtensions, SystemLanguage };
 
@@ -24,20 +24,20 @@ enum class ConditionalAttribute { RequiredFeatures, RequiredExtensions, SystemLa
 const char* ConditionalAttributeName(ConditionalAttribute which);
 
 // The values of the three attributes met while rendering, each recorded once
-// (by exact value), in the order first met. One process-wide instance, emptied
-// when a load starts.
-class ConditionalValues {
+// (by exact value), in the order first met. One per load; safe to use from
+// several threads.
+class CConditionalValues {
 public:
-    static ConditionalValues& Instance();
-
     void Reset();
     // Empty values are not recorded: there is nothing to show for them.
     void Record(ConditionalAttribute which, std::string_view value);
+    // Records the values of the three attributes that `elem` has.
+    void RecordElement(const CElem& elem);
     // The recorded values separated by single blanks; empty when none.
     std::string Get(ConditionalAttribute which) const;
     // Reports "I "requiredFeatures" found '...'" and so on for each attribute
     // with at least one recorded value.
-    void Report() const;
+    void Report(CMessageLog& log) const;
 
 private:
     struct ValueList {
@@ -61,14 +61,15 @@ bool FeatureTest(std::string_view value);
 // attribute value fails.
 bool LanguageTest(std::string_view attributeValue, std::string_view userLanguages);
 
-// True when the element takes part in rendering; on false sets elem.excluded.
-// The three attributes are the element's own ("inherit" takes the parent's);
-// every value present is recorded in ConditionalValues.
-bool TestConditions(CElem& elem);
+// True when the element's own three attributes ("inherit" takes the
+// parent's) all pass, for the user languages of its document's options.
+bool PassesConditions(const CElem& elem);
 
-// Tests the graphics-element children of a `switch` in order and returns the
-// first that passes, or null; every other graphics child gets excluded = true.
-// All of them are tested, so every alternative a document offers is recorded.
-CElem* SelectSwitchChild(CElem& switchElement);
+// Run while preparing: sets `excluded` on `elem` when its conditions fail,
+// and for a `switch` on every graphics child but the first that passes.
+void EvaluateConditions(CElem& elem);
+
+// The graphics child a prepared `switch` renders, or null.
+const CElem* ChosenSwitchChild(const CElem& switchElement);
 
 }  // namespace svg

@@ -25,8 +25,8 @@ void CElemDocument::IndexIds()
         // emplace keeps the first element of a repeated id.
         if (!elem->id.empty())
             idIndex_.emplace(elem->id, elem);
-        const auto& children = elem->Children();
-        pending.insert(pending.end(), children.rbegin(), children.rend());
+        for (CElem* child : elem->Children() | std::views::reverse)
+            pending.push_back(child);
     }
     indexed_ = true;
 }
@@ -40,41 +40,11 @@ CElem* CElemDocument::FindIndexedId(std::string_view idValue, bool& indexed) con
     return it != idIndex_.end() ? it->second : nullptr;
 }
 
-DocumentList& DocumentList::Instance()
-{
-    static DocumentList list;
-    return list;
-}
-
 CElemDocument* DocumentList::Add(std::unique_ptr<CElemDocument> document)
 {
     std::lock_guard lock(mutex_);
     documents_.push_back(std::move(document));
     return documents_.back().get();
-}
-
-void DocumentList::Discard(const CElemDocument* document)
-{
-    std::lock_guard lock(mutex_);
-    const auto it = std::find_if(documents_.begin(), documents_.end(),
-                                 [document](const auto& d) { return d.get() == document; });
-    if (it == documents_.end())
-        return;
-    discarded_.push_back(std::move(*it));
-    documents_.erase(it);
-}
-
-void DocumentList::Clear() { TakeAll(); }
-
-std::vector<std::unique_ptr<CElemDocument>> DocumentList::TakeAll()
-{
-    std::vector<std::unique_ptr<CElemDocument>> removed;
-    std::lock_guard lock(mutex_);
-    removed.swap(documents_);
-    for (auto& document : discarded_)
-        removed.push_back(std::move(document));
-    discarded_.clear();
-    return removed;
 }
 
 CElemDocument* DocumentList::Find(const std::string& fullPath) const
@@ -96,6 +66,32 @@ CElemDocument* DocumentList::At(std::size_t index) const
 {
     std::lock_guard lock(mutex_);
     return index < documents_.size() ? documents_[index].get() : nullptr;
+}
+
+bool DocumentList::Contains(const CElem* root) const
+{
+    std::lock_guard lock(mutex_);
+    return std::any_of(documents_.begin(), documents_.end(), [root](const auto& d) { return d.get() == root; });
+}
+
+CElem* FindElementAtLocation(const DocumentList& documents, int line, int column)
+{
+    for (std::size_t i = 0; i < documents.Size(); ++i) {
+        CElemDocument* document = documents.At(i);
+        std::vector<CElem*> pending{document};
+        while (!pending.empty()) {
+            CElem* elem = pending.back();
+            pending.pop_back();
+            // Clones in use instances carry their source's location; the
+            // source is the element written there.
+            if (elem->line == line && elem->column == column && elem->instanceSource == nullptr &&
+                elem->Class() != ElemClass::String && elem->Class() != ElemClass::Comment)
+                return elem;
+            for (CElem* child : elem->Children() | std::views::reverse)
+                pending.push_back(child);
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace svg

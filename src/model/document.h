@@ -1,36 +1,26 @@
 // A loaded document: the root `svg` element of a file with the options it was
-// loaded with, and DocumentList, the process-wide list of loaded documents
-// (main document first, then documents loaded for external references). The
-// list owns its documents; they live until the list is cleared, which the
-// user interface does only after the loading thread has ended.
+// loaded with, and DocumentList, the documents of one load (main document
+// first, then documents loaded for external references). The list owns its
+// documents; it lives in the load's context and goes with it.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "model/doc_options.h"
 #include "model/elem.h"
 
-namespace Xmlpp {
+namespace svg::css {
 class CCssFontPool;
 }
 
 namespace svg {
-
-struct CDocOptions {
-    std::string media = "screen";
-    std::string language = "ja";
-    RectF defaultViewport{0, 0, 800, 600};
-    bool alternateFontsEnabled = true;
-    std::string alternateFontList = "'Arial','MS UI Gothic'";
-    bool rasterEffectsDisabled = false;
-    // Carried into every nested load; no rendering step reads it.
-    bool noClipTopLevelViewport = false;
-    float filterResolutionFactor = 1.5f;
-};
 
 class CElemDocument : public CElemContainer {
 public:
@@ -46,7 +36,7 @@ public:
     bool noSize = false;
 
     // The @font-face rules of the document's style sheets.
-    std::shared_ptr<Xmlpp::CCssFontPool> fontFaces;
+    std::shared_ptr<css::CCssFontPool> fontFaces;
 
     // Indexes the ids of the tree as built, so references resolve in constant
     // time: a document with many references would otherwise search the whole
@@ -56,6 +46,11 @@ public:
     // the tree has not been indexed and must be searched instead.
     CElem* FindIndexedId(std::string_view idValue, bool& indexed) const;
 
+    // What `use` instantiation has spent of this document's budget of cloned
+    // elements, and the uses already told that it ran out (by original).
+    std::size_t clonedElements = 0;
+    std::unordered_set<const CElem*> instanceLimitReported;
+
 private:
     std::string path_;
     CDocOptions options_;
@@ -63,32 +58,29 @@ private:
     bool indexed_ = false;
 };
 
+// Appended to by the load; read by anyone once the load has ended. The
+// operations lock, so a reader may also look while a load still runs.
 class DocumentList {
 public:
-    static DocumentList& Instance();
+    DocumentList() = default;
+    DocumentList(const DocumentList&) = delete;
+    DocumentList& operator=(const DocumentList&) = delete;
 
     // Takes ownership; returns the document.
     CElemDocument* Add(std::unique_ptr<CElemDocument> document);
-    // Takes the document out of the list; it is deleted with the others by
-    // the next Clear or TakeAll. A load that was stopped discards its
-    // document this way, so that the thread waiting for the stop does not
-    // also wait for a big tree to be freed.
-    void Discard(const CElemDocument* document);
-    // Deletes every document.
-    void Clear();
-    // Removes every document from the list, discarded ones included, and
-    // hands them over.
-    std::vector<std::unique_ptr<CElemDocument>> TakeAll();
-
     CElemDocument* Find(const std::string& fullPath) const;
     std::size_t Size() const;
     CElemDocument* At(std::size_t index) const;
     CElemDocument* Main() const { return At(0); }
+    bool Contains(const CElem* root) const;
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<CElemDocument>> documents_;
-    std::vector<std::unique_ptr<CElemDocument>> discarded_;
 };
+
+// Element at a source location, searched in every document of the list in
+// order; used to turn a located message back into its element.
+CElem* FindElementAtLocation(const DocumentList& documents, int line, int column);
 
 }  // namespace svg

@@ -9,27 +9,55 @@ namespace svg {
 
 // --- CAttributeMap ----------------------------------------------------------
 
-void CAttributeMap::Set(std::string_view name, std::string value)
+void CAttributeMap::Store(AttributeId id, std::string_view foreignName, std::string value)
 {
-    for (auto& [key, attribute] : entries_) {
-        if (key == name) {
-            if (attribute.flag == 0)
-                attribute.previous = std::move(attribute.value);
-            attribute.value = std::move(value);
+    for (Entry& entry : entries_) {
+        if (entry.id == id && (id != AttributeId::Unknown || entry.foreignName == foreignName)) {
+            if (entry.attribute.flag == 0)
+                entry.attribute.previous = std::move(entry.attribute.value);
+            entry.attribute.value = std::move(value);
             return;
         }
     }
-    CAttribute attribute;
-    attribute.value = std::move(value);
-    entries_.emplace_back(std::string(name), std::move(attribute));
+    Entry& entry = entries_.emplace_back();
+    entry.id = id;
+    if (id == AttributeId::Unknown)
+        entry.foreignName = foreignName;
+    entry.attribute.value = std::move(value);
+}
+
+void CAttributeMap::Set(std::string_view name, std::string value)
+{
+    Store(AttributeIdFromName(name), name, std::move(value));
+}
+
+void CAttributeMap::Set(AttributeId id, std::string value) { Store(id, {}, std::move(value)); }
+
+const CAttribute* CAttributeMap::Find(AttributeId id) const
+{
+    if (id == AttributeId::Unknown)
+        return nullptr;
+    for (const Entry& entry : entries_)
+        if (entry.id == id)
+            return &entry.attribute;
+    return nullptr;
 }
 
 const CAttribute* CAttributeMap::Find(std::string_view name) const
 {
-    for (const auto& [key, attribute] : entries_)
-        if (key == name)
-            return &attribute;
+    const AttributeId id = AttributeIdFromName(name);
+    if (id != AttributeId::Unknown)
+        return Find(id);
+    for (const Entry& entry : entries_)
+        if (entry.id == AttributeId::Unknown && entry.foreignName == name)
+            return &entry.attribute;
     return nullptr;
+}
+
+const std::string* CAttributeMap::Value(AttributeId id) const
+{
+    const CAttribute* attribute = Find(id);
+    return attribute ? &attribute->value : nullptr;
 }
 
 const std::string* CAttributeMap::Value(std::string_view name) const
@@ -38,11 +66,10 @@ const std::string* CAttributeMap::Value(std::string_view name) const
     return attribute ? &attribute->value : nullptr;
 }
 
-bool CAttributeMap::Remove(std::string_view name)
+bool CAttributeMap::Remove(AttributeId id)
 {
-    const auto it = std::find_if(entries_.begin(), entries_.end(),
-                                 [name](const auto& entry) { return entry.first == name; });
-    if (it == entries_.end())
+    const auto it = std::find_if(entries_.begin(), entries_.end(), [id](const Entry& entry) { return entry.id == id; });
+    if (it == entries_.end() || id == AttributeId::Unknown)
         return false;
     entries_.erase(it);
     return true;
@@ -103,11 +130,19 @@ CElem::CElem(std::string name, CElem* parent)
 {
 }
 
+// Children are freed from the deepest level up with an explicit stack: a
+// tree as deep as limits allow must not run the destructor recursion that
+// deep on whatever thread frees it.
 CElem::~CElem()
 {
-    for (CElem* child : children_)
-        if (child->ownedByParent)
-            delete child;
+    std::vector<std::unique_ptr<CElem>> pending = std::move(children_);
+    while (!pending.empty()) {
+        std::unique_ptr<CElem> elem = std::move(pending.back());
+        pending.pop_back();
+        for (std::unique_ptr<CElem>& child : elem->children_)
+            pending.push_back(std::move(child));
+        elem->children_.clear();
+    }
 }
 
 bool CElem::IsA(ElemClass kind) const
@@ -120,35 +155,10 @@ bool CElem::IsA(ElemClass kind) const
     }
 }
 
-bool CElem::Setup()
-{
-    switch (elementId_) {
-    case ElementId::script:
-    case ElementId::a:
-    case ElementId::animate:
-    case ElementId::set:
-    case ElementId::animateMotion:
-    case ElementId::animateColor:
-    case ElementId::animateTransform:
-    case ElementId::cursor:
-        ReportMessage("W %s NOT supported at %d(%d)", name_.c_str(), line, column);
-        break;
-    default:
-        break;
-    }
-    return true;
-}
-
-bool CElem::Draw(CCanvas&, const RenderArgs&) { return true; }
-
-std::optional<RectF> CElem::GetOutlineBounds(const Matrix&) const { return std::nullopt; }
-
-CElem* CElem::HitTest(double, double) { return nullptr; }
-
-void CElem::AppendChild(CElem* child)
+CElem* CElem::AppendChild(std::unique_ptr<CElem> child)
 {
     child->parent_ = this;
-    children_.push_back(child);
+    return children_.emplace_back(std::move(child)).get();
 }
 
 CElemDocument* CElem::Document()
@@ -175,7 +185,7 @@ bool CElem::HasAncestorOrSelfNamed(ElementId element) const
 std::string CElem::TextContent() const
 {
     std::string text;
-    for (const CElem* child : children_) {
+    for (const CElem* child : Children()) {
         if (child->Class() == ElemClass::String)
             text += static_cast<const CElemString*>(child)->text;
         else
@@ -185,6 +195,11 @@ std::string CElem::TextContent() const
 }
 
 // --- Subclasses -----------------------------------------------------------------
+
+LengthContext CElem::Lengths(float dpi) const
+{
+    return {dpi, props.fontSize, props.xHeight, viewport};
+}
 
 CElemContainer::CElemContainer(std::string name, CElem* parent) : CElem(std::move(name), parent)
 {

@@ -1,30 +1,34 @@
 // The element tree: one CElem object per element of a loaded document, chosen
-// by name through CreateElement. An element owns its children (those flagged
-// ownedByParent), its attribute map of specified values as text, its source
-// location and, once prepared, its resolved properties. Elements are built and
-// prepared on the loading thread; afterwards they are read-only for viewers.
+// by name through CreateElement. An element owns its children, its attribute
+// map of specified values as text, its source location and, once prepared,
+// its resolved properties and the typed fields its class reads from its
+// attributes. The classes here are data: the layers above give them
+// behaviour (the style layer resolves properties, the renderer prepares,
+// draws and hit-tests them, dispatching on Class()).
+//
+// Threads: a tree is built and prepared on the loading thread; once its load
+// has ended it is read-only, and any number of threads may read and draw it.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <ranges>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
+#include "model/attribute_names.h"
 #include "model/element_names.h"
-#include "style/properties.h"
+#include "model/properties.h"
+#include "values/keywords.h"
 #include "values/matrix.h"
 #include "values/path_geometry.h"
 #include "values/rect.h"
+#include "values/syntax.h"
 
 namespace svg {
 
 class CElemDocument;
-class CCanvas;
-struct CDocOptions;
-struct RenderArgs;
-struct ClipRegion;
 
 // One specified attribute. Overriding a document value keeps it as the
 // previous value, so a `style` declaration that beats a presentation attribute
@@ -36,15 +40,28 @@ struct CAttribute {
     std::string previous;
 };
 
-// Attribute name (qualified, case-sensitive) to CAttribute, in the order the
-// attributes were first set, which is the order the attribute grid shows.
+// Attribute name to CAttribute, in the order the attributes were first set,
+// which is the order the attribute grid shows. Known names are stored and
+// found by their AttributeId; other names (foreign attributes) by their text.
 class CAttributeMap {
 public:
+    struct Entry {
+        AttributeId id = AttributeId::Unknown;
+        std::string foreignName;  // only for AttributeId::Unknown
+        CAttribute attribute;
+
+        std::string_view Name() const { return id == AttributeId::Unknown ? foreignName : AttributeName(id); }
+    };
+
     void Set(std::string_view name, std::string value);
+    void Set(AttributeId id, std::string value);
+    const CAttribute* Find(AttributeId id) const;
     const CAttribute* Find(std::string_view name) const;
+    const std::string* Value(AttributeId id) const;
     const std::string* Value(std::string_view name) const;
+    bool Contains(AttributeId id) const { return Find(id) != nullptr; }
     bool Contains(std::string_view name) const { return Find(name) != nullptr; }
-    bool Remove(std::string_view name);
+    bool Remove(AttributeId id);
     void Reserve(std::size_t count) { entries_.reserve(count); }
 
     std::size_t Size() const { return entries_.size(); }
@@ -53,11 +70,13 @@ public:
     auto end() const { return entries_.end(); }
 
 private:
-    std::vector<std::pair<std::string, CAttribute>> entries_;
+    void Store(AttributeId id, std::string_view foreignName, std::string value);
+
+    std::vector<Entry> entries_;
 };
 
-// The class family. The kind mirrors the C++ class so that code that must know
-// the class (the tree dump, the panes) needs no dynamic_cast chains.
+// The class family. The kind mirrors the C++ class, so that code that must
+// know the class dispatches on it without dynamic_cast chains.
 enum class ElemClass : unsigned char {
     Elem,
     Container,
@@ -95,64 +114,44 @@ public:
     virtual ElemClass Class() const { return ElemClass::Elem; }
     bool IsA(ElemClass kind) const;
 
-    // Reads and checks the element's own attributes, builds its geometry and
-    // reports problems. Returns false to abandon preparing the rest of the tree.
-    // The base reports the elements whose behaviour Vexo does not support.
-    virtual bool Setup();
-
-    // --- Rendering (the render subsystem implements these) -----------------
-    // Draws the element's own content; Render has already applied its
-    // transform, clip and viewport. The base draws nothing.
-    virtual bool Draw(CCanvas& canvas, const RenderArgs& args);
-    // Tight bounds of the element's own geometry mapped by `toSpace` (not
-    // its children's); null when it has none.
-    virtual std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const;
-    // The element under (x, y), given in the parent's user space; null when
-    // the point misses it.
-    virtual CElem* HitTest(double x, double y);
-    // Appends the outlines the element itself contributes to a clip path,
-    // filled under `rule`, in its own user space (before its transform). The
-    // base contributes nothing.
-    virtual void AppendClipGeometry(ClipRegion& clip, FillMode rule) const;
-
     // --- Tree -------------------------------------------------------------
     const std::string& Name() const { return name_; }
     ElementId Id() const { return elementId_; }
-    CElem* Parent() const { return parent_; }
-    const std::vector<CElem*>& Children() const { return children_; }
-    // Takes ownership when child->ownedByParent is set.
-    void AppendChild(CElem* child);
+    CElem* Parent() { return parent_; }
+    const CElem* Parent() const { return parent_; }
+    // The children in document order, as CElem* (const CElem* for a const
+    // element): `for (const CElem* child : elem.Children())`.
+    auto Children()
+    {
+        return std::views::transform(children_, [](const std::unique_ptr<CElem>& c) { return c.get(); });
+    }
+    auto Children() const
+    {
+        return std::views::transform(children_,
+                                     [](const std::unique_ptr<CElem>& c) -> const CElem* { return c.get(); });
+    }
+    std::size_t ChildCount() const { return children_.size(); }
+    // Takes ownership and returns the child.
+    CElem* AppendChild(std::unique_ptr<CElem> child);
     CElemDocument* Document();
     const CElemDocument* Document() const;
     // True when this element or an ancestor has the given name.
     bool HasAncestorOrSelfNamed(ElementId element) const;
 
     // --- Attributes -------------------------------------------------------
-    // The value stored under `name`; "inherit" always continues at the parent,
+    // The value stored under `attribute`; "inherit" always continues at the parent,
     // a missing value only when `inherited` is true. Null when none is found.
-    const std::string* GetAttribute(std::string_view name, bool inherited) const;
-    // GetAttribute, then the same along this element's xlink:href chain
-    // (gradients and patterns take attributes from the element they reference).
-    const std::string* GetAttributeVia(std::string_view name, bool inherited);
-
-    // --- Preparation and references ---------------------------------------
-    // Resolves properties, runs Setup, then prepares the children. Returns
-    // false when a stop was requested or a Setup failed.
-    bool Prepare();
-    // Resolves "url(file#id)", "file#id" or "#id" to an element, loading an
-    // external file as a document of its own when one is named.
-    CElem* FindReference(std::string_view reference, const CDocOptions* options = nullptr);
+    const std::string* GetAttribute(AttributeId attribute, bool inherited) const;
     // GetAttribute for colour properties: "currentColor" gives the resolved
     // `color` of this element.
-    const std::string* GetColorAttribute(std::string_view name, bool inherited) const;
-    // Follows xlink:href to an element of the same name, with the located
-    // messages for a missing target, a cycle, and a target of another name.
-    CElem* FollowHref();
+    const std::string* GetColorAttribute(AttributeId attribute, bool inherited) const;
     // Directory (ending in '/') that relative references of this element
     // resolve against, with xml:base applied.
     std::string BaseDirectory() const;
     // Concatenated text of all descendant character-data nodes.
     std::string TextContent() const;
+    // The element's resolved font, x-height and viewport, for its lengths.
+    LengthContext Lengths(float dpi) const;
 
     // --- Data -------------------------------------------------------------
     RectF region;
@@ -164,16 +163,15 @@ public:
     // Shapes, `text`, images and containers other than symbol, mask and marker.
     bool graphicsElement = false;
     PrepState prepState = PrepState::NotPrepared;
-    bool ownedByParent = true;
     // Set when conditional processing excluded this element from rendering.
     bool excluded = false;
     // For an element cloned into a `use` instance: the element it was cloned from.
-    CElem* instanceSource = nullptr;
+    const CElem* instanceSource = nullptr;
     // Resolved at the start of preparation.
     ResolvedProperties props;
     // Bounding boxes of the element with its graphics descendants: in its own
     // user space and in its parent's (after transform and viewBox); null
-    // when it has no geometry. Computed once by ComputeBounds.
+    // when it has no geometry. Computed once, after preparation.
     std::optional<RectF> bboxUser;
     std::optional<RectF> bboxParent;
     bool boundsComputed = false;
@@ -185,29 +183,26 @@ private:
     std::string name_;
     ElementId elementId_;
     CElem* parent_;
-    std::vector<CElem*> children_;
+    std::vector<std::unique_ptr<CElem>> children_;
 };
 
+// Viewports: svg, symbol and foreignObject, and the base of the elements
+// that share their fields (image, marker, mask, glyph, paint servers).
 class CElemContainer : public CElem {
 public:
     CElemContainer(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Container; }
 
-    bool Setup() override;
-    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
-    CElem* HitTest(double x, double y) override;
-
     // Viewport of svg and symbol: region is the viewport in the parent's user
     // space, viewport the viewBox (or 0, 0, width, height).
     bool hasViewBox = false;
-    int aspectAlign = 5;  // 0 none, 1..9 xMinYMin..xMaxYMax
-    bool aspectSlice = false;
+    AspectRatio aspect;
     Matrix viewBoxMatrix;
     // The `clip` property's rectangle; width 0 means none.
     RectF clipRect;
-    // enable-background: 1 accumulate, 0 new (with backgroundRect).
-    int backgroundMode = 1;
-    RectF backgroundRect;
+    // enable-background: accumulate, or new with an optional region
+    // (without one, the region is the document's bounding box).
+    EnableBackground background;
 };
 
 class CRasterImage;
@@ -221,18 +216,12 @@ public:
     CElemImage(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Image; }
 
-    bool Setup() override;
-    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
-    // The region x, y, width, height: an image's geometry, drawn or not.
-    std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const override;
-    CElem* HitTest(double x, double y) override;
-
     // At most one of the two is set; neither when loading failed. A raster
     // has one pixel a unit of the natural rectangle; an SVG picture is drawn
     // through Render with svgPictureMatrix mapping its user space into the
     // natural rectangle.
     std::shared_ptr<const CRasterImage> raster;
-    CElem* svgPicture = nullptr;
+    const CElem* svgPicture = nullptr;
     Matrix svgPictureMatrix;
 };
 
@@ -245,39 +234,26 @@ public:
     using CElemContainer::CElemContainer;
     ElemClass Class() const override { return ElemClass::Marker; }
 
-    bool Setup() override;
-    // Draws the content with each child's own display: only the marker's
-    // own display (and its ancestors') is ignored.
-    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
-    // Draws one instance at `vertex` (in the shape's user space) for a shape
-    // whose stroke is `strokeWidth` wide. False when nothing can be drawn:
-    // no area, an unusable marker, or a singular instance transform.
-    bool DrawMarker(CCanvas& canvas, const MarkerInfo& vertex, float strokeWidth, const RenderArgs& args);
-    // True when (x, y), in the shape's user space, hits the content of the
-    // instance at `vertex`.
-    bool HitTestMarker(float strokeWidth, const MarkerInfo& vertex, double x, double y);
-
     float refX = 0;
     float refY = 0;
     float markerWidth = 3;
     float markerHeight = 3;
-    int markerUnits = 2;  // 1 userSpaceOnUse, 2 strokeWidth
-    bool orientFixed = true;  // false for orient="auto"
-    float orientAngle = 0;    // degrees
+    MarkerUnits markerUnits = MarkerUnits::StrokeWidth;
+    bool orientAuto = false;
+    float orientAngle = 0;  // degrees
     // False after a negative markerWidth or markerHeight: never drawn.
     bool usable = true;
 };
 
-// `mask`: content whose luminance, in linear light, becomes the alpha of
-// the elements that reference it. The region and units are read by Setup.
+// `mask`: content whose luminance becomes the alpha of the elements that
+// reference it.
 class CElemMask : public CElemContainer {
 public:
     using CElemContainer::CElemContainer;
     ElemClass Class() const override { return ElemClass::Mask; }
-    bool Setup() override;
 
-    int units = 0;         // maskUnits: 0 objectBoundingBox, 1 userSpaceOnUse
-    int contentUnits = 1;  // maskContentUnits, the same codes
+    Units units = Units::ObjectBoundingBox;          // maskUnits
+    Units contentUnits = Units::UserSpaceOnUse;      // maskContentUnits
     // The region as given (following xlink:href): fractions of the masked
     // element's box, or user units; null where not given.
     std::optional<float> x, y, width, height;
@@ -291,25 +267,16 @@ public:
     ElemClass Class() const override { return ElemClass::Glyph; }
 };
 
-// Abstract paint server: gradients and patterns are never drawn directly.
+// Abstract paint server: gradients and patterns are drawn only through the
+// shapes that reference them. Not a graphics element: its content counts for
+// no bounds and no hit.
 class CElemPaint : public CElemContainer {
 public:
-    // Not a graphics element: its content counts for no bounds and no hit.
     CElemPaint(std::string name, CElem* parent) : CElemContainer(std::move(name), parent)
     {
         SetGraphicsElement(false);
     }
     ElemClass Class() const override { return ElemClass::Paint; }
-    // Paint servers are drawn only through the shapes that reference them.
-    bool Draw(CCanvas&, const RenderArgs&) override { return true; }
-    // Fills (or, with isStroke, strokes with the pen of) one path item of
-    // `shape`; the item's owner, or else the shape, gives the fill or stroke
-    // style, the shape its bounding box. True when the server has painted,
-    // which may mean painting nothing (a gradient without stops). False when
-    // it cannot paint this item (objectBoundingBox units on a box without
-    // width or height): the shape then uses its fallback colour.
-    virtual bool PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-                           const RenderArgs& args);
 };
 
 // One colour stop of a gradient.
@@ -324,13 +291,10 @@ public:
     enum Kind : unsigned char { Linear = 0, Radial = 1 };
     CElemGradient(std::string name, CElem* parent, Kind kind);
     ElemClass Class() const override { return ElemClass::Gradient; }
-    bool Setup() override;
-    bool PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-                   const RenderArgs& args) override;
 
     Kind kind;
-    int units = 0;   // 1 userSpaceOnUse, 0 objectBoundingBox
-    int spread = 0;  // 0 pad, 1 reflect, 2 repeat
+    Units units = Units::ObjectBoundingBox;  // gradientUnits
+    SpreadMethod spread = SpreadMethod::Pad;
     Matrix gradientTransform;
     // In the units above: fractions of the box, or user units.
     float x1 = 0, y1 = 0, x2 = 1, y2 = 0;
@@ -344,24 +308,19 @@ class CElemPattern : public CElemPaint {
 public:
     using CElemPaint::CElemPaint;
     ElemClass Class() const override { return ElemClass::Pattern; }
-    bool Setup() override;
-    bool PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-                   const RenderArgs& args) override;
 
-    int units = 0;         // patternUnits: 1 userSpaceOnUse, 0 objectBoundingBox
-    int contentUnits = 1;  // patternContentUnits, the same codes
+    Units units = Units::ObjectBoundingBox;        // patternUnits
+    Units contentUnits = Units::UserSpaceOnUse;    // patternContentUnits
     Matrix patternTransform;
     // The tile, in patternUnits.
     float x = 0, y = 0, width = 0, height = 0;
-    // With hasViewBox (and aspectAlign, aspectSlice): mapped onto each tile.
+    // With hasViewBox (and aspect): mapped onto each tile.
     RectF viewBox;
     // False when the tile or the viewBox has no area: the pattern paints nothing.
     bool ready = false;
     // The element whose children draw each tile: this pattern, or the first
     // along its xlink:href chain that has children.
-    CElem* content = nullptr;
-    // A pattern met again while its own tile is being drawn is reported once.
-    bool cycleReported = false;
+    const CElem* content = nullptr;
 };
 
 class CElemShape : public CElem {
@@ -369,34 +328,38 @@ public:
     CElemShape(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Shape; }
 
-    bool Setup() override;
-    bool Draw(CCanvas& canvas, const RenderArgs& args) override;
-    std::optional<RectF> GetOutlineBounds(const Matrix& toSpace) const override;
-    CElem* HitTest(double x, double y) override;
-    void AppendClipGeometry(ClipRegion& clip, FillMode rule) const override;
-
     CGraphicsPathArray paths;
     std::vector<MarkerInfo> markers;
-    CElem* markerStart = nullptr;
-    CElem* markerMid = nullptr;
-    CElem* markerEnd = nullptr;
+    const CElem* markerStart = nullptr;
+    const CElem* markerMid = nullptr;
+    const CElem* markerEnd = nullptr;
 };
 
+// What text layout made of a `text` element; the text layer defines it.
+class CTextLayout {
+public:
+    virtual ~CTextLayout() = default;
+};
+
+// text, tspan, textPath, tref and altGlyph. Only `text` is laid out and
+// drawn; the others are read as part of it.
 class CElemText : public CElemShape {
 public:
     CElemText(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Text; }
+
+    // Set on `text` when it has been laid out.
+    std::unique_ptr<const CTextLayout> layout;
 };
 
 // `clipPath`: the union of its children's outlines clips the elements that
-// reference it. Setup reads the units and checks the children's clip-rule.
+// reference it.
 class CElemClipPath : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::ClipPath; }
-    bool Setup() override;
 
-    int units = 1;  // clipPathUnits: 0 objectBoundingBox, 1 userSpaceOnUse
+    Units units = Units::UserSpaceOnUse;  // clipPathUnits
 };
 
 class CElemFilter : public CElem {
@@ -405,10 +368,20 @@ public:
     ElemClass Class() const override { return ElemClass::Filter; }
 };
 
+// What a filter primitive's family read from its element's attributes; the
+// filter layer defines one type per family.
+class CFilterPrimitiveParams {
+public:
+    virtual ~CFilterPrimitiveParams() = default;
+};
+
 class CElemFilterPrimitive : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::FilterPrimitive; }
+
+    // Set when the primitive's family is known and its attributes were read.
+    std::unique_ptr<const CFilterPrimitiveParams> params;
 };
 
 class CElemFont : public CElem {
@@ -430,8 +403,6 @@ class CElemColorProfile : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::ColorProfile; }
-
-    bool Setup() override;
 
     // The lcms2 transform from sRGB to the profile; null when none was made.
     std::shared_ptr<void> colorTransform;
@@ -456,9 +427,5 @@ public:
 // The element factory: the class for `name` (exact, case-sensitive), with its
 // name and parent set. Never fails; unknown names give a plain CElem.
 std::unique_ptr<CElem> CreateElement(std::string_view name, CElem* parent);
-
-// Element at a source location, searched in every loaded document in order;
-// used to turn a located message back into its element.
-CElem* FindElementAtLocation(int line, int column);
 
 }  // namespace svg

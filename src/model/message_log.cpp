@@ -2,15 +2,27 @@
 
 #include <cstdio>
 
-namespace svg {
+#include "model/elem.h"
 
-MessageLog& MessageLog::Instance()
+namespace svg {
+namespace {
+
+std::string Format(const char* format, va_list args)
 {
-    static MessageLog log;
-    return log;
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0)
+        return {};
+    std::string line(static_cast<std::size_t>(length), '\0');
+    std::vsnprintf(line.data(), line.size() + 1, format, args);
+    return line;
 }
 
-void MessageLog::Add(std::string line)
+}  // namespace
+
+void CMessageLog::Add(std::string line)
 {
     if (line.empty() || line[0] == 'D')
         return;
@@ -28,7 +40,7 @@ void MessageLog::Add(std::string line)
     messages_.push_back(std::move(line));
 }
 
-void MessageLog::Reset()
+void CMessageLog::Reset()
 {
     std::lock_guard lock(mutex_);
     messages_.clear();
@@ -36,13 +48,13 @@ void MessageLog::Reset()
     counts_ = {};
 }
 
-std::size_t MessageLog::Count() const
+std::size_t CMessageLog::Count() const
 {
     std::lock_guard lock(mutex_);
     return messages_.size();
 }
 
-std::vector<std::string> MessageLog::EntriesFrom(std::size_t first) const
+std::vector<std::string> CMessageLog::EntriesFrom(std::size_t first) const
 {
     std::lock_guard lock(mutex_);
     if (first >= messages_.size())
@@ -50,25 +62,25 @@ std::vector<std::string> MessageLog::EntriesFrom(std::size_t first) const
     return {messages_.begin() + static_cast<std::ptrdiff_t>(first), messages_.end()};
 }
 
-std::string MessageLog::Entry(std::size_t index) const
+std::string CMessageLog::Entry(std::size_t index) const
 {
     std::lock_guard lock(mutex_);
     return index < messages_.size() ? messages_[index] : std::string();
 }
 
-MessageCounts MessageLog::Counts() const
+MessageCounts CMessageLog::Counts() const
 {
     std::lock_guard lock(mutex_);
     return counts_;
 }
 
-std::string MessageLog::LogText() const
+std::string CMessageLog::LogText() const
 {
     std::lock_guard lock(mutex_);
     return logText_;
 }
 
-std::string MessageLog::Summary() const
+std::string CMessageLog::Summary() const
 {
     const MessageCounts counts = Counts();
     if (counts.fatal == 0 && counts.errors == 0 && counts.warnings == 0)
@@ -90,32 +102,30 @@ std::string MessageLog::Summary() const
     return summary;
 }
 
-void ReportMessageV(const char* format, va_list args)
+void CMessageLog::ReportV(const CElem* elem, const char* format, va_list args)
 {
     if (format == nullptr || format[0] == 'D')
         return;
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length < 0)
-        return;
-    std::string line(static_cast<std::size_t>(length), '\0');
-    std::vsnprintf(line.data(), line.size() + 1, format, args);
-    MessageLog::Instance().Add(std::move(line));
+    std::string line = Format(format, args);
+    if (elem != nullptr)
+        line += " at " + std::to_string(elem->line) + '(' + std::to_string(elem->column) + ')';
+    Add(std::move(line));
 }
 
-void ReportMessage(const char* format, ...)
+void CMessageLog::Report(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    ReportMessageV(format, args);
+    ReportV(nullptr, format, args);
     va_end(args);
 }
 
-std::string GetMessageSummary()
+void CMessageLog::Report(const CElem& elem, const char* format, ...)
 {
-    return MessageLog::Instance().Summary();
+    va_list args;
+    va_start(args, format);
+    ReportV(&elem, format, args);
+    va_end(args);
 }
 
 }  // namespace svg

@@ -1,8 +1,12 @@
-// The process-wide message log: the one place every problem of a document is
+// The message log of a load: the one place every problem of a document is
 // reported. A message is "<severity letter> <text>", UTF-8, one line; element
-// messages end with " at line(column)". F, E and W lines are counted, I lines
-// only stored, D lines discarded. All members are safe to call from the loading
-// thread, the part-view thread and the user-interface thread at once.
+// messages end with " at line(column)", which Report(elem, ...) appends. F, E
+// and W lines are counted, I lines only stored, D lines discarded before
+// they are formatted. The formats are the constants of messages.h.
+//
+// The owner of a load (the viewer, vexo-render, a test) owns the log and
+// hands it to the load; every member may be called from the loading thread,
+// a rendering thread and the user-interface thread at once.
 #pragma once
 
 #include <cstdarg>
@@ -12,15 +16,26 @@
 
 namespace svg {
 
+class CElem;
+
 struct MessageCounts {
     int fatal = 0;
     int errors = 0;
     int warnings = 0;
 };
 
-class MessageLog {
+class CMessageLog {
 public:
-    static MessageLog& Instance();
+    CMessageLog() = default;
+    CMessageLog(const CMessageLog&) = delete;
+    CMessageLog& operator=(const CMessageLog&) = delete;
+
+    // printf-style; `format` is one of the constants of messages.h.
+    void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The same for a message about `elem`: its location is appended.
+    void Report(const CElem& elem, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // The same with the arguments in a va_list; `elem` null for no location.
+    void ReportV(const CElem* elem, const char* format, va_list args);
 
     void Add(std::string line);
     void Reset();
@@ -31,6 +46,8 @@ public:
     std::string Entry(std::size_t index) const;
     MessageCounts Counts() const;
     std::string LogText() const;
+    // "No Errors", or "%d Fatal Errors.  %d Errors.  %d Warnings.  " with the
+    // zero parts left out.
     std::string Summary() const;
 
 private:
@@ -39,14 +56,5 @@ private:
     std::string logText_;
     MessageCounts counts_;
 };
-
-// printf-style report into the log. A format starting with 'D' is discarded
-// before it is formatted.
-void ReportMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void ReportMessageV(const char* format, va_list args);
-
-// "No Errors", or "%d Fatal Errors.  %d Errors.  %d Warnings.  " with the
-// zero parts left out.
-std::string GetMessageSummary();
 
 }  // namespace svg

@@ -7,7 +7,7 @@
 
 #include <iconv.h>
 
-namespace Xmlpp {
+namespace svg {
 
 namespace {
 
@@ -412,4 +412,4 @@ std::string DetectXmlEncoding(std::string_view bytes, std::size_t* bomLength)
     return encoding;
 }
 
-}  // namespace Xmlpp
+}  // namespace svg

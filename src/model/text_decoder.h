@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace Xmlpp {
+namespace svg {
 
 struct CharsetInfo {
     std::string_view canonical;    // e.g. "iso-8859-1"
@@ -46,4 +46,4 @@ std::optional<std::string> DecodeText(std::string_view bytes, std::string_view d
 // `*bomLength` (when not null) receives the number of mark bytes to skip.
 std::string DetectXmlEncoding(std::string_view bytes, std::size_t* bomLength);
 
-}  // namespace Xmlpp
+}  // namespace svg

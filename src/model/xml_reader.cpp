@@ -15,16 +15,13 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
-#include "model/file_io.h"
-#include "model/limits.h"
-#include "model/loader.h"
+#include "base/stop_token.h"
 #include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/messages.h"
 #include "model/text_decoder.h"
-#include "style/css_apply.h"
 #include "values/scan.h"
 
-namespace Xmlpp {
+namespace svg {
 namespace {
 
 constexpr const char* kSvgNamespace = "http://www.w3.org/2000/svg";
@@ -41,27 +38,63 @@ const char* ToChars(const xmlChar* text) { return reinterpret_cast<const char*>(
 // --- Safety -------------------------------------------------------------------
 
 struct Preprocessor;
-// The streaming pass running on this thread, for messages that libxml2 raises
-// outside its error channel.
-thread_local Preprocessor* t_activePreprocessor = nullptr;
-std::pair<int, int> ActiveParserLocation();
 
-// While XSLT runs, its xsl:import, xsl:include and document() may read local
-// files; a document parse reads nothing but its own bytes.
-thread_local bool t_allowLocalReads = false;
-xmlExternalEntityLoader g_defaultEntityLoader = nullptr;
+// libxml2 asks for external entities, and libxslt reports its errors,
+// through process-wide hooks that carry no data of the caller's. What the
+// parse or transform running on this thread needs in them is reached
+// through this pointer, set by a ParseScope around each call and cleared
+// after it; no other state is shared.
+struct ParseScope {
+    CMessageLog& log;
+    // The streaming pass, for the location of a refused entity.
+    Preprocessor* preprocessor = nullptr;
+    // While XSLT runs, its xsl:import, xsl:include and document() may read
+    // local files; a document parse reads nothing but its own bytes.
+    bool allowLocalReads = false;
+    // Error text libxslt printed, to be reported line by line.
+    std::string xsltErrors;
+
+    explicit ParseScope(CMessageLog& messages) : log(messages), outer(current) { current = this; }
+    ~ParseScope() { current = outer; }
+    ParseScope(const ParseScope&) = delete;
+    ParseScope& operator=(const ParseScope&) = delete;
+
+    static thread_local ParseScope* current;
+
+private:
+    ParseScope* outer;
+};
+
+thread_local ParseScope* ParseScope::current = nullptr;
+
+std::pair<int, int> PreprocessorLocation(Preprocessor& state);
+
+// libxml2's own loader, kept to read what XSLT may read; set once, when the
+// safety hooks are installed, and constant afterwards.
+struct LibraryHooks {
+    xmlExternalEntityLoader defaultEntityLoader = nullptr;
+    xsltSecurityPrefsPtr securityPrefs = nullptr;
+};
+
+LibraryHooks& Hooks()
+{
+    static LibraryHooks hooks;
+    return hooks;
+}
 
 xmlParserInputPtr GuardedEntityLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt)
 {
     const std::string_view address(url ? url : "");
     const bool local = address.find("://") == std::string_view::npos || address.compare(0, 7, "file://") == 0;
-    if (t_allowLocalReads && local && !address.empty())
-        return g_defaultEntityLoader(url, id, ctxt);
+    ParseScope* scope = ParseScope::current;
+    if (scope != nullptr && scope->allowLocalReads && local && !address.empty())
+        return Hooks().defaultEntityLoader(url, id, ctxt);
+    if (scope == nullptr)
+        return nullptr;
     std::pair<int, int> location{0, 0};
-    if (t_activePreprocessor != nullptr)
-        location = ActiveParserLocation();
-    svg::ReportMessage("W External entity '%s' NOT loaded at %d(%d)", url ? url : "", location.first,
-                       location.second);
+    if (scope->preprocessor != nullptr)
+        location = PreprocessorLocation(*scope->preprocessor);
+    scope->log.Report(msg::kExternalEntity, url ? url : "", location.first, location.second);
     return nullptr;
 }
 
@@ -69,21 +102,18 @@ xmlParserInputPtr GuardedEntityLoader(const char* url, const char* id, xmlParser
 // channels; those we want are taken from the structured channel instead.
 void IgnoreGenericError(void*, const char*, ...) {}
 
-thread_local std::string* t_xsltErrors = nullptr;
-
 void CollectXsltError(void*, const char* format, ...)
 {
-    if (t_xsltErrors == nullptr)
+    ParseScope* scope = ParseScope::current;
+    if (scope == nullptr)
         return;
     char buffer[1024];
     va_list args;
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
-    *t_xsltErrors += buffer;
+    scope->xsltErrors += buffer;
 }
-
-xsltSecurityPrefsPtr g_securityPrefs = nullptr;
 
 // --- Escaping -----------------------------------------------------------------
 
@@ -189,6 +219,8 @@ private:
 // --- The streaming pass ---------------------------------------------------------
 
 struct Preprocessor {
+    CMessageLog& log;
+    const CStopToken& stop;
     xmlParserCtxtPtr ctxt = nullptr;
     std::string_view text;
     LineIndex lines;
@@ -201,7 +233,10 @@ struct Preprocessor {
     std::vector<std::pair<std::string, std::string>> captureNamespaces;
     bool stopped = false;
 
-    explicit Preprocessor(std::string_view t) : text(t), lines(t) {}
+    Preprocessor(std::string_view t, CMessageLog& messages, const CStopToken& stopToken)
+        : log(messages), stop(stopToken), text(t), lines(t)
+    {
+    }
 
     // Byte offset of the parser in the document text. Inside an entity's
     // replacement text the document input sits just after the reference.
@@ -226,7 +261,7 @@ struct Preprocessor {
 
     bool CheckStop()
     {
-        if (!stopped && svg::stopParsing.load(std::memory_order_relaxed)) {
+        if (!stopped && stop.StopRequested()) {
             stopped = true;
             xmlStopParser(ctxt);
         }
@@ -234,7 +269,7 @@ struct Preprocessor {
     }
 };
 
-std::pair<int, int> ActiveParserLocation() { return t_activePreprocessor->ParserLocation(); }
+std::pair<int, int> PreprocessorLocation(Preprocessor& state) { return state.ParserLocation(); }
 
 Preprocessor& State(void* ctx)
 {
@@ -278,7 +313,7 @@ bool IsStylesheetRel(std::string_view rel)
         std::size_t end = i;
         while (end < rel.size() && !std::isspace(static_cast<unsigned char>(rel[end])))
             ++end;
-        if (end > i && svg::EqualsIgnoringCase(rel.substr(i, end - i), "stylesheet"))
+        if (end > i && EqualsIgnoringCase(rel.substr(i, end - i), "stylesheet"))
             return true;
         i = end;
     }
@@ -541,15 +576,11 @@ void OnStructuredError(void* ctx, xmlErrorPtr error)
     if (ctxt->inputNr > 0 && ctxt->inputTab[0] != nullptr && ctxt->inputTab[0]->base != nullptr)
         location = state.lines.Locate(state.ParserOffset());
     switch (error->level) {
-    case XML_ERR_WARNING:
-        svg::ReportMessage("W %s at %d(%d)", text.c_str(), location.first, location.second);
-        break;
-    case XML_ERR_ERROR:
-        svg::ReportMessage("E %s at %d(%d)", text.c_str(), location.first, location.second);
-        break;
+    case XML_ERR_WARNING: state.log.Report(msg::kParserWarning, text.c_str(), location.first, location.second); break;
+    case XML_ERR_ERROR: state.log.Report(msg::kParserError, text.c_str(), location.first, location.second); break;
     case XML_ERR_FATAL:
-        if (!svg::stopParsing.load())
-            svg::ReportMessage("F %s at %d(%d)", text.c_str(), location.first, location.second);
+        if (!state.stop.StopRequested())
+            state.log.Report(msg::kParserFatal, text.c_str(), location.first, location.second);
         break;
     default:
         break;
@@ -559,23 +590,23 @@ void OnStructuredError(void* ctx, xmlErrorPtr error)
 // The document's bytes as UTF-8, the form the parser reads and locations are
 // counted in. Documents in other character sets are converted here, through
 // the same character-set table as style sheets.
-bool DecodeDocument(std::string_view bytes, std::string& utf8, std::string& encoding)
+bool DecodeDocument(std::string_view bytes, std::string& utf8, std::string& encoding, CMessageLog& log)
 {
     std::size_t bomLength = 0;
     encoding = DetectXmlEncoding(bytes, &bomLength);
     const std::string canonical = CanonicalCharset(encoding);
-    if (canonical == "utf-8" || svg::EqualsIgnoringCase(encoding, "utf8") || svg::EqualsIgnoringCase(encoding, "us-ascii") ||
-        svg::EqualsIgnoringCase(encoding, "ascii")) {
+    if (canonical == "utf-8" || EqualsIgnoringCase(encoding, "utf8") || EqualsIgnoringCase(encoding, "us-ascii") ||
+        EqualsIgnoringCase(encoding, "ascii")) {
         utf8.assign(bytes.substr(bomLength));
         return true;
     }
     if (encoding.empty()) {
-        svg::ReportMessage("F Unsupported encoding %s at %d(%d)", "UTF-32", 1, 1);
+        log.Report(msg::kUnsupportedEncoding, "UTF-32", 1, 1);
         return false;
     }
     std::optional<std::string> converted = ConvertToUtf8(bytes.substr(bomLength), encoding);
     if (!converted) {
-        svg::ReportMessage("F Document is not valid %s at %d(%d)", encoding.c_str(), 1, 1);
+        log.Report(msg::kInvalidEncoding, encoding.c_str(), 1, 1);
         return false;
     }
     utf8 = std::move(*converted);
@@ -638,83 +669,34 @@ XmlDocPtr ParseWithFirstError(std::string_view text, const std::string& url, Fir
     return doc;
 }
 
-// --- Style sheets ---------------------------------------------------------------
+// --- XSLT -------------------------------------------------------------------------
 
-std::string DirectoryOf(const std::string& path)
+void ReportXsltErrors(ParseScope& scope)
 {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool MediaApplies(std::string_view recordMedia, std::string_view media)
-{
-    if (media.empty())
-        return true;
-    // A media list: the sheet applies when one of its entries is "all" or the
-    // chosen medium.
+    const std::string& errors = scope.xsltErrors;
     std::size_t start = 0;
-    while (start <= recordMedia.size()) {
-        std::size_t end = recordMedia.find(',', start);
-        if (end == std::string_view::npos)
-            end = recordMedia.size();
-        std::string_view entry = recordMedia.substr(start, end - start);
-        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.front())))
-            entry.remove_prefix(1);
-        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.back())))
-            entry.remove_suffix(1);
-        if (svg::EqualsIgnoringCase(entry, "all") || svg::EqualsIgnoringCase(entry, media))
-            return true;
+    while (start < errors.size()) {
+        std::size_t end = errors.find('\n', start);
+        if (end == std::string::npos)
+            end = errors.size();
+        if (end > start)
+            scope.log.Report(msg::kStyleSheetError, errors.substr(start, end - start).c_str());
         start = end + 1;
     }
-    return false;
+    scope.xsltErrors.clear();
 }
 
-bool IsCssType(std::string_view type) { return type.empty() || type == "text/css"; }
-bool IsXsltType(std::string_view type) { return type == "text/xsl" || type == "application/xml"; }
+}  // namespace
 
-// Local path of a style-sheet address; empty for addresses that would need
-// the network.
-std::string LocalPath(const std::string& href, const std::string& documentPath)
+XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CMessageLog& log)
 {
-    std::string address = href;
-    if (address.compare(0, 7, "file://") == 0)
-        address.erase(0, 7);
-    else if (address.find("://") != std::string::npos || address.compare(0, 5, "data:") == 0)
-        return {};
-    return svg::MakeFullPath(address, DirectoryOf(documentPath));
-}
-
-// Transforms `document` with `styleDoc`; returns the re-parsed output, or
-// null (and reports) on any failure.
-XmlDocPtr Transform(xmlDoc* document, XmlDocPtr styleDoc, const std::string& sheetUrl)
-{
-    std::string errors;
-    t_xsltErrors = &errors;
-    t_allowLocalReads = true;
-    struct Restore {
-        ~Restore()
-        {
-            t_xsltErrors = nullptr;
-            t_allowLocalReads = false;
-        }
-    } restore;
-
-    auto reportErrors = [&errors] {
-        std::size_t start = 0;
-        while (start < errors.size()) {
-            std::size_t end = errors.find('\n', start);
-            if (end == std::string::npos)
-                end = errors.size();
-            if (end > start)
-                svg::ReportMessage("E %s", errors.substr(start, end - start).c_str());
-            start = end + 1;
-        }
-        errors.clear();
-    };
+    InitXmlSafety();
+    ParseScope scope(log);
+    scope.allowLocalReads = true;
 
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(styleDoc.get());
     if (sheet == nullptr) {
-        reportErrors();
+        ReportXsltErrors(scope);
         return nullptr;
     }
     styleDoc.release();  // now owned by the sheet
@@ -723,16 +705,14 @@ XmlDocPtr Transform(xmlDoc* document, XmlDocPtr styleDoc, const std::string& she
     xsltTransformContextPtr context = xsltNewTransformContext(sheet, document);
     if (context == nullptr)
         return nullptr;
-    xsltSetCtxtSecurityPrefs(g_securityPrefs, context);
+    xsltSetCtxtSecurityPrefs(Hooks().securityPrefs, context);
     xmlDocPtr result = xsltApplyStylesheetUser(sheet, document, nullptr, nullptr, nullptr, context);
     const bool failed = context->state != XSLT_STATE_OK;
     xsltFreeTransformContext(context);
     XmlDocPtr resultOwner(result);
-    if (result == nullptr || failed) {
-        reportErrors();
+    ReportXsltErrors(scope);
+    if (result == nullptr || failed)
         return nullptr;
-    }
-    reportErrors();
 
     xmlChar* output = nullptr;
     int length = 0;
@@ -740,55 +720,19 @@ XmlDocPtr Transform(xmlDoc* document, XmlDocPtr styleDoc, const std::string& she
         return nullptr;
     const std::string text(ToChars(output), static_cast<std::size_t>(length));
     xmlFree(output);
-    (void)sheetUrl;
-    return ParseXmlText(text, document->URL ? ToChars(document->URL) : "");
+    return ParseXmlText(text, document->URL ? ToChars(document->URL) : "", log);
 }
 
-void ApplyStyleSheets(XmlDocPtr& document, const std::vector<StyleSheetRecord>& records,
-                      const std::string& fullPath, const std::string& media, CssLoadContext& cssContext)
+XmlDocPtr ParseXmlSheet(std::string_view text, const std::string& url, CMessageLog& log)
 {
-    for (const StyleSheetRecord& record : records) {
-        if (svg::stopParsing.load())
-            return;
-        if (!MediaApplies(record.media, media))
-            continue;
-        if (!record.href.empty()) {
-            svg::ReportMessage("I Applying Style-sheet %s", record.href.c_str());
-            const std::string path = LocalPath(record.href, fullPath);
-            std::string bytes;
-            if (path.empty() || svg::ReadFileBytes(path, svg::limits::kMaxFileBytes, bytes) != svg::ReadStatus::Ok)
-                continue;
-            if (IsCssType(record.type)) {
-                if (std::optional<std::string> css = DecodeText(bytes, record.charset.empty() ? "utf-8" : record.charset))
-                    ApplyCssStyleSheet(document.get(), *css, path, media, cssContext);
-            } else if (IsXsltType(record.type)) {
-                FirstError first;
-                XmlDocPtr styleDoc = ParseWithFirstError(bytes, path, first);
-                if (!styleDoc) {
-                    svg::ReportMessage("E %s", first.message.c_str());
-                    continue;
-                }
-                if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), path)) {
-                    document = std::move(transformed);
-                    cssContext.DocumentReplaced();
-                }
-            }
-        }
-        if (!record.content.empty()) {
-            if (IsCssType(record.type)) {
-                ApplyCssStyleSheet(document.get(), UnescapeXml(record.content), fullPath, media, cssContext);
-            } else if (IsXsltType(record.type)) {
-                if (XmlDocPtr styleDoc = ParseXmlText(record.content, fullPath))
-                    if (XmlDocPtr transformed = Transform(document.get(), std::move(styleDoc), fullPath)) {
-                        document = std::move(transformed);
-                        cssContext.DocumentReplaced();
-                    }
-            }
-        }
-    }
+    InitXmlSafety();
+    ParseScope scope(log);
+    FirstError first;
+    XmlDocPtr doc = ParseWithFirstError(text, url, first);
+    if (!doc)
+        log.Report(msg::kStyleSheetError, first.message.c_str());
+    return doc;
 }
-
-}  // namespace
 
 // --- Public ---------------------------------------------------------------------
 
@@ -797,15 +741,16 @@ void InitXmlSafety()
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
-        g_defaultEntityLoader = xmlGetExternalEntityLoader();
+        LibraryHooks& hooks = Hooks();
+        hooks.defaultEntityLoader = xmlGetExternalEntityLoader();
         xmlSetExternalEntityLoader(&GuardedEntityLoader);
         exsltRegisterAll();
-        g_securityPrefs = xsltNewSecurityPrefs();
-        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
-        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
-        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
-        xsltSetSecurityPrefs(g_securityPrefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
-        xsltSetDefaultSecurityPrefs(g_securityPrefs);
+        hooks.securityPrefs = xsltNewSecurityPrefs();
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
+        xsltSetDefaultSecurityPrefs(hooks.securityPrefs);
         xsltSetGenericErrorFunc(nullptr, &CollectXsltError);
     });
     // libxml2 keeps its generic error channel per thread.
@@ -847,20 +792,21 @@ std::string QualifiedName(const xmlAttr* attribute)
     return ToChars(attribute->name);
 }
 
-XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath)
+XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath, CMessageLog& log,
+                            const CStopToken& stop)
 {
     InitXmlSafety();
     XmlReadResult result;
     std::string text;
     std::string encoding;
-    if (!DecodeDocument(bytes, text, encoding))
+    if (!DecodeDocument(bytes, text, encoding, log))
         return result;
     if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
-        svg::ReportMessage("F Document too large at %d(%d)", 1, 1);
+        log.Report(msg::kDocumentTooLarge, 1, 1);
         return result;
     }
 
-    Preprocessor state(text);
+    Preprocessor state(text, log, stop);
     state.encoding = encoding;
     ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
     if (!ctxt)
@@ -884,9 +830,11 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath)
     xmlSwitchEncoding(ctxt.get(), XML_CHAR_ENCODING_UTF8);
     ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(BAD_CAST fullPath.c_str()));
 
-    t_activePreprocessor = &state;
-    xmlParseDocument(ctxt.get());
-    t_activePreprocessor = nullptr;
+    {
+        ParseScope scope(log);
+        scope.preprocessor = &state;
+        xmlParseDocument(ctxt.get());
+    }
     const bool ok = ctxt->wellFormed && !state.stopped && ctxt->myDoc != nullptr;
     if (!ok)
         return result;
@@ -898,32 +846,15 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath)
     return result;
 }
 
-XmlDocPtr ParseXmlText(std::string_view text, const std::string& url)
+XmlDocPtr ParseXmlText(std::string_view text, const std::string& url, CMessageLog& log)
 {
     InitXmlSafety();
+    ParseScope scope(log);
     FirstError first;
     XmlDocPtr doc = ParseWithFirstError(text, url, first);
     if (!doc && first.set)
-        svg::ReportMessage("E %d(%d) : %s", first.line, first.column, first.message.c_str());
+        log.Report(msg::kTextParseError, first.line, first.column, first.message.c_str());
     return doc;
 }
 
-XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media,
-                  CssLoadContext& cssContext)
-{
-    svg::ReportMessage("D Preprocessing XML");
-    XmlReadResult read = PreprocessXml(bytes, fullPath);
-    if (!read.document)
-        return nullptr;
-    svg::ReportMessage("D Applying Stylesheet");
-    ApplyStyleSheets(read.document, read.styleSheets, fullPath, media, cssContext);
-    return std::move(read.document);
-}
-
-XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media)
-{
-    CssLoadContext cssContext;
-    return ReadXml(bytes, fullPath, media, cssContext);
-}
-
-}  // namespace Xmlpp
+}  // namespace svg

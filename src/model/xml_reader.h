@@ -2,10 +2,11 @@
 // element gets its source position as the attribute VexoLoc="line,column"
 // (1-based, the column in UTF-16 code units), `style` and stylesheet `link`
 // elements and `xml-stylesheet` instructions are taken out into a list of
-// style sheets, comments and other instructions are dropped. The style sheets
-// are then applied in document order: CSS cascaded into the tree, XSLT
-// replacing it. No external entity, DTD or network resource is ever read, and
+// style sheets, comments and other instructions are dropped. XSLT style
+// sheets are applied here; the style layer decides the order and applies
+// CSS. No external entity, DTD or network resource is ever read, and
 // document-supplied XSLT can neither write files nor reach the network.
+// Problems go to the log given; each call may run on any thread.
 #pragma once
 
 #include <memory>
@@ -15,9 +16,10 @@
 
 #include <libxml/tree.h>
 
-namespace Xmlpp {
+namespace svg {
 
-struct CssLoadContext;
+class CMessageLog;
+class CStopToken;
 
 struct StyleSheetRecord {
     std::string href;
@@ -40,23 +42,22 @@ struct XmlReadResult {
     std::vector<StyleSheetRecord> styleSheets;  // as collected, in document order
 };
 
-// The first pass alone: parse `bytes` (any supported encoding) and collect the
-// style sheets. Parser problems are reported as located messages.
-XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath);
-
-// Parse and apply style sheets: the whole reading step of a load. `media` of
-// an empty string applies every sheet. `cssContext` keeps what the CSS sheets
-// of the load share (the @font-face rules among it). Returns null when the
-// document cannot be read.
-XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media,
-                  CssLoadContext& cssContext);
-// The same with a context of its own.
-XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath, const std::string& media);
+// Parses `bytes` (any supported encoding) and collects the style sheets.
+// Parser problems are reported as located messages; the document is null
+// when it cannot be read or the load was stopped.
+XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath, CMessageLog& log,
+                            const CStopToken& stop);
 
 // Parses XML text (already UTF-8 or with its own declaration) into a tree with
 // the same safety settings and no location attributes; reports
 // "E line(column) : reason" on failure.
-XmlDocPtr ParseXmlText(std::string_view text, const std::string& url);
+XmlDocPtr ParseXmlText(std::string_view text, const std::string& url, CMessageLog& log);
+// The same for a style-sheet file, whose failure is reported as "E reason".
+XmlDocPtr ParseXmlSheet(std::string_view text, const std::string& url, CMessageLog& log);
+
+// Transforms `document` by the XSLT sheet `styleDoc`; the result re-parsed,
+// or null after reporting the processor's errors.
+XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CMessageLog& log);
 
 // The value of pseudo-attribute `name` in the data of an xml-stylesheet
 // instruction; empty when it is absent.
@@ -76,4 +77,4 @@ void InitXmlSafety();
 std::string QualifiedName(const xmlNode* node);
 std::string QualifiedName(const xmlAttr* attribute);
 
-}  // namespace Xmlpp
+}  // namespace svg

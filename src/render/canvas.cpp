@@ -185,10 +185,10 @@ void CCanvas::IntersectClip(const RectF& rect)
     cairo_clip(cr_);
 }
 
-void CCanvas::IntersectClip(const CGraphicsPath& path, FillMode rule)
+void CCanvas::IntersectClip(const CGraphicsPath& path, FillRule rule)
 {
     SetPath(path);
-    cairo_set_fill_rule(cr_, rule == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_set_fill_rule(cr_, rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_clip(cr_);
 }
 
@@ -251,7 +251,7 @@ void CCanvas::Fill(const CGraphicsPath& path, const Rgba& color)
     if (color.a == 0 || path.Empty())
         return;
     SetPath(path);
-    cairo_set_fill_rule(cr_, path.fillMode == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD
+    cairo_set_fill_rule(cr_, path.fillRule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD
                                                                    : CAIRO_FILL_RULE_WINDING);
     SetSource(cr_, color);
     cairo_fill(cr_);

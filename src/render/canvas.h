@@ -7,7 +7,7 @@
 // canvas validates before calling: singular or non-finite transforms are
 // refused (the element then draws nothing, as SVG says), coordinates are
 // clamped to cairo's fixed-point range. Save and Restore are strictly nested;
-// use CanvasSaveGuard.
+// use CCanvasSaveGuard.
 #pragma once
 
 #include <cairo.h>
@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "style/properties.h"
+#include "model/properties.h"
 #include "values/matrix.h"
 #include "values/path_geometry.h"
 #include "values/rect.h"
@@ -29,8 +29,14 @@ enum class CanvasPurpose : int {
     MaskContent = 3,
 };
 
-// The render context handed from parent to child.
+class CRenderPass;
+
+// The render context handed from parent to child. `pass` is the drawing
+// this is part of.
 struct RenderArgs {
+    explicit RenderArgs(CRenderPass& renderPass) : pass(renderPass) {}
+
+    CRenderPass& pass;
     std::optional<RectF> inheritedRect;
     float emSize = 15.5f;
     float exSize = 5;
@@ -76,7 +82,7 @@ public:
     bool MultiplyTransform(const Matrix& m);
 
     void IntersectClip(const RectF& rect);
-    void IntersectClip(const CGraphicsPath& path, FillMode rule);
+    void IntersectClip(const CGraphicsPath& path, FillRule rule);
 
     // Replaces cairo's current path by `path` (clamped to cairo's range).
     void SetPath(const CGraphicsPath& path);
@@ -103,12 +109,12 @@ private:
 };
 
 // Save on construction, Restore on destruction: every return path balances.
-class CanvasSaveGuard {
+class CCanvasSaveGuard {
 public:
-    explicit CanvasSaveGuard(CCanvas& canvas) : canvas_(canvas), token_(canvas.Save()) {}
-    ~CanvasSaveGuard() { canvas_.Restore(token_); }
-    CanvasSaveGuard(const CanvasSaveGuard&) = delete;
-    CanvasSaveGuard& operator=(const CanvasSaveGuard&) = delete;
+    explicit CCanvasSaveGuard(CCanvas& canvas) : canvas_(canvas), token_(canvas.Save()) {}
+    ~CCanvasSaveGuard() { canvas_.Restore(token_); }
+    CCanvasSaveGuard(const CCanvasSaveGuard&) = delete;
+    CCanvasSaveGuard& operator=(const CCanvasSaveGuard&) = delete;
 
 private:
     CCanvas& canvas_;

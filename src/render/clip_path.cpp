@@ -7,6 +7,8 @@
 // - the clipPath's transform applies after the objectBoundingBox mapping,
 //   and its own clip-path works in the clipped element's user space;
 // - a reference that closes a cycle of clip paths is ignored.
+#include "render/clip_path.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -14,12 +16,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/limits.h"
 #include "model/conditional.h"
-#include "model/limits.h"
-#include "model/message_log.h"
+#include "model/messages.h"
 #include "render/canvas.h"
-#include "render/clip_path.h"
 #include "render/effects.h"
+#include "render/prepare.h"
+#include "render/render_pass.h"
+#include "render/shape.h"
 #include "values/scan.h"
 #include "values/syntax.h"
 
@@ -30,23 +34,14 @@ constexpr Rgba kCoverage{255, 255, 255, 255};
 
 // --- Set-up ---------------------------------------------------------------------
 
-std::optional<FillMode> ParseClipRule(std::string_view text)
-{
-    text = TrimSpace(text);
-    if (text == "nonzero")
-        return FillMode::Winding;
-    if (text == "evenodd")
-        return FillMode::Alternate;
-    return std::nullopt;
-}
+std::optional<FillRule> ParseClipRule(std::string_view text) { return ParseFillRule(TrimSpace(text)); }
 
 // Checks the element's own clip-rule, the one message a clip-rule gets.
-void CheckClipRule(const CElem& elem)
+void CheckClipRule(const CElem& elem, CPreparer& preparer)
 {
-    const std::string* value = elem.attributes.Value("clip-rule");
+    const std::string* value = elem.attributes.Value(AttributeId::clip_rule);
     if (value != nullptr && *value != "inherit" && !ParseClipRule(*value))
-        ReportMessage("E %s clip-rule=\"%s\" :Invalid value at %d(%d)", elem.Name().c_str(), value->c_str(),
-                      elem.line, elem.column);
+        preparer.Log().Report(elem, msg::kClipRuleInvalid, elem.Name().c_str(), value->c_str());
 }
 
 bool ContributesToClip(const CElem& child) { return child.IsA(ElemClass::Shape) || child.Id() == ElementId::use; }
@@ -55,18 +50,18 @@ bool ContributesToClip(const CElem& child) { return child.IsA(ElemClass::Shape) 
 
 // The element's own clip-rule, else `inherited`; an invalid value (reported
 // by Setup) counts as not given.
-FillMode ClipRule(const CElem& elem, FillMode inherited)
+FillRule ClipRule(const CElem& elem, FillRule inherited)
 {
-    const std::string* value = elem.attributes.Value("clip-rule");
+    const std::string* value = elem.attributes.Value(AttributeId::clip_rule);
     if (value == nullptr)
         return inherited;
     return ParseClipRule(*value).value_or(inherited);
 }
 
 // The rule a clipPath starts its children with: inherited from its ancestors.
-FillMode StartingClipRule(const CElem& clipPath)
+FillRule StartingClipRule(const CElem& clipPath)
 {
-    FillMode rule = FillMode::Winding;
+    FillRule rule = FillRule::NonZero;
     std::vector<const CElem*> chain;
     for (const CElem* elem = &clipPath; elem != nullptr; elem = elem->Parent())
         chain.push_back(elem);
@@ -100,6 +95,14 @@ constexpr std::size_t kMaxClipElements = 100'000;
 // Nesting is bounded so that a long chain cannot exhaust the stack.
 class ClipBuild {
 public:
+    explicit ClipBuild(CConditionalValues* conditions) : conditions_(conditions) {}
+
+    // Records the conditional attributes of an element the clip is built from.
+    void Record(const CElem& elem) const
+    {
+        if (conditions_ != nullptr)
+            conditions_->RecordElement(elem);
+    }
     bool Ignores(const CElemClipPath* clipPath) const
     {
         return active_.size() >= limits::kMaxElementDepth ||
@@ -112,6 +115,7 @@ public:
     bool Truncated() const { return visited_ > kMaxClipElements; }
 
 private:
+    CConditionalValues* conditions_;
     std::vector<const CElemClipPath*> active_;
     std::size_t visited_ = 0;
 };
@@ -121,19 +125,21 @@ std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const st
 
 // Adds what `elem` (a child of a clipPath, or the instance in such a `use`)
 // contributes to `parent`, mapped into the parent's space.
-void AddElementRegion(CElem& elem, FillMode inherited, ClipBuild& build, ClipRegion& parent)
+void AddElementRegion(const CElem& elem, FillRule inherited, ClipBuild& build, ClipRegion& parent)
 {
-    if (!build.Visit() || elem.props.display == Display::None || !TestConditions(elem) ||
-        IsSingular(elem.props.transform))
+    if (!build.Visit() || elem.props.display == Display::None)
         return;
-    const FillMode rule = ClipRule(elem, inherited);
+    build.Record(elem);
+    if (elem.excluded || IsSingular(elem.props.transform))
+        return;
+    const FillRule rule = ClipRule(elem, inherited);
     ClipRegion region;
     region.transform = elem.props.transform;
     if (elem.IsA(ElemClass::Shape)) {
-        elem.AppendClipGeometry(region, rule);
+        AppendShapeClipGeometry(static_cast<const CElemShape&>(elem), region, rule);
     } else if (elem.Id() == ElementId::use) {
         // SVG: a `use` in a clipPath must reference a shape or text directly.
-        for (CElem* instance : elem.Children())
+        for (const CElem* instance : elem.Children())
             if (instance->IsA(ElemClass::Shape))
                 AddElementRegion(*instance, rule, build, region);
     }
@@ -157,7 +163,7 @@ std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const st
         return std::nullopt;
     ClipRegion region;
     Matrix toUser = clipPath.props.transform;
-    if (clipPath.units == 0) {
+    if (clipPath.units == Units::ObjectBoundingBox) {
         const std::optional<Matrix> box = BoxMatrix(bbox);
         if (!box)
             return region;
@@ -170,8 +176,8 @@ std::optional<ClipRegion> ClipPathRegion(const CElemClipPath& clipPath, const st
     build.Push(&clipPath);
     ClipRegion content;
     content.transform = toUser;
-    const FillMode rule = StartingClipRule(clipPath);
-    for (CElem* child : clipPath.Children())
+    const FillRule rule = StartingClipRule(clipPath);
+    for (const CElem* child : clipPath.Children())
         if (ContributesToClip(*child))
             AddElementRegion(*child, rule, build, content);
     if (!content.Empty())
@@ -220,7 +226,7 @@ void IntersectClip(CCanvas& canvas, const ClipRegion& region, const Matrix& toUs
 {
     const Matrix m = Matrix::Multiply(region.transform, toUser);
     for (const CGraphicsPath& path : region.paths)
-        canvas.IntersectClip(Mapped(path, m), path.fillMode);
+        canvas.IntersectClip(Mapped(path, m), path.fillRule);
     for (const ClipRegion& part : region.parts)
         IntersectClip(canvas, part, m);
     for (const ClipRegion& intersection : region.intersections)
@@ -258,7 +264,7 @@ void PaintIntersected(CCanvas& canvas, const ClipRegion& region, const Matrix& m
 void PaintCoverage(CCanvas& canvas, const ClipRegion& region, const Matrix& toUser)
 {
     const Matrix m = Matrix::Multiply(region.transform, toUser);
-    const CanvasSaveGuard saved(canvas);
+    const CCanvasSaveGuard saved(canvas);
     std::vector<const ClipRegion*> masks;
     for (const ClipRegion& intersection : region.intersections) {
         if (IsIntersectionOnly(intersection))
@@ -271,32 +277,28 @@ void PaintCoverage(CCanvas& canvas, const ClipRegion& region, const Matrix& toUs
 
 }  // namespace
 
-bool CElemClipPath::Setup()
+bool SetUpClipPath(CElemClipPath& clipPath, CPreparer& preparer)
 {
-    if (!CElem::Setup())
-        return false;
-    const std::string* value = GetAttribute("clipPathUnits", false);
-    const int parsed = ParseUnitsKeyword(value);
-    if (parsed == 0 || parsed == 1)
-        units = value != nullptr ? parsed : 1;
-    else
-        ReportMessage("E %s clipPathUnits=\"%s\" :Invalid value at %d(%d)", Name().c_str(), value->c_str(), line,
-                      column);
-    CheckClipRule(*this);
-    for (const CElem* child : Children())
+    if (const std::string* value = clipPath.GetAttribute(AttributeId::clipPathUnits, false)) {
+        if (const std::optional<Units> units = ParseUnits(*value))
+            clipPath.units = *units;
+        else
+            preparer.Log().Report(clipPath, msg::kClipPathUnitsInvalid, clipPath.Name().c_str(), value->c_str());
+    }
+    CheckClipRule(clipPath, preparer);
+    for (const CElem* child : clipPath.Children())
         if (child->graphicsElement && ContributesToClip(*child))
-            CheckClipRule(*child);
+            CheckClipRule(*child, preparer);
     return true;
 }
 
-void DrawClipped(const CElem& elem, CCanvas& canvas, const std::function<void()>& draw)
+void DrawClipped(const CElem& elem, CCanvas& canvas, CRenderPass& pass, const std::function<void()>& draw)
 {
     const auto& clipPath = static_cast<const CElemClipPath&>(*elem.props.clipPath);
-    ClipBuild build;
+    ClipBuild build(pass.Conditions());
     const std::optional<ClipRegion> region = ClipPathRegion(clipPath, ObjectBoundingBox(elem), build);
     if (build.Truncated())
-        ReportMessage("W %s clip-path too complex: only part of it clips at %d(%d)", elem.Name().c_str(), elem.line,
-                      elem.column);
+        pass.Report(elem, msg::kClipPathTooComplex, elem.Name().c_str());
     if (!region) {
         draw();
         return;

@@ -4,23 +4,27 @@
 // its own clip-path intersected. A region without unions becomes plain
 // cairo clips; any other is painted as an alpha mask over the element's
 // content. Both stay vector in the recording, anti-aliased at any zoom.
-// Runs on the rendering thread. The problems of a clipPath are reported
-// once, by its Setup; drawing reports only a clip too complex to build.
+// The problems of a clipPath are reported once, when it is set up; drawing
+// reports only a clip too complex to build.
 #pragma once
 
 #include <functional>
 #include <vector>
 
 #include "values/matrix.h"
+#include "values/keywords.h"
 #include "values/path_geometry.h"
 
 namespace svg {
 
 class CCanvas;
 class CElem;
+class CElemClipPath;
+class CPreparer;
+class CRenderPass;
 
 // What a region leaves visible: the union of `paths` (each filled under its
-// own fillMode) and `parts`, intersected with every one of `intersections`,
+// own fillRule) and `parts`, intersected with every one of `intersections`,
 // all mapped by `transform` into the enclosing space. No paths and no parts
 // is an empty region; the builders never keep an empty part or intersection.
 struct ClipRegion {
@@ -36,6 +40,8 @@ struct ClipRegion {
 // space (the element's, after its transform); `draw` is not run at all
 // when the clip leaves nothing. A clip without unions is left intersected
 // into the canvas clip; callers restore their saved state.
-void DrawClipped(const CElem& elem, CCanvas& canvas, const std::function<void()>& draw);
+void DrawClipped(const CElem& elem, CCanvas& canvas, CRenderPass& pass, const std::function<void()>& draw);
+
+bool SetUpClipPath(CElemClipPath& clipPath, CPreparer& preparer);
 
 }  // namespace svg

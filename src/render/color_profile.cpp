@@ -1,17 +1,14 @@
-// CElemColorProfile: the `color-profile` element opens the ICC profile its
-// xlink:href names (a file, or a data: URL decoded in memory) through lcms2
-// and makes a transform from sRGB to it, absolute colorimetric. Nothing is
-// converted through the transform: opening it checks that the profile can be
-// used and reports when it cannot. `local`, `name` and `rendering-intent`
-// have no effect.
+#include "render/color_profile.h"
+
 #include <lcms2.h>
 
 #include <string>
 
 #include "model/elem.h"
 #include "model/file_io.h"
-#include "model/message_log.h"
+#include "model/messages.h"
 #include "render/data_url.h"
+#include "render/prepare.h"
 
 namespace svg {
 namespace {
@@ -19,18 +16,17 @@ namespace {
 // ICC profiles are a few kilobytes to a few megabytes.
 constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
 
-void ReportOpenFailed(const CElemColorProfile& elem, const std::string& href)
+void ReportOpenFailed(const CElemColorProfile& elem, const std::string& href, CMessageLog& log)
 {
     const std::string shown = ShownReference(href);
-    ReportMessage("E %s xlink:href=\"%s\" open failed at %d(%d)", elem.Name().c_str(), shown.c_str(), elem.line,
-                  elem.column);
+    log.Report(elem, msg::kHrefOpenFailed, elem.Name().c_str(), shown.c_str());
 }
 
 // The profile's bytes; false after a message.
-bool ReadProfile(const CElemColorProfile& elem, const std::string& href, std::string& bytes)
+bool ReadProfile(const CElemColorProfile& elem, const std::string& href, std::string& bytes, CMessageLog& log)
 {
     if (IsDataUrl(href)) {
-        std::optional<DataUrl> data = DecodeDataUrl(elem, std::string_view(href).substr(5));
+        std::optional<DataUrl> data = DecodeDataUrl(elem, std::string_view(href).substr(5), log);
         if (!data)
             return false;
         bytes = std::move(data->bytes);
@@ -38,12 +34,11 @@ bool ReadProfile(const CElemColorProfile& elem, const std::string& href, std::st
     }
     const std::optional<std::string> path = ResourceFilePath(elem, href);
     if (!path) {
-        ReportMessage("E %s xlink:href=\"%s\" invalid path at %d(%d)", elem.Name().c_str(), href.c_str(), elem.line,
-                      elem.column);
+        log.Report(elem, msg::kHrefInvalidPath, elem.Name().c_str(), href.c_str());
         return false;
     }
     if (ReadFileBytes(*path, kMaxProfileBytes, bytes) != ReadStatus::Ok) {
-        ReportOpenFailed(elem, href);
+        ReportOpenFailed(elem, href, log);
         return false;
     }
     return true;
@@ -70,23 +65,21 @@ cmsHTRANSFORM TransformTo(const std::string& bytes)
 
 }  // namespace
 
-bool CElemColorProfile::Setup()
+bool SetUpColorProfile(CElemColorProfile& profile, CPreparer& preparer)
 {
-    if (!CElem::Setup())
-        return false;
-    colorTransform.reset();
-    const std::string* href = GetAttribute("xlink:href", false);
+    profile.colorTransform.reset();
+    const std::string* href = profile.GetAttribute(AttributeId::xlink_href, false);
     if (href == nullptr)
         return true;
     std::string bytes;
-    if (!ReadProfile(*this, *href, bytes))
+    if (!ReadProfile(profile, *href, bytes, preparer.Log()))
         return true;
     cmsHTRANSFORM transform = TransformTo(bytes);
     if (transform == nullptr) {
-        ReportOpenFailed(*this, *href);
+        ReportOpenFailed(profile, *href, preparer.Log());
         return true;
     }
-    colorTransform = std::shared_ptr<void>(transform, cmsDeleteTransform);
+    profile.colorTransform = std::shared_ptr<void>(transform, cmsDeleteTransform);
     return true;
 }
 

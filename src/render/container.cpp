@@ -1,6 +1,6 @@
-// CElemContainer: set-up of viewports (svg, symbol, foreignObject), the
-// `clip` property and enable-background; drawing the children (one of them
-// for a switch, a placeholder box for foreignObject); hit testing.
+// Containers: set-up of viewports (svg, symbol, foreignObject), the `clip`
+// property and enable-background; drawing the children (one of them for a
+// switch, a placeholder box for foreignObject); hit testing.
 //
 // A viewport of zero size draws nothing, as SVG says for a zero width, height
 // or viewBox size: such an svg or symbol keeps an empty region (zero or
@@ -15,10 +15,10 @@
 
 #include "model/conditional.h"
 #include "model/document.h"
-#include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/messages.h"
 #include "render/canvas.h"
 #include "render/container.h"
+#include "render/prepare.h"
 #include "render/render.h"
 #include "values/syntax.h"
 
@@ -56,27 +56,28 @@ enum class ViewBoxState { None, Valid, Empty };
 
 // SVG: a negative viewBox width or height is an error that voids the viewBox;
 // a zero one disables rendering of the element. Both are reported.
-ViewBoxState ReadViewBox(const CElem& elem, RectF& viewBox)
+ViewBoxState ReadViewBox(const CElem& elem, RectF& viewBox, CPreparer& preparer)
 {
-    if (!ParseViewBox(elem, viewBox))
+    const std::optional<RectF> read = ReadViewBoxAttribute(elem, preparer.Context());
+    if (!read)
         return ViewBoxState::None;
+    viewBox = *read;
     if (!IsEmptyRect(viewBox))
         return ViewBoxState::Valid;
-    ReportMessage("E %s viewBox=\"%s\" :Invalid value at %d(%d)", elem.Name().c_str(),
-                  elem.attributes.Value("viewBox")->c_str(), elem.line, elem.column);
+    preparer.ReportInvalid(elem, AttributeId::viewBox, *elem.attributes.Value(AttributeId::viewBox));
     return viewBox.width < 0 || viewBox.height < 0 ? ViewBoxState::None : ViewBoxState::Empty;
 }
 
 // Width or height of a nested svg or symbol: 100% of the parent's viewport
 // when missing (or unreadable); 0 disables rendering; a negative value is
 // reported and disables it too.
-float NestedSize(const CElem& elem, std::string_view name, PercentRule rule, float parentSize)
+float NestedSize(const CElem& elem, AttributeId name, PercentRule rule, float parentSize, CPreparer& preparer)
 {
-    const std::optional<double> size = ReadLengthAttribute(elem, name, rule);
+    const std::optional<double> size = preparer.ReadLength(elem, name, rule);
     if (!size)
         return parentSize;
     if (*size < 0) {
-        ReportInvalidValue(elem, name, *elem.GetAttribute(name, false));
+        preparer.ReportInvalid(elem, name, *elem.GetAttribute(name, false));
         return 0;
     }
     return static_cast<float>(*size);
@@ -85,103 +86,93 @@ float NestedSize(const CElem& elem, std::string_view name, PercentRule rule, flo
 // Width or height of the document root, which the loader has read: when
 // missing, zero, unreadable or negative, the viewBox's is used, else the
 // document's default viewport's.
-float RootSize(const CElem& root, std::string_view name, PercentRule rule, float loaderSize,
-               float viewBoxSize, float defaultSize)
+float RootSize(const CElem& root, AttributeId name, PercentRule rule, float loaderSize, float viewBoxSize,
+               float defaultSize, CPreparer& preparer)
 {
-    const std::optional<double> size = ReadLengthAttribute(root, name, rule);
+    const std::optional<double> size = preparer.ReadLength(root, name, rule);
     if (size && *size < 0)
-        ReportInvalidValue(root, name, *root.GetAttribute(name, false));
+        preparer.ReportInvalid(root, name, *root.GetAttribute(name, false));
     if (loaderSize > 0)
         return loaderSize;
     return viewBoxSize > 0 ? viewBoxSize : defaultSize;
 }
 
-RectF RootRegion(const CElemContainer& root, const RectF* viewBox)
+RectF RootRegion(const CElemContainer& root, const RectF* viewBox, CPreparer& preparer)
 {
-    const CElemDocument* document = root.Document();
-    const RectF defaults = document != nullptr ? document->Options().defaultViewport : CDocOptions{}.defaultViewport;
+    const RectF defaults = preparer.Context().Options().defaultViewport;
     // SVG ignores x and y on the outermost svg.
     return {0, 0,
-            RootSize(root, "width", PercentRule::HorizontalSize, root.region.width, viewBox ? viewBox->width : 0,
-                     defaults.width),
-            RootSize(root, "height", PercentRule::VerticalSize, root.region.height, viewBox ? viewBox->height : 0,
-                     defaults.height)};
+            RootSize(root, AttributeId::width, PercentRule::HorizontalSize, root.region.width,
+                     viewBox ? viewBox->width : 0, defaults.width, preparer),
+            RootSize(root, AttributeId::height, PercentRule::VerticalSize, root.region.height,
+                     viewBox ? viewBox->height : 0, defaults.height, preparer)};
+}
+
+float Coordinate(const CElem& elem, AttributeId name, PercentRule rule, CPreparer& preparer)
+{
+    return static_cast<float>(preparer.ReadLength(elem, name, rule).value_or(0));
 }
 
 // x, y, width and height in the parent's user space: elem.viewport is still
 // the parent's copy here.
-RectF NestedRegion(const CElemContainer& elem)
+RectF NestedRegion(const CElemContainer& elem, CPreparer& preparer)
 {
     const RectF& parentViewport = elem.viewport;
-    return {static_cast<float>(ReadLengthAttribute(elem, "x", PercentRule::HorizontalPosition).value_or(0)),
-            static_cast<float>(ReadLengthAttribute(elem, "y", PercentRule::VerticalPosition).value_or(0)),
-            NestedSize(elem, "width", PercentRule::HorizontalSize, parentViewport.width),
-            NestedSize(elem, "height", PercentRule::VerticalSize, parentViewport.height)};
+    return {Coordinate(elem, AttributeId::x, PercentRule::HorizontalPosition, preparer),
+            Coordinate(elem, AttributeId::y, PercentRule::VerticalPosition, preparer),
+            NestedSize(elem, AttributeId::width, PercentRule::HorizontalSize, parentViewport.width, preparer),
+            NestedSize(elem, AttributeId::height, PercentRule::VerticalSize, parentViewport.height, preparer)};
 }
 
-void ReadAspectRatio(CElemContainer& elem)
-{
-    AspectRatio ratio;
-    const std::string* text = elem.GetAttribute("preserveAspectRatio", false);
-    if (text != nullptr && !ParseAspectRatio(*text, ratio))
-        ReportInvalidValue(elem, "preserveAspectRatio", *text);
-    elem.aspectAlign = ratio.align;
-    elem.aspectSlice = ratio.slice;
-}
-
-void SetUpViewport(CElemContainer& elem)
+void SetUpViewport(CElemContainer& elem, CPreparer& preparer)
 {
     RectF viewBox;
-    const ViewBoxState viewBoxState = ReadViewBox(elem, viewBox);
+    const ViewBoxState viewBoxState = ReadViewBox(elem, viewBox, preparer);
     const bool root = elem.Parent() == nullptr;
-    elem.region = root ? RootRegion(elem, viewBoxState == ViewBoxState::Valid ? &viewBox : nullptr)
-                       : NestedRegion(elem);
+    elem.region = root ? RootRegion(elem, viewBoxState == ViewBoxState::Valid ? &viewBox : nullptr, preparer)
+                       : NestedRegion(elem, preparer);
     elem.hasViewBox = viewBoxState != ViewBoxState::None;
     elem.viewport = elem.hasViewBox ? viewBox : RectF{0, 0, elem.region.width, elem.region.height};
-    ReadAspectRatio(elem);
+    elem.aspect = ReadAspectRatioAttribute(elem, preparer.Context());
     // Without a viewBox this is the translation to the viewport's x and y.
-    elem.viewBoxMatrix = ViewBoxToViewport(elem.region, elem.viewport, elem.aspectAlign, elem.aspectSlice);
+    elem.viewBoxMatrix = ViewBoxToViewport(elem.region, elem.viewport, elem.aspect);
 }
 
 // SVG places foreignObject at its own x, y, width and height. One without a
 // width or height covers its parent's viewport.
-void SetUpForeignObject(CElemContainer& elem)
+void SetUpForeignObject(CElemContainer& elem, CPreparer& preparer)
 {
-    const std::optional<double> width = ReadLengthAttribute(elem, "width", PercentRule::HorizontalSize);
-    const std::optional<double> height = ReadLengthAttribute(elem, "height", PercentRule::VerticalSize);
+    const std::optional<double> width = preparer.ReadLength(elem, AttributeId::width, PercentRule::HorizontalSize);
+    const std::optional<double> height = preparer.ReadLength(elem, AttributeId::height, PercentRule::VerticalSize);
     if (!width || !height) {
         elem.region = elem.viewport;
         return;
     }
-    auto nonNegative = [&elem](std::string_view name, double size) {
+    auto nonNegative = [&elem, &preparer](AttributeId name, double size) {
         if (size >= 0)
             return static_cast<float>(size);
-        ReportInvalidValue(elem, name, *elem.GetAttribute(name, false));
+        preparer.ReportInvalid(elem, name, *elem.GetAttribute(name, false));
         return 0.0f;
     };
-    elem.region = {static_cast<float>(ReadLengthAttribute(elem, "x", PercentRule::HorizontalPosition).value_or(0)),
-                   static_cast<float>(ReadLengthAttribute(elem, "y", PercentRule::VerticalPosition).value_or(0)),
-                   nonNegative("width", *width), nonNegative("height", *height)};
+    elem.region = {Coordinate(elem, AttributeId::x, PercentRule::HorizontalPosition, preparer),
+                   Coordinate(elem, AttributeId::y, PercentRule::VerticalPosition, preparer),
+                   nonNegative(AttributeId::width, *width), nonNegative(AttributeId::height, *height)};
 }
 
 // With `new` and four numbers the background region is known now; with fewer
 // it is the document root's bounding box, which only exists once bounds are
-// computed, so backgroundRect stays empty and its readers take that box.
+// computed, so the region stays null and its readers take that box.
 void ReadEnableBackground(CElemContainer& elem)
 {
-    const EnableBackground value = ParseEnableBackground(elem.GetAttribute("enable-background", false));
-    elem.backgroundMode = value.code;
-    elem.backgroundRect = {};
-    if (value.code == 0 && value.region.size() >= 4)
-        elem.backgroundRect = {static_cast<float>(value.region[0]), static_cast<float>(value.region[1]),
-                               static_cast<float>(value.region[2]), static_cast<float>(value.region[3])};
+    const std::string* text = elem.GetAttribute(AttributeId::enable_background, false);
+    elem.background = text != nullptr ? ParseEnableBackground(*text) : EnableBackground{};
 }
 
 // --- The clip property ------------------------------------------------------------
 
 // rect( followed by offsets, each a length or `auto` (null), separated by
 // commas or blanks; reading stops at ")" or at anything else.
-std::vector<std::optional<double>> ReadClipOffsets(const CElem& elem, std::string_view text)
+std::vector<std::optional<double>> ReadClipOffsets(const CElem& elem, std::string_view text, CPreparer& preparer)
 {
     std::vector<std::optional<double>> offsets;
     std::size_t pos = SkipSpace(text, 0);
@@ -195,7 +186,7 @@ std::vector<std::optional<double>> ReadClipOffsets(const CElem& elem, std::strin
                 break;
             // Top and bottom are vertical, right and left horizontal.
             const PercentRule rule = offsets.size() % 2 == 0 ? PercentRule::VerticalSize : PercentRule::HorizontalSize;
-            offsets.emplace_back(ResolveLength(*number, rule, &elem));
+            offsets.emplace_back(ResolveLength(*number, rule, preparer.Lengths(elem)));
         }
         pos = SkipSeparator(text, pos);
     }
@@ -206,40 +197,19 @@ std::vector<std::optional<double>> ReadClipOffsets(const CElem& elem, std::strin
 
 // --- Shared helpers -----------------------------------------------------------------
 
-void ReportInvalidValue(const CElem& elem, std::string_view name, const std::string& text)
-{
-    ReportMessage("E %s %.*s=\"%s\" :Invalid value at %d(%d)", elem.Name().c_str(), static_cast<int>(name.size()),
-                  name.data(), text.c_str(), elem.line, elem.column);
-}
-
-std::optional<double> ReadLengthAttribute(const CElem& elem, std::string_view name, PercentRule rule)
-{
-    const std::string* text = elem.GetAttribute(name, false);
-    if (text == nullptr)
-        return std::nullopt;
-    std::size_t pos = 0;
-    const std::optional<Number> number = ParseNumber(*text, pos);
-    // "10abc" is not a length: only blanks may follow the unit.
-    if (!number || SkipSpace(*text, pos) != text->size()) {
-        ReportInvalidValue(elem, name, *text);
-        return std::nullopt;
-    }
-    return ResolveLength(*number, rule, &elem);
-}
-
-Matrix ViewBoxToViewport(const RectF& viewportRect, const RectF& viewBox, int align, bool slice)
+Matrix ViewBoxToViewport(const RectF& viewportRect, const RectF& viewBox, const AspectRatio& aspect)
 {
     if (IsEmptyRect(viewportRect) || IsEmptyRect(viewBox))
         return {};
     const double sx = double{viewportRect.width} / viewBox.width;
     const double sy = double{viewportRect.height} / viewBox.height;
-    if (align <= 0 || align > 9)
+    if (aspect.align == AspectAlign::None)
         return {sx, 0, 0, sy, viewportRect.x - viewBox.x * sx, viewportRect.y - viewBox.y * sy};
     // meet fits the whole viewBox in, slice fills the whole viewport.
-    const double scale = slice ? std::max(sx, sy) : std::min(sx, sy);
+    const double scale = aspect.slice ? std::max(sx, sy) : std::min(sx, sy);
     // 0, 1, 2 for Min, Mid, Max: that many halves of the free space go before.
-    const int xPosition = (align - 1) / 3;
-    const int yPosition = (align - 1) % 3;
+    const int xPosition = AlignXPosition(aspect.align);
+    const int yPosition = AlignYPosition(aspect.align);
     const double freeX = viewportRect.width - viewBox.width * scale;
     const double freeY = viewportRect.height - viewBox.height * scale;
     return {scale,
@@ -250,10 +220,10 @@ Matrix ViewBoxToViewport(const RectF& viewportRect, const RectF& viewBox, int al
             viewportRect.y - viewBox.y * scale + freeY * yPosition * 0.5};
 }
 
-void ReadClipProperty(CElemContainer& elem)
+void ReadClipProperty(CElemContainer& elem, CPreparer& preparer)
 {
     elem.clipRect = {};
-    const std::string* text = elem.GetAttribute("clip", false);
+    const std::string* text = elem.GetAttribute(AttributeId::clip, false);
     if (text == nullptr)
         return;
     const std::string_view value = TrimSpace(*text);
@@ -262,13 +232,13 @@ void ReadClipProperty(CElemContainer& elem)
         return;
     constexpr std::string_view kRect = "rect(";
     if (!value.starts_with(kRect)) {
-        ReportMessage("E clip=\"%s\" :Invalid value", text->c_str());
+        preparer.Log().Report(msg::kClipInvalid, static_cast<int>(text->size()), text->data());
         return;
     }
     const std::string_view inside = value.substr(kRect.size());
-    const std::vector<std::optional<double>> offsets = ReadClipOffsets(elem, inside);
+    const std::vector<std::optional<double>> offsets = ReadClipOffsets(elem, inside, preparer);
     if (offsets.size() != 4)
-        ReportMessage("E clip=\"%.*s\" :Invalid value", static_cast<int>(inside.size()), inside.data());
+        preparer.Log().Report(msg::kClipInvalid, static_cast<int>(inside.size()), inside.data());
     const std::optional<Matrix> toContent = elem.viewBoxMatrix.Inverse();
     if (offsets.size() < 4 || !toContent || IsEmptyRect(elem.region))
         return;
@@ -284,90 +254,89 @@ void ReadClipProperty(CElemContainer& elem)
                      static_cast<float>(std::abs(right - left)), static_cast<float>(std::abs(bottom - top))};
 }
 
-// --- CElemContainer -------------------------------------------------------------------
+// --- Containers ----------------------------------------------------------------------
 
-bool CElemContainer::Setup()
+bool SetUpContainer(CElemContainer& elem, CPreparer& preparer)
 {
-    if (!CElem::Setup())
-        return false;
-    if (Parent() == nullptr)
-        ResetUseInstanceBudget(*this);
-    switch (Id()) {
-    case ElementId::use: return InstantiateUse(*this);
+    switch (elem.Id()) {
+    case ElementId::use: return InstantiateUse(elem, preparer);
     case ElementId::svg:
     case ElementId::symbol:
-        SetUpViewport(*this);
-        ReadClipProperty(*this);
+        SetUpViewport(elem, preparer);
+        ReadClipProperty(elem, preparer);
         break;
     case ElementId::foreignObject:
-        SetUpForeignObject(*this);
-        ReadClipProperty(*this);
+        SetUpForeignObject(elem, preparer);
+        ReadClipProperty(elem, preparer);
         break;
     default: break;
     }
-    ReadEnableBackground(*this);
+    ReadEnableBackground(elem);
     return true;
 }
 
-bool CElemContainer::Draw(CCanvas& canvas, const RenderArgs& args)
+void DrawContainer(const CElemContainer& elem, CCanvas& canvas, const RenderArgs& args)
 {
-    if (!RendersContent(*this))
-        return true;
-    if (ClipsToClipRect(*this))
-        canvas.IntersectClip(clipRect);
-    if (Id() == ElementId::foreignObject) {
-        if (props.visibility == Visibility::Visible)
-            canvas.FillRect(region, kForeignObjectColor);
-        return true;
+    if (!RendersContent(elem))
+        return;
+    if (ClipsToClipRect(elem))
+        canvas.IntersectClip(elem.clipRect);
+    if (elem.Id() == ElementId::foreignObject) {
+        if (elem.props.visibility == Visibility::Visible)
+            canvas.FillRect(elem.region, kForeignObjectColor);
+        return;
     }
-    if (Id() == ElementId::switch_) {
-        if (CElem* chosen = SelectSwitchChild(*this))
+    if (elem.Id() == ElementId::switch_) {
+        // Every alternative a document offers is recorded, not only the one drawn.
+        if (CConditionalValues* conditions = args.pass.Conditions())
+            for (const CElem* child : elem.Children())
+                if (child->graphicsElement)
+                    conditions->RecordElement(*child);
+        if (const CElem* chosen = ChosenSwitchChild(elem))
             Render(*chosen, canvas, args);
-        return true;
+        return;
     }
-    for (CElem* child : Children()) {
-        if (StopRequested())
+    for (const CElem* child : elem.Children()) {
+        if (args.pass.StopRequested())
             break;
         if (child->graphicsElement)
             Render(*child, canvas, args);
     }
-    return true;
 }
 
-CElem* CElemContainer::HitTest(double x, double y)
+const CElem* HitTestContainer(const CElemContainer& elem, double x, double y, CRenderPass& pass)
 {
-    if (props.display == Display::None || StopRequested() || !RendersContent(*this))
+    if (elem.props.display == Display::None || pass.StopRequested() || !RendersContent(elem))
         return nullptr;
-    const std::optional<Matrix> fromParent = props.transform.Inverse();
+    const std::optional<Matrix> fromParent = elem.props.transform.Inverse();
     if (!fromParent)
         return nullptr;
     PointD point = fromParent->Apply({x, y});
 
-    const bool mapsViewBox = IsViewportElement(*this) || Id() == ElementId::foreignObject || Id() == ElementId::glyph;
+    const ElementId id = elem.Id();
+    const bool mapsViewBox = IsViewportElement(elem) || id == ElementId::foreignObject || id == ElementId::glyph;
     if (mapsViewBox) {
         // What the viewport clips away cannot be hit.
-        if (ClipsOverflow(props.overflow) && Id() != ElementId::glyph && !IsEmptyRect(region) &&
-            !Contains(region, point))
+        if (ClipsOverflow(elem.props.overflow) && id != ElementId::glyph && !IsEmptyRect(elem.region) &&
+            !Contains(elem.region, point))
             return nullptr;
-        const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();
+        const std::optional<Matrix> toContent = elem.viewBoxMatrix.Inverse();
         if (!toContent)
             return nullptr;
         point = toContent->Apply(point);
     }
-    if (ClipsToClipRect(*this) && !Contains(clipRect, point))
+    if (ClipsToClipRect(elem) && !Contains(elem.clipRect, point))
         return nullptr;
-    if (Id() == ElementId::foreignObject)
-        return props.visibility == Visibility::Visible && Contains(region, point) ? this : nullptr;
-    if (Id() == ElementId::switch_) {
-        CElem* chosen = SelectSwitchChild(*this);
-        return chosen != nullptr ? chosen->HitTest(point.x, point.y) : nullptr;
+    if (id == ElementId::foreignObject)
+        return elem.props.visibility == Visibility::Visible && Contains(elem.region, point) ? &elem : nullptr;
+    if (id == ElementId::switch_) {
+        const CElem* chosen = ChosenSwitchChild(elem);
+        return chosen != nullptr ? HitTest(*chosen, point.x, point.y, pass) : nullptr;
     }
-    const auto& children = Children();
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        CElem* child = *it;
+    for (const CElem* child : elem.Children() | std::views::reverse) {
         if (child->excluded || !child->graphicsElement)
             continue;
-        if (CElem* hit = child->HitTest(point.x, point.y))
+        if (const CElem* hit = HitTest(*child, point.x, point.y, pass))
             return hit;
     }
     return nullptr;

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "model/elem.h"
-#include "model/loader.h"
 #include "model/message_log.h"
+#include "model/messages.h"
+#include "model/references.h"
 #include "values/scan.h"
 
 namespace svg {
@@ -87,11 +88,6 @@ bool HasUrlScheme(std::string_view reference)
             return false;
     }
     return true;
-}
-
-void Report(const char* format, const CElem& elem)
-{
-    ReportMessage(format, elem.Name().c_str(), elem.line, elem.column);
 }
 
 }  // namespace
@@ -190,11 +186,11 @@ bool DecodePercent(std::string_view text, std::string& out)
     return true;
 }
 
-std::optional<DataUrl> DecodeDataUrl(const CElem& elem, std::string_view afterScheme)
+std::optional<DataUrl> DecodeDataUrl(const CElem& elem, std::string_view afterScheme, CMessageLog& log)
 {
     const std::size_t comma = afterScheme.find(',');
     if (comma == std::string_view::npos) {
-        Report("E %s xlink:href not found mimetype at %d(%d)", elem);
+        log.Report(elem, msg::kHrefNoMimeType, elem.Name().c_str());
         return std::nullopt;
     }
     const DataHeader header = ReadHeader(afterScheme.substr(0, comma));
@@ -204,8 +200,7 @@ std::optional<DataUrl> DecodeDataUrl(const CElem& elem, std::string_view afterSc
     const std::optional<DataKind> kind = KindOf(mediaType);
     if (!kind) {
         const std::string shown(mediaType);
-        ReportMessage("E %s xlink:href unsupported mimetype '%s' at %d(%d)", elem.Name().c_str(), shown.c_str(),
-                      elem.line, elem.column);
+        log.Report(elem, msg::kHrefUnsupportedMimeType, elem.Name().c_str(), shown.c_str());
         return std::nullopt;
     }
 
@@ -217,11 +212,11 @@ std::optional<DataUrl> DecodeDataUrl(const CElem& elem, std::string_view afterSc
         // URL escapes may stand in Base64 data too ("%2B" for "+").
         std::string unescaped;
         if (!DecodePercent(data, unescaped) || !DecodeBase64(unescaped, result.bytes)) {
-            Report("E %s xlink:href invalid base64 data at %d(%d)", elem);
+            log.Report(elem, msg::kHrefInvalidBase64, elem.Name().c_str());
             return std::nullopt;
         }
     } else if (!DecodePercent(data, result.bytes)) {
-        Report("E %s xlink:href invalid URL encoding data at %d(%d)", elem);
+        log.Report(elem, msg::kHrefInvalidUrlEncoding, elem.Name().c_str());
         return std::nullopt;
     }
     return result;

@@ -13,6 +13,7 @@
 namespace svg {
 
 class CElem;
+class CMessageLog;
 
 // What the media type says the data is.
 enum class DataKind { Svg, Bmp, Jpeg, Gif, Tiff, Png, IccProfile, Text };
@@ -28,7 +29,7 @@ struct DataUrl {
 //   "E %s xlink:href unsupported mimetype '%s' at %d(%d)"
 //   "E %s xlink:href invalid base64 data at %d(%d)"
 //   "E %s xlink:href invalid URL encoding data at %d(%d)"
-std::optional<DataUrl> DecodeDataUrl(const CElem& elem, std::string_view afterScheme);
+std::optional<DataUrl> DecodeDataUrl(const CElem& elem, std::string_view afterScheme, CMessageLog& log);
 
 // Standard Base64. White space may stand anywhere; the padding "=" ends the
 // data and adds no bytes, and may be left out. False for any other

@@ -7,7 +7,7 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "model/limits.h"
+#include "base/limits.h"
 #include "render/raster_writer.h"
 
 namespace svg {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "model/limits.h"
+#include "base/limits.h"
 #include "render/raster_writer.h"
 
 namespace svg {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/document.h"
+#include "render/mask.h"
 
 namespace svg {
 namespace {
@@ -27,36 +28,11 @@ void DrawFaded(CCanvas& canvas, float opacity, const std::function<void()>& draw
     canvas.EndGroup(opacity);
 }
 
-}  // namespace
-
-std::optional<RectF> ObjectBoundingBox(const CElem& elem)
-{
-    // The box of an svg or symbol is computed inside its viewBox, which only
-    // scales and translates.
-    const bool insideViewBox =
-        elem.IsA(ElemClass::Container) && (elem.Id() == ElementId::svg || elem.Id() == ElementId::symbol);
-    if (!elem.bboxUser || !insideViewBox)
-        return elem.bboxUser;
-    const Matrix& m = static_cast<const CElemContainer&>(elem).viewBoxMatrix;
-    const RectF& box = *elem.bboxUser;
-    const double x1 = box.x * m.m11 + m.dx, x2 = box.Right() * m.m11 + m.dx;
-    const double y1 = box.y * m.m22 + m.dy, y2 = box.Bottom() * m.m22 + m.dy;
-    return RectF{static_cast<float>(std::min(x1, x2)), static_cast<float>(std::min(y1, y2)),
-                 static_cast<float>(std::fabs(x2 - x1)), static_cast<float>(std::fabs(y2 - y1))};
-}
-
-void DrawWithEffects(CElem& elem, CCanvas& canvas, const RenderArgs& args, const std::function<void()>& draw)
-{
-    if (elem.props.opacity <= 0)
-        return;
-    const bool rasterEffects = elem.props.mask != nullptr || elem.props.filter != nullptr;
-    if (rasterEffects && !RasterEffectsDisabled(elem))
-        applyFilterAndMask(elem, canvas, args, draw);
-    else
-        DrawFaded(canvas, elem.props.opacity, draw);
-}
-
-void applyFilterAndMask(CElem& elem, CCanvas& canvas, const RenderArgs& args, const std::function<void()>& draw)
+// The effects pass for an element with a mask or a filter: the filter turns
+// the element's picture into its result, the mask masks that, and the
+// opacity fades the masked result once.
+void DrawFilteredAndMasked(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
+                           const std::function<void()>& draw)
 {
     const auto drawFiltered = [&] {
         if (elem.props.filter == nullptr) {
@@ -81,7 +57,38 @@ void applyFilterAndMask(CElem& elem, CCanvas& canvas, const RenderArgs& args, co
     DrawFaded(canvas, elem.props.opacity, drawMasked);
 }
 
-void DrawThroughFilter(CElem&, CCanvas& canvas, const RenderArgs&, cairo_pattern_t* source)
+}  // namespace
+
+std::optional<RectF> ObjectBoundingBox(const CElem& elem)
+{
+    // The box of an svg or symbol is computed inside its viewBox, which only
+    // scales and translates.
+    const bool insideViewBox =
+        elem.IsA(ElemClass::Container) && (elem.Id() == ElementId::svg || elem.Id() == ElementId::symbol);
+    if (!elem.bboxUser || !insideViewBox)
+        return elem.bboxUser;
+    const Matrix& m = static_cast<const CElemContainer&>(elem).viewBoxMatrix;
+    const RectF& box = *elem.bboxUser;
+    const double x1 = box.x * m.m11 + m.dx, x2 = box.Right() * m.m11 + m.dx;
+    const double y1 = box.y * m.m22 + m.dy, y2 = box.Bottom() * m.m22 + m.dy;
+    return RectF{static_cast<float>(std::min(x1, x2)), static_cast<float>(std::min(y1, y2)),
+                 static_cast<float>(std::fabs(x2 - x1)), static_cast<float>(std::fabs(y2 - y1))};
+}
+
+void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args, const std::function<void()>& draw)
+{
+    if (elem.props.opacity <= 0)
+        return;
+    const bool rasterEffects = elem.props.mask != nullptr || elem.props.filter != nullptr;
+    if (rasterEffects && !RasterEffectsDisabled(elem))
+        DrawFilteredAndMasked(elem, canvas, args, draw);
+    else
+        DrawFaded(canvas, elem.props.opacity, draw);
+}
+
+// No filter primitive is built yet: the element is drawn as it is, and
+// preparing its filter's primitives has said so.
+void DrawThroughFilter(const CElem&, CCanvas& canvas, const RenderArgs&, cairo_pattern_t* source)
 {
     cairo_t* cr = canvas.Cairo();
     cairo_set_source(cr, source);

@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "model/elem.h"
-#include "model/message_log.h"
+#include "model/messages.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/paint_server.h"
+#include "render/prepare.h"
 #include "values/color.h"
 #include "values/number.h"
 
@@ -32,64 +33,73 @@ constexpr double kFocalLimit = 0.999;
 
 // --- Geometry attributes --------------------------------------------------------
 
-double Resolve(const CElemGradient& gradient, const Number& number, PercentRule rule)
+// The geometry attributes read along a gradient's chain.
+class GeometryReader {
+public:
+    GeometryReader(const CElemGradient& gradient, const std::vector<CElem*>& chain, CPreparer& preparer)
+        : gradient_(gradient), chain_(chain), preparer_(preparer)
+    {
+    }
+
+    double Resolve(const Number& number, PercentRule rule) const
+    {
+        return ResolveInUnits(gradient_, gradient_.units, number, rule, preparer_);
+    }
+
+    // Only gradients of the same kind give x1..y2 or cx..r.
+    LengthAttribute Read(AttributeId name, PercentRule rule) const
+    {
+        return ReadLengthAlong(gradient_, chain_, name, gradient_.units, rule, preparer_, true);
+    }
+
+    // A coordinate with its default given as a percentage.
+    float Coordinate(AttributeId name, PercentRule rule, double defaultPercent) const
+    {
+        const LengthAttribute read = Read(name, rule);
+        return static_cast<float>(read.value.value_or(Resolve({Unit::Percent, defaultPercent}, rule)));
+    }
+
+private:
+    const CElemGradient& gradient_;
+    const std::vector<CElem*>& chain_;
+    CPreparer& preparer_;
+};
+
+void ReadLinearGeometry(CElemGradient& gradient, const GeometryReader& reader)
 {
-    return ResolveInUnits(gradient, gradient.units, number, rule);
+    gradient.x1 = reader.Coordinate(AttributeId::x1, PercentRule::HorizontalPosition, 0);
+    gradient.y1 = reader.Coordinate(AttributeId::y1, PercentRule::VerticalPosition, 0);
+    gradient.x2 = reader.Coordinate(AttributeId::x2, PercentRule::HorizontalPosition, 100);
+    gradient.y2 = reader.Coordinate(AttributeId::y2, PercentRule::VerticalPosition, 0);
 }
 
-// Only gradients of the same kind give x1..y2 or cx..r.
-LengthAlong ReadGeometry(const CElemGradient& gradient, const std::vector<CElem*>& chain, std::string_view name,
-                         PercentRule rule)
+void ReadRadialGeometry(CElemGradient& gradient, const GeometryReader& reader, CPreparer& preparer)
 {
-    return ReadLengthAlong(gradient, chain, name, gradient.units, rule, true);
-}
-
-// A coordinate with its default given as a percentage.
-float Coordinate(const CElemGradient& gradient, const std::vector<CElem*>& chain, std::string_view name,
-                 PercentRule rule, double defaultPercent)
-{
-    const LengthAlong read = ReadGeometry(gradient, chain, name, rule);
-    return static_cast<float>(read.value.value_or(Resolve(gradient, {Unit::Percent, defaultPercent}, rule)));
-}
-
-void ReadLinearGeometry(CElemGradient& gradient, const std::vector<CElem*>& chain)
-{
-    gradient.x1 = Coordinate(gradient, chain, "x1", PercentRule::HorizontalPosition, 0);
-    gradient.y1 = Coordinate(gradient, chain, "y1", PercentRule::VerticalPosition, 0);
-    gradient.x2 = Coordinate(gradient, chain, "x2", PercentRule::HorizontalPosition, 100);
-    gradient.y2 = Coordinate(gradient, chain, "y2", PercentRule::VerticalPosition, 0);
-}
-
-void ReadRadialGeometry(CElemGradient& gradient, const std::vector<CElem*>& chain)
-{
-    gradient.cx = Coordinate(gradient, chain, "cx", PercentRule::HorizontalPosition, 50);
-    gradient.cy = Coordinate(gradient, chain, "cy", PercentRule::VerticalPosition, 50);
-    const LengthAlong fx = ReadGeometry(gradient, chain, "fx", PercentRule::HorizontalPosition);
-    const LengthAlong fy = ReadGeometry(gradient, chain, "fy", PercentRule::VerticalPosition);
+    gradient.cx = reader.Coordinate(AttributeId::cx, PercentRule::HorizontalPosition, 50);
+    gradient.cy = reader.Coordinate(AttributeId::cy, PercentRule::VerticalPosition, 50);
+    const LengthAttribute fx = reader.Read(AttributeId::fx, PercentRule::HorizontalPosition);
+    const LengthAttribute fy = reader.Read(AttributeId::fy, PercentRule::VerticalPosition);
     gradient.fx = static_cast<float>(fx.value.value_or(gradient.cx));
     gradient.fy = static_cast<float>(fy.value.value_or(gradient.cy));
     // In user space a percentage radius is of the viewport's normalised diagonal.
-    const float defaultRadius = static_cast<float>(Resolve(gradient, {Unit::Percent, 50}, PercentRule::Diagonal));
-    const LengthAlong r = ReadGeometry(gradient, chain, "r", PercentRule::Diagonal);
+    const float defaultRadius = static_cast<float>(reader.Resolve({Unit::Percent, 50}, PercentRule::Diagonal));
+    const LengthAttribute r = reader.Read(AttributeId::r, PercentRule::Diagonal);
     gradient.r = static_cast<float>(r.value.value_or(defaultRadius));
     if (r.value && *r.value < 0) {
-        ReportMessage("E %s r=\"%s\": must be positive value at %d(%d)", gradient.Name().c_str(), r.text->c_str(),
-                      gradient.line, gradient.column);
+        preparer.Log().Report(gradient, msg::kRadiusMustBePositive, gradient.Name().c_str(), r.text->c_str());
         gradient.r = defaultRadius;
     }
 }
 
-int ReadSpread(const CElemGradient& gradient, const std::vector<CElem*>& chain)
+SpreadMethod ReadSpread(const CElemGradient& gradient, const std::vector<CElem*>& chain, CPreparer& preparer)
 {
-    const std::string* text = AttributeAlong(chain, "spreadMethod");
-    if (text == nullptr || *text == "pad")
-        return 0;
-    if (*text == "reflect")
-        return 1;
-    if (*text == "repeat")
-        return 2;
-    ReportInvalidValue(gradient, "spreadMethod", *text);
-    return 0;
+    const std::string* text = AttributeAlong(chain, AttributeId::spreadMethod);
+    if (text == nullptr)
+        return SpreadMethod::Pad;
+    if (const std::optional<SpreadMethod> spread = ParseSpreadMethod(*text))
+        return *spread;
+    preparer.ReportInvalid(gradient, AttributeId::spreadMethod, *text);
+    return SpreadMethod::Pad;
 }
 
 // --- Stops ----------------------------------------------------------------------
@@ -98,15 +108,14 @@ bool IsStop(const CElem* elem) { return elem->Id() == ElementId::stop; }
 
 bool HasStops(const CElem& gradient) { return std::ranges::any_of(gradient.Children(), IsStop); }
 
-float StopOffset(const CElem& stop)
+float StopOffset(const CElem& stop, CPreparer& preparer)
 {
-    const std::string* text = stop.GetAttribute("offset", false);
+    const std::string* text = stop.GetAttribute(AttributeId::offset, false);
     if (text == nullptr)
         return 0;
     const std::optional<double> offset = ReadFraction(*text);
     if (!offset) {
-        ReportMessage("W %s offset=\"%s\" :Invalid value at %d(%d)", stop.Name().c_str(), text->c_str(), stop.line,
-                      stop.column);
+        preparer.Log().Report(stop, msg::kStopOffsetInvalid, stop.Name().c_str(), text->c_str());
         return 0;
     }
     return static_cast<float>(std::clamp(*offset, 0.0, 1.0));
@@ -114,22 +123,23 @@ float StopOffset(const CElem& stop)
 
 float StopOpacity(const CElem& stop)
 {
-    const std::string* text = stop.GetAttribute("stop-opacity", false);
+    const std::string* text = stop.GetAttribute(AttributeId::stop_opacity, false);
     const std::optional<double> opacity = text != nullptr ? ReadFraction(*text) : std::nullopt;
     return static_cast<float>(std::clamp(opacity.value_or(1), 0.0, 1.0));
 }
 
-Rgba StopColor(const CElem& stop)
+Rgba StopColor(const CElem& stop, const CPreparer& preparer)
 {
     // currentColor is the stop's own resolved `color`.
-    const std::string* text = stop.GetColorAttribute("stop-color", false);
-    const Rgb color = text != nullptr ? ParseColor(*text).value_or(Rgb{}) : Rgb{};
+    const std::string* text = stop.GetColorAttribute(AttributeId::stop_color, false);
+    const SystemPalette& palette = preparer.Context().Options().desktop.palette;
+    const Rgb color = text != nullptr ? ParseColor(*text, palette).value_or(Rgb{}) : Rgb{};
     return {color.r, color.g, color.b, 255};
 }
 
 // SVG: an offset below the one before takes that one's value, so stops
 // never run backwards (cairo would sort them into another picture).
-std::vector<CGradientStop> ReadStops(const CElemGradient& gradient)
+std::vector<CGradientStop> ReadStops(CElemGradient& gradient, CPreparer& preparer)
 {
     std::vector<CGradientStop> stops;
     for (CElem* stop : gradient.Children()) {
@@ -137,12 +147,12 @@ std::vector<CGradientStop> ReadStops(const CElemGradient& gradient)
             continue;
         // The stop's `color` must be resolved for currentColor.
         if (stop->prepState == PrepState::NotPrepared)
-            stop->Prepare();
-        CGradientStop read{StopOffset(*stop), StopOpacity(*stop), StopColor(*stop)};
+            preparer.Prepare(*stop);
+        CGradientStop read{StopOffset(*stop, preparer), StopOpacity(*stop), StopColor(*stop, preparer)};
         if (!stops.empty() && read.offset < stops.back().offset) {
-            const std::string* text = stop->GetAttribute("offset", false);
-            ReportMessage("E %s stop offset=\"%s\" :offset NOT in acsending order at %d(%d)",
-                          gradient.Name().c_str(), text != nullptr ? text->c_str() : "", stop->line, stop->column);
+            const std::string* text = stop->GetAttribute(AttributeId::offset, false);
+            preparer.Log().Report(*stop, msg::kStopOffsetOrder, gradient.Name().c_str(),
+                                  text != nullptr ? text->c_str() : "");
             read.offset = stops.back().offset;
         }
         stops.push_back(read);
@@ -201,13 +211,14 @@ bool IsSolid(const CElemGradient& gradient)
     return !(gradient.r > 0);
 }
 
-cairo_extend_t Extend(int spread)
+cairo_extend_t Extend(SpreadMethod spread)
 {
     switch (spread) {
-    case 1: return CAIRO_EXTEND_REFLECT;
-    case 2: return CAIRO_EXTEND_REPEAT;
-    default: return CAIRO_EXTEND_PAD;
+    case SpreadMethod::Reflect: return CAIRO_EXTEND_REFLECT;
+    case SpreadMethod::Repeat: return CAIRO_EXTEND_REPEAT;
+    case SpreadMethod::Pad: break;
     }
+    return CAIRO_EXTEND_PAD;
 }
 
 // The cairo source in gradient space; `alpha` multiplies every stop's opacity.
@@ -236,30 +247,32 @@ cairo_pattern_t* CreateSource(const CElemGradient& gradient, double alpha)
 
 }  // namespace
 
-bool CElemGradient::Setup()
+bool SetUpGradient(CElemGradient& gradient, CPreparer& preparer)
 {
-    if (!CElemContainer::Setup())
+    if (!SetUpContainer(gradient, preparer))
         return false;
     // Own stops first: gradients whose chains lead here copy them.
-    stops = ReadStops(*this);
-    const std::vector<CElem*> chain = HrefChain(*this);
-    if (!HasStops(*this))
-        stops = InheritedStops(chain);
-    units = ReadUnits(*this, chain, "gradientUnits", 0);
-    spread = ReadSpread(*this, chain);
-    gradientTransform = ReadTransformAlong(*this, chain, "gradientTransform");
-    if (kind == Linear)
-        ReadLinearGeometry(*this, chain);
+    gradient.stops = ReadStops(gradient, preparer);
+    const std::vector<CElem*> chain = HrefChain(gradient, preparer);
+    if (!HasStops(gradient))
+        gradient.stops = InheritedStops(chain);
+    gradient.units = ReadUnits(gradient, chain, AttributeId::gradientUnits, Units::ObjectBoundingBox, preparer);
+    gradient.spread = ReadSpread(gradient, chain, preparer);
+    gradient.gradientTransform = ReadTransformAlong(gradient, chain, AttributeId::gradientTransform, preparer);
+    const GeometryReader reader(gradient, chain, preparer);
+    if (gradient.kind == CElemGradient::Linear)
+        ReadLinearGeometry(gradient, reader);
     else
-        ReadRadialGeometry(*this, chain);
+        ReadRadialGeometry(gradient, reader, preparer);
     return true;
 }
 
-bool CElemGradient::PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-                              const RenderArgs&)
+bool PaintWithGradient(const CElemGradient& gradient, CCanvas& canvas, const CGraphicsPath& path,
+                       const CElem& shape, bool isStroke)
 {
+    const Matrix& gradientTransform = gradient.gradientTransform;
     Matrix toUser = gradientTransform;
-    if (units == 0) {
+    if (gradient.units == Units::ObjectBoundingBox) {
         // A box without width or height has no objectBoundingBox space.
         if (!shape.bboxUser || IsEmptyRect(*shape.bboxUser))
             return false;
@@ -267,11 +280,11 @@ bool CElemGradient::PaintPath(CCanvas& canvas, const CGraphicsPath& path, const 
     }
     // No stops paints as none; a singular transform leaves no gradient to see.
     const std::optional<Matrix> toGradient = Invert(toUser);
-    if (stops.empty() || !toGradient)
+    if (gradient.stops.empty() || !toGradient)
         return true;
 
-    const ResolvedProperties& style = ItemStyle(path, shape);
-    cairo_pattern_t* source = CreateSource(*this, isStroke ? style.strokeOpacity : style.fillOpacity);
+    const ResolvedProperties& style = shape.props;
+    cairo_pattern_t* source = CreateSource(gradient, isStroke ? style.strokeOpacity : style.fillOpacity);
     const cairo_matrix_t matrix = ToCairo(*toGradient);
     cairo_pattern_set_matrix(source, &matrix);
     PaintWithSource(canvas, path, style, isStroke, source, 1);

@@ -1,18 +1,5 @@
-// CElemImage: loading the picture of an `image` at set-up, placing it with
-// preserveAspectRatio, drawing it, and its bounds and hit test.
-//
-// A picture is a raster, decoded in memory (image_decode.h) from a file or a
-// data: URL, or an SVG picture: the root of another document, loaded through
-// LoadDocument and cached in DocumentList, or an element of this document
-// named by a fragment. SVG pictures are drawn through Render when the image
-// is drawn, so they stay vector at every zoom and their effects are computed
-// at the resolution they are shown at.
-//
-// Cycles: a file showing itself, or two files showing each other, are
-// reported when set up (the document asked for is still being set up) and
-// drawn once: a per-thread list of the SVG pictures being drawn meets the
-// picture again inside itself and stops there. The same list bounds how
-// deeply pictures nest.
+#include "render/image.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -22,16 +9,16 @@
 #include <string_view>
 #include <vector>
 
+#include "base/limits.h"
 #include "model/document.h"
 #include "model/file_io.h"
-#include "model/limits.h"
-#include "model/loader.h"
-#include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/load_context.h"
+#include "model/messages.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/data_url.h"
 #include "render/image_decode.h"
+#include "render/prepare.h"
 #include "render/render.h"
 #include "values/number.h"
 #include "values/syntax.h"
@@ -43,8 +30,6 @@ namespace {
 // nests the renderer's recursion once more.
 constexpr std::size_t kMaxNestedPictures = 32;
 
-thread_local std::vector<const CElem*> picturesBeingDrawn;
-
 bool Contains(const RectF& rect, PointD p)
 {
     return p.x >= rect.x && p.x <= rect.Right() && p.y >= rect.y && p.y <= rect.Bottom();
@@ -55,27 +40,19 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix)
     return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-const CDocOptions& OptionsOf(const CElem& elem)
-{
-    static const CDocOptions defaults;
-    const CElemDocument* document = elem.Document();
-    return document != nullptr ? document->Options() : defaults;
-}
-
 // --- Messages -----------------------------------------------------------------------
 
-void ReportCannotOpen(const CElemImage& image, std::string_view reference)
+void ReportCannotOpen(const CElemImage& image, std::string_view reference, CPreparer& preparer)
 {
     const std::string shown = ShownReference(reference);
-    ReportMessage("E %s file '%s' can NOT open at %d(%d)", image.Name().c_str(), shown.c_str(), image.line,
-                  image.column);
+    preparer.Log().Report(image, msg::kFileCannotOpen, image.Name().c_str(), shown.c_str());
 }
 
-void ReportCyclic(const CElemImage& image)
+void ReportCyclic(const CElemImage& image, CPreparer& preparer)
 {
-    const std::string* href = image.GetAttribute("xlink:href", false);
+    const std::string* href = image.GetAttribute(AttributeId::xlink_href, false);
     const std::string shown = ShownReference(href != nullptr ? *href : std::string());
-    ReportMessage("F use xlink:href=\"%s\" : Cyclic reference at %d(%d)", shown.c_str(), image.line, image.column);
+    preparer.Log().Report(image, msg::kUseCycle, shown.c_str());
 }
 
 // --- Region ---------------------------------------------------------------------------
@@ -83,13 +60,13 @@ void ReportCyclic(const CElemImage& image)
 // width or height. SVG 1.1 requires both; one that is missing (or cannot be
 // read) is taken from the picture's proportions, as SVG 2 and today's
 // viewers do. Zero disables drawing; a negative value is reported and does too.
-std::optional<float> ImageSide(const CElemImage& image, std::string_view name, PercentRule rule)
+std::optional<float> ImageSide(const CElemImage& image, AttributeId name, PercentRule rule, CPreparer& preparer)
 {
-    const std::optional<double> side = ReadLengthAttribute(image, name, rule);
+    const std::optional<double> side = preparer.ReadLength(image, name, rule);
     if (!side)
         return std::nullopt;
     if (*side < 0) {
-        ReportInvalidValue(image, name, *image.GetAttribute(name, false));
+        preparer.ReportInvalid(image, name, *image.GetAttribute(name, false));
         return 0.0f;
     }
     return static_cast<float>(*side);
@@ -114,15 +91,15 @@ RectF CompleteRegion(float x, float y, std::optional<float> width, std::optional
 // gives the document its room.
 RectF DocumentNaturalRect(const CElemDocument& root)
 {
-    auto side = [&root](std::string_view name, float regionSide, float viewBoxSide) {
+    auto side = [&root](AttributeId name, float regionSide, float viewBoxSide) {
         const std::string* text = root.attributes.Value(name);
         const std::optional<Number> number = text != nullptr ? ParseNumber(*text) : std::nullopt;
         if (number && number->unit == Unit::Percent && number->value > 0 && root.hasViewBox)
             return static_cast<float>(number->value / 100 * viewBoxSide);
         return regionSide;
     };
-    return {0, 0, side("width", root.region.width, root.viewport.width),
-            side("height", root.region.height, root.viewport.height)};
+    return {0, 0, side(AttributeId::width, root.region.width, root.viewport.width),
+            side(AttributeId::height, root.region.height, root.viewport.height)};
 }
 
 // Render maps the root's viewBox onto its region; the picture wants it
@@ -135,21 +112,21 @@ Matrix DocumentPlacement(const CElemDocument& root, const RectF& natural)
     const std::optional<Matrix> undo = root.viewBoxMatrix.Inverse();
     if (!undo)
         return {};
-    return Matrix::Multiply(*undo, ViewBoxToViewport(natural, root.viewport, root.aspectAlign, root.aspectSlice));
+    return Matrix::Multiply(*undo, ViewBoxToViewport(natural, root.viewport, root.aspect));
 }
 
 // A picture still being set up encloses this image: its own document, a
 // document that shows this one, or an element around the image. The cycle
 // is reported, and the picture kept: drawing shows it once and stops where
 // it meets the picture inside itself (DrawSvgPicture).
-void SetSvgPicture(CElemImage& image, CElem& picture)
+void SetSvgPicture(CElemImage& image, CElem& picture, CPreparer& preparer)
 {
     if (picture.prepState == PrepState::BeingPrepared) {
-        ReportCyclic(image);
+        ReportCyclic(image, preparer);
         if (&picture == &image)
             return;
     }
-    if (picture.prepState == PrepState::NotPrepared && !picture.Prepare())
+    if (picture.prepState == PrepState::NotPrepared && !preparer.Prepare(picture))
         return;
     image.svgPicture = &picture;
     if (picture.Class() == ElemClass::Document) {
@@ -176,95 +153,89 @@ std::string DataDocumentName(std::string_view href)
     return name;
 }
 
-CElemDocument* LoadDataDocument(const CElemImage& image, DataUrl& data, std::string_view href)
+CElemDocument* LoadDataDocument(DataUrl& data, std::string_view href, CPreparer& preparer)
 {
-    const std::string name = DataDocumentName(href);
-    DocumentList& documents = DocumentList::Instance();
-    if (CElemDocument* loaded = documents.Find(name))
-        return loaded;
-    const std::string shown = "data:" + data.mediaType;
-    if (documents.Size() >= limits::kMaxLoadedDocuments) {
-        ReportMessage("F Too many documents referenced '%s'", shown.c_str());
+    CDocumentSource* source = preparer.Context().DocumentSource();
+    if (source == nullptr)
         return nullptr;
-    }
-    return LoadDocumentFromBytes(std::move(data.bytes), name, shown, OptionsOf(image));
+    return source->LoadDocumentBytes(std::move(data.bytes), DataDocumentName(href), "data:" + data.mediaType);
 }
 
-void LoadFragmentPicture(CElemImage& image, std::string_view href)
+void LoadFragmentPicture(CElemImage& image, std::string_view href, CPreparer& preparer)
 {
-    CElem* target = image.FindReference(href);
+    CElem* target = preparer.FindReference(image, href);
     if (target == nullptr) {
-        ReportCannotOpen(image, href);
+        ReportCannotOpen(image, href, preparer);
         return;
     }
-    SetSvgPicture(image, *target);
+    SetSvgPicture(image, *target, preparer);
 }
 
 void LoadSvgFilePicture(CElemImage& image, std::string_view href, const std::string& fullPath,
-                        std::string_view fragment)
+                        std::string_view fragment, CPreparer& preparer)
 {
-    CElemDocument* document = LoadDocument(fullPath, "", OptionsOf(image));
+    CDocumentSource* source = preparer.Context().DocumentSource();
+    CElemDocument* document = source != nullptr ? source->LoadReferencedDocument(fullPath, "") : nullptr;
     CElem* picture = document;
     if (document != nullptr && !fragment.empty())
-        picture = document->FindReference("#" + std::string(fragment));
+        picture = preparer.FindReference(*document, "#" + std::string(fragment));
     if (picture == nullptr) {
-        if (!StopRequested())
-            ReportCannotOpen(image, href);
+        if (!preparer.Context().StopRequested())
+            ReportCannotOpen(image, href, preparer);
         return;
     }
-    SetSvgPicture(image, *picture);
+    SetSvgPicture(image, *picture, preparer);
 }
 
 // --- Raster pictures ------------------------------------------------------------------
 
 // Colours are not converted through a color-profile element, but a
 // reference to something else is reported.
-void CheckColorProfileReference(CElemImage& image)
+void CheckColorProfileReference(CElemImage& image, CPreparer& preparer)
 {
-    const std::string* value = image.GetAttribute("color-profile", true);
+    const std::string* value = image.GetAttribute(AttributeId::color_profile, true);
     const std::optional<UrlValue> url = value != nullptr ? ParseUrl(*value) : std::nullopt;
     if (!url)
         return;  // auto, sRGB or a profile's name
-    const CElem* target = image.FindReference(url->reference);
+    const CElem* target = preparer.FindReference(image, url->reference);
     if (target == nullptr)
         return;
     const std::string reference(url->reference);
     if (target->prepState == PrepState::BeingPrepared)
-        ReportMessage("F %s xlink:href=\"%s\" : Cyclic reference at %d(%d)", image.Name().c_str(), reference.c_str(),
-                      image.line, image.column);
+        preparer.Log().Report(image, msg::kHrefCycle, image.Name().c_str(), reference.c_str());
     else if (target->Class() != ElemClass::ColorProfile)
-        ReportMessage("E %s filter=\"%s\" :Link NOT refer to 'color-profile' at %d(%d)", image.Name().c_str(),
-                      reference.c_str(), image.line, image.column);
+        preparer.Log().Report(image, msg::kColorProfileNotProfile, image.Name().c_str(), reference.c_str());
 }
 
-void SetRasterPicture(CElemImage& image, std::string_view bytes, std::string_view reference)
+void SetRasterPicture(CElemImage& image, std::string_view bytes, std::string_view reference, CPreparer& preparer)
 {
     image.raster = DecodeRasterImage(bytes);
     if (!image.raster) {
-        ReportCannotOpen(image, reference);
+        ReportCannotOpen(image, reference, preparer);
         return;
     }
     image.viewport = {0, 0, static_cast<float>(image.raster->Width()), static_cast<float>(image.raster->Height())};
-    CheckColorProfileReference(image);
+    CheckColorProfileReference(image, preparer);
 }
 
-void LoadRasterFilePicture(CElemImage& image, std::string_view path, const std::string& fullPath)
+void LoadRasterFilePicture(CElemImage& image, std::string_view path, const std::string& fullPath,
+                           CPreparer& preparer)
 {
     const std::string shown(path);
-    ReportMessage("I Loading Image file '%s'", shown.c_str());
+    preparer.Log().Report(msg::kLoadingImage, shown.c_str());
     std::string bytes;
     if (ReadFileBytes(fullPath, limits::kMaxFileBytes, bytes) != ReadStatus::Ok) {
-        ReportCannotOpen(image, path);
+        ReportCannotOpen(image, path, preparer);
         return;
     }
-    SetRasterPicture(image, bytes, path);
+    SetRasterPicture(image, bytes, path, preparer);
 }
 
 // --- Loading --------------------------------------------------------------------------
 
-void LoadDataPicture(CElemImage& image, std::string_view href)
+void LoadDataPicture(CElemImage& image, std::string_view href, CPreparer& preparer)
 {
-    std::optional<DataUrl> data = DecodeDataUrl(image, href.substr(5));
+    std::optional<DataUrl> data = DecodeDataUrl(image, href.substr(5), preparer.Log());
     if (!data)
         return;
     // Plain text (the type of a data: URL that names none) is a raster when
@@ -272,39 +243,38 @@ void LoadDataPicture(CElemImage& image, std::string_view href)
     const bool svg = data->kind == DataKind::Svg ||
                      (data->kind == DataKind::Text && SniffRasterFormat(data->bytes) == RasterFormat::Unknown);
     if (!svg) {
-        SetRasterPicture(image, data->bytes, href);
+        SetRasterPicture(image, data->bytes, href, preparer);
         return;
     }
-    if (CElemDocument* document = LoadDataDocument(image, *data, href))
-        SetSvgPicture(image, *document);
-    else if (!StopRequested())
-        ReportCannotOpen(image, href);
+    if (CElemDocument* document = LoadDataDocument(*data, href, preparer))
+        SetSvgPicture(image, *document, preparer);
+    else if (!preparer.Context().StopRequested())
+        ReportCannotOpen(image, href, preparer);
 }
 
-void LoadPicture(CElemImage& image, std::string_view href)
+void LoadPicture(CElemImage& image, std::string_view href, CPreparer& preparer)
 {
     if (IsDataUrl(href)) {
-        LoadDataPicture(image, href);
+        LoadDataPicture(image, href, preparer);
         return;
     }
     const std::size_t hash = href.find('#');
     const std::string_view path = href.substr(0, hash);
     if (path.empty()) {
-        LoadFragmentPicture(image, href);
+        LoadFragmentPicture(image, href, preparer);
         return;
     }
     const std::optional<std::string> fullPath = ResourceFilePath(image, path);
     if (!fullPath) {
         const std::string shown(href);
-        ReportMessage("E %s xlink:href invalid path '%s' at %d(%d)", image.Name().c_str(), shown.c_str(), image.line,
-                      image.column);
+        preparer.Log().Report(image, msg::kHrefInvalidPathQuoted, image.Name().c_str(), shown.c_str());
         return;
     }
     if (EndsWithNoCase(path, ".svg") || EndsWithNoCase(path, ".svgz")) {
         const std::string_view fragment = hash == std::string_view::npos ? std::string_view() : href.substr(hash + 1);
-        LoadSvgFilePicture(image, href, *fullPath, fragment);
+        LoadSvgFilePicture(image, href, *fullPath, fragment, preparer);
     } else {
-        LoadRasterFilePicture(image, path, *fullPath);
+        LoadRasterFilePicture(image, path, *fullPath, preparer);
     }
 }
 
@@ -317,7 +287,7 @@ bool ShareSourcePicture(CElemImage& image, const std::string& href)
         image.instanceSource->prepState != PrepState::Prepared)
         return false;
     const auto& source = static_cast<const CElemImage&>(*image.instanceSource);
-    const std::string* sourceHref = source.GetAttribute("xlink:href", false);
+    const std::string* sourceHref = source.GetAttribute(AttributeId::xlink_href, false);
     if (sourceHref == nullptr || *sourceHref != href || source.BaseDirectory() != image.BaseDirectory())
         return false;
     image.raster = source.raster;
@@ -327,19 +297,16 @@ bool ShareSourcePicture(CElemImage& image, const std::string& href)
     return true;
 }
 
-AspectRatio ReadImageAspectRatio(const CElemImage& image)
+AspectRatio ReadImageAspectRatio(const CElemImage& image, CPreparer& preparer)
 {
-    AspectRatio ratio;
-    const std::string* text = image.GetAttribute("preserveAspectRatio", false);
-    if (text != nullptr && !ParseAspectRatio(*text, ratio))
-        ReportInvalidValue(image, "preserveAspectRatio", *text);
+    AspectRatio ratio = ReadAspectRatioAttribute(image, preparer.Context());
     // `defer`: an SVG picture that has an alignment of its own keeps it.
     const CElem* picture = image.svgPicture;
     if (ratio.defer && picture != nullptr && picture->IsA(ElemClass::Container) &&
-        picture->attributes.Contains("preserveAspectRatio")) {
+        picture->attributes.Contains(AttributeId::preserveAspectRatio)) {
         const auto& container = static_cast<const CElemContainer&>(*picture);
-        ratio.align = container.aspectAlign;
-        ratio.slice = container.aspectSlice;
+        ratio.align = container.aspect.align;
+        ratio.slice = container.aspect.slice;
     }
     return ratio;
 }
@@ -350,7 +317,7 @@ AspectRatio ReadImageAspectRatio(const CElemImage& image)
 // nearest-neighbour sampling instead of smooth filtering.
 cairo_filter_t RasterFilter(const CElemImage& image)
 {
-    const std::string* value = image.GetAttribute("image-rendering", true);
+    const std::string* value = image.GetAttribute(AttributeId::image_rendering, true);
     if (value != nullptr) {
         const std::string_view rendering = TrimSpace(*value);
         if (rendering == "optimizeSpeed" || rendering == "pixelated" || rendering == "crisp-edges")
@@ -374,106 +341,109 @@ void DrawRaster(const CElemImage& image, CCanvas& canvas)
     cairo_fill(cr);
 }
 
-void DrawSvgPicture(const CElemImage& image, CCanvas& canvas)
+void DrawSvgPicture(const CElemImage& image, CCanvas& canvas, CRenderPass& pass)
 {
-    CElem& picture = *image.svgPicture;
+    const CElem& picture = *image.svgPicture;
+    std::vector<const CElem*>& pictures = pass.pictures;
     // Every cycle of pictures passes through one that was still being set
     // up when its image asked for it, and was reported then.
-    if (std::find(picturesBeingDrawn.begin(), picturesBeingDrawn.end(), &picture) != picturesBeingDrawn.end())
+    if (std::find(pictures.begin(), pictures.end(), &picture) != pictures.end())
         return;
-    if (picturesBeingDrawn.size() >= kMaxNestedPictures) {
-        ReportMessage("E %s too deeply nested at %d(%d)", image.Name().c_str(), image.line, image.column);
+    if (pictures.size() >= kMaxNestedPictures) {
+        pass.Report(image, msg::kTooDeeplyNested, image.Name().c_str());
         return;
     }
     struct DrawingGuard {
-        explicit DrawingGuard(const CElem* elem) { picturesBeingDrawn.push_back(elem); }
-        ~DrawingGuard() { picturesBeingDrawn.pop_back(); }
+        DrawingGuard(std::vector<const CElem*>& list, const CElem* elem) : drawing(list) { drawing.push_back(elem); }
+        ~DrawingGuard() { drawing.pop_back(); }
         DrawingGuard(const DrawingGuard&) = delete;
         DrawingGuard& operator=(const DrawingGuard&) = delete;
-    } drawing(&picture);
+        std::vector<const CElem*>& drawing;
+    } guard(pictures, &picture);
 
     if (!canvas.MultiplyTransform(image.svgPictureMatrix))
         return;
     // The picture starts afresh: nothing of the image's context reaches it.
-    RenderArgs args;
-    args.emSize = Defaults().fontSize;
-    args.exSize = Defaults().xHeight;
+    RenderArgs args(pass);
+    if (const CElemDocument* document = picture.Document()) {
+        args.emSize = document->Options().defaultFontSize;
+        args.exSize = document->Options().defaultXHeight;
+    }
     Render(picture, canvas, args);
 }
 
 }  // namespace
 
-bool CElemImage::Setup()
+bool SetUpImage(CElemImage& image, CPreparer& preparer)
 {
-    if (!CElem::Setup())
-        return false;
-    raster.reset();
-    svgPicture = nullptr;
-    svgPictureMatrix = {};
+    image.raster.reset();
+    image.svgPicture = nullptr;
+    image.svgPictureMatrix = {};
     // Read while `viewport` is still the parent's, which percentages refer to.
-    const float x = static_cast<float>(ReadLengthAttribute(*this, "x", PercentRule::HorizontalPosition).value_or(0));
-    const float y = static_cast<float>(ReadLengthAttribute(*this, "y", PercentRule::VerticalPosition).value_or(0));
-    const std::optional<float> width = ImageSide(*this, "width", PercentRule::HorizontalSize);
-    const std::optional<float> height = ImageSide(*this, "height", PercentRule::VerticalSize);
+    const float x = static_cast<float>(
+        preparer.ReadLength(image, AttributeId::x, PercentRule::HorizontalPosition).value_or(0));
+    const float y = static_cast<float>(
+        preparer.ReadLength(image, AttributeId::y, PercentRule::VerticalPosition).value_or(0));
+    const std::optional<float> width = ImageSide(image, AttributeId::width, PercentRule::HorizontalSize, preparer);
+    const std::optional<float> height = ImageSide(image, AttributeId::height, PercentRule::VerticalSize, preparer);
 
-    viewport = {};
-    const std::string* href = GetAttribute("xlink:href", false);
+    image.viewport = {};
+    const std::string* href = image.GetAttribute(AttributeId::xlink_href, false);
     if (href == nullptr)
-        ReportMessage("E %s xlink:href NOT defined at %d(%d)", Name().c_str(), line, column);
-    else if (!ShareSourcePicture(*this, *href))
-        LoadPicture(*this, *href);
+        preparer.Log().Report(image, msg::kHrefNotDefined, image.Name().c_str());
+    else if (!ShareSourcePicture(image, *href))
+        LoadPicture(image, *href, preparer);
 
-    region = CompleteRegion(x, y, width, height, viewport);
-    const AspectRatio ratio = ReadImageAspectRatio(*this);
-    aspectAlign = ratio.align;
-    aspectSlice = ratio.slice;
-    viewBoxMatrix = IsEmptyRect(viewport) ? Matrix::Translate(region.x, region.y)
-                                          : ViewBoxToViewport(region, viewport, aspectAlign, aspectSlice);
-    ReadClipProperty(*this);
+    image.region = CompleteRegion(x, y, width, height, image.viewport);
+    image.aspect = ReadImageAspectRatio(image, preparer);
+    image.viewBoxMatrix = IsEmptyRect(image.viewport) ? Matrix::Translate(image.region.x, image.region.y)
+                                                      : ViewBoxToViewport(image.region, image.viewport, image.aspect);
+    ReadClipProperty(image, preparer);
     return true;
 }
 
-bool CElemImage::Draw(CCanvas& canvas, const RenderArgs&)
+void DrawImage(const CElemImage& image, CCanvas& canvas, const RenderArgs& args)
 {
-    if (IsEmptyRect(region) || IsEmptyRect(viewport) || props.visibility != Visibility::Visible)
-        return true;
-    const CanvasSaveGuard saved(canvas);
-    if (ClipsOverflow(props.overflow) && !IsEmptyRect(clipRect))
-        canvas.IntersectClip(clipRect);
-    if (raster)
-        DrawRaster(*this, canvas);
-    else if (svgPicture != nullptr)
-        DrawSvgPicture(*this, canvas);
-    return true;
+    if (IsEmptyRect(image.region) || IsEmptyRect(image.viewport) || image.props.visibility != Visibility::Visible)
+        return;
+    const CCanvasSaveGuard saved(canvas);
+    if (ClipsOverflow(image.props.overflow) && !IsEmptyRect(image.clipRect))
+        canvas.IntersectClip(image.clipRect);
+    if (image.raster)
+        DrawRaster(image, canvas);
+    else if (image.svgPicture != nullptr)
+        DrawSvgPicture(image, canvas, args.pass);
 }
 
-std::optional<RectF> CElemImage::GetOutlineBounds(const Matrix& toSpace) const
+std::optional<RectF> ImageOutlineBounds(const CElemImage& image, const Matrix& toSpace)
 {
-    const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();
-    if (IsEmptyRect(region) || !toContent)
+    const std::optional<Matrix> toContent = image.viewBoxMatrix.Inverse();
+    if (IsEmptyRect(image.region) || !toContent)
         return std::nullopt;
     // The region is in the parent's user space; the outline is asked for in
     // the image's own, inside viewBoxMatrix.
     const Matrix m = Matrix::Multiply(*toContent, toSpace);
-    return MapRectBounds(region, m);
+    return MapRectBounds(image.region, m);
 }
 
-CElem* CElemImage::HitTest(double x, double y)
+const CElem* HitTestImage(const CElemImage& image, double x, double y)
 {
-    if (props.display == Display::None || excluded || IsEmptyRect(region) || IsEmptyRect(viewport))
+    if (image.props.display == Display::None || image.excluded || IsEmptyRect(image.region) ||
+        IsEmptyRect(image.viewport))
         return nullptr;
-    const std::optional<Matrix> fromParent = props.transform.Inverse();
-    const std::optional<Matrix> toContent = viewBoxMatrix.Inverse();
+    const std::optional<Matrix> fromParent = image.props.transform.Inverse();
+    const std::optional<Matrix> toContent = image.viewBoxMatrix.Inverse();
     if (!fromParent || !toContent)
         return nullptr;
     PointD point = fromParent->Apply({x, y});
-    const bool clipped = ClipsOverflow(props.overflow);
-    if (clipped && !Contains(region, point))
+    const bool clipped = ClipsOverflow(image.props.overflow);
+    if (clipped && !Contains(image.region, point))
         return nullptr;
     point = toContent->Apply(point);
-    if (!Contains(viewport, point) || (clipped && !IsEmptyRect(clipRect) && !Contains(clipRect, point)))
+    if (!Contains(image.viewport, point) ||
+        (clipped && !IsEmptyRect(image.clipRect) && !Contains(image.clipRect, point)))
         return nullptr;
-    return this;
+    return &image;
 }
 
 }  // namespace svg

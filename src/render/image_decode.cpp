@@ -1,7 +1,7 @@
 // Format detection, and CRasterWriter: the picture every decoder fills.
 #include "render/image_decode.h"
 
-#include "model/limits.h"
+#include "base/limits.h"
 #include "render/raster_writer.h"
 
 namespace svg {

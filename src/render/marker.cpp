@@ -1,4 +1,4 @@
-// CElemMarker: reading the marker's viewport, drawing and hit-testing one
+// Markers: reading the marker's viewport, drawing and hit-testing one
 // instance, and the markers of a shape with their cycle and cost guards.
 //
 // An instance maps marker content to the shape's user space by: the
@@ -19,10 +19,10 @@
 #include <utility>
 #include <vector>
 
-#include "model/limits.h"
-#include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "base/limits.h"
+#include "model/messages.h"
 #include "render/container.h"
+#include "render/prepare.h"
 #include "render/render.h"
 #include "values/number.h"
 #include "values/syntax.h"
@@ -30,24 +30,17 @@
 namespace svg {
 namespace {
 
-// Markers inside marker content multiply: ten levels of markers on
-// ten-vertex paths are ten billion instances. Drawing stops once the marker
-// content drawn into one picture adds up to this many elements and path
-// points; a real drawing (an arrowhead on every vertex of a long polyline)
-// stays far below it.
-constexpr std::size_t kMaxMarkerContentCost = 10'000'000;
-
 // --- Marker Setup ------------------------------------------------------------------
 
 // markerWidth or markerHeight: the default 3 when missing or unreadable; a
 // negative size is reported and makes the marker unusable.
-float ReadMarkerSize(CElemMarker& marker, std::string_view name, PercentRule rule)
+float ReadMarkerSize(CElemMarker& marker, AttributeId name, PercentRule rule, CPreparer& preparer)
 {
-    const std::optional<double> size = ReadLengthAttribute(marker, name, rule);
+    const std::optional<double> size = preparer.ReadLength(marker, name, rule);
     if (!size)
         return 3;
     if (*size < 0) {
-        ReportInvalidValue(marker, name, *marker.GetAttribute(name, false));
+        preparer.ReportInvalid(marker, name, *marker.GetAttribute(name, false));
         marker.usable = false;
         return 0;
     }
@@ -58,16 +51,16 @@ bool IsAngleUnit(Unit unit) { return unit == Unit::User || unit == Unit::Deg || 
 
 // "auto" follows the path; an angle (deg, rad, grad or none) is fixed;
 // anything else is reported and leaves the fixed angle 0.
-void ReadOrient(CElemMarker& marker)
+void ReadOrient(CElemMarker& marker, CPreparer& preparer)
 {
-    marker.orientFixed = true;
+    marker.orientAuto = false;
     marker.orientAngle = 0;
-    const std::string* text = marker.GetAttribute("orient", false);
+    const std::string* text = marker.GetAttribute(AttributeId::orient, false);
     if (text == nullptr)
         return;
     const std::string_view value = TrimSpace(*text);
     if (value == "auto") {
-        marker.orientFixed = false;
+        marker.orientAuto = true;
         return;
     }
     std::size_t pos = 0;
@@ -75,40 +68,33 @@ void ReadOrient(CElemMarker& marker)
     if (angle && pos == value.size() && IsAngleUnit(angle->unit))
         marker.orientAngle = static_cast<float>(ToDegrees(*angle));
     else
-        ReportInvalidValue(marker, "orient", *text);
+        preparer.ReportInvalid(marker, AttributeId::orient, *text);
 }
 
 // strokeWidth unless userSpaceOnUse is named; any other keyword is reported.
-void ReadMarkerUnits(CElemMarker& marker)
+void ReadMarkerUnits(CElemMarker& marker, CPreparer& preparer)
 {
-    const std::string* text = marker.GetAttribute("markerUnits", false);
-    const int code = ParseUnitsKeyword(text);
-    marker.markerUnits = code == 1 ? 1 : 2;
-    if (text != nullptr && code != 1 && code != 2)
-        ReportInvalidValue(marker, "markerUnits", *text);
+    marker.markerUnits = MarkerUnits::StrokeWidth;
+    const std::string* text = marker.GetAttribute(AttributeId::markerUnits, false);
+    if (text == nullptr)
+        return;
+    if (const std::optional<MarkerUnits> units = ParseMarkerUnits(*text))
+        marker.markerUnits = *units;
+    else
+        preparer.ReportInvalid(marker, AttributeId::markerUnits, *text);
 }
 
 // The viewBox when it has an area; a reported empty one is dropped.
-std::optional<RectF> ReadMarkerViewBox(const CElemMarker& marker)
+std::optional<RectF> ReadMarkerViewBox(const CElemMarker& marker, CPreparer& preparer)
 {
-    RectF viewBox;
-    if (!ParseViewBox(marker, viewBox))
+    const std::optional<RectF> viewBox = ReadViewBoxAttribute(marker, preparer.Context());
+    if (!viewBox)
         return std::nullopt;
-    if (IsEmptyRect(viewBox)) {
-        ReportInvalidValue(marker, "viewBox", *marker.attributes.Value("viewBox"));
+    if (IsEmptyRect(*viewBox)) {
+        preparer.ReportInvalid(marker, AttributeId::viewBox, *marker.attributes.Value(AttributeId::viewBox));
         return std::nullopt;
     }
     return viewBox;
-}
-
-void ReadMarkerAspectRatio(CElemMarker& marker)
-{
-    AspectRatio ratio;
-    const std::string* text = marker.GetAttribute("preserveAspectRatio", false);
-    if (text != nullptr && !ParseAspectRatio(*text, ratio))
-        ReportInvalidValue(marker, "preserveAspectRatio", *text);
-    marker.aspectAlign = ratio.align;
-    marker.aspectSlice = ratio.slice;
 }
 
 // --- One instance ------------------------------------------------------------------
@@ -123,9 +109,9 @@ Matrix InstanceTransform(const CElemMarker& marker, const MarkerInfo& vertex, fl
     viewBoxScale.dx = 0;
     viewBoxScale.dy = 0;
     Matrix m = Matrix::Multiply(Matrix::Translate(-marker.refX, -marker.refY), viewBoxScale);
-    if (marker.markerUnits == 2)
+    if (marker.markerUnits == MarkerUnits::StrokeWidth)
         m = Matrix::Multiply(m, Matrix::Scale(strokeWidth, strokeWidth));
-    m = Matrix::Multiply(m, Matrix::Rotate(marker.orientFixed ? marker.orientAngle : vertex.angle));
+    m = Matrix::Multiply(m, Matrix::Rotate(marker.orientAuto ? vertex.angle : marker.orientAngle));
     return Matrix::Multiply(m, Matrix::Translate(vertex.x, vertex.y));
 }
 
@@ -146,7 +132,7 @@ RectF ViewportInContent(const CElemMarker& marker)
 
 bool HidesItself(const CElem& elem)
 {
-    const std::string* display = elem.GetAttribute("display", false);
+    const std::string* display = elem.GetAttribute(AttributeId::display, false);
     return display != nullptr && TrimSpace(*display) == "none";
 }
 
@@ -157,79 +143,42 @@ bool Contains(const RectF& rect, double x, double y)
 
 // --- The markers of a shape --------------------------------------------------------
 
-// What marker content may still cost in one picture, and the messages already
-// given for it (each shape reports a cycle or a depth problem once).
-struct MarkerBudget {
-    std::size_t costLeft = kMaxMarkerContentCost;
-    bool report = true;
-    bool exhaustionReported = false;
-    std::set<std::pair<const CElem*, const CElem*>> reported;
-};
-
-// Markers whose content is being drawn or hit-tested on this thread,
-// outermost first, with the summed tree depths of the shapes that placed them
-// (the recursion through nested markers stays within the depth every tree
-// walk is built for) and the budget of the outermost shape's picture.
-struct ActiveMarkers {
-    std::vector<const CElemMarker*> markers;
-    unsigned depth = 0;
-    MarkerBudget* budget = nullptr;
-};
-thread_local ActiveMarkers active;
-
 // One shape's level of marker nesting, undone when the shape is done.
 class LevelGuard {
 public:
-    LevelGuard(unsigned depth, MarkerBudget& budget) : depth_(active.depth), budget_(active.budget)
+    LevelGuard(unsigned depth, CRenderPass& pass) : pass_(pass), depth_(pass.markers.depth)
     {
-        active.depth = depth;
-        active.budget = &budget;
+        pass_.markers.depth = depth;
     }
-    ~LevelGuard()
-    {
-        active.depth = depth_;
-        active.budget = budget_;
-    }
+    ~LevelGuard() { pass_.markers.depth = depth_; }
     LevelGuard(const LevelGuard&) = delete;
     LevelGuard& operator=(const LevelGuard&) = delete;
 
 private:
+    CRenderPass& pass_;
     unsigned depth_;
-    MarkerBudget* budget_;
 };
 
 class InstanceGuard {
 public:
-    explicit InstanceGuard(const CElemMarker& marker) { active.markers.push_back(&marker); }
-    ~InstanceGuard() { active.markers.pop_back(); }
+    InstanceGuard(const CElemMarker& marker, CRenderPass& pass) : pass_(pass)
+    {
+        pass_.markers.active.push_back(&marker);
+    }
+    ~InstanceGuard() { pass_.markers.active.pop_back(); }
     InstanceGuard(const InstanceGuard&) = delete;
     InstanceGuard& operator=(const InstanceGuard&) = delete;
+
+private:
+    CRenderPass& pass_;
 };
 
-// The budget travels with the picture's target surface, so that every
-// rendering of a document (the picture, each part view) gets a fresh one.
-const cairo_user_data_key_t kBudgetKey{};
-
-MarkerBudget* PictureBudget(CCanvas& canvas)
+const CElemMarker* MarkerFor(const CElemShape& shape, MarkerKind kind)
 {
-    cairo_surface_t* target = cairo_get_target(canvas.Cairo());
-    if (auto* budget = static_cast<MarkerBudget*>(cairo_surface_get_user_data(target, &kBudgetKey)))
-        return budget;
-    auto* budget = new MarkerBudget;
-    const auto destroy = [](void* data) { delete static_cast<MarkerBudget*>(data); };
-    if (cairo_surface_set_user_data(target, &kBudgetKey, budget, destroy) != CAIRO_STATUS_SUCCESS) {
-        delete budget;
-        return nullptr;
-    }
-    return budget;
-}
-
-CElemMarker* MarkerFor(const CElemShape& shape, MarkerKind kind)
-{
-    CElem* marker = kind == MarkerKind::Start ? shape.markerStart
+    const CElem* marker = kind == MarkerKind::Start ? shape.markerStart
                     : kind == MarkerKind::End ? shape.markerEnd
                                               : shape.markerMid;
-    return marker != nullptr && marker->IsA(ElemClass::Marker) ? static_cast<CElemMarker*>(marker) : nullptr;
+    return marker != nullptr && marker->IsA(ElemClass::Marker) ? static_cast<const CElemMarker*>(marker) : nullptr;
 }
 
 unsigned TreeDepth(const CElem& elem)
@@ -253,192 +202,189 @@ std::size_t ContentCost(const CElem& elem)
 }
 
 // The property that placed a marker of this kind, for messages.
-std::pair<const char*, std::string> MarkerProperty(const CElemShape& shape, MarkerKind kind)
+std::pair<AttributeId, std::string> MarkerProperty(const CElemShape& shape, MarkerKind kind)
 {
-    const char* name = kind == MarkerKind::Start ? "marker-start" : kind == MarkerKind::End ? "marker-end" : "marker-mid";
+    const AttributeId name = kind == MarkerKind::Start ? AttributeId::marker_start
+                             : kind == MarkerKind::End ? AttributeId::marker_end
+                                                       : AttributeId::marker_mid;
     const std::string* value = shape.GetAttribute(name, true);
     return {name, value != nullptr ? *value : std::string()};
 }
 
-void ReportCycle(const CElemShape& shape, MarkerKind kind, const CElemMarker& marker, MarkerBudget& budget)
+void ReportCycle(const CElemShape& shape, MarkerKind kind, const CElemMarker& marker, CRenderPass& pass)
 {
-    if (!budget.report || !budget.reported.emplace(&shape, &marker).second)
+    if (!pass.markers.reported.emplace(&shape, &marker).second)
         return;
     const auto [name, value] = MarkerProperty(shape, kind);
-    ReportMessage("F %s %s=\"%s\" : Cyclic reference at %d(%d)", shape.Name().c_str(), name, value.c_str(),
-                  shape.line, shape.column);
+    pass.Report(shape, msg::kPropertyCycle, shape.Name().c_str(), std::string(AttributeName(name)).c_str(),
+                value.c_str());
 }
 
-void ReportTooDeep(const CElemShape& shape, MarkerBudget& budget)
+void ReportTooDeep(const CElemShape& shape, CRenderPass& pass)
 {
-    if (budget.report && budget.reported.emplace(&shape, nullptr).second)
-        ReportMessage("E %s too deeply nested at %d(%d)", shape.Name().c_str(), shape.line, shape.column);
+    if (pass.markers.reported.emplace(&shape, nullptr).second)
+        pass.Report(shape, msg::kTooDeeplyNested, shape.Name().c_str());
 }
 
-void ReportExhausted(const CElemShape& shape, MarkerKind kind, MarkerBudget& budget)
+void ReportExhausted(const CElemShape& shape, MarkerKind kind, CRenderPass& pass)
 {
-    if (!budget.report || budget.exhaustionReported)
+    if (pass.markers.exhaustionReported)
         return;
-    budget.exhaustionReported = true;
+    pass.markers.exhaustionReported = true;
     const auto [name, value] = MarkerProperty(shape, kind);
-    ReportMessage("E %s %s=\"%s\" :Too many instances at %d(%d)", shape.Name().c_str(), name, value.c_str(),
-                  shape.line, shape.column);
+    pass.Report(shape, msg::kTooManyInstances, shape.Name().c_str(), std::string(AttributeName(name)).c_str(),
+                value.c_str());
 }
 
 // Calls visit(marker, vertex) for every instance of the shape's markers
 // that may be drawn, in order, until it returns true; returns whether one did.
 template <typename Visit>
-bool VisitInstances(const CElemShape& shape, MarkerBudget& outermostBudget, Visit visit)
+bool VisitInstances(const CElemShape& shape, CRenderPass& pass, Visit visit)
 {
-    MarkerBudget& budget = active.budget != nullptr ? *active.budget : outermostBudget;
-    const unsigned depth = active.depth + TreeDepth(shape);
+    CRenderPass::MarkerState& markers = pass.markers;
+    const unsigned depth = markers.depth + TreeDepth(shape);
     if (depth > limits::kMaxElementDepth) {
-        ReportTooDeep(shape, budget);
+        ReportTooDeep(shape, pass);
         return false;
     }
-    const LevelGuard level(depth, budget);
+    const LevelGuard level(depth, pass);
     for (const MarkerInfo& vertex : shape.markers) {
-        if (StopRequested())
+        if (pass.StopRequested())
             return false;
-        CElemMarker* marker = MarkerFor(shape, vertex.kind);
+        const CElemMarker* marker = MarkerFor(shape, vertex.kind);
         if (marker == nullptr)
             continue;
-        if (std::ranges::find(active.markers, marker) != active.markers.end()) {
-            ReportCycle(shape, vertex.kind, *marker, budget);
+        if (std::ranges::find(markers.active, marker) != markers.active.end()) {
+            ReportCycle(shape, vertex.kind, *marker, pass);
             continue;
         }
         const std::size_t cost = ContentCost(*marker);
-        if (cost > budget.costLeft) {
-            budget.costLeft = 0;
-            ReportExhausted(shape, vertex.kind, budget);
+        if (cost > markers.costLeft) {
+            markers.costLeft = 0;
+            ReportExhausted(shape, vertex.kind, pass);
             return false;
         }
-        budget.costLeft -= cost;
-        const InstanceGuard instance(*marker);
+        markers.costLeft -= cost;
+        const InstanceGuard instance(*marker, pass);
         if (visit(*marker, vertex))
             return true;
     }
     return false;
 }
 
+// One instance of the marker at `vertex` (in the shape's user space), for a
+// shape whose stroke is `strokeWidth` wide. False when nothing can be drawn:
+// no area, an unusable marker, or a singular instance transform.
+bool DrawInstance(const CElemMarker& marker, CCanvas& canvas, const MarkerInfo& vertex, float strokeWidth,
+                  const RenderArgs& args)
+{
+    if (!marker.usable || marker.markerWidth <= 0 || marker.markerHeight <= 0)
+        return false;
+    const CCanvasSaveGuard saved(canvas);
+    // A zero stroke width under markerUnits strokeWidth is singular: nothing to see.
+    if (!canvas.MultiplyTransform(InstanceTransform(marker, vertex, strokeWidth)))
+        return false;
+    if (ClipsToViewport(marker)) {
+        canvas.IntersectClip(ViewportInContent(marker));
+        if (!IsEmptyRect(marker.clipRect))
+            canvas.IntersectClip(marker.clipRect);
+    }
+    // SVG: markers are drawn whatever the display of the marker element or
+    // its ancestors (a marker in a hidden defs still shows).
+    RenderArgs markerArgs = args;
+    markerArgs.drawHidden = true;
+    Render(marker, canvas, markerArgs);
+    return true;
+}
+
+// True when (x, y), in the shape's user space, hits the content of the
+// instance at `vertex`.
+bool HitTestInstance(const CElemMarker& marker, float strokeWidth, const MarkerInfo& vertex, double x, double y,
+                     CRenderPass& pass)
+{
+    if (!marker.usable || marker.markerWidth <= 0 || marker.markerHeight <= 0)
+        return false;
+    cairo_matrix_t toInstance = ToCairo(InstanceTransform(marker, vertex, strokeWidth));
+    if (cairo_matrix_invert(&toInstance) != CAIRO_STATUS_SUCCESS)
+        return false;
+    cairo_matrix_transform_point(&toInstance, &x, &y);
+    if (ClipsToViewport(marker) && (!Contains(ViewportInContent(marker), x, y) ||
+                                    (!IsEmptyRect(marker.clipRect) && !Contains(marker.clipRect, x, y))))
+        return false;
+    // The marker's own transform, as Render applies it when drawing.
+    cairo_matrix_t toContent = ToCairo(marker.props.transform);
+    if (cairo_matrix_invert(&toContent) != CAIRO_STATUS_SUCCESS)
+        return false;
+    cairo_matrix_transform_point(&toContent, &x, &y);
+    for (const CElem* child : marker.Children() | std::views::reverse)
+        if (!child->excluded && child->graphicsElement && HitTest(*child, x, y, pass) != nullptr)
+            return true;
+    return false;
+}
+
 }  // namespace
 
-// --- CElemMarker ----------------------------------------------------------------------
-
-bool CElemMarker::Setup()
+bool SetUpMarker(CElemMarker& marker, CPreparer& preparer)
 {
-    if (!CElemContainer::Setup())
+    if (!SetUpContainer(marker, preparer))
         return false;
     // Lengths and percentages resolve against the viewport around the
     // marker, which `viewport` still holds here.
-    usable = true;
-    refX = static_cast<float>(ReadLengthAttribute(*this, "refX", PercentRule::HorizontalPosition).value_or(0));
-    refY = static_cast<float>(ReadLengthAttribute(*this, "refY", PercentRule::VerticalPosition).value_or(0));
-    markerWidth = ReadMarkerSize(*this, "markerWidth", PercentRule::HorizontalSize);
-    markerHeight = ReadMarkerSize(*this, "markerHeight", PercentRule::VerticalSize);
-    ReadOrient(*this);
-    ReadMarkerUnits(*this);
-    ReadMarkerAspectRatio(*this);
-    const std::optional<RectF> viewBox = ReadMarkerViewBox(*this);
+    marker.usable = true;
+    marker.refX = static_cast<float>(
+        preparer.ReadLength(marker, AttributeId::refX, PercentRule::HorizontalPosition).value_or(0));
+    marker.refY = static_cast<float>(
+        preparer.ReadLength(marker, AttributeId::refY, PercentRule::VerticalPosition).value_or(0));
+    marker.markerWidth = ReadMarkerSize(marker, AttributeId::markerWidth, PercentRule::HorizontalSize, preparer);
+    marker.markerHeight = ReadMarkerSize(marker, AttributeId::markerHeight, PercentRule::VerticalSize, preparer);
+    ReadOrient(marker, preparer);
+    ReadMarkerUnits(marker, preparer);
+    marker.aspect = ReadAspectRatioAttribute(marker, preparer.Context());
+    const std::optional<RectF> viewBox = ReadMarkerViewBox(marker, preparer);
 
-    region = {0, 0, markerWidth, markerHeight};
-    hasViewBox = viewBox.has_value();
+    marker.region = {0, 0, marker.markerWidth, marker.markerHeight};
+    marker.hasViewBox = viewBox.has_value();
     // The content's percentages resolve against the viewBox.
-    viewport = viewBox.value_or(region);
-    viewBoxMatrix = ViewBoxToViewport(region, viewport, aspectAlign, aspectSlice);
-    ReadClipProperty(*this);
+    marker.viewport = viewBox.value_or(marker.region);
+    marker.viewBoxMatrix = ViewBoxToViewport(marker.region, marker.viewport, marker.aspect);
+    ReadClipProperty(marker, preparer);
     // A marker with a negative size is never drawn, but the rest of the
     // document is prepared as usual.
     return true;
 }
 
-bool CElemMarker::Draw(CCanvas& canvas, const RenderArgs& args)
+void DrawMarkerContent(const CElemMarker& marker, CCanvas& canvas, const RenderArgs& args)
 {
     // display resolves as an inherited property, so under a marker whose
     // display is none (its own or an ancestor's) the content inherits none
     // too. SVG ignores only the marker's display: such content is drawn all
     // the same, except for a child that turns itself off.
     RenderArgs contentArgs = args;
-    contentArgs.drawHidden = props.display == Display::None;
-    for (CElem* child : Children()) {
-        if (StopRequested())
+    contentArgs.drawHidden = marker.props.display == Display::None;
+    for (const CElem* child : marker.Children()) {
+        if (args.pass.StopRequested())
             break;
         if (child->graphicsElement && !(contentArgs.drawHidden && HidesItself(*child)))
             Render(*child, canvas, contentArgs);
     }
-    return true;
 }
 
-bool CElemMarker::DrawMarker(CCanvas& canvas, const MarkerInfo& vertex, float strokeWidth, const RenderArgs& args)
-{
-    if (!usable || markerWidth <= 0 || markerHeight <= 0)
-        return false;
-    const CanvasSaveGuard saved(canvas);
-    // A zero stroke width under markerUnits strokeWidth is singular: nothing to see.
-    if (!canvas.MultiplyTransform(InstanceTransform(*this, vertex, strokeWidth)))
-        return false;
-    if (ClipsToViewport(*this)) {
-        canvas.IntersectClip(ViewportInContent(*this));
-        if (!IsEmptyRect(clipRect))
-            canvas.IntersectClip(clipRect);
-    }
-    // SVG: markers are drawn whatever the display of the marker element or
-    // its ancestors (a marker in a hidden defs still shows).
-    RenderArgs markerArgs = args;
-    markerArgs.drawHidden = true;
-    Render(*this, canvas, markerArgs);
-    return true;
-}
-
-bool CElemMarker::HitTestMarker(float strokeWidth, const MarkerInfo& vertex, double x, double y)
-{
-    if (!usable || markerWidth <= 0 || markerHeight <= 0)
-        return false;
-    cairo_matrix_t toInstance = ToCairo(InstanceTransform(*this, vertex, strokeWidth));
-    if (cairo_matrix_invert(&toInstance) != CAIRO_STATUS_SUCCESS)
-        return false;
-    cairo_matrix_transform_point(&toInstance, &x, &y);
-    if (ClipsToViewport(*this) &&
-        (!Contains(ViewportInContent(*this), x, y) || (!IsEmptyRect(clipRect) && !Contains(clipRect, x, y))))
-        return false;
-    // The marker's own transform, as Render applies it when drawing.
-    cairo_matrix_t toContent = ToCairo(props.transform);
-    if (cairo_matrix_invert(&toContent) != CAIRO_STATUS_SUCCESS)
-        return false;
-    cairo_matrix_transform_point(&toContent, &x, &y);
-    const auto& children = Children();
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        CElem* child = *it;
-        if (!child->excluded && child->graphicsElement && child->HitTest(x, y) != nullptr)
-            return true;
-    }
-    return false;
-}
-
-// --- The markers of a shape -------------------------------------------------------------
-
-void DrawShapeMarkers(CElemShape& shape, CCanvas& canvas, const RenderArgs& args)
+void DrawShapeMarkers(const CElemShape& shape, CCanvas& canvas, const RenderArgs& args)
 {
     if (shape.markers.empty())
         return;
-    MarkerBudget fallback;
-    MarkerBudget* picture = active.budget == nullptr ? PictureBudget(canvas) : nullptr;
-    VisitInstances(shape, picture != nullptr ? *picture : fallback,
-                   [&](CElemMarker& marker, const MarkerInfo& vertex) {
-                       marker.DrawMarker(canvas, vertex, shape.props.strokeWidth, args);
-                       return false;
-                   });
+    VisitInstances(shape, args.pass, [&](const CElemMarker& marker, const MarkerInfo& vertex) {
+        DrawInstance(marker, canvas, vertex, shape.props.strokeWidth, args);
+        return false;
+    });
 }
 
-bool HitTestShapeMarkers(CElemShape& shape, double x, double y)
+bool HitTestShapeMarkers(const CElemShape& shape, double x, double y, CRenderPass& pass)
 {
     if (shape.markers.empty())
         return false;
-    // Drawing the picture has reported every problem already.
-    MarkerBudget budget;
-    budget.report = false;
-    return VisitInstances(shape, budget, [&](CElemMarker& marker, const MarkerInfo& vertex) {
-        return marker.HitTestMarker(shape.props.strokeWidth, vertex, x, y);
+    return VisitInstances(shape, pass, [&](const CElemMarker& marker, const MarkerInfo& vertex) {
+        return HitTestInstance(marker, shape.props.strokeWidth, vertex, x, y, pass);
     });
 }
 

@@ -9,13 +9,22 @@
 
 #include "model/elem.h"
 #include "render/canvas.h"
+#include "render/render_pass.h"
 
 namespace svg {
 
+class CPreparer;
+
+bool SetUpMarker(CElemMarker& marker, CPreparer& preparer);
+
+// The marker element's own drawing: its content, with each child's own
+// display; only the marker's display (and its ancestors') is ignored.
+void DrawMarkerContent(const CElemMarker& marker, CCanvas& canvas, const RenderArgs& args);
+
 // Draws every marker instance of `shape`, in the order of shape.markers.
-void DrawShapeMarkers(CElemShape& shape, CCanvas& canvas, const RenderArgs& args);
+void DrawShapeMarkers(const CElemShape& shape, CCanvas& canvas, const RenderArgs& args);
 
 // True when (x, y), in the shape's user space, hits one of its marker instances.
-bool HitTestShapeMarkers(CElemShape& shape, double x, double y);
+bool HitTestShapeMarkers(const CElemShape& shape, double x, double y, CRenderPass& pass);
 
 }  // namespace svg

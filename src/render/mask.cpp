@@ -1,9 +1,5 @@
-// Masks: `mask` set-up, the mask region, and drawing an element through a
-// mask. The element's content stays vector (a cairo group); only the mask
-// content is rasterised, in device pixels from the canvas's ctm, clipped to
-// the mask region and to what the canvas can show, and converted to alpha
-// by its luminance in linear light. The alpha image is then the cairo mask
-// of the content group, mapped back into the element's user space.
+#include "render/mask.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -11,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "filter/color_tables.h"
 #include "filter/rt_bitmap.h"
-#include "model/limits.h"
-#include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/messages.h"
 #include "render/container.h"
 #include "render/effects.h"
+#include "render/prepare.h"
 #include "render/render.h"
 #include "values/number.h"
 #include "values/syntax.h"
@@ -32,49 +28,47 @@ constexpr double kLuminanceBlue = 0.0721;
 
 // --- Set-up ---------------------------------------------------------------------
 
-// maskUnits or maskContentUnits: the code of a readable value, else null
-// (absent, or reported through `report`).
-template <typename Report>
-std::optional<int> ReadUnits(const CElem& mask, const char* name, Report report)
+// maskUnits or maskContentUnits: a readable value, else null (absent, or
+// reported with `format`).
+std::optional<Units> ReadUnits(const CElem& mask, AttributeId name, const char* format, CPreparer& preparer)
 {
     const std::string* value = mask.GetAttribute(name, false);
     if (value == nullptr)
         return std::nullopt;
-    const int code = ParseUnitsKeyword(value);
-    if (code == 0 || code == 1)
-        return code;
-    report(*value);
+    if (const std::optional<Units> units = ParseUnits(*value))
+        return units;
+    preparer.Log().Report(mask, format, value->c_str());
     return std::nullopt;
 }
 
 // x, y, width or height, following xlink:href: user units with
 // userSpaceOnUse, else a fraction of the box (a percentage divided by 100).
-std::optional<float> ReadRegionValue(CElemMask& mask, const char* name, PercentRule rule)
+std::optional<float> ReadRegionValue(CElemMask& mask, AttributeId name, PercentRule rule, CPreparer& preparer)
 {
-    const std::string* text = mask.GetAttributeVia(name, false);
+    const std::string* text = preparer.GetAttributeVia(mask, name, false);
     if (text == nullptr)
         return std::nullopt;
-    std::size_t pos = 0;
-    const std::optional<Number> number = ParseNumber(*text, pos);
-    if (!number || SkipSpace(*text, pos) != text->size()) {
-        ReportInvalidValue(mask, name, *text);
+    const std::optional<Number> number = ParseLength(*text);
+    if (!number) {
+        preparer.ReportInvalid(mask, name, *text);
         return std::nullopt;
     }
-    if (mask.units == 1)
-        return static_cast<float>(ResolveLength(*number, rule, &mask));
+    const LengthContext lengths = preparer.Lengths(mask);
+    if (mask.units == Units::UserSpaceOnUse)
+        return static_cast<float>(ResolveLength(*number, rule, lengths));
     if (number->unit == Unit::Percent)
         return static_cast<float>(number->value / 100);
-    return static_cast<float>(ToUserUnits(*number, &mask));
+    return static_cast<float>(ToUserUnits(*number, lengths));
 }
 
 // A width or height, which must be above 0.
-std::optional<float> ReadRegionSize(CElemMask& mask, const char* name, PercentRule rule)
+std::optional<float> ReadRegionSize(CElemMask& mask, AttributeId name, PercentRule rule, CPreparer& preparer)
 {
-    const std::optional<float> size = ReadRegionValue(mask, name, rule);
+    const std::optional<float> size = ReadRegionValue(mask, name, rule, preparer);
     if (!size || *size > 0)
         return size;
-    ReportMessage("E mask %s=\"%s\" must be positive value at %d(%d)", name, mask.GetAttributeVia(name, false)->c_str(),
-                  mask.line, mask.column);
+    preparer.Log().Report(mask, msg::kMaskMustBePositive, std::string(AttributeName(name)).c_str(),
+                          preparer.GetAttributeVia(mask, name, false)->c_str());
     // SVG: zero disables rendering of the masked element, and a negative
     // size is an error, which we treat the same way.
     mask.emptyRegion = true;
@@ -87,7 +81,7 @@ std::optional<float> ReadRegionSize(CElemMask& mask, const char* name, PercentRu
 // element's box and the box has no area.
 std::optional<RectF> MaskRegion(const CElemMask& mask, const std::optional<RectF>& bbox)
 {
-    if (mask.units == 1) {
+    if (mask.units == Units::UserSpaceOnUse) {
         // SVG: -10% and 120% of the viewport where not given.
         const RectF& viewport = mask.viewport;
         return RectF{mask.x.value_or(viewport.x - 0.1f * viewport.width),
@@ -157,7 +151,7 @@ struct MaskRaster {
     double scale = 1;
 };
 
-std::optional<MaskRaster> ChooseRaster(const DeviceBox& area, const CElem& target)
+std::optional<MaskRaster> ChooseRaster(const DeviceBox& area, const CElem& target, CRenderPass& pass)
 {
     MaskRaster raster;
     raster.rect = ToPixelRect(area.left, area.top, area.right - area.left, area.bottom - area.top);
@@ -175,8 +169,7 @@ std::optional<MaskRaster> ChooseRaster(const DeviceBox& area, const CElem& targe
                               height * raster.scale);
     if (raster.rect.IsEmpty() || !IsWithinBitmapLimits(raster.rect))
         return std::nullopt;
-    ReportMessage("W %s mask reduced to %dx%d pixels at %d(%d)", target.Name().c_str(), raster.rect.width,
-                  raster.rect.height, target.line, target.column);
+    pass.Report(target, msg::kMaskReduced, target.Name().c_str(), raster.rect.width, raster.rect.height);
     return raster;
 }
 
@@ -189,45 +182,40 @@ std::optional<MaskRaster> ChooseRaster(const DeviceBox& area, const CElem& targe
 constexpr std::size_t kMaxMaskNesting = 16;
 constexpr std::size_t kMaxNestedMaskPixels = limits::kMaxBitmapPixels;
 
-// The masks being rasterised on this thread, innermost last, and what the
-// masks nested in the outermost one have cost.
-struct MaskPass {
-    std::vector<const CElemMask*> active;
-    std::size_t nestedPixels = 0;
-    bool limitReported = false;
-};
-thread_local MaskPass maskPass;
-
+// Notes the mask in its drawing's active masks while its content is rasterised.
 class ActiveMask {
 public:
-    explicit ActiveMask(const CElemMask& mask) { maskPass.active.push_back(&mask); }
-    ~ActiveMask() { maskPass.active.pop_back(); }
+    ActiveMask(const CElemMask& mask, CRenderPass& pass) : pass_(pass) { pass_.masks.active.push_back(&mask); }
+    ~ActiveMask() { pass_.masks.active.pop_back(); }
     ActiveMask(const ActiveMask&) = delete;
     ActiveMask& operator=(const ActiveMask&) = delete;
+
+private:
+    CRenderPass& pass_;
 };
 
 // A mask met again inside its own content is ignored there.
-bool IsActive(const CElemMask& mask)
+bool IsActive(const CElemMask& mask, const CRenderPass& pass)
 {
-    return std::find(maskPass.active.begin(), maskPass.active.end(), &mask) != maskPass.active.end();
+    return std::find(pass.masks.active.begin(), pass.masks.active.end(), &mask) != pass.masks.active.end();
 }
 
 // Accounts for a raster of `rect` about to be made; false (reported once
 // per outermost mask) when it is nested beyond the bounds.
-bool ChargeRaster(const PixelRect& rect, const CElem& target)
+bool ChargeRaster(const PixelRect& rect, const CElem& target, CRenderPass& pass)
 {
-    if (maskPass.active.empty()) {
-        maskPass.nestedPixels = 0;
-        maskPass.limitReported = false;
+    CRenderPass::MaskState& masks = pass.masks;
+    if (masks.active.empty()) {
+        masks.nestedPixels = 0;
+        masks.limitReported = false;
         return true;
     }
-    maskPass.nestedPixels += static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height);
-    if (maskPass.active.size() < kMaxMaskNesting && maskPass.nestedPixels <= kMaxNestedMaskPixels)
+    masks.nestedPixels += static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height);
+    if (masks.active.size() < kMaxMaskNesting && masks.nestedPixels <= kMaxNestedMaskPixels)
         return true;
-    if (!maskPass.limitReported)
-        ReportMessage("W %s masks nested too deeply or too often: not drawn at %d(%d)", target.Name().c_str(),
-                      target.line, target.column);
-    maskPass.limitReported = true;
+    if (!masks.limitReported)
+        pass.Report(target, msg::kMasksNestedTooDeeply, target.Name().c_str());
+    masks.limitReported = true;
     return false;
 }
 
@@ -237,12 +225,12 @@ void RenderMaskContent(const CElemMask& mask, const std::optional<RectF>& bbox, 
                        const RenderArgs& args)
 {
     const auto drawChildren = [&] {
-        const CanvasSaveGuard saved(canvas);
-        if (mask.contentUnits == 0 &&
+        const CCanvasSaveGuard saved(canvas);
+        if (mask.contentUnits == Units::ObjectBoundingBox &&
             !canvas.MultiplyTransform(Matrix{bbox->width, 0, 0, bbox->height, bbox->x, bbox->y}))
             return;
-        for (CElem* child : mask.Children()) {
-            if (StopRequested())
+        for (const CElem* child : mask.Children()) {
+            if (args.pass.StopRequested())
                 return;
             if (child->graphicsElement)
                 Render(*child, canvas, args);
@@ -257,7 +245,7 @@ void RenderMaskContent(const CElemMask& mask, const std::optional<RectF>& bbox, 
 
 // Turns the premultiplied ARGB32 mask content into an A8 image of its
 // luminance in linear light times its alpha.
-cairo_surface_t* LuminanceToAlpha(cairo_surface_t* content)
+cairo_surface_t* LuminanceToAlpha(cairo_surface_t* content, const CRenderPass& pass)
 {
     cairo_surface_flush(content);
     const int width = cairo_image_surface_get_width(content);
@@ -269,7 +257,7 @@ cairo_surface_t* LuminanceToAlpha(cairo_surface_t* content)
     unsigned char* target = cairo_image_surface_get_data(alpha);
     const int sourceStride = cairo_image_surface_get_stride(content);
     const int targetStride = cairo_image_surface_get_stride(alpha);
-    for (int y = 0; y < height && !StopRequested(); ++y) {
+    for (int y = 0; y < height && !pass.StopRequested(); ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(source + static_cast<std::size_t>(y) * sourceStride);
         unsigned char* out = target + static_cast<std::size_t>(y) * targetStride;
         for (int x = 0; x < width; ++x) {
@@ -307,13 +295,13 @@ cairo_surface_t* RasteriseMask(const CElemMask& mask, const std::optional<RectF>
         // inside the mask is rasterised on the same grid.
         if (canvas.Usable() && canvas.MultiplyTransform(toPixels)) {
             canvas.IntersectClip(region);
-            const ActiveMask active(mask);
+            const ActiveMask active(mask, args.pass);
             RenderMaskContent(mask, bbox, canvas, args);
         }
     }
     cairo_surface_t* alpha = nullptr;
     if (cairo_surface_status(content) == CAIRO_STATUS_SUCCESS)
-        alpha = LuminanceToAlpha(content);
+        alpha = LuminanceToAlpha(content, args.pass);
     cairo_surface_destroy(content);
     if (alpha != nullptr && cairo_surface_status(alpha) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(alpha);
@@ -324,43 +312,41 @@ cairo_surface_t* RasteriseMask(const CElemMask& mask, const std::optional<RectF>
 
 }  // namespace
 
-bool CElemMask::Setup()
+bool SetUpMask(CElemMask& mask, CPreparer& preparer)
 {
-    if (!CElemContainer::Setup())
+    if (!SetUpContainer(mask, preparer))
         return false;
-    const std::optional<int> content = ReadUnits(*this, "maskContentUnits", [this](const std::string& value) {
-        ReportMessage("E mask maskContentUnits=\"%s\" :Invalid value at %d(%d)", value.c_str(), line, column);
-    });
-    contentUnits = content.value_or(1);
-    const std::optional<int> regionUnits = ReadUnits(*this, "maskUnits", [this](const std::string& value) {
-        ReportMessage("E maek, maskUnits=\"%s\" :Invalid value at %d(%d)", value.c_str(), line, column);
-    });
-    units = regionUnits.value_or(0);
-    emptyRegion = false;
-    x = ReadRegionValue(*this, "x", PercentRule::HorizontalPosition);
-    y = ReadRegionValue(*this, "y", PercentRule::VerticalPosition);
-    width = ReadRegionSize(*this, "width", PercentRule::HorizontalSize);
-    height = ReadRegionSize(*this, "height", PercentRule::VerticalSize);
+    mask.contentUnits = ReadUnits(mask, AttributeId::maskContentUnits, msg::kMaskContentUnitsInvalid, preparer)
+                            .value_or(Units::UserSpaceOnUse);
+    mask.units =
+        ReadUnits(mask, AttributeId::maskUnits, msg::kMaskUnitsInvalid, preparer).value_or(Units::ObjectBoundingBox);
+    mask.emptyRegion = false;
+    mask.x = ReadRegionValue(mask, AttributeId::x, PercentRule::HorizontalPosition, preparer);
+    mask.y = ReadRegionValue(mask, AttributeId::y, PercentRule::VerticalPosition, preparer);
+    mask.width = ReadRegionSize(mask, AttributeId::width, PercentRule::HorizontalSize, preparer);
+    mask.height = ReadRegionSize(mask, AttributeId::height, PercentRule::VerticalSize, preparer);
     return true;
 }
 
 void DrawMasked(const CElemMask& mask, const CElem& target, const std::optional<RectF>& bbox, CCanvas& canvas,
                 const RenderArgs& args, const std::function<void()>& draw)
 {
-    if (IsActive(mask)) {
+    CRenderPass& pass = args.pass;
+    if (IsActive(mask, pass)) {
         draw();
         return;
     }
     if (mask.emptyRegion)
         return;
     const std::optional<RectF> region = MaskRegion(mask, bbox);
-    if (!region || IsEmptyRect(*region) || (mask.contentUnits == 0 && (!bbox || IsEmptyRect(*bbox))))
+    if (!region || IsEmptyRect(*region) ||
+        (mask.contentUnits == Units::ObjectBoundingBox && (!bbox || IsEmptyRect(*bbox))))
         return;
     const std::optional<DeviceBox> area = MaskDeviceArea(canvas, *region);
     if (!area)
         return;
-    const std::optional<MaskRaster> raster = ChooseRaster(*area, target);
-    if (!raster || !ChargeRaster(raster->rect, target))
+    const std::optional<MaskRaster> raster = ChooseRaster(*area, target, pass);
+    if (!raster || !ChargeRaster(raster->rect, target, pass))
         return;
     const Matrix toPixels =
         Matrix::Multiply(Matrix::Multiply(canvas.Ctm(), Matrix::Scale(raster->scale, raster->scale)),

@@ -4,9 +4,10 @@
 #include <cctype>
 #include <cmath>
 
-#include "model/limits.h"
-#include "model/message_log.h"
+#include "base/limits.h"
+#include "model/messages.h"
 #include "render/container.h"
+#include "render/prepare.h"
 #include "values/number.h"
 #include "values/syntax.h"
 
@@ -25,42 +26,48 @@ bool IsSameKind(const CElem& a, const CElem& b)
 
 }  // namespace
 
-// The base server paints nothing and lets the shape fall back.
-bool CElemPaint::PaintPath(CCanvas&, const CGraphicsPath&, const CElem&, bool, const RenderArgs&) { return false; }
+bool PaintPath(const CElem& server, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
+               const RenderArgs& args)
+{
+    switch (server.Class()) {
+    case ElemClass::Gradient:
+        return PaintWithGradient(static_cast<const CElemGradient&>(server), canvas, path, shape, isStroke);
+    case ElemClass::Pattern:
+        return PaintWithPattern(static_cast<const CElemPattern&>(server), canvas, path, shape, isStroke, args);
+    default: return false;  // the shape falls back
+    }
+}
 
-std::vector<CElem*> HrefChain(CElem& server)
+std::vector<CElem*> HrefChain(CElem& server, CPreparer& preparer)
 {
     // Loops are found by the chain itself rather than by preparation states,
     // so that every member of a loop sees the same elements whichever of
     // them was prepared first.
     std::vector<CElem*> chain{&server};
     CElem* elem = &server;
-    while (const std::string* href = elem->GetAttribute("xlink:href", false)) {
+    CMessageLog& log = preparer.Log();
+    while (const std::string* href = elem->GetAttribute(AttributeId::xlink_href, false)) {
         const bool ownLink = elem == &server;
         if (chain.size() == limits::kMaxHrefChain) {
-            ReportMessage("E %s xlink:href chain too long at %d(%d)", server.Name().c_str(), server.line,
-                          server.column);
+            log.Report(server, msg::kHrefChainTooLong, server.Name().c_str());
             break;
         }
-        CElem* target = elem->FindReference(*href);
+        CElem* target = preparer.FindReference(*elem, *href);
         if (target == nullptr) {
             if (ownLink)
-                ReportMessage("E %s xlink:href=\"%s\" :Link NOT found at %d(%d)", elem->Name().c_str(),
-                              href->c_str(), elem->line, elem->column);
+                log.Report(*elem, msg::kHrefNotFound, elem->Name().c_str(), href->c_str());
             break;
         }
         if (std::find(chain.begin(), chain.end(), target) != chain.end()) {
             if (target == &server)
-                ReportMessage("F %s xlink:href=\"%s\" : Cyclic reference at %d(%d)", elem->Name().c_str(),
-                              href->c_str(), elem->line, elem->column);
+                log.Report(*elem, msg::kHrefCycle, elem->Name().c_str(), href->c_str());
             break;
         }
-        if (target->prepState == PrepState::NotPrepared && !target->Prepare())
+        if (target->prepState == PrepState::NotPrepared && !preparer.Prepare(*target))
             break;
         if (!IsSameKind(server, *target)) {
             if (ownLink)
-                ReportMessage("E %s xlink:href=\"%s\" :NOT refer to element '%s' at %d(%d)", elem->Name().c_str(),
-                              href->c_str(), elem->Name().c_str(), elem->line, elem->column);
+                log.Report(*elem, msg::kHrefWrongElement, elem->Name().c_str(), href->c_str(), elem->Name().c_str());
             break;
         }
         chain.push_back(target);
@@ -69,7 +76,7 @@ std::vector<CElem*> HrefChain(CElem& server)
     return chain;
 }
 
-const std::string* AttributeAlong(const std::vector<CElem*>& chain, std::string_view name, bool sameNameOnly)
+const std::string* AttributeAlong(const std::vector<CElem*>& chain, AttributeId name, bool sameNameOnly)
 {
     for (const CElem* elem : chain) {
         if (sameNameOnly && elem->Name() != chain.front()->Name())
@@ -80,46 +87,46 @@ const std::string* AttributeAlong(const std::vector<CElem*>& chain, std::string_
     return nullptr;
 }
 
-int ReadUnits(const CElem& server, const std::vector<CElem*>& chain, std::string_view name, int absent)
+Units ReadUnits(const CElem& server, const std::vector<CElem*>& chain, AttributeId name, Units absent,
+                CPreparer& preparer)
 {
     const std::string* text = AttributeAlong(chain, name);
     if (text == nullptr)
         return absent;
-    const int units = ParseUnitsKeyword(text);
-    if (units == 0 || units == 1)
-        return units;
-    ReportInvalidValue(server, name, *text);
+    if (const std::optional<Units> units = ParseUnits(*text))
+        return *units;
+    preparer.ReportInvalid(server, name, *text);
     return absent;
 }
 
-Matrix ReadTransformAlong(const CElem& server, const std::vector<CElem*>& chain, std::string_view name)
+Matrix ReadTransformAlong(const CElem& server, const std::vector<CElem*>& chain, AttributeId name,
+                          CPreparer& preparer)
 {
     Matrix transform;
     const std::string* text = AttributeAlong(chain, name);
     if (text != nullptr && !ParseTransform(*text, transform))
-        ReportInvalidValue(server, name, *text);
+        preparer.ReportInvalid(server, name, *text);
     return transform;
 }
 
-double ResolveInUnits(const CElem& server, int units, const Number& number, PercentRule rule)
+double ResolveInUnits(const CElem& server, Units units, const Number& number, PercentRule rule,
+                      const CPreparer& preparer)
 {
-    if (units == 1)
-        return ResolveLength(number, rule, &server);
-    return number.unit == Unit::Percent ? number.value / 100 : ToUserUnits(number, &server);
+    if (units == Units::UserSpaceOnUse)
+        return ResolveLength(number, rule, preparer.Lengths(server));
+    return number.unit == Unit::Percent ? number.value / 100 : ToUserUnits(number, preparer.Lengths(server));
 }
 
-LengthAlong ReadLengthAlong(const CElem& server, const std::vector<CElem*>& chain, std::string_view name,
-                            int units, PercentRule rule, bool sameNameOnly)
+LengthAttribute ReadLengthAlong(const CElem& server, const std::vector<CElem*>& chain, AttributeId name,
+                                Units units, PercentRule rule, CPreparer& preparer, bool sameNameOnly)
 {
-    LengthAlong result{AttributeAlong(chain, name, sameNameOnly), std::nullopt};
+    LengthAttribute result{AttributeAlong(chain, name, sameNameOnly), std::nullopt};
     if (result.text == nullptr)
         return result;
-    std::size_t pos = 0;
-    const std::optional<Number> number = ParseNumber(*result.text, pos);
-    if (number && SkipSpace(*result.text, pos) == result.text->size())
-        result.value = ResolveInUnits(server, units, *number, rule);
+    if (const std::optional<Number> number = ParseLength(*result.text))
+        result.value = ResolveInUnits(server, units, *number, rule, preparer);
     else
-        ReportInvalidValue(server, name, *result.text);
+        preparer.ReportInvalid(server, name, *result.text);
     return result;
 }
 
@@ -148,11 +155,6 @@ std::optional<Matrix> Invert(const Matrix& m)
 
 Matrix BoxMatrix(const RectF& box) { return {box.width, 0, 0, box.height, box.x, box.y}; }
 
-const ResolvedProperties& ItemStyle(const CGraphicsPath& item, const CElem& shape)
-{
-    return item.owner != nullptr ? item.owner->props : shape.props;
-}
-
 void PaintWithSource(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style, bool isStroke,
                      cairo_pattern_t* source, double alpha)
 {
@@ -161,7 +163,7 @@ void PaintWithSource(CCanvas& canvas, const CGraphicsPath& item, const ResolvedP
         return;
     if (isStroke && (!style.strokePen || !(style.strokePen->width > 0)))
         return;
-    const CanvasSaveGuard saved(canvas);
+    const CCanvasSaveGuard saved(canvas);
     cairo_t* cr = canvas.Cairo();
     // cairo cannot fade a source while filling or stroking: the paint is
     // composed as a (vector) group and faded once.
@@ -173,7 +175,7 @@ void PaintWithSource(CCanvas& canvas, const CGraphicsPath& item, const ResolvedP
     if (isStroke) {
         canvas.StrokePath(item, *style.strokePen);
     } else {
-        cairo_set_fill_rule(cr, item.fillMode == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD
+        cairo_set_fill_rule(cr, item.fillRule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD
                                                                       : CAIRO_FILL_RULE_WINDING);
         cairo_fill(cr);
     }

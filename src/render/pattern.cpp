@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "model/limits.h"
-#include "model/message_log.h"
+#include "base/limits.h"
+#include "model/messages.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/paint_server.h"
+#include "render/prepare.h"
 #include "render/render.h"
 #include "values/syntax.h"
 
@@ -35,15 +36,16 @@ constexpr std::size_t kMaxPatternNesting = 16;
 // tile is drawn at a lower resolution.
 constexpr double kMaxTilePixels = double{1 << 24};
 
-// The patterns whose tiles are being drawn on this thread, outermost first.
-thread_local std::vector<const CElemPattern*> tilesInProgress;
-
+// Notes the pattern in its drawing's tiles in progress while its tile is drawn.
 class TileGuard {
 public:
-    explicit TileGuard(const CElemPattern& pattern) { tilesInProgress.push_back(&pattern); }
-    ~TileGuard() { tilesInProgress.pop_back(); }
+    TileGuard(const CElemPattern& pattern, CRenderPass& pass) : pass_(pass) { pass_.patterns.active.push_back(&pattern); }
+    ~TileGuard() { pass_.patterns.active.pop_back(); }
     TileGuard(const TileGuard&) = delete;
     TileGuard& operator=(const TileGuard&) = delete;
+
+private:
+    CRenderPass& pass_;
 };
 
 bool HasElementChildren(const CElem& elem)
@@ -56,23 +58,25 @@ bool HasElementChildren(const CElem& elem)
 // --- Setup -------------------------------------------------------------------------
 
 // x and y default to 0; an unreadable value is reported and taken as 0.
-float TilePosition(const CElemPattern& pattern, const std::vector<CElem*>& chain, std::string_view name,
-                   PercentRule rule)
+float TilePosition(const CElemPattern& pattern, const std::vector<CElem*>& chain, AttributeId name,
+                   PercentRule rule, CPreparer& preparer)
 {
-    return static_cast<float>(ReadLengthAlong(pattern, chain, name, pattern.units, rule).value.value_or(0));
+    return static_cast<float>(
+        ReadLengthAlong(pattern, chain, name, pattern.units, rule, preparer).value.value_or(0));
 }
 
 // Width and height default to 0, which disables the pattern; a negative value
 // is reported and becomes 0.
-float TileSize(const CElemPattern& pattern, const std::vector<CElem*>& chain, std::string_view name,
-               PercentRule rule)
+float TileSize(const CElemPattern& pattern, const std::vector<CElem*>& chain, AttributeId name,
+               PercentRule rule, CPreparer& preparer)
 {
-    const LengthAlong size = ReadLengthAlong(pattern, chain, name, pattern.units, rule);
+    const LengthAttribute size = ReadLengthAlong(pattern, chain, name, pattern.units, rule, preparer);
     if (!size.value)
         return 0;
     if (*size.value < 0) {
-        ReportMessage("E pattern %.*s=\"%s\" must be positive value at %d(%d)", static_cast<int>(name.size()),
-                      name.data(), size.text->c_str(), pattern.line, pattern.column);
+        const std::string_view shown = AttributeName(name);
+        preparer.Log().Report(pattern, msg::kPatternMustBePositive, static_cast<int>(shown.size()), shown.data(),
+                              size.text->c_str());
         return 0;
     }
     return static_cast<float>(*size.value);
@@ -80,35 +84,34 @@ float TileSize(const CElemPattern& pattern, const std::vector<CElem*>& chain, st
 
 // The first viewBox along the chain. False, after its message, when it has
 // no area: SVG then disables the pattern.
-bool ReadViewBox(CElemPattern& pattern, const std::vector<CElem*>& chain)
+bool ReadViewBox(CElemPattern& pattern, const std::vector<CElem*>& chain, CPreparer& preparer)
 {
     pattern.hasViewBox = false;
     for (const CElem* elem : chain) {
-        const std::string* text = elem->GetAttribute("viewBox", false);
+        const std::string* text = elem->GetAttribute(AttributeId::viewBox, false);
         if (text == nullptr)
             continue;
-        RectF box;
-        if (!ParseViewBox(*elem, box))
+        const std::optional<RectF> box = ReadViewBoxAttribute(*elem, preparer.Context());
+        if (!box)
             return true;
-        if (IsEmptyRect(box)) {
-            ReportInvalidValue(*elem, "viewBox", *text);
+        if (IsEmptyRect(*box)) {
+            preparer.ReportInvalid(*elem, AttributeId::viewBox, *text);
             return false;
         }
         pattern.hasViewBox = true;
-        pattern.viewBox = box;
+        pattern.viewBox = *box;
         return true;
     }
     return true;
 }
 
-void ReadAspectRatio(CElemPattern& pattern, const std::vector<CElem*>& chain)
+void ReadAspectRatio(CElemPattern& pattern, const std::vector<CElem*>& chain, CPreparer& preparer)
 {
     AspectRatio ratio;
-    const std::string* text = AttributeAlong(chain, "preserveAspectRatio");
+    const std::string* text = AttributeAlong(chain, AttributeId::preserveAspectRatio);
     if (text != nullptr && !ParseAspectRatio(*text, ratio))
-        ReportInvalidValue(pattern, "preserveAspectRatio", *text);
-    pattern.aspectAlign = ratio.align;
-    pattern.aspectSlice = ratio.slice;
+        preparer.ReportInvalid(pattern, AttributeId::preserveAspectRatio, *text);
+    pattern.aspect = ratio;
 }
 
 CElem* ContentElement(const std::vector<CElem*>& chain)
@@ -137,7 +140,7 @@ struct Tile {
 
 RectF TileRect(const CElemPattern& pattern, const RectF& box)
 {
-    if (pattern.units == 1)
+    if (pattern.units == Units::UserSpaceOnUse)
         return {pattern.x, pattern.y, pattern.width, pattern.height};
     return {box.x + pattern.x * box.width, box.y + pattern.y * box.height, pattern.width * box.width,
             pattern.height * box.height};
@@ -145,7 +148,8 @@ RectF TileRect(const CElemPattern& pattern, const RectF& box)
 
 // The tile's size on the device, capped to kMaxTilePixels (which only
 // lowers its resolution); null when it is not finite.
-std::optional<Tile> SizeTile(const CElemPattern& pattern, const RectF& rect, const Matrix& patternToDevice)
+std::optional<Tile> SizeTile(const CElemPattern& pattern, const RectF& rect, const Matrix& patternToDevice,
+                             CRenderPass& pass)
 {
     const double deviceWide = rect.width * std::hypot(patternToDevice.m11, patternToDevice.m12);
     const double deviceHigh = rect.height * std::hypot(patternToDevice.m21, patternToDevice.m22);
@@ -162,8 +166,7 @@ std::optional<Tile> SizeTile(const CElemPattern& pattern, const RectF& rect, con
     if (shrink < 1) {
         wide = std::max(1.0, std::floor(wide * shrink));
         high = std::max(1.0, std::floor(high * shrink));
-        ReportMessage("W pattern tile reduced to %dx%d pixels at %d(%d)", static_cast<int>(wide),
-                      static_cast<int>(high), pattern.line, pattern.column);
+        pass.Report(pattern, msg::kPatternTileReduced, static_cast<int>(wide), static_cast<int>(high));
     }
     tile.pixelsWide = static_cast<int>(wide);
     tile.pixelsHigh = static_cast<int>(high);
@@ -175,9 +178,8 @@ std::optional<Tile> SizeTile(const CElemPattern& pattern, const RectF& rect, con
 Matrix ContentMatrix(const CElemPattern& pattern, const Tile& tile, const RectF& box)
 {
     if (pattern.hasViewBox)
-        return ViewBoxToViewport({0, 0, tile.rect.width, tile.rect.height}, pattern.viewBox, pattern.aspectAlign,
-                                 pattern.aspectSlice);
-    if (pattern.contentUnits == 0)
+        return ViewBoxToViewport({0, 0, tile.rect.width, tile.rect.height}, pattern.viewBox, pattern.aspect);
+    if (pattern.contentUnits == Units::ObjectBoundingBox)
         return Matrix::Scale(box.width, box.height);
     return {};
 }
@@ -201,7 +203,7 @@ cairo_surface_t* RenderTile(const CElemPattern& pattern, const Tile& tile, const
     tileCanvas.InheritCtm(Matrix::Multiply(Matrix::Multiply(pixelsToTile, tileToPattern), patternToDevice));
     if (tileCanvas.MultiplyTransform(tileToPixels) &&
         tileCanvas.MultiplyTransform(ContentMatrix(pattern, tile, box))) {
-        for (CElem* child : pattern.content->Children())
+        for (const CElem* child : pattern.content->Children())
             if (child->graphicsElement)
                 Render(*child, tileCanvas, args);
     }
@@ -247,47 +249,46 @@ PointF PaintAnchor(const CCanvas& canvas, const CGraphicsPath& path)
     return {static_cast<float>((left + right) / 2), static_cast<float>((top + bottom) / 2)};
 }
 
-void ReportCycle(CElemPattern& pattern, const CGraphicsPath& path, const CElem& shape, bool isStroke)
+void ReportCycle(const CElemPattern& pattern, const CElem& source, bool isStroke, CRenderPass& pass)
 {
-    if (pattern.cycleReported)
+    if (!pass.patterns.cyclesReported.insert(&pattern).second)
         return;
-    pattern.cycleReported = true;
-    const CElem& source = path.owner != nullptr ? *path.owner : shape;
     if (isStroke) {
-        const std::string* value = source.GetAttribute("stroke", true);
-        ReportMessage("F %s stroke=\"%s\" : Cyclic reference at %d(%d)", pattern.Name().c_str(),
-                      value != nullptr ? value->c_str() : "", source.line, source.column);
+        const std::string* value = source.GetAttribute(AttributeId::stroke, true);
+        pass.Report(source, msg::kStrokeCycle, pattern.Name().c_str(), value != nullptr ? value->c_str() : "");
     } else {
-        ReportMessage("E %s fill=\"url(#%s)\" : Cyclic reference at %d(%d)", source.Name().c_str(),
-                      pattern.id.c_str(), source.line, source.column);
+        pass.Report(source, msg::kPatternFillCycle, source.Name().c_str(), pattern.id.c_str());
     }
 }
 
 }  // namespace
 
-bool CElemPattern::Setup()
+bool SetUpPattern(CElemPattern& pattern, CPreparer& preparer)
 {
-    if (!CElemContainer::Setup())
+    if (!SetUpContainer(pattern, preparer))
         return false;
-    const std::vector<CElem*> chain = HrefChain(*this);
-    units = ReadUnits(*this, chain, "patternUnits", 0);
-    contentUnits = ReadUnits(*this, chain, "patternContentUnits", 1);
-    patternTransform = ReadTransformAlong(*this, chain, "patternTransform");
-    x = TilePosition(*this, chain, "x", PercentRule::HorizontalPosition);
-    y = TilePosition(*this, chain, "y", PercentRule::VerticalPosition);
-    width = TileSize(*this, chain, "width", PercentRule::HorizontalSize);
-    height = TileSize(*this, chain, "height", PercentRule::VerticalSize);
-    content = ContentElement(chain);
-    ready = width > 0 && height > 0 && ReadViewBox(*this, chain);
-    if (ready)
-        ReadAspectRatio(*this, chain);
+    const std::vector<CElem*> chain = HrefChain(pattern, preparer);
+    pattern.units = ReadUnits(pattern, chain, AttributeId::patternUnits, Units::ObjectBoundingBox, preparer);
+    pattern.contentUnits =
+        ReadUnits(pattern, chain, AttributeId::patternContentUnits, Units::UserSpaceOnUse, preparer);
+    pattern.patternTransform = ReadTransformAlong(pattern, chain, AttributeId::patternTransform, preparer);
+    pattern.x = TilePosition(pattern, chain, AttributeId::x, PercentRule::HorizontalPosition, preparer);
+    pattern.y = TilePosition(pattern, chain, AttributeId::y, PercentRule::VerticalPosition, preparer);
+    pattern.width = TileSize(pattern, chain, AttributeId::width, PercentRule::HorizontalSize, preparer);
+    pattern.height = TileSize(pattern, chain, AttributeId::height, PercentRule::VerticalSize, preparer);
+    pattern.content = ContentElement(chain);
+    pattern.ready = pattern.width > 0 && pattern.height > 0 && ReadViewBox(pattern, chain, preparer);
+    if (pattern.ready)
+        ReadAspectRatio(pattern, chain, preparer);
     return true;
 }
 
-bool CElemPattern::PaintPath(CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-                             const RenderArgs& args)
+bool PaintWithPattern(const CElemPattern& pattern, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape,
+                      bool isStroke, const RenderArgs& args)
 {
-    const bool needsBox = units == 0 || (contentUnits == 0 && !hasViewBox);
+    CRenderPass& pass = args.pass;
+    const bool needsBox = pattern.units == Units::ObjectBoundingBox ||
+                          (pattern.contentUnits == Units::ObjectBoundingBox && !pattern.hasViewBox);
     RectF box;
     if (needsBox) {
         // A box without width or height has no objectBoundingBox space.
@@ -296,30 +297,30 @@ bool CElemPattern::PaintPath(CCanvas& canvas, const CGraphicsPath& path, const C
         box = *shape.bboxUser;
     }
     // SVG: a tile without area disables the paint (as if it were none).
-    const RectF rect = TileRect(*this, box);
-    const std::optional<Matrix> userToPattern = Invert(patternTransform);
-    if (!ready || IsEmptyRect(rect) || !userToPattern)
+    const RectF rect = TileRect(pattern, box);
+    const std::optional<Matrix> userToPattern = Invert(pattern.patternTransform);
+    if (!pattern.ready || IsEmptyRect(rect) || !userToPattern)
         return true;
-    if (std::ranges::find(tilesInProgress, this) != tilesInProgress.end()) {
-        ReportCycle(*this, path, shape, isStroke);
-        return true;
-    }
-    if (tilesInProgress.size() >= kMaxPatternNesting) {
-        ReportMessage("E pattern nested too deeply at %d(%d)", line, column);
+    if (std::ranges::find(pass.patterns.active, &pattern) != pass.patterns.active.end()) {
+        ReportCycle(pattern, shape, isStroke, pass);
         return true;
     }
-    const TileGuard guard(*this);
+    if (pass.patterns.active.size() >= kMaxPatternNesting) {
+        pass.Report(pattern, msg::kPatternNestedTooDeeply);
+        return true;
+    }
+    const TileGuard guard(pattern, pass);
 
-    const Matrix patternToDevice = Matrix::Multiply(patternTransform, canvas.Ctm());
-    const std::optional<Tile> tile = SizeTile(*this, rect, patternToDevice);
+    const Matrix patternToDevice = Matrix::Multiply(pattern.patternTransform, canvas.Ctm());
+    const std::optional<Tile> tile = SizeTile(pattern, rect, patternToDevice, pass);
     if (!tile)
         return true;
-    cairo_surface_t* image = RenderTile(*this, *tile, box, patternToDevice, canvas, args);
+    cairo_surface_t* image = RenderTile(pattern, *tile, box, patternToDevice, canvas, args);
     if (image == nullptr)
         return true;
     cairo_pattern_t* source = CreateSource(image, *tile, *userToPattern, PaintAnchor(canvas, path));
     cairo_surface_destroy(image);
-    const ResolvedProperties& style = ItemStyle(path, shape);
+    const ResolvedProperties& style = shape.props;
     PaintWithSource(canvas, path, style, isStroke, source, isStroke ? style.strokeOpacity : style.fillOpacity);
     cairo_pattern_destroy(source);
     return true;

@@ -1,16 +1,45 @@
 #include "render/render.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "model/conditional.h"
-#include "model/stop_flags.h"
 #include "render/clip_path.h"
+#include "render/container.h"
 #include "render/effects.h"
-#include "values/number.h"
+#include "render/image.h"
+#include "render/marker.h"
+#include "render/shape.h"
 
 namespace svg {
 namespace {
+
+// The element's own drawing, once Render has applied its transform, clip and
+// viewport.
+void DrawElement(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
+{
+    switch (elem.Class()) {
+    case ElemClass::Container:
+    case ElemClass::Document:
+    case ElemClass::Mask:
+    case ElemClass::Glyph: DrawContainer(static_cast<const CElemContainer&>(elem), canvas, args); break;
+    case ElemClass::Image: DrawImage(static_cast<const CElemImage&>(elem), canvas, args); break;
+    case ElemClass::Marker: DrawMarkerContent(static_cast<const CElemMarker&>(elem), canvas, args); break;
+    case ElemClass::Shape:
+    case ElemClass::Text: DrawShape(static_cast<const CElemShape&>(elem), canvas, args); break;
+    // Paint servers are drawn only through the shapes that reference them,
+    // clip paths through the elements they clip, filters by their users.
+    case ElemClass::Paint:
+    case ElemClass::Gradient:
+    case ElemClass::Pattern:
+    case ElemClass::Elem:
+    case ElemClass::ClipPath:
+    case ElemClass::Filter:
+    case ElemClass::FilterPrimitive:
+    case ElemClass::Font:
+    case ElemClass::AltGlyphDef:
+    case ElemClass::ColorProfile:
+    case ElemClass::String:
+    case ElemClass::Comment: break;
+    }
+}
 
 // Elements whose region is a viewport they clip to, and whose viewBoxMatrix
 // maps their content into it.
@@ -33,48 +62,6 @@ const Matrix* ViewBoxMatrix(const CElem& elem)
     return &static_cast<const CElemContainer&>(elem).viewBoxMatrix;
 }
 
-bool ContributesToBounds(const CElem& child)
-{
-    return child.graphicsElement && child.props.display != Display::None;
-}
-
-std::optional<RectF> Union(const std::optional<RectF>& a, const std::optional<RectF>& b)
-{
-    if (!a)
-        return b;
-    if (!b)
-        return a;
-    const float left = std::min(a->x, b->x);
-    const float top = std::min(a->y, b->y);
-    const float right = std::max(a->Right(), b->Right());
-    const float bottom = std::max(a->Bottom(), b->Bottom());
-    return RectF{left, top, right - left, bottom - top};
-}
-
-bool IsAxisAligned(const Matrix& m) { return m.m12 == 0 && m.m21 == 0; }
-
-// Tight bounds of the element's geometry and its graphics descendants'
-// mapped by `toSpace`. Under rotation or skew a box cannot simply be mapped
-// (it would grow), so the geometry itself is mapped.
-std::optional<RectF> BoundsIn(const CElem& elem, const Matrix& toSpace, unsigned depth)
-{
-    std::optional<RectF> bounds = elem.GetOutlineBounds(toSpace);
-    if (depth > 512)
-        return bounds;
-    for (const CElem* child : elem.Children()) {
-        if (!ContributesToBounds(*child))
-            continue;
-        const Matrix childToSpace = Matrix::Multiply(LocalToParent(*child), toSpace);
-        if (IsAxisAligned(childToSpace) && child->boundsComputed) {
-            if (child->bboxUser)
-                bounds = Union(bounds, MapRectBounds(*child->bboxUser, childToSpace));
-        } else {
-            bounds = Union(bounds, BoundsIn(*child, childToSpace, depth + 1));
-        }
-    }
-    return bounds;
-}
-
 }  // namespace
 
 Matrix LocalToParent(const CElem& elem)
@@ -93,41 +80,49 @@ Matrix ElementToRoot(const CElem& elem)
     return toRoot;
 }
 
-void ComputeBounds(CElem& elem)
+std::optional<RectF> OutlineBounds(const CElem& elem, const Matrix& toSpace)
 {
-    if (elem.boundsComputed)
-        return;
-    for (CElem* child : elem.Children())
-        ComputeBounds(*child);
-    elem.bboxUser = BoundsIn(elem, Matrix{}, 0);
-    const Matrix toParent = LocalToParent(elem);
-    if (!elem.bboxUser)
-        elem.bboxParent.reset();
-    else if (IsAxisAligned(toParent))
-        elem.bboxParent = MapRectBounds(*elem.bboxUser, toParent);
-    else
-        elem.bboxParent = BoundsIn(elem, toParent, 0);
-    elem.boundsComputed = true;
+    switch (elem.Class()) {
+    case ElemClass::Image: return ImageOutlineBounds(static_cast<const CElemImage&>(elem), toSpace);
+    case ElemClass::Shape:
+    case ElemClass::Text: return ShapeOutlineBounds(static_cast<const CElemShape&>(elem), toSpace);
+    default: return std::nullopt;
+    }
 }
 
-void Render(CElem& elem, CCanvas& canvas, const RenderArgs& args)
+const CElem* HitTest(const CElem& elem, double x, double y, CRenderPass& pass)
 {
-    if (StopRequested())
-        return;
-    if (!elem.boundsComputed) {
-        if (elem.prepState == PrepState::NotPrepared)
-            elem.Prepare();
-        ComputeBounds(elem);
+    switch (elem.Class()) {
+    case ElemClass::Container:
+    case ElemClass::Document:
+    case ElemClass::Marker:
+    case ElemClass::Mask:
+    case ElemClass::Glyph:
+    case ElemClass::Paint:
+    case ElemClass::Gradient:
+    case ElemClass::Pattern: return HitTestContainer(static_cast<const CElemContainer&>(elem), x, y, pass);
+    case ElemClass::Image: return HitTestImage(static_cast<const CElemImage&>(elem), x, y);
+    case ElemClass::Shape:
+    case ElemClass::Text: return HitTestShape(static_cast<const CElemShape&>(elem), x, y, pass);
+    default: return nullptr;
     }
+}
+
+void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
+{
+    if (args.pass.StopRequested())
+        return;
     if (!args.drawHidden && elem.props.display == Display::None)
         return;
-    if (!TestConditions(elem))
+    if (CConditionalValues* conditions = args.pass.Conditions())
+        conditions->RecordElement(elem);
+    if (elem.excluded)
         return;
     // A broken filter reference leaves the element undrawn.
     if (elem.props.filterFailed)
         return;
 
-    const CanvasSaveGuard saved(canvas);
+    const CCanvasSaveGuard saved(canvas);
     // A singular transform (scale(0)) leaves nothing to see.
     if (!canvas.MultiplyTransform(elem.props.transform))
         return;
@@ -135,19 +130,18 @@ void Render(CElem& elem, CCanvas& canvas, const RenderArgs& args)
     // work in the user space outside the viewBox, the one its own x, y,
     // width and height are given in.
     const auto drawInViewport = [&elem, &canvas, &args] {
-        const CanvasSaveGuard viewportState(canvas);
+        const CCanvasSaveGuard viewportState(canvas);
         if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
-            if (ClipsOverflow(elem.props.overflow) && elem.Id() != ElementId::glyph &&
-                !IsEmptyRect(elem.region))
+            if (ClipsOverflow(elem.props.overflow) && elem.Id() != ElementId::glyph && !IsEmptyRect(elem.region))
                 canvas.IntersectClip(elem.region);
             if (!canvas.MultiplyTransform(*viewBox))
                 return;
         }
-        elem.Draw(canvas, args);
+        DrawElement(elem, canvas, args);
     };
     const auto drawWithEffects = [&] { DrawWithEffects(elem, canvas, args, drawInViewport); };
     if (elem.props.clipPath != nullptr)
-        DrawClipped(elem, canvas, drawWithEffects);
+        DrawClipped(elem, canvas, args.pass, drawWithEffects);
     else
         drawWithEffects();
 }
@@ -172,15 +166,15 @@ void CPicture::Replay(cairo_t* cr, const Matrix& userToDevice) const
     cairo_restore(cr);
 }
 
-std::unique_ptr<CPicture> RecordDocument(CElemDocument& document, double deviceScale)
+std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale)
 {
     cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
     {
         CCanvas canvas(recording);
         canvas.InheritCtm(Matrix::Scale(deviceScale, deviceScale));
-        RenderArgs args;
-        args.emSize = Defaults().fontSize;
-        args.exSize = Defaults().xHeight;
+        RenderArgs args(pass);
+        args.emSize = document.Options().defaultFontSize;
+        args.exSize = document.Options().defaultXHeight;
         Render(document, canvas, args);
     }
     return std::make_unique<CPicture>(recording, document.region);

@@ -1,5 +1,9 @@
-// The per-element render entry, object bounds, and the document pass that
-// renders a whole document once into a vector recording.
+// Drawing a prepared tree: the per-element render entry and the dispatch to
+// each element class's drawing, outline bounds and hit testing; object
+// bounds; and the document pass that renders a whole document once into a
+// vector recording. Everything here reads the tree and changes nothing in
+// it: any number of threads may draw one tree at once, each with a pass of
+// its own (render_pass.h).
 #pragma once
 
 #include <cairo.h>
@@ -9,22 +13,28 @@
 
 #include "model/document.h"
 #include "render/canvas.h"
+#include "render/render_pass.h"
 
 namespace svg {
 
 // Renders one element: display and conditions, clip, transform, viewport,
-// then the element's Draw (through a group when it fades with opacity).
-void Render(CElem& elem, CCanvas& canvas, const RenderArgs& args);
+// then the element's own drawing (through a group when it fades with
+// opacity, through its effects when it has a mask or filter).
+void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args);
+
+// Tight bounds of the element's own geometry mapped by `toSpace` (not its
+// children's); null when it has none.
+std::optional<RectF> OutlineBounds(const CElem& elem, const Matrix& toSpace);
+
+// The element under (x, y), given in the parent's user space of `elem`;
+// null when the point misses it and everything under it.
+const CElem* HitTest(const CElem& elem, double x, double y, CRenderPass& pass);
 
 // The element's user space mapped into its parent's (viewBox, then
 // transform), and into the root's parent space through every ancestor: the
 // space the document's picture is recorded in.
 Matrix LocalToParent(const CElem& elem);
 Matrix ElementToRoot(const CElem& elem);
-
-// Computes elem.bboxUser and elem.bboxParent for the element and its subtree
-// (once; later calls return at once).
-void ComputeBounds(CElem& elem);
 
 // A document rendered once: a cairo recording surface in the root's user
 // units (CSS pixels at 96 dpi for a root without viewBox scaling), replayed
@@ -51,8 +61,9 @@ private:
     RectF frame_;
 };
 
-// The document pass. `deviceScale` tells off-screen effects the resolution
-// the picture will be shown at (1 for 96 dpi, 1:1).
-std::unique_ptr<CPicture> RecordDocument(CElemDocument& document, double deviceScale = 1);
+// The document pass: draws `document` into a new recording. `deviceScale`
+// tells off-screen effects the resolution the picture will be shown at (1
+// for 96 dpi, 1:1).
+std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale = 1);
 
 }  // namespace svg

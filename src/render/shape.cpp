@@ -1,11 +1,5 @@
-// Basic shapes and paths. Setup reads the geometry attributes of rect,
-// circle, ellipse, line, polyline, polygon and path into one path item (with
-// a located message for every missing, unreadable or negative value; a shape
-// whose geometry cannot be built keeps no item and draws nothing) and
-// resolves the marker references of the four marker-bearing shapes. Draw
-// paints each item with the resolved fill and stroke; the element's
-// `opacity` is not applied here, Render fades the whole element as a group.
-// Text elements share the class; their items come from the text layout.
+#include "render/shape.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -16,10 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/limits.h"
 #include "model/elem.h"
-#include "model/message_log.h"
+#include "model/messages.h"
 #include "render/canvas.h"
 #include "render/marker.h"
+#include "render/paint_server.h"
+#include "render/prepare.h"
 #include "render/render.h"
 #include "values/number.h"
 #include "values/path_data.h"
@@ -33,65 +30,61 @@ constexpr double kKappa = 0.5522847498;
 
 // --- Messages -------------------------------------------------------------------
 
-void ReportInvalid(const CElem& elem, std::string_view attribute, const std::string& text)
-{
-    ReportMessage("E %s %.*s=\"%s\" :Invalid value at %d(%d)", elem.Name().c_str(),
-                  static_cast<int>(attribute.size()), attribute.data(), text.c_str(), elem.line, elem.column);
-}
+// The shape's messages: each names the element and the attribute.
+class ShapeReporter {
+public:
+    ShapeReporter(const CElem& elem, CPreparer& preparer) : elem_(elem), preparer_(preparer) {}
 
-void ReportNegative(const CElem& elem, std::string_view attribute, const std::string& text)
-{
-    ReportMessage("E %s %.*s=\"%s\": must be positive value at %d(%d)", elem.Name().c_str(),
-                  static_cast<int>(attribute.size()), attribute.data(), text.c_str(), elem.line, elem.column);
-}
+    void Invalid(AttributeId attribute, const std::string& text) const
+    {
+        preparer_.ReportInvalid(elem_, attribute, text);
+    }
+    void Negative(AttributeId attribute, const std::string& text) const
+    {
+        const std::string_view name = AttributeName(attribute);
+        preparer_.Log().Report(elem_, msg::kMustBePositive, elem_.Name().c_str(), static_cast<int>(name.size()),
+                               name.data(), text.c_str());
+    }
+    void NotDefined(AttributeId attribute) const
+    {
+        const std::string_view name = AttributeName(attribute);
+        preparer_.Log().Report(elem_, msg::kNotDefined, elem_.Name().c_str(), static_cast<int>(name.size()),
+                               name.data());
+    }
+    void MissingUsingZero(AttributeId attribute) const
+    {
+        const std::string_view name = AttributeName(attribute);
+        preparer_.Log().Report(elem_, msg::kNotDefinedUsingZero, elem_.Name().c_str(),
+                               static_cast<int>(name.size()), name.data());
+    }
 
-void ReportNotDefined(const CElem& elem, std::string_view attribute)
-{
-    ReportMessage("E %s '%.*s' NOT defined at %d(%d)", elem.Name().c_str(), static_cast<int>(attribute.size()),
-                  attribute.data(), elem.line, elem.column);
-}
+    const CElem& Elem() const { return elem_; }
+    CPreparer& Preparer() const { return preparer_; }
 
-void ReportMissingUsingZero(const CElem& elem, std::string_view attribute)
-{
-    ReportMessage("W %s '%.*s' :NOT difined.(using 0) at %d(%d)", elem.Name().c_str(),
-                  static_cast<int>(attribute.size()), attribute.data(), elem.line, elem.column);
-}
+private:
+    const CElem& elem_;
+    CPreparer& preparer_;
+};
 
 // --- Reading lengths --------------------------------------------------------------
 
-// A geometry attribute as written ("inherit" takes the parent's): `text` is
-// null when it is missing, `value` null when it is not one length.
-struct LengthAttribute {
-    const std::string* text = nullptr;
-    std::optional<double> value;
-};
-
-LengthAttribute ReadLength(const CElem& elem, std::string_view name, PercentRule rule)
+LengthAttribute ReadLength(const ShapeReporter& shape, AttributeId name, PercentRule rule)
 {
-    LengthAttribute attribute{elem.GetAttribute(name, false), std::nullopt};
-    if (attribute.text == nullptr)
-        return attribute;
-    const std::string_view text = *attribute.text;
-    std::size_t pos = 0;
-    const std::optional<Number> number = ParseNumber(text, pos);
-    // "10abc" is not a length: anything but blanks after the unit makes it unreadable.
-    if (number && SkipSpace(text, pos) == text.size())
-        attribute.value = ResolveLength(*number, rule, &elem);
-    return attribute;
+    return ReadLengthValue(shape.Elem(), name, rule, shape.Preparer().Context());
 }
 
 // A coordinate that defaults to 0. A missing value is 0, with the warning when
 // `warnMissing`; an unreadable one is reported and taken as 0.
-double Coordinate(const CElem& elem, std::string_view name, PercentRule rule, bool warnMissing)
+double Coordinate(const ShapeReporter& shape, AttributeId name, PercentRule rule, bool warnMissing)
 {
-    const LengthAttribute attribute = ReadLength(elem, name, rule);
+    const LengthAttribute attribute = ReadLength(shape, name, rule);
     if (attribute.text == nullptr) {
         if (warnMissing)
-            ReportMissingUsingZero(elem, name);
+            shape.MissingUsingZero(name);
         return 0;
     }
     if (!attribute.value) {
-        ReportInvalid(elem, name, *attribute.text);
+        shape.Invalid(name, *attribute.text);
         return 0;
     }
     return *attribute.value;
@@ -99,15 +92,15 @@ double Coordinate(const CElem& elem, std::string_view name, PercentRule rule, bo
 
 // The width or height of a rect: null, after its message, when missing,
 // unreadable or negative.
-std::optional<double> RectSize(const CElem& elem, std::string_view name, PercentRule rule)
+std::optional<double> RectSize(const ShapeReporter& shape, AttributeId name, PercentRule rule)
 {
-    const LengthAttribute attribute = ReadLength(elem, name, rule);
+    const LengthAttribute attribute = ReadLength(shape, name, rule);
     if (attribute.text == nullptr)
-        ReportNotDefined(elem, name);
+        shape.NotDefined(name);
     else if (!attribute.value)
-        ReportInvalid(elem, name, *attribute.text);
+        shape.Invalid(name, *attribute.text);
     else if (*attribute.value < 0)
-        ReportNegative(elem, name, *attribute.text);
+        shape.Negative(name, *attribute.text);
     else
         return attribute.value;
     return std::nullopt;
@@ -115,28 +108,28 @@ std::optional<double> RectSize(const CElem& elem, std::string_view name, Percent
 
 // A rect corner radius: null when missing, and after its message when
 // unreadable or negative (the other radius then stands in for it).
-std::optional<double> CornerRadius(const CElem& elem, std::string_view name, PercentRule rule)
+std::optional<double> CornerRadius(const ShapeReporter& shape, AttributeId name, PercentRule rule)
 {
-    const LengthAttribute attribute = ReadLength(elem, name, rule);
+    const LengthAttribute attribute = ReadLength(shape, name, rule);
     if (attribute.text == nullptr)
         return std::nullopt;
     if (attribute.value && *attribute.value >= 0)
         return attribute.value;
-    if (attribute.value && name == "ry")
-        ReportNegative(elem, name, *attribute.text);
+    if (attribute.value && name == AttributeId::ry)
+        shape.Negative(name, *attribute.text);
     else
-        ReportInvalid(elem, name, *attribute.text);
+        shape.Invalid(name, *attribute.text);
     return std::nullopt;
 }
 
 // A circle or ellipse radius: null, after its message, when missing,
 // unreadable or negative. A missing one shows an empty value.
-std::optional<double> Radius(const CElem& elem, std::string_view name, PercentRule rule)
+std::optional<double> Radius(const ShapeReporter& shape, AttributeId name, PercentRule rule)
 {
-    const LengthAttribute attribute = ReadLength(elem, name, rule);
+    const LengthAttribute attribute = ReadLength(shape, name, rule);
     if (attribute.value && *attribute.value >= 0)
         return attribute.value;
-    ReportInvalid(elem, name, attribute.text != nullptr ? *attribute.text : std::string());
+    shape.Invalid(name, attribute.text != nullptr ? *attribute.text : std::string());
     return std::nullopt;
 }
 
@@ -201,14 +194,14 @@ CGraphicsPath EllipseFigure(double cx, double cy, double rx, double ry)
     return path;
 }
 
-std::optional<CGraphicsPath> RectPath(const CElem& elem)
+std::optional<CGraphicsPath> RectPath(const ShapeReporter& elem)
 {
-    const double x = Coordinate(elem, "x", PercentRule::HorizontalPosition, false);
-    const double y = Coordinate(elem, "y", PercentRule::VerticalPosition, false);
-    const std::optional<double> width = RectSize(elem, "width", PercentRule::HorizontalSize);
-    const std::optional<double> height = RectSize(elem, "height", PercentRule::VerticalSize);
-    std::optional<double> rx = CornerRadius(elem, "rx", PercentRule::HorizontalSize);
-    std::optional<double> ry = CornerRadius(elem, "ry", PercentRule::VerticalSize);
+    const double x = Coordinate(elem, AttributeId::x, PercentRule::HorizontalPosition, false);
+    const double y = Coordinate(elem, AttributeId::y, PercentRule::VerticalPosition, false);
+    const std::optional<double> width = RectSize(elem, AttributeId::width, PercentRule::HorizontalSize);
+    const std::optional<double> height = RectSize(elem, AttributeId::height, PercentRule::VerticalSize);
+    std::optional<double> rx = CornerRadius(elem, AttributeId::rx, PercentRule::HorizontalSize);
+    std::optional<double> ry = CornerRadius(elem, AttributeId::ry, PercentRule::VerticalSize);
     if (!width || !height || *width == 0 || *height == 0)
         return std::nullopt;
     // SVG: a radius that is not given properly takes the other's value, and
@@ -222,23 +215,23 @@ std::optional<CGraphicsPath> RectPath(const CElem& elem)
     return RectFigure(x, y, *width, *height, cornerX, cornerY);
 }
 
-std::optional<CGraphicsPath> CirclePath(const CElem& elem)
+std::optional<CGraphicsPath> CirclePath(const ShapeReporter& elem)
 {
-    const double cx = Coordinate(elem, "cx", PercentRule::HorizontalPosition, true);
-    const double cy = Coordinate(elem, "cy", PercentRule::VerticalPosition, true);
+    const double cx = Coordinate(elem, AttributeId::cx, PercentRule::HorizontalPosition, true);
+    const double cy = Coordinate(elem, AttributeId::cy, PercentRule::VerticalPosition, true);
     // SVG: a percentage radius is of the viewport's normalised diagonal.
-    const std::optional<double> r = Radius(elem, "r", PercentRule::Diagonal);
+    const std::optional<double> r = Radius(elem, AttributeId::r, PercentRule::Diagonal);
     if (!r || *r == 0)
         return std::nullopt;
     return EllipseFigure(cx, cy, *r, *r);
 }
 
-std::optional<CGraphicsPath> EllipsePath(const CElem& elem)
+std::optional<CGraphicsPath> EllipsePath(const ShapeReporter& elem)
 {
-    const double cx = Coordinate(elem, "cx", PercentRule::HorizontalPosition, true);
-    const double cy = Coordinate(elem, "cy", PercentRule::VerticalPosition, true);
-    const std::optional<double> rx = Radius(elem, "rx", PercentRule::HorizontalSize);
-    const std::optional<double> ry = Radius(elem, "ry", PercentRule::VerticalSize);
+    const double cx = Coordinate(elem, AttributeId::cx, PercentRule::HorizontalPosition, true);
+    const double cy = Coordinate(elem, AttributeId::cy, PercentRule::VerticalPosition, true);
+    const std::optional<double> rx = Radius(elem, AttributeId::rx, PercentRule::HorizontalSize);
+    const std::optional<double> ry = Radius(elem, AttributeId::ry, PercentRule::VerticalSize);
     if (!rx || !ry || *rx == 0 || *ry == 0)
         return std::nullopt;
     return EllipseFigure(cx, cy, *rx, *ry);
@@ -246,12 +239,12 @@ std::optional<CGraphicsPath> EllipsePath(const CElem& elem)
 
 // One segment; its start and end markers both point from the first point to
 // the second.
-CGraphicsPath LinePath(const CElem& elem, std::vector<MarkerInfo>* markers)
+CGraphicsPath LinePath(const ShapeReporter& elem, std::vector<MarkerInfo>* markers)
 {
-    const double x1 = Coordinate(elem, "x1", PercentRule::HorizontalPosition, true);
-    const double y1 = Coordinate(elem, "y1", PercentRule::VerticalPosition, true);
-    const double x2 = Coordinate(elem, "x2", PercentRule::HorizontalPosition, true);
-    const double y2 = Coordinate(elem, "y2", PercentRule::VerticalPosition, false);
+    const double x1 = Coordinate(elem, AttributeId::x1, PercentRule::HorizontalPosition, true);
+    const double y1 = Coordinate(elem, AttributeId::y1, PercentRule::VerticalPosition, true);
+    const double x2 = Coordinate(elem, AttributeId::x2, PercentRule::HorizontalPosition, true);
+    const double y2 = Coordinate(elem, AttributeId::y2, PercentRule::VerticalPosition, false);
     CGraphicsPath path;
     path.StartFigure(Point(x1, y1));
     path.AddLine(Point(x2, y2));
@@ -266,56 +259,72 @@ CGraphicsPath LinePath(const CElem& elem, std::vector<MarkerInfo>* markers)
     return path;
 }
 
-std::optional<CGraphicsPath> PointsPath(const CElem& elem, FillMode fillMode, std::vector<MarkerInfo>* markers)
+void ReportTruncated(const ShapeReporter& shape)
 {
-    const std::string* points = elem.GetAttribute("points", false);
-    if (points == nullptr) {
-        ReportNotDefined(elem, "points");
-        return std::nullopt;
-    }
-    CGraphicsPath path = ParsePoints(*points, fillMode, elem.Id() == ElementId::polygon, markers, &elem);
-    if (path.Empty()) {
-        ReportInvalid(elem, "points", *points);
-        return std::nullopt;
-    }
-    return path;
+    shape.Preparer().Log().Report(shape.Elem(), msg::kPathTooLong, shape.Elem().Name().c_str(),
+                                  limits::kMaxPathPoints);
 }
 
-std::optional<CGraphicsPath> PathDataPath(const CElem& elem, FillMode fillMode, std::vector<MarkerInfo>* markers)
+std::optional<CGraphicsPath> PointsPath(const ShapeReporter& shape, FillRule fillRule,
+                                        std::vector<MarkerInfo>* markers)
 {
-    const std::string* data = elem.GetAttribute("d", false);
-    if (data == nullptr) {
-        ReportNotDefined(elem, "d");
+    const CElem& elem = shape.Elem();
+    const std::string* points = elem.GetAttribute(AttributeId::points, false);
+    if (points == nullptr) {
+        shape.NotDefined(AttributeId::points);
         return std::nullopt;
     }
-    return ParsePathData(*data, &elem, fillMode, markers);
+    ParsedPath parsed = ParsePoints(*points, fillRule, elem.Id() == ElementId::polygon, markers);
+    if (parsed.truncated)
+        ReportTruncated(shape);
+    if (parsed.path.Empty()) {
+        shape.Invalid(AttributeId::points, *points);
+        return std::nullopt;
+    }
+    return std::move(parsed.path);
+}
+
+std::optional<CGraphicsPath> PathDataPath(const ShapeReporter& shape, FillRule fillRule,
+                                          std::vector<MarkerInfo>* markers)
+{
+    const CElem& elem = shape.Elem();
+    const std::string* data = elem.GetAttribute(AttributeId::d, false);
+    if (data == nullptr) {
+        shape.NotDefined(AttributeId::d);
+        return std::nullopt;
+    }
+    ParsedPath parsed = ParsePathData(*data, shape.Preparer().Lengths(elem), fillRule, markers);
+    if (parsed.truncated)
+        ReportTruncated(shape);
+    return std::move(parsed.path);
 }
 
 // --- Markers ----------------------------------------------------------------------
 
 // The `marker` element a marker property names: null for "none", for no
 // value, and (after its message) for a reference that finds no marker.
-CElem* ResolveMarker(CElem& shape, std::string_view property)
+const CElem* ResolveMarker(CElemShape& shape, AttributeId property, CPreparer& preparer)
 {
     const std::string* value = shape.GetAttribute(property, true);
     if (value == nullptr || TrimSpace(*value) == "none")
         return nullptr;
-    CElem* target = shape.FindReference(*value);
+    const CElem* target = preparer.FindReference(shape, *value);
     if (target != nullptr && target->Id() == ElementId::marker)
         return target;
-    ReportMessage("E %s %.*s=\"%s\" NOT refer element 'marker' at %d(%d)", shape.Name().c_str(),
-                  static_cast<int>(property.size()), property.data(), value->c_str(), shape.line, shape.column);
+    const std::string_view name = AttributeName(property);
+    preparer.Log().Report(shape, msg::kNotMarker, shape.Name().c_str(), static_cast<int>(name.size()), name.data(),
+                          value->c_str());
     return nullptr;
 }
 
 // The `marker` shorthand reached the attributes as these three (CSS only).
-void ResolveMarkers(CElemShape& shape)
+void ResolveMarkers(CElemShape& shape, CPreparer& preparer)
 {
-    if (CElem* start = ResolveMarker(shape, "marker-start"))
+    if (const CElem* start = ResolveMarker(shape, AttributeId::marker_start, preparer))
         shape.markerStart = start;
-    if (CElem* end = ResolveMarker(shape, "marker-end"))
+    if (const CElem* end = ResolveMarker(shape, AttributeId::marker_end, preparer))
         shape.markerEnd = end;
-    if (CElem* mid = ResolveMarker(shape, "marker-mid"))
+    if (const CElem* mid = ResolveMarker(shape, AttributeId::marker_mid, preparer))
         shape.markerMid = mid;
 }
 
@@ -330,9 +339,8 @@ void ResolveMarkers(CElemShape& shape)
 void PaintFill(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style, const CElem& shape,
                const RenderArgs& args)
 {
-    CElem* server = style.fillPaintServer;
-    if (server != nullptr && server->IsA(ElemClass::Paint) &&
-        static_cast<CElemPaint*>(server)->PaintPath(canvas, item, shape, false, args))
+    const CElem* server = style.fillPaintServer;
+    if (server != nullptr && PaintPath(*server, canvas, item, shape, false, args))
         return;
     if (style.fillBrush)
         canvas.Fill(item, style.fillBrush->color);
@@ -345,13 +353,11 @@ void StrokeWithPen(CCanvas& canvas, const CGraphicsPath& item, const ResolvedPro
         canvas.Stroke(item, *style.strokePen);
 }
 
-// The stroke of an item whose stroke has a paint server: drawn over the
-// item's child.
+// The stroke of an item whose stroke has a paint server, or of its fallback.
 void StrokeWithServer(CCanvas& canvas, const CGraphicsPath& item, const ResolvedProperties& style,
                       const CElem& shape, const RenderArgs& args)
 {
-    CElem* server = style.strokePaintServer;
-    if (server->IsA(ElemClass::Paint) && static_cast<CElemPaint*>(server)->PaintPath(canvas, item, shape, true, args))
+    if (PaintPath(*style.strokePaintServer, canvas, item, shape, true, args))
         return;
     StrokeWithPen(canvas, item, style);
 }
@@ -378,74 +384,64 @@ RectF Union(const RectF& a, const RectF& b)
 
 }  // namespace
 
-bool CElemShape::Setup()
+bool SetUpShape(CElemShape& shape, CPreparer& preparer)
 {
-    // Text builds its items in the text layout.
-    if (Class() == ElemClass::Text)
-        return CElem::Setup();
-
-    paths.clear();
-    markers.clear();
-    markerStart = markerMid = markerEnd = nullptr;
-    const FillMode fillMode = props.fillRule == 1 ? FillMode::Alternate : FillMode::Winding;
-    const ElementId element = Id();
+    shape.paths.clear();
+    shape.markers.clear();
+    shape.markerStart = shape.markerMid = shape.markerEnd = nullptr;
+    const FillRule fillRule = shape.props.fillRule;
+    const ElementId element = shape.Id();
     const bool marked = element == ElementId::line || element == ElementId::polyline ||
                         element == ElementId::polygon || element == ElementId::path;
     if (marked)
-        ResolveMarkers(*this);
+        ResolveMarkers(shape, preparer);
     // Vertices are only collected for a shape that has a marker to put on them.
     std::vector<MarkerInfo>* vertices =
-        markerStart != nullptr || markerMid != nullptr || markerEnd != nullptr ? &markers : nullptr;
-
+        shape.markerStart != nullptr || shape.markerMid != nullptr || shape.markerEnd != nullptr ? &shape.markers
+                                                                                                 : nullptr;
+    const ShapeReporter reporter(shape, preparer);
     std::optional<CGraphicsPath> path;
     switch (element) {
-    case ElementId::rect: path = RectPath(*this); break;
-    case ElementId::circle: path = CirclePath(*this); break;
-    case ElementId::ellipse: path = EllipsePath(*this); break;
-    case ElementId::line: path = LinePath(*this, vertices); break;
+    case ElementId::rect: path = RectPath(reporter); break;
+    case ElementId::circle: path = CirclePath(reporter); break;
+    case ElementId::ellipse: path = EllipsePath(reporter); break;
+    case ElementId::line: path = LinePath(reporter, vertices); break;
     case ElementId::polyline:
-    case ElementId::polygon: path = PointsPath(*this, fillMode, vertices); break;
-    case ElementId::path: path = PathDataPath(*this, fillMode, vertices); break;
+    case ElementId::polygon: path = PointsPath(reporter, fillRule, vertices); break;
+    case ElementId::path: path = PathDataPath(reporter, fillRule, vertices); break;
     default: break;
     }
     if (path) {
-        path->fillMode = fillMode;
-        paths.push_back(std::move(*path));
+        path->fillRule = fillRule;
+        shape.paths.push_back(std::move(*path));
     }
     return true;
 }
 
-bool CElemShape::Draw(CCanvas& canvas, const RenderArgs& args)
+void DrawShape(const CElemShape& shape, CCanvas& canvas, const RenderArgs& args)
 {
-    if (props.filterFailed)
-        return true;
-    // A hidden shape paints nothing; an item's child has a visibility of its own.
-    const bool painted = props.visibility == Visibility::Visible;
-    for (const CGraphicsPath& item : paths) {
-        const ResolvedProperties& style = item.owner != nullptr ? item.owner->props : props;
-        if (painted) {
-            PaintFill(canvas, item, style, *this, args);
-            if (style.strokePaintServer == nullptr)
-                StrokeWithPen(canvas, item, style);
-        }
-        if (item.child != nullptr)
-            Render(*item.child, canvas, args);
-        if (painted && style.strokePaintServer != nullptr)
-            StrokeWithServer(canvas, item, style, *this, args);
+    // A hidden shape paints nothing.
+    if (shape.props.filterFailed || shape.props.visibility != Visibility::Visible)
+        return;
+    const ResolvedProperties& style = shape.props;
+    for (const CGraphicsPath& item : shape.paths) {
+        PaintFill(canvas, item, style, shape, args);
+        if (style.strokePaintServer == nullptr)
+            StrokeWithPen(canvas, item, style);
+        else
+            StrokeWithServer(canvas, item, style, shape, args);
     }
     // Markers paint over fill and stroke, and hide with the shape as browsers
     // do; their content's own visibility cannot bring them back.
-    if (painted)
-        DrawShapeMarkers(*this, canvas, args);
-    return true;
+    DrawShapeMarkers(shape, canvas, args);
 }
 
-std::optional<RectF> CElemShape::GetOutlineBounds(const Matrix& toSpace) const
+std::optional<RectF> ShapeOutlineBounds(const CElemShape& shape, const Matrix& toSpace)
 {
     // Mapping the points and then taking tight bounds is exact: an affine
     // image of a cubic is the cubic of the images of its points.
     std::optional<RectF> bounds;
-    for (const CGraphicsPath& item : paths) {
+    for (const CGraphicsPath& item : shape.paths) {
         const std::optional<RectF> itemBounds = TightBounds(Mapped(item, toSpace));
         if (itemBounds)
             bounds = bounds ? Union(*bounds, *itemBounds) : *itemBounds;
@@ -458,15 +454,12 @@ namespace {
 // True when (x, y), in the parent's user space, is certainly outside
 // everything the shape paints: its geometry box grown by the farthest a
 // stroke reaches beyond the outline (half the width, times the miter limit
-// at sharp joins, or the diagonal of a square cap). Markers and child items
-// can reach anywhere, so shapes with them are never ruled out here.
+// at sharp joins, or the diagonal of a square cap). Markers can reach
+// anywhere, so shapes with them are never ruled out here.
 bool MissesPaintedArea(const CElemShape& shape, double x, double y)
 {
     if (!shape.boundsComputed || !shape.bboxUser || !shape.markers.empty())
         return false;
-    for (const CGraphicsPath& item : shape.paths)
-        if (item.child != nullptr || item.owner != nullptr)
-            return false;
     const std::optional<Matrix> toUser = shape.props.transform.Inverse();
     if (!toUser)
         return false;
@@ -483,41 +476,37 @@ bool MissesPaintedArea(const CElemShape& shape, double x, double y)
 
 }  // namespace
 
-CElem* CElemShape::HitTest(double x, double y)
+const CElem* HitTestShape(const CElemShape& shape, double x, double y, CRenderPass& pass)
 {
-    if (props.display == Display::None || excluded || paths.empty())
+    if (shape.props.display == Display::None || shape.excluded || shape.paths.empty())
         return nullptr;
-    if (MissesPaintedArea(*this, x, y))
+    if (MissesPaintedArea(shape, x, y))
         return nullptr;
     // A scratch context carries the shape's transform so that cairo widens
     // the stroke exactly as it would be drawn.
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     CCanvas scratch(surface);
     cairo_surface_destroy(surface);
-    if (!scratch.MultiplyTransform(props.transform))
+    if (!scratch.MultiplyTransform(shape.props.transform))
         return nullptr;
     cairo_t* cr = scratch.Cairo();
     double userX = x;
     double userY = y;
     cairo_device_to_user(cr, &userX, &userY);
 
-    if (HitTestShapeMarkers(*this, userX, userY))
-        return this;
-    for (const CGraphicsPath& item : paths)
-        if (item.child != nullptr)
-            if (CElem* hit = item.child->HitTest(userX, userY))
-                return hit;
-    for (const CGraphicsPath& item : paths) {
-        const ResolvedProperties& style = item.owner != nullptr ? item.owner->props : props;
+    if (HitTestShapeMarkers(shape, userX, userY, pass))
+        return &shape;
+    const ResolvedProperties& style = shape.props;
+    for (const CGraphicsPath& item : shape.paths) {
         scratch.SetPath(item);
         if (style.fillBrush || style.fillPaintServer != nullptr) {
-            cairo_set_fill_rule(cr, item.fillMode == FillMode::Alternate ? CAIRO_FILL_RULE_EVEN_ODD
-                                                                          : CAIRO_FILL_RULE_WINDING);
+            cairo_set_fill_rule(cr, item.fillRule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                        : CAIRO_FILL_RULE_WINDING);
             if (cairo_in_fill(cr, userX, userY))
-                return this;
+                return &shape;
         }
         if (style.strokePen && scratch.ApplyPen(*style.strokePen) && cairo_in_stroke(cr, userX, userY))
-            return this;
+            return &shape;
     }
     return nullptr;
 }

@@ -11,78 +11,54 @@
 // kMaxUseInstanceElements elements; a `use` past a bound draws nothing.
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 
+#include "base/limits.h"
 #include "model/document.h"
-#include "model/limits.h"
-#include "model/message_log.h"
+#include "model/messages.h"
 #include "render/container.h"
+#include "render/prepare.h"
 
 namespace svg {
 namespace {
 
-// Elements cloned so far in one document's tree, and the uses already told
-// that a bound was reached (by their original, so that copies of a `use`
-// inside further instances do not repeat the message).
-struct InstanceBudget {
-    std::size_t clonedElements = 0;
-    std::unordered_set<const CElem*> reported;
-};
-
-// By tree root. Documents are set up on the loading thread, but the part view
-// may prepare elements of a loaded document on its own thread.
-std::mutex budgetsMutex;
-std::unordered_map<const CElem*, InstanceBudget> budgets;
-
-const CElem* TreeRoot(const CElem& elem)
+// Instances are counted per document: what its uses have cloned, and the
+// uses already told that the budget ran out.
+CElemDocument* BudgetOwner(CElem& use)
 {
-    const CElem* root = &elem;
+    CElem* root = &use;
     while (root->Parent() != nullptr)
         root = root->Parent();
-    return root;
+    return root->Class() == ElemClass::Document ? static_cast<CElemDocument*>(root) : nullptr;
 }
 
-bool IsLoadedDocument(const CElem* root)
+std::size_t ElementsLeft(CElem& use)
 {
-    const DocumentList& documents = DocumentList::Instance();
-    for (std::size_t i = 0; i < documents.Size(); ++i)
-        if (documents.At(i) == root)
-            return true;
-    return false;
+    const CElemDocument* document = BudgetOwner(use);
+    const std::size_t spent = document != nullptr ? document->clonedElements : 0;
+    return limits::kMaxUseInstanceElements - std::min(spent, limits::kMaxUseInstanceElements);
 }
 
-std::size_t ElementsLeft(const CElem& use)
+void Spend(CElem& use, std::size_t elements)
 {
-    const std::lock_guard lock(budgetsMutex);
-    const InstanceBudget& budget = budgets[TreeRoot(use)];
-    return limits::kMaxUseInstanceElements - std::min(budget.clonedElements, limits::kMaxUseInstanceElements);
+    if (CElemDocument* document = BudgetOwner(use))
+        document->clonedElements += elements;
 }
 
-void Spend(const CElem& use, std::size_t elements)
+const CElem* Original(const CElem& elem) { return elem.instanceSource != nullptr ? elem.instanceSource : &elem; }
+
+void ReportTooManyInstances(CElem& use, const std::string& href, CPreparer& preparer)
 {
-    const std::lock_guard lock(budgetsMutex);
-    budgets[TreeRoot(use)].clonedElements += elements;
+    CElemDocument* document = BudgetOwner(use);
+    if (document != nullptr && !document->instanceLimitReported.insert(Original(use)).second)
+        return;
+    preparer.Log().Report(use, msg::kUseTooManyInstances, href.c_str());
 }
 
-CElem* Original(CElem& elem) { return elem.instanceSource != nullptr ? elem.instanceSource : &elem; }
-
-void ReportTooManyInstances(CElem& use, const std::string& href)
-{
-    {
-        const std::lock_guard lock(budgetsMutex);
-        if (!budgets[TreeRoot(use)].reported.insert(Original(use)).second)
-            return;
-    }
-    ReportMessage("E use xlink:href=\"%s\" :Too many instances at %d(%d)", href.c_str(), use.line, use.column);
-}
-
-bool ClosesCycle(CElem& use, CElem& target)
+bool ClosesCycle(const CElem& use, const CElem& target)
 {
     const CElem* original = Original(target);
-    for (CElem* elem = &use; elem != nullptr; elem = elem->Parent())
+    for (const CElem* elem = &use; elem != nullptr; elem = elem->Parent())
         if (Original(*elem) == original)
             return true;
     return false;
@@ -106,7 +82,7 @@ unsigned EnclosingUses(const CElem& elem)
 
 // One element copied without its children: class by name, attributes (with
 // their flags and previous values), id, source location and text.
-std::unique_ptr<CElem> CopyNode(CElem& source, CElem* parent)
+std::unique_ptr<CElem> CopyNode(const CElem& source, CElem* parent)
 {
     std::unique_ptr<CElem> copy;
     if (source.Class() == ElemClass::String)
@@ -125,7 +101,7 @@ std::unique_ptr<CElem> CopyNode(CElem& source, CElem* parent)
 
 // Deep copy of `source` under `parent`; null when it would take more than
 // `elementsLeft` elements (which counts down) or `levelsLeft` levels.
-std::unique_ptr<CElem> CloneTree(CElem& source, CElem* parent, unsigned levelsLeft, std::size_t& elementsLeft)
+std::unique_ptr<CElem> CloneTree(const CElem& source, CElem* parent, unsigned levelsLeft, std::size_t& elementsLeft)
 {
     if (levelsLeft == 0 || elementsLeft == 0)
         return nullptr;
@@ -135,17 +111,17 @@ std::unique_ptr<CElem> CloneTree(CElem& source, CElem* parent, unsigned levelsLe
     // copying the instance as well would make two.
     if (source.Id() == ElementId::use)
         return copy;
-    for (CElem* child : source.Children()) {
+    for (const CElem* child : source.Children()) {
         std::unique_ptr<CElem> childCopy = CloneTree(*child, copy.get(), levelsLeft - 1, elementsLeft);
         if (!childCopy)
             return nullptr;
-        copy->AppendChild(childCopy.release());
+        copy->AppendChild(std::move(childCopy));
     }
     return copy;
 }
 
 // The instance of `target` for `use`, or null when a bound of limits.h stops it.
-std::unique_ptr<CElem> Instantiate(CElemContainer& use, CElem& target)
+std::unique_ptr<CElem> Instantiate(CElemContainer& use, const CElem& target)
 {
     const unsigned depth = Depth(use) + 1;
     if (EnclosingUses(use) >= limits::kMaxUseNesting || depth >= limits::kMaxElementDepth)
@@ -160,10 +136,10 @@ std::unique_ptr<CElem> Instantiate(CElemContainer& use, CElem& target)
 }
 
 // x and y apply before the use's own transform.
-void AppendPosition(CElemContainer& use)
+void AppendPosition(CElemContainer& use, CPreparer& preparer)
 {
-    const double x = ReadLengthAttribute(use, "x", PercentRule::HorizontalPosition).value_or(0);
-    const double y = ReadLengthAttribute(use, "y", PercentRule::VerticalPosition).value_or(0);
+    const double x = preparer.ReadLength(use, AttributeId::x, PercentRule::HorizontalPosition).value_or(0);
+    const double y = preparer.ReadLength(use, AttributeId::y, PercentRule::VerticalPosition).value_or(0);
     use.props.transform.Prepend(Matrix::Translate(x, y));
 }
 
@@ -172,7 +148,7 @@ void AppendPosition(CElemContainer& use)
 void SizeFromUse(const CElem& use, CElem& copy)
 {
     copy.graphicsElement = true;
-    for (const char* name : {"width", "height"}) {
+    for (const AttributeId name : {AttributeId::width, AttributeId::height}) {
         if (const std::string* size = use.GetAttribute(name, false))
             copy.attributes.Set(name, *size);
         else if (copy.Id() == ElementId::symbol)
@@ -182,36 +158,27 @@ void SizeFromUse(const CElem& use, CElem& copy)
 
 }  // namespace
 
-void ResetUseInstanceBudget(const CElem& root)
+bool InstantiateUse(CElemContainer& use, CPreparer& preparer)
 {
-    const std::lock_guard lock(budgetsMutex);
-    // Budgets of documents that are gone would otherwise pile up, and a new
-    // tree could inherit one through a reused address.
-    std::erase_if(budgets, [&root](const auto& entry) { return entry.first == &root || !IsLoadedDocument(entry.first); });
-}
-
-bool InstantiateUse(CElemContainer& use)
-{
-    AppendPosition(use);
-    const std::string* href = use.GetAttribute("xlink:href", false);
+    AppendPosition(use, preparer);
+    const std::string* href = use.GetAttribute(AttributeId::xlink_href, false);
     if (href == nullptr)
         return true;
-    CElem* target = use.FindReference(*href);
+    const CElem* target = preparer.FindReference(use, *href);
     if (target == nullptr) {
-        ReportMessage("E use xlink:href=\"%s\" :Link NOT found at %d(%d)", href->c_str(), use.line, use.column);
+        preparer.Log().Report(use, msg::kUseNotFound, href->c_str());
         return true;
     }
     if (target->prepState == PrepState::BeingPrepared || ClosesCycle(use, *target)) {
-        ReportMessage("F use xlink:href=\"%s\" : Cyclic reference at %d(%d)", href->c_str(), use.line, use.column);
+        preparer.Log().Report(use, msg::kUseCycle, href->c_str());
         return true;
     }
     std::unique_ptr<CElem> instance = Instantiate(use, *target);
     if (!instance) {
-        ReportTooManyInstances(use, *href);
+        ReportTooManyInstances(use, *href, preparer);
         return true;
     }
-    CElem& copy = *instance;
-    use.AppendChild(instance.release());
+    CElem& copy = *use.AppendChild(std::move(instance));
     if (copy.Id() == ElementId::symbol || copy.Id() == ElementId::svg)
         SizeFromUse(use, copy);
 
@@ -219,8 +186,8 @@ bool InstantiateUse(CElemContainer& use)
     const bool illegalInClipPath =
         use.Parent() != nullptr && use.Parent()->Class() == ElemClass::ClipPath && !copy.IsA(ElemClass::Shape);
     if (illegalInClipPath)
-        ReportMessage("E %s illegal for use of clipPath's child at %d(%d)", copy.Name().c_str(), use.line, use.column);
-    const bool prepared = copy.Prepare();
+        preparer.Log().Report(use, msg::kIllegalClipUseChild, copy.Name().c_str());
+    const bool prepared = preparer.Prepare(copy);
     // After preparing, which resolves display afresh.
     if (illegalInClipPath)
         copy.props.display = Display::None;

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/stop_token.h"
 #include "model/conditional.h"
-#include "model/stop_flags.h"
 #include "values/scan.h"
 
-namespace Xmlpp {
+namespace svg::css {
 namespace {
 
 constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
@@ -26,7 +26,7 @@ bool EqualsWithCase(std::string_view a, std::string_view b, bool caseSensitive)
     if (caseSensitive)
         return a == b;
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return svg::ToLowerAscii(x) == svg::ToLowerAscii(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
 }
 
 // Calls `visit` for each blank-separated word of `list` until it returns true.
@@ -35,10 +35,10 @@ bool AnyWord(std::string_view list, Visit visit)
 {
     std::size_t pos = 0;
     while (pos < list.size()) {
-        while (pos < list.size() && svg::IsCssSpace(list[pos]))
+        while (pos < list.size() && IsCssSpace(list[pos]))
             ++pos;
         std::size_t end = pos;
-        while (end < list.size() && !svg::IsCssSpace(list[end]))
+        while (end < list.size() && !IsCssSpace(list[end]))
             ++end;
         if (end > pos && visit(list.substr(pos, end - pos)))
             return true;
@@ -168,7 +168,7 @@ bool MatchPseudoClass(const xmlNode* element, const CModifier& pseudo)
         if (lang == nullptr)
             lang = FindAttribute(element, "xml:lang");
         std::string scratch;
-        return lang != nullptr && svg::LanguageTest(AttributeValue(lang, scratch), pseudo.value);
+        return lang != nullptr && LanguageTest(AttributeValue(lang, scratch), pseudo.value);
     }
     return false;  // :before, :after, :hover ... never hold in a static picture
 }
@@ -369,7 +369,7 @@ bool matchSelector(const xmlNode* element, const CSelector& selector)
     return true;
 }
 
-void applySheet(const CRulesets& rulesets, xmlDoc* document, CImportantProperties& important)
+void applySheet(const CRulesets& rulesets, xmlDoc* document, CImportantProperties& important, const CStopToken& stop)
 {
     xmlNode* root = document != nullptr ? xmlDocGetRootElement(document) : nullptr;
     if (root == nullptr || rulesets.Size() == 0)
@@ -383,12 +383,12 @@ void applySheet(const CRulesets& rulesets, xmlDoc* document, CImportantPropertie
     // the stack allows.
     xmlNode* element = root;
     while (element != nullptr) {
-        if (svg::stopParsing.load(std::memory_order_relaxed))
+        if (stop.StopRequested())
             return;
         index.Candidates(element, nameScratch, candidates);
         AppliedMap applied;
         for (const std::uint32_t candidate : candidates) {
-            if (svg::stopParsing.load(std::memory_order_relaxed))
+            if (stop.StopRequested())
                 return;
             const CRuleset& ruleset = items[candidate];
             if (matchSelector(element, ruleset.selector))
@@ -405,4 +405,4 @@ void applySheet(const CRulesets& rulesets, xmlDoc* document, CImportantPropertie
     }
 }
 
-}  // namespace Xmlpp
+}  // namespace svg::css

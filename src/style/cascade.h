@@ -7,7 +7,7 @@
 // Cost: one pass over the elements, each matched only against the rulesets
 // whose subject could fit its id, classes or name, without allocating per
 // match. Runs on the loading thread; stops between elements and rulesets when
-// svg::stopParsing is set, keeping what was written.
+// the stop token is set, keeping what was written.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@
 
 #include "style/css_parser.h"
 
-namespace Xmlpp {
+namespace svg::css {
 
 // The properties of each element that an important declaration set, over all
 // the sheets of one load: a later sheet's normal declaration must not replace
@@ -35,11 +35,11 @@ private:
 
 // Cascades `rulesets` (sorted by specificity) into the elements of `document`
 // in document order.
-void applySheet(const CRulesets& rulesets, xmlDoc* document, CImportantProperties& important);
+void applySheet(const CRulesets& rulesets, xmlDoc* document, CImportantProperties& important, const CStopToken& stop);
 
 bool matchCompound(const xmlNode* element, const CSimpleSelector& compound);
 // Matches from the subject (the last compound) leftwards; for a descendant
 // junction the nearest ancestor that matches is taken.
 bool matchSelector(const xmlNode* element, const CSelector& selector);
 
-}  // namespace Xmlpp
+}  // namespace svg::css

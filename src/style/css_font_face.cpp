@@ -1,6 +1,6 @@
 #include "style/css_font_face.h"
 
-namespace Xmlpp {
+namespace svg::css {
 
 std::string CCssFontFace::IdentityKey() const
 {
@@ -21,4 +21,4 @@ bool CCssFontPool::Add(CCssFontFace face)
     return true;
 }
 
-}  // namespace Xmlpp
+}  // namespace svg::css

@@ -11,7 +11,7 @@
 
 #include "values/syntax.h"
 
-namespace Xmlpp {
+namespace svg::css {
 
 struct CCssFontFaceSrc {
     bool local = false;
@@ -52,4 +52,4 @@ private:
     std::unordered_set<std::string> keys_;  // IdentityKey of every held face
 };
 
-}  // namespace Xmlpp
+}  // namespace svg::css

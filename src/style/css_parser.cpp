@@ -2,21 +2,23 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdarg>
 
+#include "base/limits.h"
+#include "base/stop_token.h"
 #include "model/file_io.h"
-#include "model/limits.h"
-#include "model/loader.h"
 #include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/messages.h"
+#include "model/references.h"
 #include "model/text_decoder.h"
 #include "style/css_font_face.h"
 #include "style/css_tokenizer.h"
 #include "values/scan.h"
 
-namespace Xmlpp {
+namespace svg::css {
 namespace {
 
-using svg::limits::kMaxImportedSheets;
+using limits::kMaxImportedSheets;
 
 constexpr std::array<std::string_view, kCssPropertyCount> kProperties{
     "alignment-baseline", "baseline-shift", "clip", "clip-path", "clip-rule", "color",
@@ -52,6 +54,19 @@ bool IsBadToken(const CssToken& token)
            token.kind == CssTokenKind::BadEscape;
 }
 
+// Warnings go nowhere when no log is given (a `style` attribute is read
+// without them).
+void Warn(CMessageLog* log, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Warn(CMessageLog* log, const char* format, ...)
+{
+    if (log == nullptr)
+        return;
+    va_list args;
+    va_start(args, format);
+    log->ReportV(nullptr, format, args);
+    va_end(args);
+}
+
 std::string DirectoryOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -68,7 +83,7 @@ std::string ResolveSheetUrl(std::string address, const std::string& baseUrl)
         address.erase(0, 7);
     else if (address.find("://") != std::string::npos || address.compare(0, 5, "data:") == 0)
         return {};
-    return svg::MakeFullPath(address, DirectoryOf(baseUrl));
+    return MakeFullPath(address, DirectoryOf(baseUrl));
 }
 
 CMediaList ReadMediaList(CCssTokenizer& tokens)
@@ -91,7 +106,7 @@ bool EndsCompound(const CssToken& token)
            token.IsDelim('>');
 }
 
-bool ReadPseudo(CCssTokenizer& tokens, CSimpleSelector& compound)
+bool ReadPseudo(CCssTokenizer& tokens, CSimpleSelector& compound, CMessageLog* log)
 {
     const CssToken name = tokens.Next();
     CModifier pseudo;
@@ -102,27 +117,27 @@ bool ReadPseudo(CCssTokenizer& tokens, CSimpleSelector& compound)
         pseudo.name = name.text.substr(0, name.text.size() - 1);
         const CssToken argument = tokens.NextNonBlank();
         if (argument.kind != CssTokenKind::Ident) {
-            svg::ReportMessage("W (CSS)Illegal token '%s' after '%s'", argument.text.c_str(), name.text.c_str());
+            Warn(log, msg::kCssIllegalTokenAfter, argument.text.c_str(), name.text.c_str());
             return false;
         }
         if (!tokens.NextNonBlank().IsDelim(')')) {
-            svg::ReportMessage("W (CSS)Illegal ')' after '%s'", argument.text.c_str());
+            Warn(log, msg::kCssIllegalParenthesis, argument.text.c_str());
             return false;
         }
         pseudo.value = argument.text;
     } else {
-        svg::ReportMessage("W (CSS)Illegal token '%s' after ':'", name.text.c_str());
+        Warn(log, msg::kCssIllegalTokenAfterColon, name.text.c_str());
         return false;
     }
     compound.modifiers.push_back(std::move(pseudo));
     return true;
 }
 
-bool ReadAttributeCondition(CCssTokenizer& tokens, CSimpleSelector& compound)
+bool ReadAttributeCondition(CCssTokenizer& tokens, CSimpleSelector& compound, CMessageLog* log)
 {
     const CssToken name = tokens.NextNonBlank();
     if (name.kind != CssTokenKind::Ident) {
-        svg::ReportMessage("W (CSS)Illegal token '%s' after '['", name.text.c_str());
+        Warn(log, msg::kCssIllegalTokenAfterBracket, name.text.c_str());
         return false;
     }
     CModifier condition;
@@ -142,24 +157,25 @@ bool ReadAttributeCondition(CCssTokenizer& tokens, CSimpleSelector& compound)
         } else if (value.kind == CssTokenKind::Ident || value.kind == CssTokenKind::Number) {
             condition.value = value.text;
         } else {
-            svg::ReportMessage("W (CSS)Illegal token '%s' after '%c'", value.text.c_str(), opChar);
+            Warn(log, msg::kCssIllegalTokenAfterChar, value.text.c_str(), opChar);
             return false;
         }
     }
     const CssToken close = tokens.NextNonBlank();
     if (!close.IsDelim(']')) {
-        svg::ReportMessage("W (CSS)Illegal token '%s' after '['", close.text.c_str());
+        Warn(log, msg::kCssIllegalTokenAfterBracket, close.text.c_str());
         return false;
     }
     compound.modifiers.push_back(std::move(condition));
     return true;
 }
 
-bool ReadNamedCondition(CCssTokenizer& tokens, CSimpleSelector& compound, ModifierKind kind, char introducer)
+bool ReadNamedCondition(CCssTokenizer& tokens, CSimpleSelector& compound, ModifierKind kind, char introducer,
+                        CMessageLog* log)
 {
     const CssToken name = tokens.Next();
     if (name.kind != CssTokenKind::Ident) {
-        svg::ReportMessage("W (CSS)Illegal token '%s' after '%c'", name.text.c_str(), introducer);
+        Warn(log, msg::kCssIllegalTokenAfterChar, name.text.c_str(), introducer);
         return false;
     }
     CModifier condition;
@@ -172,7 +188,7 @@ bool ReadNamedCondition(CCssTokenizer& tokens, CSimpleSelector& compound, Modifi
 // An element name and its conditions, up to a blank, a combinator, a comma or
 // the end. Specificity: 100 per id, 10 per class, attribute or pseudo-class
 // condition, 1 for an element name.
-bool ReadCompound(CCssTokenizer& tokens, CSimpleSelector& compound)
+bool ReadCompound(CCssTokenizer& tokens, CSimpleSelector& compound, CMessageLog* log)
 {
     bool empty = true;
     const CssToken& first = tokens.Peek();
@@ -186,19 +202,19 @@ bool ReadCompound(CCssTokenizer& tokens, CSimpleSelector& compound)
         bool ok = true;
         if (token.IsDelim('.')) {
             tokens.Next();
-            ok = ReadNamedCondition(tokens, compound, ModifierKind::Class, '.');
+            ok = ReadNamedCondition(tokens, compound, ModifierKind::Class, '.', log);
             compound.specificity += 10;
         } else if (token.IsDelim('#')) {
             tokens.Next();
-            ok = ReadNamedCondition(tokens, compound, ModifierKind::Id, '#');
+            ok = ReadNamedCondition(tokens, compound, ModifierKind::Id, '#', log);
             compound.specificity += 100;
         } else if (token.IsDelim(':')) {
             tokens.Next();
-            ok = ReadPseudo(tokens, compound);
+            ok = ReadPseudo(tokens, compound, log);
             compound.specificity += 10;
         } else if (token.IsDelim('[')) {
             tokens.Next();
-            ok = ReadAttributeCondition(tokens, compound);
+            ok = ReadAttributeCondition(tokens, compound, log);
             compound.specificity += 10;
         } else {
             break;
@@ -211,17 +227,17 @@ bool ReadCompound(CCssTokenizer& tokens, CSimpleSelector& compound)
     // a selector, makes the whole selector invalid rather than matching more
     // than it says.
     if (empty || !EndsCompound(tokens.Peek())) {
-        svg::ReportMessage("W (CSS)Illegal token '%s'", tokens.Peek().text.c_str());
+        Warn(log, msg::kCssIllegalToken, tokens.Peek().text.c_str());
         return false;
     }
     return true;
 }
 
-bool ReadSelector(CCssTokenizer& tokens, CSelector& selector)
+bool ReadSelector(CCssTokenizer& tokens, CSelector& selector, CMessageLog* log)
 {
     for (;;) {
         CSimpleSelector compound;
-        if (!ReadCompound(tokens, compound))
+        if (!ReadCompound(tokens, compound, log))
             return false;
         selector.specificity += compound.specificity;
         selector.compounds.push_back(std::move(compound));
@@ -260,16 +276,16 @@ BlockState SkipDeclaration(CCssTokenizer& tokens)
     return StateAfter(token);
 }
 
-BlockState ReadDeclaration(CCssTokenizer& tokens, CDeclarations& declarations)
+BlockState ReadDeclaration(CCssTokenizer& tokens, CDeclarations& declarations, CMessageLog* log)
 {
     const CssToken name = tokens.Next();
     if (name.kind != CssTokenKind::Ident) {
-        svg::ReportMessage("W (CSS)Illegal token '%s'", name.text.c_str());
+        Warn(log, msg::kCssIllegalToken, name.text.c_str());
         return EndsDeclaration(name) ? StateAfter(name) : SkipDeclaration(tokens);
     }
     const CssToken colon = tokens.NextNonBlank();
     if (!colon.IsDelim(':')) {
-        svg::ReportMessage("W (CSS)Illegal token '%s'", colon.text.c_str());
+        Warn(log, msg::kCssIllegalToken, colon.text.c_str());
         return EndsDeclaration(colon) ? StateAfter(colon) : SkipDeclaration(tokens);
     }
 
@@ -296,10 +312,10 @@ BlockState ReadDeclaration(CCssTokenizer& tokens, CDeclarations& declarations)
 
     // A broken string or URL drops the declaration it is in (CSS 2.1 4.2).
     if (badToken) {
-        svg::ReportMessage("W (CSS)Illegal token '%s'", badToken->c_str());
+        Warn(log, msg::kCssIllegalToken, badToken->c_str());
         return StateAfter(token);
     }
-    declaration.value = svg::TrimCssSpace(declaration.value);
+    declaration.value = TrimCssSpace(declaration.value);
     // An empty value is no value: writing it would wipe the attribute.
     if (declaration.value.empty())
         return StateAfter(token);
@@ -317,6 +333,22 @@ BlockState ReadDeclaration(CCssTokenizer& tokens, CDeclarations& declarations)
     return StateAfter(token);
 }
 
+// Declarations up to the end of the text or the "}" that closes their block.
+void ReadDeclarations(CCssTokenizer& tokens, CDeclarations& declarations, CMessageLog* log)
+{
+    for (;;) {
+        const CssToken& next = tokens.PeekNonBlank();
+        if (next.kind == CssTokenKind::End || next.IsDelim('}'))
+            break;
+        if (next.IsDelim(';')) {  // an empty declaration
+            tokens.Next();
+            continue;
+        }
+        if (ReadDeclaration(tokens, declarations, log) == BlockState::Closed)
+            break;
+    }
+}
+
 // --- @font-face -----------------------------------------------------------------------
 
 using TokenList = std::vector<CssToken>;
@@ -332,7 +364,7 @@ std::string ItemText(const CssToken* first, const CssToken* last)
         else
             text += token->kind == CssTokenKind::String ? token->value : token->text;
     }
-    return std::string(svg::TrimCssSpace(text));
+    return std::string(TrimCssSpace(text));
 }
 
 // The items of a comma-separated value, as token ranges.
@@ -368,14 +400,14 @@ CCssFontFaceSrc ReadFontSource(const CssToken* first, const CssToken* last)
     if (first != last && first->kind == CssTokenKind::Uri) {
         source.name = first->value;
         for (const CssToken* token = first + 1; token != last; ++token)
-            if (token->kind == CssTokenKind::Function && svg::EqualsIgnoringCase(token->text, "format(")) {
+            if (token->kind == CssTokenKind::Function && EqualsIgnoringCase(token->text, "format(")) {
                 source.format = FunctionArgument(token, last);
                 break;
             }
         return source;
     }
     source.local = true;
-    if (first != last && first->kind == CssTokenKind::Function && svg::EqualsIgnoringCase(first->text, "local("))
+    if (first != last && first->kind == CssTokenKind::Function && EqualsIgnoringCase(first->text, "local("))
         source.name = FunctionArgument(first, last);
     else
         source.name = ItemText(first, last);
@@ -435,7 +467,7 @@ bool ApplyDescriptor(CCssFontFace& face, std::string_view name, const TokenList&
     } else if (name == "font-style") {
         face.styleBits = KeywordBits(value, name);
     } else if (name == "unicode-range") {
-        face.unicodeRanges = svg::ParseUnicodeRangeList(ItemText(first, last));
+        face.unicodeRanges = ParseUnicodeRangeList(ItemText(first, last));
     } else if (name != "font-feature-settings") {
         return false;
     }
@@ -485,14 +517,15 @@ bool NextStatement(CCssTokenizer& tokens, std::string_view text, Statement& stat
         statement.block = text.substr(blockBegin, end - blockBegin);
     }
     preludeEnd = std::min(preludeEnd, end);
-    statement.prelude = svg::TrimCssSpace(text.substr(begin, preludeEnd - begin));
+    statement.prelude = TrimCssSpace(text.substr(begin, preludeEnd - begin));
     return true;
 }
 
 class SheetParser {
 public:
-    SheetParser(const std::string& medium, CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets)
-        : medium_(medium), fontPool_(fontPool), imports_(imports), rulesets_(rulesets)
+    SheetParser(const std::string& medium, CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets,
+                CMessageLog& log, const CStopToken& stop)
+        : medium_(medium), fontPool_(fontPool), imports_(imports), rulesets_(rulesets), log_(log), stop_(stop)
     {
     }
 
@@ -511,7 +544,7 @@ private:
         CCssTokenizer tokens(text);
         Statement statement;
         while (NextStatement(tokens, text, statement)) {
-            if (svg::stopParsing.load(std::memory_order_relaxed))
+            if (stop_.StopRequested())
                 return false;
             Apply(statement, baseUrl, nesting);
         }
@@ -536,17 +569,17 @@ private:
         else if (name == "media" && !statement.block.empty())
             ApplyMedia(prelude, statement.block, baseUrl, nesting);
         else if (name == "page")
-            svg::ReportMessage("W NOT support '@page'");
+            log_.Report(msg::kCssPageNotSupported);
         else if (name == "font-face" && prelude.PeekNonBlank().kind == CssTokenKind::End && fontPool_ != nullptr)
-            fontPool_->Add(ParseFontFace(statement.block, baseUrl));
+            fontPool_->Add(ParseFontFace(statement.block, baseUrl, &log_));
         // Other at-rules (@charset, @namespace, ...) are ignored, as CSS requires.
     }
 
     void ApplyRuleset(const Statement& statement)
     {
         CSelectors selectors;
-        const bool selectorsOk = ParseSelectorGroup(statement.prelude, selectors);
-        std::shared_ptr<const CDeclarations> declarations = ParseDeclarationBlock(statement.block);
+        const bool selectorsOk = ParseSelectorGroup(statement.prelude, selectors, &log_);
+        std::shared_ptr<const CDeclarations> declarations = ParseDeclarationBlock(statement.block, &log_);
         if (!selectorsOk || declarations == nullptr)
             return;
         for (CSelector& selector : selectors)
@@ -584,12 +617,14 @@ private:
 
     // @import and @media nest parses; their depth is bounded so neither a
     // chain of files nor nested @media blocks can exhaust the stack.
-    static bool MayNest(unsigned nesting) { return nesting + 1 < svg::limits::kMaxStyleSheetNesting; }
+    static bool MayNest(unsigned nesting) { return nesting + 1 < limits::kMaxStyleSheetNesting; }
 
     const std::string& medium_;
     CCssFontPool* fontPool_;
     CImportState& imports_;
     CRulesets& rulesets_;
+    CMessageLog& log_;
+    const CStopToken& stop_;
 };
 
 }  // namespace
@@ -611,7 +646,7 @@ void CRulesets::SortBySpecificity()
 int PropertyIndex(std::string_view name)
 {
     for (std::size_t i = 0; i < kProperties.size(); ++i)
-        if (svg::EqualsIgnoringCase(name, kProperties[i]))
+        if (EqualsIgnoringCase(name, kProperties[i]))
             return static_cast<int>(i);
     return -1;
 }
@@ -621,9 +656,10 @@ std::string_view PropertyName(int index) { return kProperties.at(static_cast<std
 // --- Parsing --------------------------------------------------------------------------
 
 bool parseSheet(std::string_view text, const std::string& baseUrl, const std::string& medium,
-                CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets)
+                CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets, CMessageLog& log,
+                const CStopToken& stop)
 {
-    SheetParser parser(medium, fontPool, imports, rulesets);
+    SheetParser parser(medium, fontPool, imports, rulesets, log, stop);
     const bool finished = parser.ParseFile(text, baseUrl, 0);
     rulesets.SortBySpecificity();
     return finished;
@@ -632,18 +668,18 @@ bool parseSheet(std::string_view text, const std::string& baseUrl, const std::st
 std::optional<std::string> loadSheetFile(const std::string& path, const std::string& defaultEncoding)
 {
     std::string bytes;
-    if (svg::ReadFileBytes(path, svg::limits::kMaxFileBytes, bytes) != svg::ReadStatus::Ok)
+    if (ReadFileBytes(path, limits::kMaxFileBytes, bytes) != ReadStatus::Ok)
         return std::nullopt;
     return DecodeText(bytes, defaultEncoding.empty() ? "utf-8" : defaultEncoding);
 }
 
-bool ParseSelectorGroup(std::string_view text, CSelectors& selectors)
+bool ParseSelectorGroup(std::string_view text, CSelectors& selectors, CMessageLog* log)
 {
     CCssTokenizer tokens(text, CCssTokenizer::Comments::Skip);
     tokens.SkipBlanks();
     for (;;) {
         CSelector selector;
-        if (!ReadSelector(tokens, selector))
+        if (!ReadSelector(tokens, selector, log))
             return false;
         selectors.push_back(std::move(selector));
         if (tokens.Next().kind == CssTokenKind::End)
@@ -652,25 +688,23 @@ bool ParseSelectorGroup(std::string_view text, CSelectors& selectors)
     }
 }
 
-std::shared_ptr<CDeclarations> ParseDeclarationBlock(std::string_view text)
+std::shared_ptr<CDeclarations> ParseDeclarationBlock(std::string_view text, CMessageLog* log)
 {
     CCssTokenizer tokens(text);
     if (!tokens.NextNonBlank().IsDelim('{'))
         return nullptr;
     auto declarations = std::make_shared<CDeclarations>();
-    for (;;) {
-        const CssToken& next = tokens.PeekNonBlank();
-        if (next.kind == CssTokenKind::End || next.IsDelim('}'))
-            break;
-        if (next.IsDelim(';')) {  // an empty declaration
-            tokens.Next();
-            continue;
-        }
-        if (ReadDeclaration(tokens, *declarations) == BlockState::Closed)
-            break;
-    }
+    ReadDeclarations(tokens, *declarations, log);
     if (declarations->empty())
         return nullptr;
+    return declarations;
+}
+
+CDeclarations ParseDeclarationList(std::string_view text, CMessageLog* log)
+{
+    CCssTokenizer tokens(text);
+    CDeclarations declarations;
+    ReadDeclarations(tokens, declarations, log);
     return declarations;
 }
 
@@ -685,11 +719,11 @@ bool MediaListMatches(const CMediaList& media, std::string_view medium)
     if (medium.empty())
         return true;
     return std::any_of(media.begin(), media.end(), [medium](const std::string& name) {
-        return svg::EqualsIgnoringCase(name, "all") || svg::EqualsIgnoringCase(name, medium);
+        return EqualsIgnoringCase(name, "all") || EqualsIgnoringCase(name, medium);
     });
 }
 
-CCssFontFace ParseFontFace(std::string_view block, const std::string& sheetPath)
+CCssFontFace ParseFontFace(std::string_view block, const std::string& sheetPath, CMessageLog* log)
 {
     CCssFontFace face;
     face.sheetPath = sheetPath;
@@ -712,7 +746,7 @@ CCssFontFace ParseFontFace(std::string_view block, const std::string& sheetPath)
         for (; !EndsDeclaration(token); token = tokens.Next())
             value.push_back(std::move(token));
         if (!ApplyDescriptor(face, name.text, value)) {
-            svg::ReportMessage("W (CSS)Unupported @font-face attribute '%s'", name.text.c_str());
+            Warn(log, msg::kCssUnsupportedFontFaceAttribute, name.text.c_str());
             break;
         }
         if (StateAfter(token) == BlockState::Closed)
@@ -721,4 +755,4 @@ CCssFontFace ParseFontFace(std::string_view block, const std::string& sheetPath)
     return face;
 }
 
-}  // namespace Xmlpp
+}  // namespace svg::css

@@ -1,11 +1,10 @@
 // The CSS style-sheet parser: a sheet's UTF-8 text in, rulesets with parsed
 // selectors and declaration blocks out (CSS 2.1 syntax with the SVG property
 // set), @import and @media followed, @font-face rules handed to a font pool.
-// Problems are reported through svg::ReportMessage and drop only the
-// selector, declaration or rule concerned; nothing throws. Cost is linear in
-// the text plus the imported files, whose number and nesting are bounded.
-// One parse runs on one thread; it stops between statements when
-// svg::stopParsing is set.
+// Problems are reported to the log given and drop only the selector,
+// declaration or rule concerned; nothing throws. Cost is linear in the text
+// plus the imported files, whose number and nesting are bounded. One parse
+// runs on one thread; it stops between statements when its stop token is set.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +14,12 @@
 #include <string_view>
 #include <vector>
 
-namespace Xmlpp {
+namespace svg {
+class CMessageLog;
+class CStopToken;
+}  // namespace svg
+
+namespace svg::css {
 
 class CCssFontPool;
 struct CCssFontFace;
@@ -108,25 +112,30 @@ struct CImportState {
 // Parses `text` (the sheet at `baseUrl`, which resolves its relative
 // @import addresses) for `medium` (empty: every medium) and adds its rulesets
 // to `rulesets`, sorted by SortBySpecificity afterwards. @font-face rules go to
-// `fontPool` when it is not null. False when svg::stopParsing ended the parse;
-// what was parsed so far stays.
+// `fontPool` when it is not null. False when `stop` ended the parse; what was
+// parsed so far stays.
 bool parseSheet(std::string_view text, const std::string& baseUrl, const std::string& medium,
-                CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets);
+                CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets, CMessageLog& log,
+                const CStopToken& stop);
 
 // Reads and decodes a sheet file (@charset rule or byte-order mark, else
 // `defaultEncoding`, else UTF-8). Null when it cannot be read or decoded.
 std::optional<std::string> loadSheetFile(const std::string& path, const std::string& defaultEncoding);
 
-// The sub-parsers, on pieces of a sheet.
+// The sub-parsers, on pieces of a sheet. Their warnings go to `log`, or
+// nowhere when it is null.
 // A comma-separated selector group; false (with a warning) when any selector is invalid.
-bool ParseSelectorGroup(std::string_view text, CSelectors& selectors);
+bool ParseSelectorGroup(std::string_view text, CSelectors& selectors, CMessageLog* log);
 // A block from "{" on; null when it holds no valid declaration.
-std::shared_ptr<CDeclarations> ParseDeclarationBlock(std::string_view text);
+std::shared_ptr<CDeclarations> ParseDeclarationBlock(std::string_view text, CMessageLog* log);
+// Declarations without braces, as a `style` attribute holds them; empty when
+// none is valid.
+CDeclarations ParseDeclarationList(std::string_view text, CMessageLog* log);
 // Comma-separated media names; empty when the text starts with none.
 CMediaList ParseMediaList(std::string_view text);
 // True when `medium` is empty or the list names "all" or it (without regard to case).
 bool MediaListMatches(const CMediaList& media, std::string_view medium);
 // The block of an @font-face rule, from "{" on.
-CCssFontFace ParseFontFace(std::string_view block, const std::string& sheetPath);
+CCssFontFace ParseFontFace(std::string_view block, const std::string& sheetPath, CMessageLog* log);
 
-}  // namespace Xmlpp
+}  // namespace svg::css

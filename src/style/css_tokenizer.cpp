@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace Xmlpp {
+namespace svg::css {
 namespace {
 
 bool IsNewline(char c) { return c == '\n' || c == '\r' || c == '\f'; }
@@ -306,4 +306,4 @@ void CCssTokenizer::ReadComment(CssToken& token)
     pos_ = close + 2;
 }
 
-}  // namespace Xmlpp
+}  // namespace svg::css

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace Xmlpp {
+namespace svg::css {
 
 enum class CssTokenKind {
     Ident,
@@ -87,4 +87,4 @@ private:
     bool hasPeeked_ = false;
 };
 
-}  // namespace Xmlpp
+}  // namespace svg::css

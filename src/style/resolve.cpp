@@ -18,11 +18,15 @@
 #include <string>
 #include <string_view>
 
+#include "style/resolve.h"
+
+#include "base/limits.h"
+#include "model/attribute_reader.h"
 #include "model/elem.h"
-#include "model/limits.h"
-#include "model/message_log.h"
-#include "style/properties.h"
-#include "text/font_lookup.h"
+#include "model/load_context.h"
+#include "model/messages.h"
+#include "model/properties.h"
+#include "model/references.h"
 #include "values/color.h"
 #include "values/matrix.h"
 #include "values/number.h"
@@ -39,8 +43,6 @@ struct Keyword {
     int code;
 };
 
-constexpr Keyword kFontStyles[] = {{"normal", 1}, {"italic", 2}, {"oblique", 4}};
-constexpr Keyword kFontVariants[] = {{"normal", 1}, {"small-caps", 2}};
 constexpr Keyword kDisplays[] = {
     {"inline", 0},         {"block", 1},         {"list-item", 2},           {"run-in", 3},
     {"compact", 4},        {"marker", 5},        {"table", 6},               {"inline-table", 7},
@@ -49,7 +51,6 @@ constexpr Keyword kDisplays[] = {
     {"none", 16}};
 constexpr Keyword kOverflows[] = {{"visible", 0}, {"hidden", 1}, {"scroll", 2}, {"auto", 3}};
 constexpr Keyword kVisibilities[] = {{"visible", 0}, {"hidden", 1}, {"collapse", 2}};
-constexpr Keyword kFillRules[] = {{"nonzero", 0}, {"evenodd", 1}};
 
 struct SizeKeyword {
     std::string_view name;
@@ -88,7 +89,7 @@ std::optional<float> FindSize(std::string_view word, std::span<const SizeKeyword
 // resolved value stays. "inherit" keeps the parent's resolved value as well:
 // reading the ancestor's text again would apply a relative value such as
 // "150%" or "bolder" twice.
-std::optional<std::string_view> OwnOverride(const CElem& elem, std::string_view name)
+std::optional<std::string_view> OwnOverride(const CElem& elem, AttributeId name)
 {
     const std::string* value = elem.attributes.Value(name);
     if (value == nullptr)
@@ -100,14 +101,14 @@ std::optional<std::string_view> OwnOverride(const CElem& elem, std::string_view 
 }
 
 // Inherited text: the element's own value, else the nearest ancestor's.
-std::optional<std::string_view> InheritedText(const CElem& elem, std::string_view name)
+std::optional<std::string_view> InheritedText(const CElem& elem, AttributeId name)
 {
     const std::string* value = elem.GetAttribute(name, true);
     return value != nullptr ? std::optional(TrimCssSpace(*value)) : std::nullopt;
 }
 
 // Own: the element's value ("inherit" reads the parent's), else nothing.
-std::optional<std::string_view> OwnText(const CElem& elem, std::string_view name)
+std::optional<std::string_view> OwnText(const CElem& elem, AttributeId name)
 {
     const std::string* value = elem.GetAttribute(name, false);
     return value != nullptr ? std::optional(TrimCssSpace(*value)) : std::nullopt;
@@ -116,6 +117,16 @@ std::optional<std::string_view> OwnText(const CElem& elem, std::string_view name
 int ResolveKeyword(std::optional<std::string_view> text, std::span<const Keyword> table, int start)
 {
     return text ? FindKeyword(*text, table).value_or(start) : start;
+}
+
+// A keyword of one of the typed sets: the parent's (or initial) value when
+// there is none or it is unknown.
+template <typename Value>
+Value ResolveTyped(std::optional<std::string_view> text, std::optional<Value> (*parse)(std::string_view), Value start)
+{
+    if (!text)
+        return start;
+    return parse(*text).value_or(start);
 }
 
 // A number with its unit; nothing for text that does not start with one, or
@@ -145,21 +156,22 @@ std::optional<double> PlainNumber(std::string_view text, std::optional<Unit> all
 // Stroke widths and dash lengths: percentages of the viewport
 // diagonal. Resolution runs before the element takes its parent's viewport,
 // so the parent's is the one that applies.
-std::optional<double> DiagonalLength(const CElem& elem, const Number& number)
+std::optional<double> DiagonalLength(const CElem& elem, const Number& number, const CLoadContext& context)
 {
     const CElem* viewportOwner = elem.Parent() != nullptr ? elem.Parent() : &elem;
+    const float dpi = context.Options().dpi;
     const double length = number.unit == Unit::Percent
-                              ? ResolveLength(number, PercentRule::Diagonal, viewportOwner)
-                              : ToUserUnits(number, &elem);
+                              ? ResolveLength(number, PercentRule::Diagonal, viewportOwner->Lengths(dpi))
+                              : ToUserUnits(number, elem.Lengths(dpi));
     if (!std::isfinite(length))
         return std::nullopt;
     return length;
 }
 
-std::optional<double> DiagonalLength(const CElem& elem, std::string_view text)
+std::optional<double> DiagonalLength(const CElem& elem, std::string_view text, const CLoadContext& context)
 {
     const std::optional<Number> number = FiniteNumber(text);
-    return number ? DiagonalLength(elem, *number) : std::nullopt;
+    return number ? DiagonalLength(elem, *number, context) : std::nullopt;
 }
 
 // --- Fonts --------------------------------------------------------------------------
@@ -197,7 +209,8 @@ int ResolveFontWeight(std::optional<std::string_view> text, int start)
     return ParseWeightNumber(*text);
 }
 
-float ResolveFontSize(const CElem& elem, std::optional<std::string_view> text, float start, const FaceMetrics& face)
+float ResolveFontSize(const CElem& elem, std::optional<std::string_view> text, float start, const FaceMetrics& face,
+                      float dpi)
 {
     if (!text)
         return start;
@@ -215,7 +228,7 @@ float ResolveFontSize(const CElem& elem, std::optional<std::string_view> text, f
     case Unit::Percent: size = number->value / 100 * start; break;
     case Unit::Em: size = number->value * start; break;
     case Unit::Ex: size = number->value * face.xHeight / face.unitsPerEm * start; break;
-    default: size = ToUserUnits(*number, &elem); break;
+    default: size = ToUserUnits(*number, elem.Lengths(dpi)); break;
     }
     // A negative size is invalid in CSS and would mirror the glyphs.
     const float result = static_cast<float>(size);
@@ -265,18 +278,26 @@ float SizeForChildren(const ResolvedProperties& parent)
     return parent.fontSizeAdjust > 0 ? parent.xHeight / parent.fontSizeAdjust : parent.fontSize;
 }
 
-void ResolveFont(CElem& elem, const ResolvedProperties& start)
+FaceMetrics FaceOf(const ResolvedProperties& props, const CLoadContext& context)
+{
+    CFontMetricsSource* fonts = context.FontMetrics();
+    return fonts != nullptr ? fonts->Metrics(props.fontFamily, props.fontWeight, props.fontStyle) : FaceMetrics{};
+}
+
+void ResolveFont(CElem& elem, const ResolvedProperties& start, const CLoadContext& context)
 {
     ResolvedProperties& props = elem.props;
-    props.fontFamily = std::string(OwnOverride(elem, "font-family").value_or(start.fontFamily));
-    props.fontStyle = ResolveKeyword(OwnOverride(elem, "font-style"), kFontStyles, start.fontStyle);
-    props.fontWeight = ResolveFontWeight(OwnOverride(elem, "font-weight"), start.fontWeight);
-    // Copied: the pool may be released while this element lives.
-    const FaceMetrics face = SystemFaceMetrics::Instance().FindFace(props.fontFamily, props.fontWeight, props.fontStyle);
-    props.fontSize = ResolveFontSize(elem, OwnOverride(elem, "font-size"), SizeForChildren(start), face);
-    props.fontStretch = ResolveFontStretch(OwnOverride(elem, "font-stretch"), start.fontStretch);
-    props.fontVariant = ResolveKeyword(OwnOverride(elem, "font-variant"), kFontVariants, start.fontVariant);
-    props.fontSizeAdjust = ResolveFontSizeAdjust(OwnOverride(elem, "font-size-adjust"), start.fontSizeAdjust);
+    props.fontFamily = std::string(OwnOverride(elem, AttributeId::font_family).value_or(start.fontFamily));
+    props.fontStyle = ResolveTyped(OwnOverride(elem, AttributeId::font_style), &ParseFontStyle, start.fontStyle);
+    props.fontWeight = ResolveFontWeight(OwnOverride(elem, AttributeId::font_weight), start.fontWeight);
+    const FaceMetrics face = FaceOf(props, context);
+    props.fontSize = ResolveFontSize(elem, OwnOverride(elem, AttributeId::font_size), SizeForChildren(start), face,
+                                     context.Options().dpi);
+    props.fontStretch = ResolveFontStretch(OwnOverride(elem, AttributeId::font_stretch), start.fontStretch);
+    props.fontVariant =
+        ResolveTyped(OwnOverride(elem, AttributeId::font_variant), &ParseFontVariant, start.fontVariant);
+    props.fontSizeAdjust =
+        ResolveFontSizeAdjust(OwnOverride(elem, AttributeId::font_size_adjust), start.fontSizeAdjust);
     if (props.fontSizeAdjust > 0) {
         const float adjusted = props.fontSizeAdjust * face.unitsPerEm / face.xHeight * props.fontSize;
         if (std::isfinite(adjusted))
@@ -301,7 +322,7 @@ Display ResolveDisplay(const CElem& elem, Display start)
 {
     if (IsDrawnOnlyByReference(elem.Id()))
         return Display::Inline;
-    const std::optional<std::string_view> text = OwnOverride(elem, "display");
+    const std::optional<std::string_view> text = OwnOverride(elem, AttributeId::display);
     return text ? static_cast<Display>(FindKeyword(*text, kDisplays).value_or(0)) : start;
 }
 
@@ -328,20 +349,18 @@ bool TakesTransform(ElementId id)
     }
 }
 
-void ResolveTransform(CElem& elem)
+void ResolveTransform(CElem& elem, const CLoadContext& context)
 {
-    const std::string* text = elem.GetAttribute("transform", false);
+    const std::string* text = elem.GetAttribute(AttributeId::transform, false);
     if (text == nullptr)
         return;
-    const char* name = elem.Name().c_str();
     if (!TakesTransform(elem.Id())) {
-        ReportMessage("W transform can NOT apply to %s :Invalid value at %d(%d)", name, elem.line, elem.column);
+        context.Log().Report(elem, msg::kTransformNotApplicable, elem.Name().c_str());
         return;
     }
     Matrix matrix;
     if (!ParseTransform(*text, matrix)) {
-        ReportMessage("E %s transform=\"%s\" :Invalid value at %d(%d)", name, text->c_str(), elem.line,
-                      elem.column);
+        ReportInvalidValue(elem, AttributeId::transform, *text, context);
         return;
     }
     elem.props.transform = matrix;
@@ -350,10 +369,10 @@ void ResolveTransform(CElem& elem)
 // `color` keeps its text, for currentColor to parse later. "currentColor" as
 // the value of `color` itself means the parent's colour, like "inherit"; a
 // value that is not a colour is ignored like an unknown keyword.
-std::string ResolveColor(const CElem& elem, const std::string& start)
+std::string ResolveColor(const CElem& elem, const std::string& start, const SystemPalette& palette)
 {
-    const std::optional<std::string_view> text = OwnOverride(elem, "color");
-    if (!text || *text == "currentColor" || !ParseColor(*text))
+    const std::optional<std::string_view> text = OwnOverride(elem, AttributeId::color);
+    if (!text || *text == "currentColor" || !ParseColor(*text, palette))
         return start;
     return std::string(*text);
 }
@@ -368,7 +387,7 @@ float ResolveOpacity(std::optional<std::string_view> text)
 // --- mask, filter, clip-path --------------------------------------------------------
 
 // The value of a reference property; nothing for "none", which names no file.
-const std::string* ReferenceValue(const CElem& elem, std::string_view name)
+const std::string* ReferenceValue(const CElem& elem, AttributeId name)
 {
     const std::string* value = elem.GetAttribute(name, false);
     if (value == nullptr || TrimCssSpace(*value).empty() || TrimCssSpace(*value) == "none")
@@ -376,10 +395,9 @@ const std::string* ReferenceValue(const CElem& elem, std::string_view name)
     return value;
 }
 
-void ReportCycle(const CElem& elem, const std::string& value)
+void ReportCycle(const CElem& elem, const std::string& value, const CLoadContext& context)
 {
-    ReportMessage("F %s xlink:href=\"%s\" : Cyclic reference at %d(%d)", elem.Name().c_str(), value.c_str(),
-                  elem.line, elem.column);
+    context.Log().Report(elem, msg::kHrefCycle, elem.Name().c_str(), value.c_str());
 }
 
 // True when the masks of masks that start at `target` come back to `elem`:
@@ -395,40 +413,37 @@ bool MaskLeadsBack(const CElem& target, const CElem& elem)
     return false;
 }
 
-void ResolveMask(CElem& elem)
+void ResolveMask(CElem& elem, CLoadContext& context)
 {
-    const std::string* value = ReferenceValue(elem, "mask");
+    const std::string* value = ReferenceValue(elem, AttributeId::mask);
     if (value == nullptr)
         return;
-    CElem* target = elem.FindReference(*value);
+    CElem* target = FindReference(elem, *value, context);
     const char* name = elem.Name().c_str();
     if (target == nullptr)
-        ReportMessage("E %s mask=\"%s\" :Link NOT found at %d(%d)", name, value->c_str(), elem.line, elem.column);
+        context.Log().Report(elem, msg::kMaskNotFound, name, value->c_str());
     else if (target->prepState == PrepState::BeingPrepared || MaskLeadsBack(*target, elem))
-        ReportCycle(elem, *value);
+        ReportCycle(elem, *value, context);
     else if (target->Id() != ElementId::mask)
-        ReportMessage("E %s mask=\"%s\" :Link NOT refer to 'mask' at %d(%d)", name, value->c_str(), elem.line,
-                      elem.column);
+        context.Log().Report(elem, msg::kMaskNotMask, name, value->c_str());
     else
         elem.props.mask = target;
 }
 
-void ResolveFilter(CElem& elem)
+void ResolveFilter(CElem& elem, CLoadContext& context)
 {
-    const std::string* value = ReferenceValue(elem, "filter");
+    const std::string* value = ReferenceValue(elem, AttributeId::filter);
     if (value == nullptr)
         return;
-    CElem* target = elem.FindReference(*value);
+    CElem* target = FindReference(elem, *value, context);
     const char* name = elem.Name().c_str();
     if (target == nullptr) {
-        ReportMessage("E %s filter=\"%s\" :Link NOT found at %d(%d)", name, value->c_str(), elem.line,
-                      elem.column);
+        context.Log().Report(elem, msg::kFilterNotFound, name, value->c_str());
         elem.props.filterFailed = true;
     } else if (target->prepState == PrepState::BeingPrepared) {
-        ReportCycle(elem, *value);
+        ReportCycle(elem, *value, context);
     } else if (target->Id() != ElementId::filter) {
-        ReportMessage("E %s filter=\"%s\" :Link NOT refer to 'filter' at %d(%d)", name, value->c_str(), elem.line,
-                      elem.column);
+        context.Log().Report(elem, msg::kFilterNotFilter, name, value->c_str());
         elem.props.filterFailed = true;
     } else {
         elem.props.filter = target;
@@ -438,46 +453,44 @@ void ResolveFilter(CElem& elem)
 // Anything but a clipPath is ignored silently. A clipPath still being
 // prepared is one that clips itself, directly or through its content: it is
 // reported like the other reference cycles, since drawing it would not end.
-void ResolveClipPath(CElem& elem)
+void ResolveClipPath(CElem& elem, CLoadContext& context)
 {
-    const std::string* value = ReferenceValue(elem, "clip-path");
+    const std::string* value = ReferenceValue(elem, AttributeId::clip_path);
     if (value == nullptr)
         return;
-    CElem* target = elem.FindReference(*value);
+    CElem* target = FindReference(elem, *value, context);
     if (target == nullptr || target->Class() != ElemClass::ClipPath)
         return;
     if (target->prepState == PrepState::BeingPrepared)
-        ReportCycle(elem, *value);
+        ReportCycle(elem, *value, context);
     else
         elem.props.clipPath = target;
 }
 
 // --- Colour rendering ---------------------------------------------------------------
 
-int ResolveColorQuality(const CElem& elem)
+ColorRendering ResolveColorRendering(const CElem& elem, const CLoadContext& context)
 {
-    const std::optional<std::string_view> text = InheritedText(elem, "color-rendering");
-    if (!text || *text == "optimizeQuality" || *text == "auto")
-        return 1;
-    if (*text == "optimizeSpeed")
-        return 0;
-    ReportMessage("E %s color-rendering=\"%s\" :invalid at %d(%d)", elem.Name().c_str(), std::string(*text).c_str(),
-                  elem.line, elem.column);
-    return 1;
+    const std::optional<std::string_view> text = InheritedText(elem, AttributeId::color_rendering);
+    if (!text)
+        return ColorRendering::OptimizeQuality;
+    if (const std::optional<ColorRendering> value = ParseColorRendering(*text))
+        return *value;
+    context.Log().Report(elem, msg::kColorRenderingInvalid, elem.Name().c_str(), std::string(*text).c_str());
+    return ColorRendering::OptimizeQuality;
 }
 
-int ResolveLinearColor(const CElem& elem)
+ColorInterpolation ResolveColorInterpolation(const CElem& elem, const CLoadContext& context)
 {
-    if (elem.props.colorQuality == 0)
-        return 0;
-    const std::optional<std::string_view> text = InheritedText(elem, "color-interpolation");
-    if (!text || *text == "sRGB" || *text == "auto")
-        return 0;
-    if (*text == "linearRGB")
-        return 1;
-    ReportMessage("E %s color-interpolation=\"%s\" :invalid at %d(%d)", elem.Name().c_str(),
-                  std::string(*text).c_str(), elem.line, elem.column);
-    return 0;
+    if (elem.props.colorRendering == ColorRendering::OptimizeSpeed)
+        return ColorInterpolation::SRGB;
+    const std::optional<std::string_view> text = InheritedText(elem, AttributeId::color_interpolation);
+    if (!text)
+        return ColorInterpolation::SRGB;
+    if (const std::optional<ColorInterpolation> value = ParseColorInterpolation(*text))
+        return *value;
+    context.Log().Report(elem, msg::kColorInterpolationInvalid, elem.Name().c_str(), std::string(*text).c_str());
+    return ColorInterpolation::SRGB;
 }
 
 // --- Paint --------------------------------------------------------------------------
@@ -501,62 +514,55 @@ struct Paint {
 // A url() fallback: nothing when there is none or it is "none" (the colour
 // keyword table would make that white), "currentColor" is the element's
 // colour, anything else a colour or black.
-std::optional<Rgb> FallbackColor(const CElem& elem, std::string_view fallback)
+std::optional<Rgb> FallbackColor(const CElem& elem, std::string_view fallback, const SystemPalette& palette)
 {
     if (fallback.empty() || fallback == "none")
         return std::nullopt;
     if (fallback == "currentColor")
-        return ParseColor(elem.props.color).value_or(kBlack);
-    return ParseColor(fallback).value_or(kBlack);
+        return ParseColor(elem.props.color, palette).value_or(kBlack);
+    return ParseColor(fallback, palette).value_or(kBlack);
 }
 
-void ReportMissingServer(const CElem& elem, PaintProperty property, const std::string& value)
+void ReportMissingServer(const CElem& elem, PaintProperty property, const std::string& value,
+                         const CLoadContext& context)
 {
-    const char* name = elem.Name().c_str();
-    if (property == PaintProperty::Fill)
-        ReportMessage("E %s fill=\"%s\" :Link NOT found at %d(%d)", name, value.c_str(), elem.line, elem.column);
-    else
-        ReportMessage("E %s stroke=\"%s\" :Link NOT found at %d(%d)", name, value.c_str(), elem.line, elem.column);
+    const char* format = property == PaintProperty::Fill ? msg::kFillNotFound : msg::kStrokeNotFound;
+    context.Log().Report(elem, format, elem.Name().c_str(), value.c_str());
 }
 
 void ReportCyclicServer(const CElem& elem, const CElem& target, PaintProperty property, const std::string& value,
-                        std::string_view reference)
+                        std::string_view reference, const CLoadContext& context)
 {
     if (property == PaintProperty::Fill)
-        ReportMessage("E %s fill=\"url(%s)\" : Cyclic reference at %d(%d)", elem.Name().c_str(),
-                      std::string(reference).c_str(), elem.line, elem.column);
+        context.Log().Report(elem, msg::kFillCycle, elem.Name().c_str(), std::string(reference).c_str());
     else
-        ReportMessage("F %s stroke=\"%s\" : Cyclic reference at %d(%d)", target.Name().c_str(), value.c_str(),
-                      elem.line, elem.column);
+        context.Log().Report(elem, msg::kStrokeCycle, target.Name().c_str(), value.c_str());
 }
 
 // Both places in the message name the referring element, not the reference.
-void ReportNotPaint(const CElem& elem, PaintProperty property)
+void ReportNotPaint(const CElem& elem, PaintProperty property, const CLoadContext& context)
 {
     const char* name = elem.Name().c_str();
-    if (property == PaintProperty::Fill)
-        ReportMessage("E %s fill=\"url(%s)\" :NOT refer to paint element at %d(%d)", name, name, elem.line,
-                      elem.column);
-    else
-        ReportMessage("E %s stroke=\"url(%s)\" :NOT refer to paint element at %d(%d)", name, name, elem.line,
-                      elem.column);
+    const char* format = property == PaintProperty::Fill ? msg::kFillNotPaint : msg::kStrokeNotPaint;
+    context.Log().Report(elem, format, name, name);
 }
 
-Paint ResolveServerPaint(CElem& elem, PaintProperty property, const std::string& value, std::string_view text)
+Paint ResolveServerPaint(CElem& elem, PaintProperty property, const std::string& value, std::string_view text,
+                         CLoadContext& context)
 {
     const std::optional<UrlValue> url = ParseUrl(text);
     const std::string_view reference = url ? url->reference : text;
     const std::string_view fallback = url ? url->fallback : std::string_view();
     // A reference that is missing, cyclic or names no paint server is an
     // error: only a fallback paints in its place, never an invented colour.
-    Paint paint{nullptr, FallbackColor(elem, fallback)};
-    CElem* target = elem.FindReference(reference);
+    Paint paint{nullptr, FallbackColor(elem, fallback, context.Options().desktop.palette)};
+    CElem* target = FindReference(elem, reference, context);
     if (target == nullptr)
-        ReportMissingServer(elem, property, value);
+        ReportMissingServer(elem, property, value, context);
     else if (target->prepState == PrepState::BeingPrepared)
-        ReportCyclicServer(elem, *target, property, value, reference);
+        ReportCyclicServer(elem, *target, property, value, reference, context);
     else if (!target->IsA(ElemClass::Paint))
-        ReportNotPaint(elem, property);
+        ReportNotPaint(elem, property, context);
     else
         paint.server = target;
     return paint;
@@ -564,40 +570,41 @@ Paint ResolveServerPaint(CElem& elem, PaintProperty property, const std::string&
 
 // "none", a colour (black when it does not parse), or "url(ref) fallback";
 // currentColor has been replaced by the element's colour.
-Paint ResolvePaint(CElem& elem, PaintProperty property, const std::string& value)
+Paint ResolvePaint(CElem& elem, PaintProperty property, const std::string& value, CLoadContext& context)
 {
     const std::string_view text = TrimCssSpace(value);
     if (text == "none")
         return {};
     if (text.starts_with("url("))
-        return ResolveServerPaint(elem, property, value, text);
-    return {nullptr, ParseColor(text).value_or(kBlack)};
+        return ResolveServerPaint(elem, property, value, text, context);
+    return {nullptr, ParseColor(text, context.Options().desktop.palette).value_or(kBlack)};
 }
 
-void ResolveFill(CElem& elem)
+void ResolveFill(CElem& elem, CLoadContext& context)
 {
     ResolvedProperties& props = elem.props;
-    const std::string* value = elem.GetColorAttribute("fill", true);
-    const Paint paint = value != nullptr ? ResolvePaint(elem, PaintProperty::Fill, *value) : Paint{nullptr, kBlack};
+    const std::string* value = elem.GetColorAttribute(AttributeId::fill, true);
+    const Paint paint =
+        value != nullptr ? ResolvePaint(elem, PaintProperty::Fill, *value, context) : Paint{nullptr, kBlack};
     props.fillPaintServer = paint.server;
     props.fillBrush.reset();
     if (paint.color)
         props.fillBrush = FillBrush{WithOpacity(*paint.color, props.fillOpacity)};
 }
 
-float ResolveStrokeWidth(const CElem& elem)
+float ResolveStrokeWidth(const CElem& elem, const CLoadContext& context)
 {
-    const std::optional<std::string_view> text = InheritedText(elem, "stroke-width");
-    const std::optional<double> width = text ? DiagonalLength(elem, *text) : std::nullopt;
+    const std::optional<std::string_view> text = InheritedText(elem, AttributeId::stroke_width);
+    const std::optional<double> width = text ? DiagonalLength(elem, *text, context) : std::nullopt;
     return width && *width >= 0 ? static_cast<float>(*width) : 1.0f;
 }
 
 // Dash lengths in user units; empty (a solid line) for no list, a negative or
 // unreadable length, or lengths that add up to nothing. An odd list is
 // repeated to make the count even, as SVG says.
-std::vector<float> ResolveDashes(const CElem& elem)
+std::vector<float> ResolveDashes(const CElem& elem, const CLoadContext& context)
 {
-    const std::optional<std::string_view> text = InheritedText(elem, "stroke-dasharray");
+    const std::optional<std::string_view> text = InheritedText(elem, AttributeId::stroke_dasharray);
     if (!text)
         return {};
     std::vector<Number> numbers;
@@ -605,7 +612,7 @@ std::vector<float> ResolveDashes(const CElem& elem)
     std::vector<float> dashes;
     double total = 0;
     for (const Number& number : numbers) {
-        const std::optional<double> length = DiagonalLength(elem, number);
+        const std::optional<double> length = DiagonalLength(elem, number, context);
         if (!length || *length < 0)
             return {};
         dashes.push_back(static_cast<float>(*length));
@@ -621,40 +628,41 @@ std::vector<float> ResolveDashes(const CElem& elem)
     return dashes;
 }
 
-StrokePen MakePen(const CElem& elem, Rgba color, float width)
+StrokePen MakePen(const CElem& elem, Rgba color, float width, const CLoadContext& context)
 {
     StrokePen pen;
     pen.color = color;
     pen.width = width;
-    const std::optional<std::string_view> cap = InheritedText(elem, "stroke-linecap");
+    const std::optional<std::string_view> cap = InheritedText(elem, AttributeId::stroke_linecap);
     pen.cap = cap == "round" ? LineCap::Round : cap == "square" ? LineCap::Square : LineCap::Butt;
-    const std::optional<std::string_view> join = InheritedText(elem, "stroke-linejoin");
+    const std::optional<std::string_view> join = InheritedText(elem, AttributeId::stroke_linejoin);
     pen.join = join == "round" ? LineJoin::Round : join == "bevel" ? LineJoin::Bevel : LineJoin::Miter;
-    const std::optional<std::string_view> miter = InheritedText(elem, "stroke-miterlimit");
+    const std::optional<std::string_view> miter = InheritedText(elem, AttributeId::stroke_miterlimit);
     pen.miterLimit = static_cast<float>((miter ? PlainNumber(*miter) : std::nullopt).value_or(4));
-    pen.dashes = ResolveDashes(elem);
+    pen.dashes = ResolveDashes(elem, context);
     if (!pen.dashes.empty()) {
-        const std::optional<std::string_view> offset = InheritedText(elem, "stroke-dashoffset");
-        pen.dashOffset = static_cast<float>((offset ? DiagonalLength(elem, *offset) : std::nullopt).value_or(0));
+        const std::optional<std::string_view> offset = InheritedText(elem, AttributeId::stroke_dashoffset);
+        pen.dashOffset =
+            static_cast<float>((offset ? DiagonalLength(elem, *offset, context) : std::nullopt).value_or(0));
     }
     return pen;
 }
 
-void ResolveStroke(CElem& elem)
+void ResolveStroke(CElem& elem, CLoadContext& context)
 {
     ResolvedProperties& props = elem.props;
-    const std::string* value = elem.GetColorAttribute("stroke", true);
-    const Paint paint = value != nullptr ? ResolvePaint(elem, PaintProperty::Stroke, *value) : Paint{};
+    const std::string* value = elem.GetColorAttribute(AttributeId::stroke, true);
+    const Paint paint = value != nullptr ? ResolvePaint(elem, PaintProperty::Stroke, *value, context) : Paint{};
     props.strokePaintServer = paint.server;
     // Markers scale by the stroke width whether or not a stroke is drawn.
-    props.strokeWidth = ResolveStrokeWidth(elem);
+    props.strokeWidth = ResolveStrokeWidth(elem, context);
     props.strokePen.reset();
     if (props.strokeWidth <= 0 || (!paint.color && paint.server == nullptr))
         return;
     // A server whose fallback is "none" still needs the pen's geometry; the
     // transparent colour shows nothing if the server cannot paint.
     const Rgba color = paint.color ? WithOpacity(*paint.color, props.strokeOpacity) : Rgba{0, 0, 0, 0};
-    props.strokePen = MakePen(elem, color, props.strokeWidth);
+    props.strokePen = MakePen(elem, color, props.strokeWidth, context);
 }
 
 // Character data and comments have no attributes of their own: they take
@@ -674,53 +682,47 @@ ResolvedProperties InheritedOnly(const ResolvedProperties& parent)
     return props;
 }
 
-ResolvedProperties RootStart()
+ResolvedProperties RootStart(const CDocOptions& options)
 {
     ResolvedProperties start;
-    start.fontSize = Defaults().fontSize;
+    start.fontSize = options.defaultFontSize;
+    start.xHeight = options.defaultXHeight;
     return start;
 }
 
 }  // namespace
 
-void ResolveProperties(CElem& elem)
+void ResolveProperties(CElem& elem, CLoadContext& context)
 {
     const CElem* parent = elem.Parent();
     if (parent != nullptr && (elem.Class() == ElemClass::String || elem.Class() == ElemClass::Comment)) {
         elem.props = InheritedOnly(parent->props);
         return;
     }
-    const ResolvedProperties start = parent != nullptr ? parent->props : RootStart();
+    const ResolvedProperties start = parent != nullptr ? parent->props : RootStart(context.Options());
     ResolvedProperties& props = elem.props;
     props = ResolvedProperties{};
 
-    ResolveFont(elem, start);
+    ResolveFont(elem, start, context);
     props.display = ResolveDisplay(elem, start.display);
-    ResolveTransform(elem);
+    ResolveTransform(elem, context);
     props.overflow = static_cast<Overflow>(
-        ResolveKeyword(OwnText(elem, "overflow"), kOverflows, static_cast<int>(Overflow::Hidden)));
-    props.visibility = static_cast<Visibility>(
-        ResolveKeyword(OwnOverride(elem, "visibility"), kVisibilities, static_cast<int>(start.visibility)));
-    props.color = ResolveColor(elem, start.color);
-    props.fillRule = ResolveKeyword(OwnOverride(elem, "fill-rule"), kFillRules, start.fillRule);
-    props.opacity = ResolveOpacity(OwnText(elem, "opacity"));
-    props.fillOpacity = ResolveOpacity(InheritedText(elem, "fill-opacity"));
-    props.strokeOpacity = ResolveOpacity(InheritedText(elem, "stroke-opacity"));
-    ResolveMask(elem);
-    ResolveFilter(elem);
-    ResolveClipPath(elem);
-    props.colorQuality = ResolveColorQuality(elem);
-    props.linearColor = ResolveLinearColor(elem);
-    ResolveFill(elem);
-    ResolveStroke(elem);
+        ResolveKeyword(OwnText(elem, AttributeId::overflow), kOverflows, static_cast<int>(Overflow::Hidden)));
+    props.visibility = static_cast<Visibility>(ResolveKeyword(OwnOverride(elem, AttributeId::visibility),
+                                                              kVisibilities, static_cast<int>(start.visibility)));
+    props.color = ResolveColor(elem, start.color, context.Options().desktop.palette);
+    props.fillRule = ResolveTyped(OwnOverride(elem, AttributeId::fill_rule), &ParseFillRule, start.fillRule);
+    props.opacity = ResolveOpacity(OwnText(elem, AttributeId::opacity));
+    props.fillOpacity = ResolveOpacity(InheritedText(elem, AttributeId::fill_opacity));
+    props.strokeOpacity = ResolveOpacity(InheritedText(elem, AttributeId::stroke_opacity));
+    ResolveMask(elem, context);
+    ResolveFilter(elem, context);
+    ResolveClipPath(elem, context);
+    props.colorRendering = ResolveColorRendering(elem, context);
+    props.colorInterpolation = ResolveColorInterpolation(elem, context);
+    ResolveFill(elem, context);
+    ResolveStroke(elem, context);
 }
 
-const std::string* CElem::GetColorAttribute(std::string_view name, bool inherited) const
-{
-    const std::string* value = GetAttribute(name, inherited);
-    if (value != nullptr && TrimCssSpace(*value) == "currentColor")
-        return &props.color;
-    return value;
-}
 
 }  // namespace svg

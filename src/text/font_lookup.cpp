@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <tuple>
 #include <vector>
 
@@ -29,32 +28,6 @@ struct PatternDeleter {
     void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
 };
 using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
-
-using FaceKey = std::tuple<std::string, int, int>;  // family list, weight, style
-
-// The pool is a process-wide singleton, so its state lives here beside it.
-struct PoolState {
-    std::mutex mutex;
-    FT_Library freetype = nullptr;
-    // A map keeps references to its values valid while other entries are added.
-    std::map<FaceKey, FaceMetrics> faces;
-    std::string interfaceFamily;
-
-    PoolState() { FT_Init_FreeType(&freetype); }
-    ~PoolState()
-    {
-        if (freetype != nullptr)
-            FT_Done_FreeType(freetype);
-    }
-    PoolState(const PoolState&) = delete;
-    PoolState& operator=(const PoolState&) = delete;
-};
-
-PoolState& State()
-{
-    static PoolState state;
-    return state;
-}
 
 // Items are separated by commas; a quoted item runs to its closing quote, so
 // it may hold commas, and is taken without the quotes.
@@ -94,18 +67,19 @@ bool IsGenericFamily(std::string_view name)
     return false;
 }
 
-int Slant(int style)
+int Slant(FontStyle style)
 {
-    if (style & 2)
-        return FC_SLANT_ITALIC;
-    if (style & 4)
-        return FC_SLANT_OBLIQUE;
+    switch (style) {
+    case FontStyle::Italic: return FC_SLANT_ITALIC;
+    case FontStyle::Oblique: return FC_SLANT_OBLIQUE;
+    case FontStyle::Normal: break;
+    }
     return FC_SLANT_ROMAN;
 }
 
 // The request as fontconfig completes it: configured aliases and defaults
 // added. `family` null asks for the default family.
-PatternPtr Request(const std::string* family, int weight, int style)
+PatternPtr Request(const std::string* family, int weight, FontStyle style)
 {
     PatternPtr pattern(FcPatternCreate());
     if (family != nullptr)
@@ -143,7 +117,7 @@ bool AnswersTo(const FcPattern* match, const FcPattern* request)
 
 // fontconfig's best face for the family (the default family when null); null
 // when the family is not installed.
-PatternPtr MatchFamily(const std::string* family, int weight, int style)
+PatternPtr MatchFamily(const std::string* family, int weight, FontStyle style)
 {
     const PatternPtr request = Request(family, weight, style);
     FcResult result = FcResultNoMatch;
@@ -171,10 +145,10 @@ float GlyphTop(FT_Face face, FT_ULong character)
 // has them (version 2 and later), else measured on 'x' and 'H', else the
 // usual proportions of a Latin face. Without a readable scalable face the
 // defaults of FaceMetrics stay.
-void ReadMetrics(FT_Library freetype, FaceMetrics& metrics)
+void ReadMetrics(FT_Library freetype, const char* file, int index, FaceMetrics& metrics)
 {
     FT_Face face = nullptr;
-    if (freetype == nullptr || FT_New_Face(freetype, metrics.file.c_str(), metrics.index, &face) != 0)
+    if (freetype == nullptr || FT_New_Face(freetype, file, index, &face) != 0)
         return;
     if (face->units_per_EM > 0) {
         const float unitsPerEm = face->units_per_EM;
@@ -204,11 +178,9 @@ FaceMetrics DescribeMatch(FT_Library freetype, const FcPattern* match)
         metrics.family = reinterpret_cast<const char*>(text);
     if (FcPatternGetString(match, FC_FILE, 0, &text) != FcResultMatch)
         return metrics;
-    metrics.file = reinterpret_cast<const char*>(text);
     int index = 0;
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
-        metrics.index = index;
-    ReadMetrics(freetype, metrics);
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    ReadMetrics(freetype, reinterpret_cast<const char*>(text), index, metrics);
     return metrics;
 }
 
@@ -225,11 +197,11 @@ std::vector<std::string> StandInsFor(const std::string& family, const std::strin
     return standIns;
 }
 
-FaceMetrics LookUp(const PoolState& state, std::string_view familyList, int weight, int style)
+FaceMetrics LookUp(FT_Library freetype, const std::string& interfaceFamily, std::string_view familyList, int weight,
+                   FontStyle style)
 {
-    FT_Library freetype = state.freetype;
     for (const std::string& listed : SplitFamilyList(familyList))
-        for (const std::string& family : StandInsFor(listed, state.interfaceFamily))
+        for (const std::string& family : StandInsFor(listed, interfaceFamily))
             if (const PatternPtr match = MatchFamily(&family, weight, style))
                 return DescribeMatch(freetype, match.get());
     if (const PatternPtr match = MatchFamily(nullptr, weight, style))
@@ -239,36 +211,25 @@ FaceMetrics LookUp(const PoolState& state, std::string_view familyList, int weig
 
 }  // namespace
 
-SystemFaceMetrics& SystemFaceMetrics::Instance()
+CSystemFaceMetrics::CSystemFaceMetrics(std::string interfaceFamily) : interfaceFamily_(std::move(interfaceFamily)) {}
+
+CSystemFaceMetrics::~CSystemFaceMetrics()
 {
-    static SystemFaceMetrics pool;
-    return pool;
+    if (freetype_ != nullptr)
+        FT_Done_FreeType(freetype_);
 }
 
-const FaceMetrics& SystemFaceMetrics::FindFace(std::string_view familyList, int weight, int style)
+FaceMetrics CSystemFaceMetrics::Metrics(std::string_view familyList, int weight, FontStyle style)
 {
-    PoolState& state = State();
-    const std::lock_guard lock(state.mutex);
     FaceKey key{std::string(familyList), weight, style};
-    auto found = state.faces.find(key);
-    if (found == state.faces.end())
-        found = state.faces.emplace(std::move(key), LookUp(state, familyList, weight, style)).first;
-    return found->second;
-}
-
-void SetInterfaceFontFamily(std::string family)
-{
-    PoolState& state = State();
-    const std::lock_guard lock(state.mutex);
-    state.interfaceFamily = std::move(family);
-    state.faces.clear();
-}
-
-void SystemFaceMetrics::Release()
-{
-    PoolState& state = State();
-    const std::lock_guard lock(state.mutex);
-    state.faces.clear();
+    auto found = faces_.find(key);
+    if (found != faces_.end())
+        return found->second;
+    if (freetype_ == nullptr && FT_Init_FreeType(&freetype_) != 0)
+        freetype_ = nullptr;
+    FaceMetrics metrics = LookUp(freetype_, interfaceFamily_, familyList, weight, style);
+    faces_.emplace(std::move(key), metrics);
+    return metrics;
 }
 
 }  // namespace svg

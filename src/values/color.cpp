@@ -185,9 +185,9 @@ constexpr SystemColorName kSystemColorNames[] = {
     {"ThreeDShadow", 16},      {"Window", 5},             {"WindowFrame", 6},       {"WindowText", 8},
 };
 
-// Defaults from a light Linux desktop theme, so that output does not depend
-// on the machine. Written only by SetSystemColor, which runs before loads.
-Rgb g_systemColors[] = {
+}  // namespace
+
+const std::array<Rgb, 25> SystemPalette::kDefaultColors = {{
     {206, 206, 206},  // 0 scroll bar
     {52, 101, 164},   // 1 desktop
     {235, 235, 235},  // 2 active caption
@@ -213,7 +213,9 @@ Rgb g_systemColors[] = {
     {227, 227, 227},  // 22 3-D light
     {0, 0, 0},        // 23 tooltip text
     {255, 255, 220},  // 24 tooltip background
-};
+}};
+
+namespace {
 
 // Orders a lower-case keyword against text of any case.
 bool KeywordLess(std::string_view keyword, std::string_view text)
@@ -282,7 +284,7 @@ std::optional<Rgb> ParseRgbFunction(std::string_view text)
 
 }  // namespace
 
-std::optional<Rgb> ParseColor(std::string_view text)
+std::optional<Rgb> ParseColor(std::string_view text, const SystemPalette& palette)
 {
     text = TrimSpace(text);
     if (text.starts_with('#'))
@@ -292,18 +294,24 @@ std::optional<Rgb> ParseColor(std::string_view text)
         return ParseRgbFunction(text.substr(4));
     if (const std::optional<Rgb> keyword = FindColorKeyword(text))
         return keyword;
-    if (const SystemColorName* system = FindSystemColorName(text))
-        return g_systemColors[system->index];
-    return std::nullopt;
+    return palette.Find(text);
 }
 
-bool SetSystemColor(std::string_view name, Rgb color)
+bool SystemPalette::Set(std::string_view name, Rgb color)
 {
     const SystemColorName* system = FindSystemColorName(name);
     if (system == nullptr)
         return false;
-    g_systemColors[system->index] = color;
+    colors[static_cast<std::size_t>(system->index)] = color;
     return true;
+}
+
+std::optional<Rgb> SystemPalette::Find(std::string_view name) const
+{
+    const SystemColorName* system = FindSystemColorName(name);
+    if (system == nullptr)
+        return std::nullopt;
+    return colors[static_cast<std::size_t>(system->index)];
 }
 
 }  // namespace svg

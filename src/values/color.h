@@ -3,6 +3,7 @@
 // "inherit" are resolved by the caller before parsing.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -16,11 +17,21 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
-std::optional<Rgb> ParseColor(std::string_view text);
+// The colours the CSS2 system colour names stand for, by the classic desktop
+// system-colour numbers (names that share a colour, such as ButtonFace and
+// ThreeDFace, change together). The defaults come from a light Linux desktop
+// theme, so that output does not depend on the machine; a user interface
+// puts the desktop's palette into the settings of its loads.
+struct SystemPalette {
+    std::array<Rgb, 25> colors = kDefaultColors;
 
-// The system colours start from a fixed table of desktop defaults; a user
-// interface may replace them with the desktop's palette before loading.
-// Returns false for a name that is not a system colour.
-bool SetSystemColor(std::string_view name, Rgb color);
+    // False for a name that is not a system colour.
+    bool Set(std::string_view name, Rgb color);
+    std::optional<Rgb> Find(std::string_view name) const;
+
+    static const std::array<Rgb, 25> kDefaultColors;
+};
+
+std::optional<Rgb> ParseColor(std::string_view text, const SystemPalette& palette = SystemPalette{});
 
 }  // namespace svg

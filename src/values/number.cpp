@@ -6,7 +6,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "model/elem.h"
 
 namespace svg {
 
@@ -14,9 +13,6 @@ namespace {
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// Percentages resolve against this viewport when there is no element.
-constexpr RectF kDefaultViewport{0, 0, 800, 600};
 
 // Any exponent beyond this already over- or underflows a double, so the
 // exponent saturates here instead of overflowing its integer.
@@ -188,15 +184,18 @@ std::size_t ParseNumberList(std::string_view text, std::vector<Number>& out)
     return count;
 }
 
-ConversionDefaults& Defaults()
+std::optional<Number> ParseLength(std::string_view text)
 {
-    static ConversionDefaults defaults;
-    return defaults;
+    std::size_t pos = 0;
+    const std::optional<Number> number = ParseNumber(text, pos);
+    if (!number || SkipSpace(text, pos) != text.size())
+        return std::nullopt;
+    return number;
 }
 
-double ToUserUnits(const Number& number, const CElem* elem)
+double ToUserUnits(const Number& number, const LengthContext& context)
 {
-    const double dpi = Defaults().dpi;
+    const double dpi = context.dpi;
     const double value = number.value;
     switch (number.unit) {
     case Unit::Pt: return ClampToFloat(value * dpi / 72);
@@ -204,17 +203,17 @@ double ToUserUnits(const Number& number, const CElem* elem)
     case Unit::Mm: return ClampToFloat(value * dpi / 25.4);
     case Unit::Cm: return ClampToFloat(value * dpi / 2.54);
     case Unit::In: return ClampToFloat(value * dpi);
-    case Unit::Em: return ClampToFloat(value * (elem ? elem->props.fontSize : Defaults().fontSize));
-    case Unit::Ex: return ClampToFloat(value * (elem ? elem->props.xHeight : Defaults().xHeight));
+    case Unit::Em: return ClampToFloat(value * context.fontSize);
+    case Unit::Ex: return ClampToFloat(value * context.xHeight);
     default: return value;
     }
 }
 
-double ResolveLength(const Number& number, PercentRule rule, const CElem* elem)
+double ResolveLength(const Number& number, PercentRule rule, const LengthContext& context)
 {
     if (number.unit != Unit::Percent)
-        return ToUserUnits(number, elem);
-    const RectF& viewport = elem ? elem->viewport : kDefaultViewport;
+        return ToUserUnits(number, context);
+    const RectF& viewport = context.viewport;
     const double percent = number.value / 100;
     switch (rule) {
     case PercentRule::HorizontalPosition: return ClampToFloat(percent * viewport.width + viewport.x);

@@ -8,11 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "values/rect.h"
 #include "values/scan.h"
 
 namespace svg {
-
-class CElem;
 
 enum class Unit : int {
     Percent = 1,
@@ -51,23 +50,23 @@ std::optional<Number> ParseNumber(std::string_view text);
 // position where no number can be read. Returns how many were appended.
 std::size_t ParseNumberList(std::string_view text, std::vector<Number>& out);
 
-// Unit conversion defaults, changeable through the settings (set before a
-// load starts; read-only while one runs).
-struct ConversionDefaults {
-    float dpi = 96;
-    float fontSize = 15.5f;
-    float xHeight = 5;
+// What a length is resolved against: the resolution for absolute units, the
+// font size and x-height (in user units) for em and ex, and the viewport for
+// percentages. The defaults are those of a document without settings:
+// 96 dpi, a 15.5 unit font with an x-height of 5, an 800 x 600 viewport.
+struct LengthContext {
+    double dpi = 96;
+    double fontSize = 15.5;
+    double xHeight = 5;
+    RectF viewport{0, 0, 800, 600};
 };
-ConversionDefaults& Defaults();
 
-// Absolute units by the resolution; em and ex by the element's resolved font
-// size and x-height (the defaults without an element); every other unit,
-// percentages included, gives the value itself. Like the lengths below, the
-// result is clamped to +-FLT_MAX.
-double ToUserUnits(const Number& number, const CElem* elem = nullptr);
+// Absolute units by the resolution; em and ex by the font size and x-height;
+// every other unit, percentages included, gives the value itself. Like the
+// lengths below, the result is clamped to +-FLT_MAX.
+double ToUserUnits(const Number& number, const LengthContext& context);
 
-// How a percentage resolves against the element's viewport (800 x 600 at
-// 0, 0 without an element).
+// How a percentage resolves against the viewport.
 enum class PercentRule {
     HorizontalPosition,
     VerticalPosition,
@@ -75,7 +74,11 @@ enum class PercentRule {
     VerticalSize,
     Diagonal,  // stroke widths, dashes: of sqrt(w^2 + h^2) / sqrt(2)
 };
-double ResolveLength(const Number& number, PercentRule rule, const CElem* elem = nullptr);
+double ResolveLength(const Number& number, PercentRule rule, const LengthContext& context);
+
+// A whole attribute value that is one length: a number, its unit, and then
+// nothing but blanks ("10abc" is not a length). Null otherwise.
+std::optional<Number> ParseLength(std::string_view text);
 
 // Degrees from deg (or no unit), rad or grad.
 double ToDegrees(const Number& number);

@@ -7,8 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "model/limits.h"
-#include "model/message_log.h"
+#include "base/limits.h"
 #include "values/number.h"
 
 namespace svg {
@@ -144,27 +143,29 @@ struct EllipseFrame {
 
 class PathDataParser {
 public:
-    PathDataParser(std::string_view text, const CElem* elem) : text_(text), elem_(elem)
+    PathDataParser(std::string_view text, const LengthContext& context) : text_(text), context_(context)
     {
         path_.Reserve(std::min(text.size() / 4 + 2, kMaxPathPoints));
     }
 
-    CGraphicsPath Parse(FillMode fillMode)
+    ParsedPath Parse(FillRule fillRule)
     {
-        path_.fillMode = fillMode;
+        path_.fillRule = fillRule;
         pos_ = SkipSpace(text_, 0);
         bool first = true;
         while (true) {
             if (!first)
                 pos_ = SkipSeparator(text_, pos_);
-            if (pos_ >= text_.size() || !RunCommand(text_[pos_]))
+            if (pos_ >= text_.size())
                 break;
+            if (!RunCommand(text_[pos_])) {
+                errorAt_ = pos_;
+                break;
+            }
             first = false;
         }
-        return std::move(path_);
+        return {std::move(path_), errorAt_, truncated_};
     }
-
-    bool Truncated() const { return truncated_; }
 
 private:
     // Runs the command at pos_ with all its groups; false ends parsing.
@@ -223,10 +224,10 @@ private:
         if (!number)
             return std::nullopt;
         switch (slot) {
-        case Slot::X: return ResolveLength(*number, PercentRule::HorizontalPosition, elem_);
-        case Slot::Y: return ResolveLength(*number, PercentRule::VerticalPosition, elem_);
-        case Slot::Rx: return ResolveLength(*number, PercentRule::HorizontalSize, elem_);
-        case Slot::Ry: return ResolveLength(*number, PercentRule::VerticalSize, elem_);
+        case Slot::X: return ResolveLength(*number, PercentRule::HorizontalPosition, context_);
+        case Slot::Y: return ResolveLength(*number, PercentRule::VerticalPosition, context_);
+        case Slot::Rx: return ResolveLength(*number, PercentRule::HorizontalSize, context_);
+        case Slot::Ry: return ResolveLength(*number, PercentRule::VerticalSize, context_);
         case Slot::Angle: return ToDegrees(*number);
         case Slot::Flag: break;
         }
@@ -324,8 +325,9 @@ private:
     void AppendArcCubics(const EllipseFrame& frame, Vec center, double theta1, double sweepAngle);
 
     std::string_view text_;
-    const CElem* elem_;
+    const LengthContext& context_;
     std::size_t pos_ = 0;
+    std::size_t errorAt_ = std::string_view::npos;
     CGraphicsPath path_;
     Vec current_;
     Vec figureStart_;
@@ -430,33 +432,24 @@ void RemoveLoneStarts(CGraphicsPath& path)
     path.types.resize(kept);
 }
 
-void ReportTruncated(const CElem* elem)
-{
-    if (elem)
-        ReportMessage("W %s has more than %zu points; the rest is ignored at %d(%d)", elem->Name().c_str(),
-                      kMaxPathPoints, elem->line, elem->column);
-}
-
 }  // namespace
 
-CGraphicsPath ParsePathData(std::string_view text, const CElem* elem, FillMode fillMode,
-                            std::vector<MarkerInfo>* markers)
+ParsedPath ParsePathData(std::string_view text, const LengthContext& context, FillRule fillRule,
+                         std::vector<MarkerInfo>* markers)
 {
-    PathDataParser parser(text, elem);
-    CGraphicsPath path = parser.Parse(fillMode);
-    if (parser.Truncated())
-        ReportTruncated(elem);
+    PathDataParser parser(text, context);
+    ParsedPath parsed = parser.Parse(fillRule);
     if (markers)
-        AppendMarkers(path, *markers);
-    RemoveLoneStarts(path);
-    return path;
+        AppendMarkers(parsed.path, *markers);
+    RemoveLoneStarts(parsed.path);
+    return parsed;
 }
 
-CGraphicsPath ParsePoints(std::string_view text, FillMode fillMode, bool closed, std::vector<MarkerInfo>* markers,
-                          const CElem* elem)
+ParsedPath ParsePoints(std::string_view text, FillRule fillRule, bool closed, std::vector<MarkerInfo>* markers)
 {
-    CGraphicsPath path;
-    path.fillMode = fillMode;
+    ParsedPath parsed;
+    CGraphicsPath& path = parsed.path;
+    path.fillRule = fillRule;
     path.Reserve(std::min(text.size() / 4 + 2, kMaxPathPoints));
     std::size_t pos = 0;
     while (true) {
@@ -469,18 +462,21 @@ CGraphicsPath ParsePoints(std::string_view text, FillMode fillMode, bool closed,
         if (!y)
             break;
         if (path.Size() == kMaxPathPoints) {
-            ReportTruncated(elem);
+            parsed.truncated = true;
             break;
         }
         const PointF p{static_cast<float>(x->value), static_cast<float>(y->value)};
         path.Append(p, path.Empty() ? PathPoint::kStart : PathPoint::kLine);
         pos = SkipSeparator(text, next);
     }
+    pos = SkipSpace(text, pos);
+    if (pos < text.size() && !parsed.truncated)
+        parsed.errorAt = pos;
     if (closed)
         path.CloseFigure();
     if (markers)
         AppendMarkers(path, *markers);
-    return path;
+    return parsed;
 }
 
 }  // namespace svg

@@ -11,12 +11,11 @@
 #include <span>
 #include <vector>
 
+#include "values/keywords.h"
 #include "values/matrix.h"
 #include "values/rect.h"
 
 namespace svg {
-
-class CElem;
 
 struct PointF {
     float x = 0;
@@ -36,21 +35,12 @@ inline constexpr std::uint8_t kClose = 0x80;      // the figure is closed after 
 
 constexpr std::uint8_t PointKind(std::uint8_t type) { return type & PathPoint::kKindMask; }
 
-enum class FillMode : std::uint8_t {
-    Alternate,  // even-odd
-    Winding,    // non-zero
-};
-
 // One drawable item of a shape. Every figure begins with a kStart point; a
 // figure is closed when its last point carries kClose.
 struct CGraphicsPath {
     std::vector<PointF> points;
     std::vector<std::uint8_t> types;
-    FillMode fillMode = FillMode::Winding;
-    // Drawn after this item (text decorations, glyph runs); null for path data.
-    CElem* child = nullptr;
-    // Element whose fill and stroke paint this item; null means the shape itself.
-    CElem* owner = nullptr;
+    FillRule fillRule = FillRule::NonZero;
 
     bool Empty() const { return points.empty(); }
     std::size_t Size() const { return points.size(); }

@@ -1,5 +1,6 @@
 // The smaller attribute syntaxes: url() references, preserveAspectRatio,
-// unicode ranges, view boxes and the keyword sets of attributes.
+// unicode ranges, view boxes and enable-background. Keyword sets are in
+// keywords.h. Nothing here reports: callers report invalid values.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "model/elem.h"
+#include "values/number.h"
+#include "values/rect.h"
 
 namespace svg {
 
@@ -20,12 +22,32 @@ struct UrlValue {
 };
 std::optional<UrlValue> ParseUrl(std::string_view text);
 
+// preserveAspectRatio alignments; the order is x position * 3 + y position.
+enum class AspectAlign : std::uint8_t {
+    None,
+    XMinYMin,
+    XMinYMid,
+    XMinYMax,
+    XMidYMin,
+    XMidYMid,
+    XMidYMax,
+    XMaxYMin,
+    XMaxYMid,
+    XMaxYMax,
+};
+
+// How many halves of the free space go before the viewBox: 0 for Min, 1
+// for Mid, 2 for Max. Meaningless for None.
+inline int AlignXPosition(AspectAlign align) { return (static_cast<int>(align) - 1) / 3; }
+inline int AlignYPosition(AspectAlign align) { return (static_cast<int>(align) - 1) % 3; }
+
 struct AspectRatio {
     bool defer = false;
-    int align = 5;  // 0 none; 1..9 xMinYMin..xMaxYMax (x position * 3 + y position + 1)
+    AspectAlign align = AspectAlign::XMidYMid;
     bool slice = false;
 };
-// False (and the default) when "defer" is followed by nothing.
+// An unknown alignment keeps the default. False (and the default) when
+// "defer" is followed by nothing.
 bool ParseAspectRatio(std::string_view text, AspectRatio& out);
 
 struct UnicodeRange {
@@ -36,30 +58,21 @@ std::optional<UnicodeRange> ParseUnicodeRange(std::string_view text, std::size_t
 // Ranges separated by white space and commas, up to the first that does not parse.
 std::vector<UnicodeRange> ParseUnicodeRangeList(std::string_view text);
 
-// The element's viewBox: reports "E %s viewBox="%s" :Invalid value at %d(%d)"
-// for a count other than 4; false when absent or with fewer than 4 numbers.
-bool ParseViewBox(const CElem& elem, RectF& out);
-
-// Keyword sets. `value` null means the attribute is absent.
-int ParseUnitsKeyword(const std::string* value);          // objectBoundingBox 0, userSpaceOnUse 1, strokeWidth 2; absent 0; else -1000
-int ParseFilterInput(const std::string* value);           // SourceGraphic 1 .. StrokePaint 6; absent -1; else -1000
-int ParseEdgeMode(const std::string* value, int absent);  // duplicate 1, wrap 2, none 3; else 0
-int ParseCompositeOperator(const std::string* value);     // over 1 .. arithmetic 6; absent 1; else 0
-int ParseStitchTiles(const std::string* value);           // noStitch 1, stitch 2; absent 1; else 0
-int ParseTurbulenceType(const std::string* value);        // turbulence 1, fractalNoise 2; absent 1; else 0
-int ParseBoolean(const std::string* value);               // true 1; else 0
-int ParseBlendMode(const std::string* value);             // normal 1 .. lighten 5; absent 1; else 0
-int ParseColorMatrixType(const std::string* value);       // matrix 1 .. luminanceToAlpha 4; absent 1; else 0
-int ParseMorphologyOperator(const std::string* value);    // erode 1, dilate 2; absent 1; else 0
-int ParseTransferType(const std::string* value, int absent);  // identity 1 .. gamma 5; else 0
-int ParseBaseline(const std::string* value);              // auto 0 .. use-script 18; absent 0; else -1000
-
-// enable-background: "new" with an optional x y width height list (code 0),
-// anything else accumulate (code 1).
-struct EnableBackground {
-    int code = 1;
-    std::vector<double> region;
+// The numbers of a viewBox value, resolved against `context`. `count` is
+// how many numbers were read: the box is usable when it is at least 4, and
+// a count other than 4 is an invalid value that the caller reports.
+struct ViewBoxValue {
+    RectF box;
+    std::size_t count = 0;
 };
-EnableBackground ParseEnableBackground(const std::string* value);
+ViewBoxValue ParseViewBox(std::string_view text, const LengthContext& context);
+
+// enable-background: "new", with an optional region when four numbers
+// follow; anything else is accumulate.
+struct EnableBackground {
+    bool isNew = false;
+    std::optional<RectF> region;
+};
+EnableBackground ParseEnableBackground(std::string_view text);
 
 }  // namespace svg

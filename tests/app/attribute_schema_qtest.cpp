@@ -8,7 +8,7 @@
 
 #include "app/attribute_schema.h"
 
-using vexo::AttributeSchema;
+using vexo::CAttributeSchema;
 using vexo::SchemaRow;
 
 namespace {
@@ -53,7 +53,7 @@ class AttributeSchemaTest : public QObject {
 private slots:
     void tableCoversEveryElementOnce()
     {
-        const AttributeSchema& schema = AttributeSchema::Instance();
+        const CAttributeSchema& schema = CAttributeSchema::Instance();
         QVERIFY2(schema.Problems().empty(), schema.Problems().empty() ? "" : schema.Problems().front().c_str());
         QCOMPARE(kSvg11Elements.size(), std::size_t(81));
 
@@ -68,7 +68,7 @@ private slots:
 
     void rowsAreWellFormed()
     {
-        const AttributeSchema& schema = AttributeSchema::Instance();
+        const CAttributeSchema& schema = CAttributeSchema::Instance();
         std::set<std::pair<std::string, std::string>> pairs;
         std::set<std::string> referenced;
         for (const SchemaRow& row : schema.Rows()) {
@@ -96,7 +96,7 @@ private slots:
 
     void rectFollowsTheDtd()
     {
-        const AttributeSchema& schema = AttributeSchema::Instance();
+        const CAttributeSchema& schema = CAttributeSchema::Instance();
         std::vector<std::string> references;
         for (const SchemaRow& row : schema.Rows())
             if (row.owner == "rect" && row.IsGroupReference())
@@ -161,7 +161,7 @@ private slots:
 
     void parserReportsBadLinesAndSurvivesCycles()
     {
-        const AttributeSchema schema(
+        const CAttributeSchema schema(
             "// comment\r\n"
             "\n"
             "e\t#A\t\t\t\t0xffff\r\n"
@@ -187,7 +187,7 @@ private slots:
         QVERIFY(rows[0]->StyleProperty());
         QVERIFY((Attributes(schema.RowsFor("#B")) == std::vector<std::string>{"b1", "a1"}));
         QVERIFY(schema.RowsFor("nothing").empty());
-        QVERIFY(AttributeSchema("").Rows().empty());
+        QVERIFY(CAttributeSchema("").Rows().empty());
     }
 };
 

@@ -12,12 +12,13 @@
 #include "app/settings.h"
 #include "app/vexo_doc.h"
 #include "model/document.h"
+#include "model/references.h"
 #include "model/elem.h"
 
 using vexo::CElemView;
 using vexo::CVexoDoc;
-using vexo::ElemTreeModel;
-using vexo::Settings;
+using vexo::CElemTreeModel;
+using vexo::CSettings;
 using vexo::test::OpenAndWait;
 
 namespace {
@@ -61,7 +62,7 @@ private slots:
     void init()
     {
         env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<Settings>(env_->IniPath());
+        settings_ = std::make_unique<CSettings>(env_->IniPath());
         doc_ = std::make_unique<CVexoDoc>(*settings_);
         view_ = std::make_unique<TestElemView>(*doc_);
         env_->WriteFile("other.svg", kOther);
@@ -80,7 +81,7 @@ private slots:
     void referencedDocumentIsSecondRoot()
     {
         OpenAndWait(*doc_, mainPath_);
-        ElemTreeModel& model = *view_->Model();
+        CElemTreeModel& model = *view_->Model();
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(Label(model.index(0, 0)), QString("svg \"main.svg\""));
         QCOMPARE(Label(model.index(1, 0)), QString("svg \"other.svg\""));
@@ -115,7 +116,7 @@ private slots:
         // A use, and the clone of its target under it.
         QCOMPARE(LabelOf("#ext"), QString("use other.svg#r [ext]"));
         QCOMPARE(IconOf("#ext"), vexo::kIconUse);
-        const svg::CElem* clone = Find("#ext")->Children().at(0);
+        const svg::CElem* clone = Find("#ext")->Children()[0];
         QCOMPARE(Label(clone), QString("rect [r]"));
         QCOMPARE(Icon(clone), vexo::kIconInstance);
 
@@ -182,12 +183,12 @@ private slots:
         QVERIFY(tree.isExpanded(group));
 
         // An element of the referenced document.
-        svg::CElem* rect = svg::DocumentList::Instance().At(1)->Children().at(0);
+        const svg::CElem* rect = doc_->Documents()->At(1)->Children()[0];
         doc_->SelectElement(rect);
         QCOMPARE(view_->SelectedElement(), rect);
         QCOMPARE(tree.currentIndex(), view_->Model()->IndexOf(rect));
         // A clone inside a use instance (the main view's hit test can give one).
-        svg::CElem* clone = Find("#local")->Children().at(0)->Children().at(0);
+        const svg::CElem* clone = Find("#local")->Children()[0]->Children()[0];
         doc_->SelectElement(clone);
         QCOMPARE(view_->SelectedElement(), clone);
 
@@ -232,7 +233,7 @@ private slots:
             text += "<rect id='r" + QByteArray::number(i) + "' width='1' height='1'/>";
         text += "</g></svg>";
         OpenAndWait(*doc_, env_->WriteFile("wide.svg", text));
-        const ElemTreeModel& model = *view_->Model();
+        const CElemTreeModel& model = *view_->Model();
         const QModelIndex index = model.IndexOf(Find("#r2500"));
         QCOMPARE(index.row(), 2500);
         QCOMPARE(model.parent(index), model.IndexOf(Find("#wide")));
@@ -257,7 +258,7 @@ private slots:
     {
         OpenAndWait(*doc_, mainPath_);
         QTreeView& tree = *view_->Tree();
-        const ElemTreeModel& model = *view_->Model();
+        const CElemTreeModel& model = *view_->Model();
         const QModelIndex outer = model.IndexOf(Find("#outer"));
         const QModelIndex middle = model.IndexOf(Find("#middle"));
         const QModelIndex inner = model.IndexOf(Find("#inner"));
@@ -286,10 +287,10 @@ private slots:
         doc_->SelectElement(Find("#ext"));
         QVERIFY(view_->MoveToHrefAction()->isEnabled());
         view_->MoveToHref();
-        svg::CElem* target = doc_->Selected();
+        const svg::CElem* target = doc_->Selected();
         QVERIFY(target != nullptr);
         QCOMPARE(target->id, std::string("r"));
-        QCOMPARE(target->Document(), svg::DocumentList::Instance().At(1));
+        QCOMPARE(target->Document(), doc_->Documents()->At(1));
         QCOMPARE(view_->SelectedElement(), target);
 
         doc_->SelectElement(Find("#broken"));
@@ -308,18 +309,18 @@ private slots:
     }
 
 private:
-    svg::CElem* Find(const char* reference) const { return doc_->Root()->FindReference(reference); }
+    const svg::CElem* Find(const char* reference) const { return svg::FindLoadedReference(*doc_->Root(), reference, *doc_->Documents()); }
     QString Label(const QModelIndex& index) const { return view_->Model()->data(index).toString(); }
     QString Label(const svg::CElem* elem) const { return Label(view_->Model()->IndexOf(elem)); }
     QString LabelOf(const char* reference) const { return Label(Find(reference)); }
     int Icon(const svg::CElem* elem) const
     {
-        return view_->Model()->data(view_->Model()->IndexOf(elem), ElemTreeModel::kIconNumberRole).toInt();
+        return view_->Model()->data(view_->Model()->IndexOf(elem), CElemTreeModel::kIconNumberRole).toInt();
     }
     int IconOf(const char* reference) const { return Icon(Find(reference)); }
 
     std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<CSettings> settings_;
     std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<TestElemView> view_;
     QString mainPath_;

@@ -18,10 +18,11 @@
 #include "app/vexo_doc.h"
 #include "app/vexo_view.h"
 #include "model/document.h"
+#include "model/references.h"
 
 using vexo::CMainFrame;
 using vexo::CVexoDoc;
-using vexo::Settings;
+using vexo::CSettings;
 
 namespace {
 
@@ -47,7 +48,7 @@ private slots:
     void init()
     {
         env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<Settings>(env_->IniPath());
+        settings_ = std::make_unique<CSettings>(env_->IniPath());
         doc_ = std::make_unique<CVexoDoc>(*settings_);
         frame_ = std::make_unique<CMainFrame>(*doc_, *settings_);
         frame_->resize(900, 600);
@@ -93,7 +94,7 @@ private slots:
         doc_->WaitForLoad();
         QCOMPARE(loaded.count(), 1);
         QCOMPARE(settings_->Read("MISC", "MEDIA"), QString("print"));
-        svg::CElem* rect = doc_->Root()->FindReference("#r");
+        const svg::CElem* rect = svg::FindLoadedReference(*doc_->Root(), "#r", *doc_->Documents());
         QCOMPARE(int(rect->props.fillBrush->color.r), 255);
         // The Option menu's Media entries follow.
         QAction* print = nullptr;
@@ -163,7 +164,7 @@ private slots:
 
     void settingsFileHoldsTheDefaultsAfterStart()
     {
-        Settings reread(env_->IniPath());
+        CSettings reread(env_->IniPath());
         QFile file(env_->IniPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
@@ -174,7 +175,7 @@ private slots:
 
 private:
     std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<CSettings> settings_;
     std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
 };

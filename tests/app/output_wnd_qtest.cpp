@@ -14,7 +14,7 @@
 
 using vexo::COutputWnd;
 using vexo::CVexoDoc;
-using vexo::Settings;
+using vexo::CSettings;
 using vexo::test::OpenAndWait;
 
 namespace {
@@ -42,10 +42,9 @@ private slots:
     void init()
     {
         env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<Settings>(env_->IniPath());
+        settings_ = std::make_unique<CSettings>(env_->IniPath());
         doc_ = std::make_unique<CVexoDoc>(*settings_);
         output_ = std::make_unique<COutputWnd>(*doc_);
-        svg::MessageLog::Instance().Reset();
     }
 
     void cleanup()
@@ -58,7 +57,7 @@ private slots:
 
     void linesArriveOnceAndInColour()
     {
-        svg::MessageLog& log = svg::MessageLog::Instance();
+        svg::CMessageLog& log = doc_->Log();
         log.Add("I Opening file a.svg");
         log.Add("E bad value at 2(3)");
         output_->Poll();
@@ -92,8 +91,8 @@ private slots:
         QCOMPARE(Lines(*output_->List()), first);
 
         // A log emptied behind the pane's back is read again from its start.
-        svg::MessageLog::Instance().Reset();
-        svg::MessageLog::Instance().Add("I after reset");
+        doc_->Log().Reset();
+        doc_->Log().Add("I after reset");
         output_->Poll();
         QCOMPARE(Lines(*output_->List()), QStringList({"I after reset"}));
     }
@@ -130,7 +129,7 @@ private slots:
         output_->GoToLocation(list.item(0));
         QCOMPARE(doc_->Selected(), nullptr);
         // So does a location where no element starts.
-        svg::MessageLog::Instance().Add("E nowhere at 40(1)");
+        doc_->Log().Add("E nowhere at 40(1)");
         output_->Poll();
         output_->GoToLocation(list.item(list.count() - 1));
         QCOMPARE(doc_->Selected(), nullptr);
@@ -138,7 +137,7 @@ private slots:
 
     void copyAndClear()
     {
-        svg::MessageLog& log = svg::MessageLog::Instance();
+        svg::CMessageLog& log = doc_->Log();
         for (const char* line : {"I one", "W two", "E three"})
             log.Add(line);
         output_->Poll();
@@ -165,7 +164,7 @@ private slots:
 
 private:
     std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<CSettings> settings_;
     std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<COutputWnd> output_;
 };

@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "app/vexo_doc.h"
 #include "model/document.h"
+#include "model/references.h"
 #include "model/elem.h"
 
 using vexo::CPropertiesWnd;
@@ -66,10 +67,10 @@ private slots:
     {
         env_ = std::make_unique<vexo::test::TestEnvironment>();
         env_->WriteFile("other.svg", kOtherDocument);
-        settings_ = std::make_unique<vexo::Settings>(env_->IniPath());
+        settings_ = std::make_unique<vexo::CSettings>(env_->IniPath());
         doc_ = std::make_unique<CVexoDoc>(*settings_);
         wnd_ = std::make_unique<CPropertiesWnd>(*doc_);
-        QObject::connect(doc_.get(), &CVexoDoc::elementSelected, [this](svg::CElem* elem) { selected_.append(elem); });
+        QObject::connect(doc_.get(), &CVexoDoc::elementSelected, [this](const svg::CElem* elem) { selected_.append(elem); });
         OpenAndWait(*doc_, env_->WriteFile("grid.svg", kDocument));
         QVERIFY(doc_->Root() != nullptr);
     }
@@ -78,7 +79,7 @@ private slots:
 
     void rectGroupsByCategoryWithOtherLast()
     {
-        svg::CElem* rect = Element("r");
+        const svg::CElem* rect = Element("r");
         doc_->SelectElement(rect);
         QCOMPARE(wnd_->Element(), rect);
         const QTreeWidget* tree = wnd_->Tree();
@@ -125,7 +126,7 @@ private slots:
         QCOMPARE(TopLevelTexts(wnd_->Tree()).first(), QString("ID"));
 
         // An element whose only attribute is its source position has no rows.
-        svg::CElem* title = Element("bare")->Children().at(0);
+        const svg::CElem* title = Element("bare")->Children()[0];
         QCOMPARE(title->Name(), std::string("title"));
         doc_->SelectElement(title);
         QCOMPARE(wnd_->Tree()->topLevelItemCount(), 0);
@@ -151,7 +152,7 @@ private slots:
         QVERIFY(move->isEnabled());
         selected_.clear();
         QVERIFY(wnd_->MoveToLink());
-        QCOMPARE(selected_, QList<svg::CElem*>({Element("r")}));
+        QCOMPARE(selected_, QList<const svg::CElem*>({Element("r")}));
         QCOMPARE(wnd_->Element(), Element("r"));
 
         // A paint reference "url(#grad)" leads to the gradient.
@@ -179,7 +180,7 @@ private slots:
         doc_->SelectElement(Element("inner"));
         QCOMPARE(ChildTexts(FindItem(wnd_->Tree(), "POSITION")), QStringList({"x"}));
 
-        svg::CElem* innerUse = Element("innerUse");
+        const svg::CElem* innerUse = Element("innerUse");
         QCOMPARE(innerUse->Parent(), Element("inner"));
         doc_->SelectElement(innerUse);
         wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "xlink:href"));
@@ -221,13 +222,13 @@ private slots:
     }
 
 private:
-    svg::CElem* Element(const char* id) { return doc_->Root()->FindReference(std::string("#") + id); }
+    const svg::CElem* Element(const char* id) { return svg::FindLoadedReference(*doc_->Root(), std::string("#") + id, *doc_->Documents()); }
 
     std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<vexo::Settings> settings_;
+    std::unique_ptr<vexo::CSettings> settings_;
     std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<CPropertiesWnd> wnd_;
-    QList<svg::CElem*> selected_;
+    QList<const svg::CElem*> selected_;
 };
 
 QTEST_MAIN(PropertiesWndTest)

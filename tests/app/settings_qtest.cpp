@@ -10,7 +10,7 @@
 #include "model/document.h"
 #include "values/number.h"
 
-using vexo::Settings;
+using vexo::CSettings;
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -19,7 +19,7 @@ private slots:
 
     void firstStartWritesDefaultsAndStars()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         QVERIFY(!QFile::exists(env_->IniPath()));
         QCOMPARE(settings.Read("MISC", "SYSTEM_LANGUAGE"), QString("ja"));
         QCOMPARE(settings.Read("MISC", "FILTER_RES"), QString("x1.5"));
@@ -34,13 +34,13 @@ private slots:
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY(text.contains("[MISC]\nSYSTEM_LANGUAGE=ja\nFILTER_RES=x1.5\n"));
         QVERIFY(text.contains("[DIR]\nLASTOPEN=*\nSAVE=" + saveDir + "\n"));
-        Settings reread(env_->IniPath());
+        CSettings reread(env_->IniPath());
         QCOMPARE(reread.Read("DIR", "SAVE"), saveDir);
     }
 
     void macrosExpand()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         settings.Write("DIR", "LASTSAVE", "{DOCUMENTS}/drawings");
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QCOMPARE(settings.Read("DIR", "LASTSAVE"), documents + "/drawings");
@@ -53,16 +53,14 @@ private slots:
 
     void numbersAreClampedOrKept()
     {
-        Settings settings(env_->IniPath());
-        svg::Defaults() = {};
+        CSettings settings(env_->IniPath());
         settings.Write("MISC", "DEFAULT_DPI", "5000");
         settings.Write("MISC", "DEFAULT_EM", "abc");
         settings.Write("MISC", "DEFAULT_XHEIGHT", "0.5");
-        settings.ApplyConversionDefaults();
-        QCOMPARE(svg::Defaults().dpi, 1000.0f);
-        QCOMPARE(svg::Defaults().fontSize, 15.5f);  // no number: kept
-        QCOMPARE(svg::Defaults().xHeight, 1.0f);
-        svg::Defaults() = {};
+        const svg::CDocOptions conversions = settings.LoadOptions();
+        QCOMPARE(conversions.dpi, 1000.0f);
+        QCOMPARE(conversions.defaultFontSize, svg::CDocOptions{}.defaultFontSize);  // no number: kept
+        QCOMPARE(conversions.defaultXHeight, 1.0f);
 
         QCOMPARE(vexo::ParseFilterResolution("x2.0"), 2.0f);
         QCOMPARE(vexo::ParseFilterResolution("x0.05"), 1.5f);
@@ -80,11 +78,11 @@ private slots:
 
     void recentFilesKeepNineNewestFirst()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         for (int i = 0; i < 12; ++i)
             settings.AddRecentFile(QString("/tmp/file%1.svg").arg(i));
         settings.AddRecentFile("/tmp/file5.svg");
-        Settings reread(env_->IniPath());
+        CSettings reread(env_->IniPath());
         const QStringList files = reread.RecentFiles();
         QCOMPARE(files.size(), 9);
         QCOMPARE(files.first(), QString("/tmp/file5.svg"));
@@ -97,10 +95,10 @@ private slots:
     void keepsUnknownSectionsAndComments()
     {
         const QString path = env_->WriteFile("vexo.ini", "; mine\n[UI]\nSTATE=abc==\n[MISC]\nMEDIA=tv\n");
-        Settings settings(path);
+        CSettings settings(path);
         QCOMPARE(settings.Read("MISC", "MEDIA"), QString("tv"));
         settings.Write("MISC", "SYSTEM_LANGUAGE", "fr");
-        Settings reread(path);
+        CSettings reread(path);
         QCOMPARE(reread.Read("UI", "STATE"), QString("abc=="));
         QCOMPARE(reread.Read("MISC", "SYSTEM_LANGUAGE"), QString("fr"));
     }

@@ -11,10 +11,11 @@
 #include "app/vexo_doc.h"
 #include "model/document.h"
 #include "model/message_log.h"
+#include "model/references.h"
 #include "render/render.h"
 
 using vexo::CVexoDoc;
-using vexo::Settings;
+using vexo::CSettings;
 using vexo::test::OpenAndWait;
 
 namespace {
@@ -30,7 +31,7 @@ const QByteArray kMediaDocument =
 // The red and blue of the rectangle's solid fill.
 QPair<int, int> FillOf(CVexoDoc& doc, const char* id)
 {
-    svg::CElem* rect = doc.Root()->FindReference(std::string("#") + id);
+    const svg::CElem* rect = svg::FindLoadedReference(*doc.Root(), std::string("#") + id, *doc.Documents());
     if (rect == nullptr || !rect->props.fillBrush)
         return {-1, -1};
     return {rect->props.fillBrush->color.r, rect->props.fillBrush->color.b};
@@ -51,7 +52,7 @@ private slots:
 
     void loadSendsClearedThenLoaded()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         QSignalSpy cleared(&doc, &CVexoDoc::cleared);
         QSignalSpy loaded(&doc, &CVexoDoc::loaded);
@@ -71,19 +72,19 @@ private slots:
 
     void failedLoadEndsIdleWithAFatalMessage()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         QSignalSpy loaded(&doc, &CVexoDoc::loaded);
         OpenAndWait(doc, env_->WriteFile("broken.svg", "<svg><rect></svg>"));
         QCOMPARE(loaded.count(), 1);
         QCOMPARE(doc.State(), svg::DocumentState::Idle);
         QVERIFY(doc.Root() == nullptr);
-        QVERIFY(svg::MessageLog::Instance().Counts().fatal > 0);
+        QVERIFY(doc.Log().Counts().fatal > 0);
     }
 
     void mediaSelectorReloadsWithPrintStyleSheets()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         OpenAndWait(doc, env_->WriteFile("m.svg", kMediaDocument));
         QCOMPARE(FillOf(doc, "r"), qMakePair(0, 255));
@@ -95,7 +96,7 @@ private slots:
 
     void optionsWriteTheirSettings()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         QVERIFY(doc.AlternateFonts());
         QVERIFY(!doc.RasterEffectsDisabled());
@@ -105,8 +106,8 @@ private slots:
         doc.SetFilterResolution("x2.0");
         // Nothing is open: nothing loads, and no error is reported.
         QCOMPARE(doc.State(), svg::DocumentState::Idle);
-        QCOMPARE(svg::MessageLog::Instance().Counts().fatal, 0);
-        Settings reread(env_->IniPath());
+        QCOMPARE(doc.Log().Counts().fatal, 0);
+        CSettings reread(env_->IniPath());
         QCOMPARE(reread.Read("ALTFONT", "ENABLE"), QString("0"));
         QCOMPARE(reread.Read("EFFECT", "DISABLE_RASTER"), QString("1"));
         QCOMPARE(reread.Read("MISC", "SYSTEM_LANGUAGE"), QString("fr"));
@@ -117,7 +118,7 @@ private slots:
 
     void stopDuringALoadLeavesNothingLoaded()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         QByteArray big = "<svg xmlns='http://www.w3.org/2000/svg'>";
         for (int i = 0; i < 30000; ++i)
@@ -140,7 +141,7 @@ private slots:
 
     void aSecondOpenReplacesTheFirst()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         QSignalSpy loaded(&doc, &CVexoDoc::loaded);
         doc.Open(env_->WriteFile("one.svg", kMediaDocument));
@@ -149,17 +150,17 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(doc.Path(), second);
         QCOMPARE(doc.Picture()->Frame().width, 7.0f);
-        QCOMPARE(svg::DocumentList::Instance().Size(), std::size_t{1});
+        QCOMPARE(doc.Documents()->Size(), std::size_t{1});
         QVERIFY(loaded.count() >= 1);
     }
 
     void selectionIsSentAndClearedByALoad()
     {
-        Settings settings(env_->IniPath());
+        CSettings settings(env_->IniPath());
         CVexoDoc doc(settings);
         OpenAndWait(doc, env_->WriteFile("s.svg", kMediaDocument));
         QSignalSpy selected(&doc, &CVexoDoc::elementSelected);
-        svg::CElem* rect = doc.Root()->FindReference("#r");
+        const svg::CElem* rect = svg::FindLoadedReference(*doc.Root(), "#r", *doc.Documents());
         doc.SelectElement(rect);
         QCOMPARE(selected.count(), 1);
         QCOMPARE(doc.Selected(), rect);

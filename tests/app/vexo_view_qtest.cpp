@@ -44,7 +44,7 @@ private slots:
     void init()
     {
         env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<vexo::Settings>(env_->IniPath());
+        settings_ = std::make_unique<vexo::CSettings>(env_->IniPath());
         doc_ = std::make_unique<vexo::CVexoDoc>(*settings_);
         view_ = std::make_unique<CVexoView>(*doc_);
         view_->show();
@@ -152,7 +152,7 @@ private slots:
     void highlightFollowsTheSelectionButNotDefs()
     {
         Open(kShapes);
-        svg::CElem* box = FindById("box");
+        const svg::CElem* box = FindById("box");
         QVERIFY(box != nullptr);
         doc_->SelectElement(box);
         QVERIFY(!view_->HighlightCorners());  // nothing painted yet
@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(view_->Scale(), 1.0f);
 
         vexo::test::OpenAndWait(*doc_, env_->Path("missing.svg"));
-        QVERIFY(svg::MessageLog::Instance().Counts().fatal > 0);
+        QVERIFY(doc_->Log().Counts().fatal > 0);
         QVERIFY(HasPixelNear(view_->grab().toImage(), Qt::red));
     }
 
@@ -255,20 +255,20 @@ private:
         QVERIFY(view_->Scale() > 0);
     }
 
-    svg::CElem* FindById(const std::string& id) const { return FindIn(doc_->Root(), id); }
+    const svg::CElem* FindById(const std::string& id) const { return FindIn(doc_->Root(), id); }
 
-    static svg::CElem* FindIn(svg::CElem* elem, const std::string& id)
+    static const svg::CElem* FindIn(const svg::CElem* elem, const std::string& id)
     {
         if (elem == nullptr || elem->id == id)
             return elem;
-        for (svg::CElem* child : elem->Children())
-            if (svg::CElem* found = FindIn(child, id))
+        for (const svg::CElem* child : elem->Children())
+            if (const svg::CElem* found = FindIn(child, id))
                 return found;
         return nullptr;
     }
 
     std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<vexo::Settings> settings_;
+    std::unique_ptr<vexo::CSettings> settings_;
     std::unique_ptr<vexo::CVexoDoc> doc_;
     std::unique_ptr<CVexoView> view_;
 };

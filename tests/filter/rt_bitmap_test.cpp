@@ -7,7 +7,6 @@
 
 #include "filter/color_tables.h"
 #include "filter/rt_bitmap.h"
-#include "model/stop_flags.h"
 #include "test_support.h"
 
 using svg::CPixelRegion;
@@ -36,8 +35,6 @@ std::uint32_t CairoPixel(cairo_surface_t* surface, int x, int y)
 
 class RtBitmapTest : public ::testing::Test {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override { vexo_test::ResetGlobalState(); }
 };
 
 }  // namespace
@@ -274,18 +271,6 @@ TEST_F(RtBitmapTest, ScaleAlphaFadesWithoutTouchingColour)
 
     svg::ScaleAlpha(*bitmap, 3.0f);  // clamped to 1
     EXPECT_EQ(Pixel(*bitmap, 0, 0)[svg::kAlpha], 127);
-}
-
-TEST_F(RtBitmapTest, PixelLoopsStopWhenLoadingStops)
-{
-    auto bitmap = CRtBitmap::Create({0, 0, 3, 3}, false);
-    SetPixel(*bitmap, 0, 0, 0, 0, 0, 200);
-    svg::stopLoading = true;
-    svg::ScaleAlpha(*bitmap, 0.0f);
-    EXPECT_EQ(Pixel(*bitmap, 0, 0)[svg::kAlpha], 200);
-    svg::CairoSurfacePtr surface = bitmap->ToCairoSurface();
-    ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(CairoPixel(surface.get(), 0, 0), 0u);
 }
 
 TEST_F(RtBitmapTest, CairoRoundTripOpaqueIsExact)

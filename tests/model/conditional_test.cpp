@@ -3,11 +3,11 @@
 #include "model/conditional.h"
 #include "model/document.h"
 #include "model/elem.h"
-#include "test_support.h"
+#include "model/message_log.h"
 
 using svg::CElem;
+using svg::CConditionalValues;
 using svg::ConditionalAttribute;
-using svg::ConditionalValues;
 using svg::FeatureTest;
 using svg::LanguageTest;
 
@@ -17,12 +17,7 @@ constexpr const char* kFeature = "http://www.w3.org/TR/SVG11/feature";
 
 std::string Feature(const std::string& name) { return kFeature + name; }
 
-CElem* Add(CElem& parent, const char* name)
-{
-    CElem* child = svg::CreateElement(name, &parent).release();
-    parent.AppendChild(child);
-    return child;
-}
+CElem* Add(CElem& parent, const char* name) { return parent.AppendChild(svg::CreateElement(name, &parent)); }
 
 CElem* Add(CElem& parent, const char* name, const char* attribute, const char* value)
 {
@@ -40,12 +35,16 @@ std::unique_ptr<svg::CElemDocument> MakeDocument(const char* languages)
 
 class ConditionalTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    // The verdict that preparing the element leaves, its values recorded as
+    // drawing it records them.
+    bool Passes(CElem& elem)
     {
-        vexo_test::ResetGlobalState();
-        ConditionalValues::Instance().Reset();
+        svg::EvaluateConditions(elem);
+        met.RecordElement(elem);
+        return !elem.excluded;
     }
-    void TearDown() override { ConditionalValues::Instance().Reset(); }
+
+    CConditionalValues met;
 };
 
 }  // namespace
@@ -107,38 +106,37 @@ TEST_F(ConditionalTest, LanguageMatchesWholeSubtagsOfTheUserLanguage)
     EXPECT_FALSE(LanguageTest("fr", "ja,"));
 }
 
-// --- TestConditions -------------------------------------------------------------
+// --- Conditions of an element ---------------------------------------------------
 
 TEST_F(ConditionalTest, SystemLanguageUsesTheDocumentsLanguageList)
 {
     auto document = MakeDocument("fr, de");
     CElem* french = Add(*document, "rect", "systemLanguage", "fr-CA");
     CElem* japanese = Add(*document, "rect", "systemLanguage", "ja-JP, en");
-    EXPECT_TRUE(svg::TestConditions(*french));
-    EXPECT_FALSE(svg::TestConditions(*japanese));
+    EXPECT_TRUE(Passes(*french));
+    EXPECT_FALSE(Passes(*japanese));
     EXPECT_FALSE(french->excluded);
     EXPECT_TRUE(japanese->excluded);
 
     // Without a document the default list ("ja") applies.
     auto group = svg::CreateElement("g", nullptr);
-    EXPECT_TRUE(svg::TestConditions(*Add(*group, "rect", "systemLanguage", "ja-JP, en")));
-    EXPECT_FALSE(svg::TestConditions(*Add(*group, "rect", "systemLanguage", "fr")));
-    EXPECT_FALSE(svg::TestConditions(*Add(*group, "rect", "systemLanguage", "")));
+    EXPECT_TRUE(Passes(*Add(*group, "rect", "systemLanguage", "ja-JP, en")));
+    EXPECT_FALSE(Passes(*Add(*group, "rect", "systemLanguage", "fr")));
+    EXPECT_FALSE(Passes(*Add(*group, "rect", "systemLanguage", "")));
 }
 
 TEST_F(ConditionalTest, ExtensionsFailAndEveryValueIsRecordedAfterAFailure)
 {
     auto document = MakeDocument("ja");
     CElem* extended = Add(*document, "rect", "requiredExtensions", "http://example.org/SVGExtensionXYZ/1.0");
-    EXPECT_FALSE(svg::TestConditions(*extended));
+    EXPECT_FALSE(Passes(*extended));
     EXPECT_TRUE(extended->excluded);
 
-    ConditionalValues::Instance().Reset();
+    met.Reset();
     CElem* rect = Add(*document, "rect", "requiredFeatures", Feature("#Animation").c_str());
     rect->attributes.Set("requiredExtensions", "http://example.org/x");
     rect->attributes.Set("systemLanguage", "ja");
-    EXPECT_FALSE(svg::TestConditions(*rect));
-    auto& met = ConditionalValues::Instance();
+    EXPECT_FALSE(Passes(*rect));
     EXPECT_EQ(met.Get(ConditionalAttribute::RequiredFeatures), Feature("#Animation"));
     EXPECT_EQ(met.Get(ConditionalAttribute::RequiredExtensions), "http://example.org/x");
     EXPECT_EQ(met.Get(ConditionalAttribute::SystemLanguage), "ja");
@@ -150,8 +148,8 @@ TEST_F(ConditionalTest, InheritTakesTheParentsValueButNothingIsInheritedOtherwis
     CElem* group = Add(*document, "g", "systemLanguage", "fr");
     CElem* inheriting = Add(*group, "rect", "systemLanguage", "inherit");
     CElem* plain = Add(*group, "rect");
-    EXPECT_FALSE(svg::TestConditions(*inheriting));
-    EXPECT_TRUE(svg::TestConditions(*plain));
+    EXPECT_FALSE(Passes(*inheriting));
+    EXPECT_TRUE(Passes(*plain));
     EXPECT_FALSE(plain->excluded);
 }
 
@@ -165,7 +163,8 @@ TEST_F(ConditionalTest, SwitchChoosesTheFirstPassingGraphicsChild)
     CElem* first = Add(*choice, "rect", "systemLanguage", "fr");
     CElem* second = Add(*choice, "g", "requiredFeatures", "org.w3c.svg.static");
     CElem* third = Add(*choice, "circle");
-    EXPECT_EQ(svg::SelectSwitchChild(*choice), second);
+    svg::EvaluateConditions(*choice);
+    EXPECT_EQ(svg::ChosenSwitchChild(*choice), second);
     EXPECT_TRUE(first->excluded);
     EXPECT_FALSE(second->excluded);
     EXPECT_TRUE(third->excluded);
@@ -178,11 +177,10 @@ TEST_F(ConditionalTest, SwitchWithoutAPassingChildChoosesNone)
     CElem* choice = Add(*document, "switch");
     CElem* english = Add(*choice, "text", "systemLanguage", "en");
     CElem* german = Add(*choice, "text", "systemLanguage", "de");
-    EXPECT_EQ(svg::SelectSwitchChild(*choice), nullptr);
+    svg::EvaluateConditions(*choice);
+    EXPECT_EQ(svg::ChosenSwitchChild(*choice), nullptr);
     EXPECT_TRUE(english->excluded);
     EXPECT_TRUE(german->excluded);
-    // Every alternative is listed, so the user sees which languages exist.
-    EXPECT_EQ(ConditionalValues::Instance().Get(ConditionalAttribute::SystemLanguage), "en de");
 }
 
 // --- Values met -----------------------------------------------------------------
@@ -191,8 +189,7 @@ TEST_F(ConditionalTest, ValuesMetAreListedOnceComparedWhole)
 {
     auto document = MakeDocument("ja");
     for (int i = 0; i < 10; ++i)
-        svg::TestConditions(*Add(*document, "rect", "requiredFeatures", "org.w3c.svg.static"));
-    auto& met = ConditionalValues::Instance();
+        Passes(*Add(*document, "rect", "requiredFeatures", "org.w3c.svg.static"));
     EXPECT_EQ(met.Get(ConditionalAttribute::RequiredFeatures), "org.w3c.svg.static");
 
     met.Record(ConditionalAttribute::SystemLanguage, "en-US");
@@ -204,19 +201,19 @@ TEST_F(ConditionalTest, ValuesMetAreListedOnceComparedWhole)
 
 TEST_F(ConditionalTest, ReportListsOnlyAttributesWithValues)
 {
-    auto& met = ConditionalValues::Instance();
-    met.Report();
-    EXPECT_TRUE(vexo_test::Messages().empty());
+    svg::CMessageLog log;
+    met.Report(log);
+    EXPECT_EQ(log.Count(), 0u);
 
     met.Record(ConditionalAttribute::SystemLanguage, "en");
     met.Record(ConditionalAttribute::RequiredFeatures, "org.w3c.svg.static");
     met.Record(ConditionalAttribute::SystemLanguage, "ja-JP, fr");
-    met.Report();
+    met.Report(log);
     const std::vector<std::string> expected = {
         "I \"requiredFeatures\" found 'org.w3c.svg.static'",
         "I \"systemLanguage\" found 'en ja-JP, fr'",
     };
-    EXPECT_EQ(vexo_test::Messages(), expected);
+    EXPECT_EQ(log.EntriesFrom(0), expected);
 
     met.Reset();
     EXPECT_EQ(met.Get(ConditionalAttribute::SystemLanguage), "");

@@ -2,25 +2,18 @@
 
 #include <zlib.h>
 
+#include <thread>
+
 #include "model/document.h"
 #include "model/inflate.h"
-#include "model/loader.h"
-#include "model/loading_job.h"
 #include "model/message_log.h"
-#include "model/stop_flags.h"
+#include "model/references.h"
+#include "pipeline/loading_job.h"
 #include "test_support.h"
-
-using svg::CDocOptions;
-using svg::LoadDocument;
 
 namespace {
 
-class LoaderTest : public ::testing::Test {
-protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override { vexo_test::ResetGlobalState(); }
-    CDocOptions options;
-};
+using LoaderTest = vexo_test::LoadTest;
 
 }  // namespace
 
@@ -28,20 +21,20 @@ TEST_F(LoaderTest, EmptyOneByteAndMissingFilesAreRefused)
 {
     const std::string empty = vexo_test::WriteTempFile("empty.svg", "");
     const std::string one = vexo_test::WriteTempFile("one.svg", "<");
-    EXPECT_EQ(LoadDocument(empty, {}, options), nullptr);
-    EXPECT_EQ(LoadDocument(one, {}, options), nullptr);
-    EXPECT_EQ(LoadDocument("no/such/file.svg", vexo_test::TempDirectory(), options), nullptr);
-    EXPECT_TRUE(vexo_test::HasMessage("I Opening file " + empty));
-    EXPECT_TRUE(vexo_test::HasMessage("F Not SVG file or damaged file '" + empty + "'"));
-    EXPECT_TRUE(vexo_test::HasMessage("F Not SVG file or damaged file '" + one + "'"));
-    EXPECT_TRUE(vexo_test::HasMessage("F Open error 'no/such/file.svg'"));
-    EXPECT_EQ(svg::GetMessageSummary(), "3 Fatal Errors.  ");
+    EXPECT_EQ(LoadDocument(empty), nullptr);
+    EXPECT_EQ(LoadDocument(one), nullptr);
+    EXPECT_EQ(LoadDocument("no/such/file.svg", vexo_test::TempDirectory()), nullptr);
+    EXPECT_TRUE(HasMessage("I Opening file " + empty));
+    EXPECT_TRUE(HasMessage("F Not SVG file or damaged file '" + empty + "'"));
+    EXPECT_TRUE(HasMessage("F Not SVG file or damaged file '" + one + "'"));
+    EXPECT_TRUE(HasMessage("F Open error 'no/such/file.svg'"));
+    EXPECT_EQ(Summary(), "3 Fatal Errors.  ");
 }
 
 TEST_F(LoaderTest, GzipIsDetectedByContentWhateverTheName)
 {
     const std::string path = vexo_test::WriteTempFile("zipped.svg", vexo_test::Gzip("<svg width='10' height='20'/>"));
-    const svg::CElemDocument* document = LoadDocument(path, {}, options);
+    const svg::CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(document->region, (svg::RectF{0, 0, 10, 20}));
 }
@@ -50,8 +43,8 @@ TEST_F(LoaderTest, TruncatedAndCorruptGzipFailToInflate)
 {
     const std::string full = vexo_test::Gzip("<svg>" + std::string(5000, ' ') + "</svg>");
     const std::string cut = vexo_test::WriteTempFile("cut.svgz", full.substr(0, full.size() / 2));
-    EXPECT_EQ(LoadDocument(cut, {}, options), nullptr);
-    EXPECT_TRUE(vexo_test::HasMessage("F Inflate failed '" + cut + "'"));
+    EXPECT_EQ(LoadDocument(cut), nullptr);
+    EXPECT_TRUE(HasMessage("F Inflate failed '" + cut + "'"));
 
     std::string corrupt = full;
     corrupt[12] = static_cast<char>(corrupt[12] ^ 0x55);
@@ -76,22 +69,21 @@ TEST_F(LoaderTest, RootMustBeAnSvgElement)
     const std::string foreign = vexo_test::WriteTempFile("foreign.svg", "<x:svg xmlns:x='urn:not-svg'/>");
     const std::string prefixed = vexo_test::WriteTempFile(
         "prefixed.svg", "<svg:svg xmlns:svg='http://www.w3.org/2000/svg'><svg:rect width='1' height='1'/></svg:svg>");
-    EXPECT_EQ(LoadDocument(html, {}, options), nullptr);
-    EXPECT_EQ(LoadDocument(foreign, {}, options), nullptr);
-    EXPECT_TRUE(vexo_test::HasMessage("F " + html + " :Root element is NOT SVG"));
-    EXPECT_TRUE(vexo_test::HasMessage("F " + foreign + " :Root element is NOT SVG"));
+    EXPECT_EQ(LoadDocument(html), nullptr);
+    EXPECT_EQ(LoadDocument(foreign), nullptr);
+    EXPECT_TRUE(HasMessage("F " + html + " :Root element is NOT SVG"));
+    EXPECT_TRUE(HasMessage("F " + foreign + " :Root element is NOT SVG"));
     // A prefix bound to the SVG namespace names the same elements.
-    const svg::CElemDocument* document = LoadDocument(prefixed, {}, options);
+    const svg::CElemDocument* document = LoadDocument(prefixed);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(document->Children()[0]->Class(), svg::ElemClass::Shape);
 }
 
 TEST_F(LoaderTest, ElementsOfAnotherDefaultNamespaceAreNotSvg)
 {
-    const svg::CElemDocument* document = svg::LoadDocumentFromBytes(
-        "<svg xmlns='http://www.w3.org/2000/svg'><s:g xmlns='urn:not-svg' xmlns:s='http://www.w3.org/2000/svg'>"
+    const svg::CElemDocument* document = LoadText("<svg xmlns='http://www.w3.org/2000/svg'><s:g xmlns='urn:not-svg' xmlns:s='http://www.w3.org/2000/svg'>"
         "<s:rect width='1' height='1'/><rect width='1' height='1'/></s:g></svg>",
-        "/tmp/vexo-loader-test.svg", "test.svg", options);
+        "/tmp/vexo-loader-test.svg", "test.svg");
     ASSERT_NE(document, nullptr);
     const svg::CElem* g = document->Children()[0];
     ASSERT_EQ(g->Children().size(), 2u);
@@ -102,11 +94,10 @@ TEST_F(LoaderTest, ElementsOfAnotherDefaultNamespaceAreNotSvg)
 
 TEST_F(LoaderTest, EntityContentKeepsTheNamespacesInScopeAtItsReference)
 {
-    const svg::CElemDocument* document = svg::LoadDocumentFromBytes(
-        "<!DOCTYPE svg [<!ENTITY shapes \"<rect id='r' width='1' height='1'/><use xlink:href='#r'/>\">]>\n"
+    const svg::CElemDocument* document = LoadText("<!DOCTYPE svg [<!ENTITY shapes \"<rect id='r' width='1' height='1'/><use xlink:href='#r'/>\">]>\n"
         "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink'>\n"
         "<g>&shapes;</g><g>&shapes;</g></svg>",
-        "/tmp/vexo-loader-test.svg", "test.svg", options);
+        "/tmp/vexo-loader-test.svg", "test.svg");
     ASSERT_NE(document, nullptr);
     for (const svg::CElem* g : document->Children()) {
         ASSERT_EQ(g->Children().size(), 2u);
@@ -115,15 +106,15 @@ TEST_F(LoaderTest, EntityContentKeepsTheNamespacesInScopeAtItsReference)
         EXPECT_EQ(*use->attributes.Value("xlink:href"), "#r");
         EXPECT_EQ(use->line, 3);  // where the entity was first referenced
     }
-    for (const std::string& message : vexo_test::Messages())
+    for (const std::string& message : Messages())
         EXPECT_EQ(message.find("Namespace"), std::string::npos) << message;
 }
 
 TEST_F(LoaderTest, MalformedXmlCannotBeOpened)
 {
     const std::string path = vexo_test::WriteTempFile("bad.svg", "<svg><g></svg>");
-    EXPECT_EQ(LoadDocument(path, {}, options), nullptr);
-    EXPECT_TRUE(vexo_test::HasMessage("F File " + path + ":can NOT open"));
+    EXPECT_EQ(LoadDocument(path), nullptr);
+    EXPECT_TRUE(HasMessage("F File " + path + ":can NOT open"));
 }
 
 TEST_F(LoaderTest, RootSizeFromWidthAndHeight)
@@ -131,9 +122,9 @@ TEST_F(LoaderTest, RootSizeFromWidthAndHeight)
     const std::string half = vexo_test::WriteTempFile("half.svg", "<svg width='50%' height='50%'/>");
     const std::string none = vexo_test::WriteTempFile("none.svg", "<svg/>");
     const std::string inches = vexo_test::WriteTempFile("inches.svg", "<svg width='1in' height='72pt'/>");
-    const svg::CElemDocument* halfDoc = LoadDocument(half, {}, options);
-    const svg::CElemDocument* noneDoc = LoadDocument(none, {}, options);
-    const svg::CElemDocument* inchDoc = LoadDocument(inches, {}, options);
+    const svg::CElemDocument* halfDoc = LoadDocument(half);
+    const svg::CElemDocument* noneDoc = LoadDocument(none);
+    const svg::CElemDocument* inchDoc = LoadDocument(inches);
     ASSERT_TRUE(halfDoc && noneDoc && inchDoc);
     EXPECT_EQ(halfDoc->region, (svg::RectF{0, 0, 400, 300}));
     EXPECT_FALSE(halfDoc->noSize);
@@ -147,33 +138,37 @@ TEST_F(LoaderTest, RootSizeFromWidthAndHeight)
 TEST_F(LoaderTest, ADocumentIsLoadedOnceAndFoundByItsFullPath)
 {
     const std::string path = vexo_test::WriteTempFile("dir/once.svg", "<svg/>");
-    svg::CElemDocument* first = LoadDocument(path, {}, options);
-    svg::CElemDocument* second = LoadDocument("once.svg", vexo_test::TempDirectory() + "/dir/", options);
+    svg::CElemDocument* first = LoadDocument(path);
+    svg::CElemDocument* second = LoadDocument("once.svg", vexo_test::TempDirectory() + "/dir/");
     EXPECT_EQ(first, second);
-    EXPECT_EQ(svg::DocumentList::Instance().Size(), 1u);
+    EXPECT_EQ(Current().Load().Documents().Size(), 1u);
     EXPECT_EQ(first->Path(), svg::MakeFullPath(path, {}));
 }
 
 TEST_F(LoaderTest, JobReportsLoadedDocumentAndState)
 {
     const std::string path = vexo_test::WriteTempFile("job.svg", "<svg><a/></svg>");
-    svg::LoadingJob job;
-    svg::CElemDocument* loaded = nullptr;
-    job.Start(path, options, [&loaded](svg::CElemDocument* document) { loaded = document; });
+    svg::CMessageLog log;
+    svg::CLoadingJob job(log);
+    const svg::CElemDocument* loaded = nullptr;
+    job.Start(path, options, [&loaded](const svg::CElemDocument* document) { loaded = document; });
     job.Wait();
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(job.State(), svg::DocumentState::Loaded);
-    EXPECT_EQ(svg::DocumentList::Instance().Main(), loaded);
-    EXPECT_TRUE(vexo_test::HasMessage("W a NOT supported at 1(6)"));
+    EXPECT_EQ(job.Load()->Main(), loaded);
+    ASSERT_NE(job.Picture(), nullptr);
+    EXPECT_EQ(log.Entry(1), "W a NOT supported at 1(6)");
 
     // A second load empties the log and the documents before it starts.
     const std::string bad = vexo_test::WriteTempFile("job-bad.svg", "");
-    job.Start(bad, options, [&loaded](svg::CElemDocument* document) { loaded = document; });
+    job.Start(bad, options, [&loaded](const svg::CElemDocument* document) { loaded = document; });
     job.Wait();
     EXPECT_EQ(loaded, nullptr);
     EXPECT_EQ(job.State(), svg::DocumentState::Idle);
-    EXPECT_FALSE(vexo_test::HasMessagePrefix("W a NOT"));
-    EXPECT_EQ(svg::DocumentList::Instance().Size(), 0u);
+    EXPECT_EQ(log.Count(), 2u);  // opening and the fatal error
+    EXPECT_EQ(job.Load()->Documents().Size(), 0u);
+    job.Close();
+    EXPECT_EQ(job.Load(), nullptr);
 }
 
 TEST_F(LoaderTest, StoppingALoadReportsAbortWithoutFatalMessage)
@@ -183,31 +178,64 @@ TEST_F(LoaderTest, StoppingALoadReportsAbortWithoutFatalMessage)
         big += "<g><rect width='1' height='1'/></g>";
     big += "</svg>";
     const std::string path = vexo_test::WriteTempFile("big.svg", big);
-    svg::LoadingJob job;
+    svg::CMessageLog log;
+    svg::CLoadingJob job(log);
     bool completed = false;
-    job.Start(path, options, [&completed](svg::CElemDocument*) { completed = true; });
+    job.Start(path, options, [&completed](const svg::CElemDocument*) { completed = true; });
     job.Stop();
     EXPECT_FALSE(completed);
     EXPECT_EQ(job.State(), svg::DocumentState::Idle);
-    EXPECT_TRUE(vexo_test::HasMessage("I Opening SVG ... aborted!"));
-    EXPECT_EQ(svg::MessageLog::Instance().Counts().fatal, 0);
-    EXPECT_FALSE(svg::stopLoading.load());
-    // The abandoned tree is out of sight at once; it is freed with the rest.
-    EXPECT_EQ(svg::DocumentList::Instance().Main(), nullptr);
+    EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
+    EXPECT_EQ(log.Counts().fatal, 0);
+    // A stopped load keeps no main document and no picture.
+    EXPECT_EQ(job.Load()->Main(), nullptr);
+    EXPECT_EQ(job.Picture(), nullptr);
     job.Close();
-    EXPECT_TRUE(svg::DocumentList::Instance().TakeAll().empty());
 }
 
-TEST_F(LoaderTest, DiscardedDocumentsAreHiddenUntilTakenWithTheRest)
+TEST_F(LoaderTest, TwoLoadsRunSideBySideWithLogsOfTheirOwn)
 {
-    svg::DocumentList& documents = svg::DocumentList::Instance();
-    svg::CElemDocument* kept = LoadDocument(vexo_test::WriteTempFile("kept.svg", "<svg/>"), {}, options);
-    svg::CElemDocument* dropped = LoadDocument(vexo_test::WriteTempFile("dropped.svg", "<svg/>"), {}, options);
-    documents.Discard(dropped);
-    EXPECT_EQ(documents.Size(), 1u);
-    EXPECT_EQ(documents.Main(), kept);
-    EXPECT_EQ(documents.Find(dropped->Path()), nullptr);
-    const auto taken = documents.TakeAll();
-    EXPECT_EQ(taken.size(), 2u);
-    EXPECT_EQ(documents.Size(), 0u);
+    // Each document refers to a document of its own and has its own problems:
+    // nothing of one load may show in the other.
+    const std::string left = vexo_test::WriteTempFile(
+        "left/main.svg", "<svg xmlns:xlink='http://www.w3.org/1999/xlink'><use xlink:href='part.svg#p'/>"
+                         "<rect width='-1' height='1'/></svg>");
+    vexo_test::WriteTempFile("left/part.svg", "<svg><circle id='p' cx='0' cy='0' r='3'/></svg>");
+    const std::string right = vexo_test::WriteTempFile(
+        "right/main.svg", "<svg xmlns:xlink='http://www.w3.org/1999/xlink'><use xlink:href='part.svg#p'/>"
+                          "<a/></svg>");
+    vexo_test::WriteTempFile("right/part.svg", "<svg><ellipse id='p' cx='0' cy='0' rx='3' ry='2'/></svg>");
+
+    constexpr int kRounds = 20;
+    vexo_test::TestLoad* loads[2][kRounds] = {};
+    std::vector<std::unique_ptr<vexo_test::TestLoad>> kept;
+    for (int round = 0; round < kRounds; ++round)
+        for (int side = 0; side < 2; ++side) {
+            kept.push_back(std::make_unique<vexo_test::TestLoad>());
+            loads[side][round] = kept.back().get();
+        }
+    auto run = [&loads](int side, const std::string& path) {
+        for (int round = 0; round < kRounds; ++round) {
+            vexo_test::TestLoad& load = *loads[side][round];
+            if (load.LoadFile(path) != nullptr)
+                load.Record();
+        }
+    };
+    std::thread first(run, 0, left);
+    std::thread second(run, 1, right);
+    first.join();
+    second.join();
+
+    for (int round = 0; round < kRounds; ++round) {
+        vexo_test::TestLoad& l = *loads[0][round];
+        vexo_test::TestLoad& r = *loads[1][round];
+        ASSERT_EQ(l.Load().Documents().Size(), 2u);
+        ASSERT_EQ(r.Load().Documents().Size(), 2u);
+        EXPECT_EQ(l.Find("part.svg#p")->Name(), "circle");
+        EXPECT_EQ(r.Find("part.svg#p")->Name(), "ellipse");
+        EXPECT_EQ(l.Summary(), "1 Errors.  ");
+        EXPECT_EQ(r.Summary(), "1 Warnings.  ");
+        EXPECT_FALSE(l.HasMessagePrefix("W a NOT supported"));
+        EXPECT_FALSE(r.HasMessagePrefix("E rect"));
+    }
 }

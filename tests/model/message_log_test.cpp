@@ -2,71 +2,77 @@
 
 #include <thread>
 
+#include "model/elem.h"
 #include "model/message_log.h"
-#include "test_support.h"
+#include "model/messages.h"
 
-using svg::GetMessageSummary;
-using svg::MessageLog;
-using svg::ReportMessage;
+using svg::CMessageLog;
 
-class MessageLogTest : public ::testing::Test {
-protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-};
-
-TEST_F(MessageLogTest, DebugLinesAreDiscardedWhateverTheirArguments)
+TEST(MessageLog, DebugLinesAreDiscardedWhateverTheirArguments)
 {
-    ReportMessage("D Loading XML %s", "ignored");
-    EXPECT_EQ(MessageLog::Instance().Count(), 0u);
-    EXPECT_EQ(MessageLog::Instance().LogText(), "");
-    EXPECT_EQ(GetMessageSummary(), "No Errors");
+    CMessageLog log;
+    log.Report("D Loading XML %s", "ignored");
+    EXPECT_EQ(log.Count(), 0u);
+    EXPECT_EQ(log.LogText(), "");
+    EXPECT_EQ(log.Summary(), "No Errors");
 }
 
-TEST_F(MessageLogTest, InformationIsStoredButNotCounted)
+TEST(MessageLog, InformationIsStoredButNotCounted)
 {
-    ReportMessage("I Opening file %s", "a.svg");
-    EXPECT_EQ(MessageLog::Instance().Count(), 1u);
-    EXPECT_EQ(MessageLog::Instance().Entry(0), "I Opening file a.svg");
-    EXPECT_EQ(GetMessageSummary(), "No Errors");
+    CMessageLog log;
+    log.Report(svg::msg::kOpeningFile, "a.svg");
+    EXPECT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.Entry(0), "I Opening file a.svg");
+    EXPECT_EQ(log.Summary(), "No Errors");
 }
 
-TEST_F(MessageLogTest, SummaryListsOnlyNonZeroCountsInOrder)
+TEST(MessageLog, SummaryListsOnlyNonZeroCountsInOrder)
 {
-    ReportMessage("W one");
-    ReportMessage("E %s", "two");
-    ReportMessage("E three");
-    EXPECT_EQ(GetMessageSummary(), "2 Errors.  1 Warnings.  ");
+    CMessageLog log;
+    log.Report("W one");
+    log.Report("E %s", "two");
+    log.Report("E three");
+    EXPECT_EQ(log.Summary(), "2 Errors.  1 Warnings.  ");
 
-    MessageLog::Instance().Reset();
-    ReportMessage("F %s :Root element is NOT SVG", "/x.svg");
-    EXPECT_EQ(GetMessageSummary(), "1 Fatal Errors.  ");
-    const svg::MessageCounts counts = MessageLog::Instance().Counts();
+    log.Reset();
+    log.Report(svg::msg::kRootNotSvg, "/x.svg");
+    EXPECT_EQ(log.Summary(), "1 Fatal Errors.  ");
+    const svg::MessageCounts counts = log.Counts();
     EXPECT_EQ(counts.fatal, 1);
     EXPECT_EQ(counts.errors, 0);
 }
 
-TEST_F(MessageLogTest, LinesEndingInLineFeedGetNoSecondBreak)
+TEST(MessageLog, LinesEndingInLineFeedGetNoSecondBreak)
 {
-    ReportMessage("E 1(2) : reason\r\n");
-    ReportMessage("W plain");
-    EXPECT_EQ(MessageLog::Instance().LogText(), "E 1(2) : reason\r\nW plain\r\n");
+    CMessageLog log;
+    log.Report("E 1(2) : reason\r\n");
+    log.Report("W plain");
+    EXPECT_EQ(log.LogText(), "E 1(2) : reason\r\nW plain\r\n");
 }
 
-TEST_F(MessageLogTest, LocatedMessageFormat)
+TEST(MessageLog, ElementMessagesCarryTheElementsLocation)
 {
-    ReportMessage("E %s width=\"%s\": must be positive value at %d(%d)", "rect", "-5", 12, 5);
-    EXPECT_TRUE(vexo_test::HasMessage("E rect width=\"-5\": must be positive value at 12(5)"));
+    CMessageLog log;
+    svg::CElem rect("rect", nullptr);
+    rect.line = 12;
+    rect.column = 5;
+    const std::string_view name = "width";
+    log.Report(rect, svg::msg::kMustBePositive, "rect", static_cast<int>(name.size()), name.data(), "-5");
+    EXPECT_EQ(log.Entry(0), "E rect width=\"-5\": must be positive value at 12(5)");
+    log.Report(rect, "D %s", "discarded before it is formatted");
+    EXPECT_EQ(log.Count(), 1u);
 }
 
-TEST_F(MessageLogTest, ConcurrentWritersAndAReaderSeeEveryLine)
+TEST(MessageLog, ConcurrentWritersAndAReaderSeeEveryLine)
 {
-    std::thread writer([] {
+    CMessageLog log;
+    std::thread writer([&log] {
         for (int i = 0; i < 2000; ++i)
-            ReportMessage("W from writer %d", i);
+            log.Report("W from writer %d", i);
     });
     std::size_t seen = 0;
     while (seen < 2000)
-        seen += MessageLog::Instance().EntriesFrom(seen).size();
+        seen += log.EntriesFrom(seen).size();
     writer.join();
-    EXPECT_EQ(MessageLog::Instance().Counts().warnings, 2000);
+    EXPECT_EQ(log.Counts().warnings, 2000);
 }

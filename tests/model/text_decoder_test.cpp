@@ -8,11 +8,11 @@
 
 #include "model/text_decoder.h"
 
-using Xmlpp::CanonicalCharset;
-using Xmlpp::CharsetTable;
-using Xmlpp::ConvertToUtf8;
-using Xmlpp::DecodeText;
-using Xmlpp::DetectXmlEncoding;
+using svg::CanonicalCharset;
+using svg::CharsetTable;
+using svg::ConvertToUtf8;
+using svg::DecodeText;
+using svg::DetectXmlEncoding;
 
 namespace {
 

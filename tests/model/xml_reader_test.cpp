@@ -4,13 +4,11 @@
 #include <filesystem>
 #include <libxml/tree.h>
 
+#include "model/load_context.h"
 #include "model/message_log.h"
-#include "model/stop_flags.h"
 #include "model/xml_reader.h"
+#include "style/style_sheets.h"
 #include "test_support.h"
-
-using Xmlpp::PreprocessXml;
-using Xmlpp::ReadXml;
 
 namespace {
 
@@ -40,7 +38,36 @@ const xmlNode* NextElement(const xmlNode* node)
 
 class XmlReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
+    svg::XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath)
+    {
+        return svg::PreprocessXml(bytes, fullPath, log, stop);
+    }
+
+    // The whole reading step, style sheets applied, for the screen medium.
+    svg::XmlDocPtr ReadXml(std::string_view bytes, const std::string& fullPath)
+    {
+        svg::CLoadContext context(log, stop, svg::CDocOptions{});
+        svg::css::CssLoadContext sheets;
+        return svg::css::ReadStyledXml(bytes, fullPath, sheets, context);
+    }
+
+    bool HasMessage(const std::string& line) const
+    {
+        for (const std::string& message : log.EntriesFrom(0))
+            if (message == line)
+                return true;
+        return false;
+    }
+    bool HasMessagePrefix(const std::string& prefix) const
+    {
+        for (const std::string& message : log.EntriesFrom(0))
+            if (message.rfind(prefix, 0) == 0)
+                return true;
+        return false;
+    }
+
+    svg::CMessageLog log;
+    svg::CStopToken stop;
 };
 
 }  // namespace
@@ -109,7 +136,7 @@ TEST_F(XmlReaderTest, StyleSheetsAreTakenOutInDocumentOrder)
     EXPECT_EQ(read.styleSheets[0].media, "print");
     EXPECT_EQ(read.styleSheets[0].type, "text/css");
     EXPECT_EQ(read.styleSheets[1].media, "screen");
-    EXPECT_EQ(Xmlpp::UnescapeXml(read.styleSheets[1].content), "rect { fill: url(\"#x\") } a&b <");
+    EXPECT_EQ(svg::UnescapeXml(read.styleSheets[1].content), "rect { fill: url(\"#x\") } a&b <");
     EXPECT_EQ(read.styleSheets[2].href, "b.css");
 
     // The style element and the stylesheet link leave the tree; the other link stays.
@@ -122,10 +149,10 @@ TEST_F(XmlReaderTest, StyleSheetsAreTakenOutInDocumentOrder)
 
 TEST_F(XmlReaderTest, PseudoAttributesMatchWholeNamesOnly)
 {
-    EXPECT_EQ(Xmlpp::PseudoAttribute("href=\"type.css\" type=\"text/xsl\"", "type"), "text/xsl");
-    EXPECT_EQ(Xmlpp::PseudoAttribute("href = 'a b.css'", "href"), "a b.css");
-    EXPECT_EQ(Xmlpp::PseudoAttribute("title=\"x\"", "href"), "");
-    EXPECT_EQ(Xmlpp::UnescapeXml("&amp;lt; &quot;&apos;"), "&lt; \"'");
+    EXPECT_EQ(svg::PseudoAttribute("href=\"type.css\" type=\"text/xsl\"", "type"), "text/xsl");
+    EXPECT_EQ(svg::PseudoAttribute("href = 'a b.css'", "href"), "a b.css");
+    EXPECT_EQ(svg::PseudoAttribute("title=\"x\"", "href"), "");
+    EXPECT_EQ(svg::UnescapeXml("&amp;lt; &quot;&apos;"), "&lt; \"'");
 }
 
 TEST_F(XmlReaderTest, AttributeValuesSurviveAndCommentsAndInstructionsVanish)
@@ -142,7 +169,7 @@ TEST_F(XmlReaderTest, AttributeValuesSurviveAndCommentsAndInstructionsVanish)
 TEST_F(XmlReaderTest, MalformedXmlGivesLocatedFatalMessage)
 {
     EXPECT_FALSE(PreprocessXml("<svg>\n  <g></svg>", "/t/a.svg").document);
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F Opening and ending tag mismatch: g line 2 and svg at 2("));
+    EXPECT_TRUE(HasMessagePrefix("F Opening and ending tag mismatch: g line 2 and svg at 2("));
 }
 
 TEST_F(XmlReaderTest, InternalEntitiesExpandButExternalOnesAreNeverRead)
@@ -159,9 +186,9 @@ TEST_F(XmlReaderTest, InternalEntitiesExpandButExternalOnesAreNeverRead)
         EXPECT_EQ(std::string(reinterpret_cast<char*>(content)).find("root:"), std::string::npos);
         xmlFree(content);
     }
-    for (const std::string& message : vexo_test::Messages())
+    for (const std::string& message : log.EntriesFrom(0))
         EXPECT_EQ(message.find("root:"), std::string::npos) << message;
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("W External entity 'file:///etc/passwd' NOT loaded at 1("));
+    EXPECT_TRUE(HasMessagePrefix("W External entity 'file:///etc/passwd' NOT loaded at 1("));
 }
 
 TEST_F(XmlReaderTest, EntityBombEndsQuicklyWithAMessage)
@@ -178,7 +205,7 @@ TEST_F(XmlReaderTest, EntityBombEndsQuicklyWithAMessage)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(PreprocessXml(bomb, "/t/a.svg").document);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F "));
+    EXPECT_TRUE(HasMessagePrefix("F "));
 }
 
 TEST_F(XmlReaderTest, DeepNestingIsRefusedWithoutOverflowingTheStack)
@@ -188,14 +215,14 @@ TEST_F(XmlReaderTest, DeepNestingIsRefusedWithoutOverflowingTheStack)
         deep += "<g>";
     deep += "</svg>";
     EXPECT_FALSE(PreprocessXml(deep, "/t/a.svg").document);
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F Excessive depth in document"));
+    EXPECT_TRUE(HasMessagePrefix("F Excessive depth in document"));
 }
 
 TEST_F(XmlReaderTest, StopEndsTheParseWithoutFatalMessage)
 {
-    svg::stopParsing = true;
+    stop.RequestStop();
     EXPECT_FALSE(PreprocessXml("<svg><g/><g/></svg>", "/t/a.svg").document);
-    EXPECT_EQ(svg::MessageLog::Instance().Counts().fatal, 0);
+    EXPECT_EQ(log.Counts().fatal, 0);
 }
 
 TEST_F(XmlReaderTest, XslStyleSheetReplacesTheDocument)
@@ -205,11 +232,11 @@ TEST_F(XmlReaderTest, XslStyleSheetReplacesTheDocument)
                              "<xsl:template match='/'><svg><rect id='made'/></svg></xsl:template>"
                              "</xsl:stylesheet>");
     const std::string path = vexo_test::TempDirectory() + "/xslt/doc.svg";
-    const auto doc = ReadXml("<?xml-stylesheet type='text/xsl' href='to-rect.xsl'?><svg><circle/></svg>", path, "screen");
+    const auto doc = ReadXml("<?xml-stylesheet type='text/xsl' href='to-rect.xsl'?><svg><circle/></svg>", path);
     ASSERT_TRUE(doc);
     const xmlNode* rect = FirstElementChild(xmlDocGetRootElement(doc.get()));
     EXPECT_EQ(Attr(rect, "id"), "made");
-    EXPECT_TRUE(vexo_test::HasMessage("I Applying Style-sheet to-rect.xsl"));
+    EXPECT_TRUE(HasMessage("I Applying Style-sheet to-rect.xsl"));
 }
 
 TEST_F(XmlReaderTest, EmbeddedXslUsesNamespacesDeclaredOutsideIt)
@@ -218,7 +245,7 @@ TEST_F(XmlReaderTest, EmbeddedXslUsesNamespacesDeclaredOutsideIt)
         "<svg xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><style type='text/xsl'>"
         "<xsl:stylesheet version='1.0'><xsl:template match='/'><svg><g id='out'/></svg></xsl:template>"
         "</xsl:stylesheet></style><circle/></svg>",
-        "/t/a.svg", "screen");
+        "/t/a.svg");
     ASSERT_TRUE(doc);
     EXPECT_EQ(Attr(FirstElementChild(xmlDocGetRootElement(doc.get())), "id"), "out");
 }
@@ -233,7 +260,7 @@ TEST_F(XmlReaderTest, FailingOrSkippedTransformationsLeaveTheDocument)
     const auto doc = ReadXml("<?xml-stylesheet type='text/xsl' href='broken.xsl'?>"
                              "<?xml-stylesheet type='text/xsl' href='print.xsl' media='print'?>"
                              "<svg><circle/></svg>",
-                             path, "screen");
+                             path);
     ASSERT_TRUE(doc);
     EXPECT_STREQ(reinterpret_cast<const char*>(FirstElementChild(xmlDocGetRootElement(doc.get()))->name), "circle");
 }
@@ -248,6 +275,6 @@ TEST_F(XmlReaderTest, XsltCannotWriteFiles)
         "<svg/></xsl:template></xsl:stylesheet>";
     vexo_test::WriteTempFile("xslt3/write.xsl", xsl);
     const std::string path = vexo_test::TempDirectory() + "/xslt3/doc.svg";
-    ReadXml("<?xml-stylesheet type='text/xsl' href='write.xsl'?><svg/>", path, "screen");
+    ReadXml("<?xml-stylesheet type='text/xsl' href='write.xsl'?><svg/>", path);
     EXPECT_FALSE(std::filesystem::exists(target));
 }

@@ -66,7 +66,7 @@ TEST(Canvas, SaveGuardBalancesEarlyReturns)
     Surface image;
     CCanvas canvas(image.surface);
     {
-        const CanvasSaveGuard guard(canvas);
+        const CCanvasSaveGuard guard(canvas);
         canvas.IntersectClip(RectF{0, 0, 5, 5});
         canvas.MultiplyTransform(Matrix::Scale(2, 2));
     }
@@ -79,7 +79,7 @@ TEST(Canvas, ClipAndFillRuleAndDashes)
     Surface image;
     CCanvas canvas(image.surface);
     CGraphicsPath ring;
-    ring.fillMode = FillMode::Alternate;
+    ring.fillRule = FillRule::EvenOdd;
     ring.StartFigure({0, 0});
     ring.AddLine({20, 0});
     ring.AddLine({20, 20});

@@ -9,7 +9,6 @@
 #include "render/picture_probe.h"
 #include "test_support.h"
 
-using vexo_test::HasMessage;
 
 namespace {
 
@@ -154,7 +153,7 @@ TEST_F(ClipTest, InvalidUnitsAndRulesAreReportedOnceAndKeepTheirDefaults)
                  kClipped + kClipped);
     EXPECT_TRUE(HasMessage("E clipPath clipPathUnits=\"bogus\" :Invalid value at 2(1)"));
     EXPECT_TRUE(HasMessage("E path clip-rule=\"odd\" :Invalid value at 3(1)"));
-    EXPECT_EQ(vexo_test::Messages().size(), 2u);
+    EXPECT_EQ(Messages().size(), 2u);
     // userSpaceOnUse and nonzero: the hole is filled.
     EXPECT_TRUE(Opaque(40, 40));
     EXPECT_TRUE(Empty(90, 90));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/loader.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/render.h"
@@ -28,7 +27,8 @@ public:
         : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height))
     {
         CCanvas canvas(surface_);
-        Render(document, canvas, RenderArgs{});
+        CRenderPass pass(nullptr, CStopToken::Never());
+        Render(document, canvas, RenderArgs(pass));
         cairo_surface_flush(surface_);
     }
     ~Picture() { cairo_surface_destroy(surface_); }
@@ -51,25 +51,22 @@ private:
     cairo_surface_t* surface_;
 };
 
-class ContainerTest : public ::testing::Test {
+class ContainerTest : public vexo_test::LoadTest {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override { vexo_test::ResetGlobalState(); }
-
     // `body` inside an svg root with the given root attributes.
-    static CElemDocument* Load(const std::string& rootAttributes, const std::string& body)
+    CElemDocument* Load(const std::string& rootAttributes, const std::string& body)
     {
         const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
                                  "xmlns:xlink='http://www.w3.org/1999/xlink' " +
                                  rootAttributes + ">" + body + "</svg>";
-        CElemDocument* document = LoadDocumentFromBytes(text, "/tmp/vexo-container-test.svg", "test.svg", {});
+        CElemDocument* document = LoadText(text, "/tmp/vexo-container-test.svg", "test.svg");
         EXPECT_NE(document, nullptr);
         return document;
     }
 
-    static CElemContainer& Container(CElemDocument* document, const std::string& id)
+    CElemContainer& Container(CElemDocument* document, const std::string& id)
     {
-        CElem* elem = document->FindReference("#" + id);
+        CElem* elem = FindIn(*document, "#" + id);
         EXPECT_NE(elem, nullptr) << id;
         return *static_cast<CElemContainer*>(elem);
     }
@@ -104,11 +101,14 @@ TEST_F(ContainerTest, AlignmentPlacesTheFreeSpace)
 {
     const RectF viewport{0, 0, 200, 100};
     const RectF viewBox{0, 0, 10, 10};
-    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 1, false), (Matrix{10, 0, 0, 10, 0, 0}));     // xMinYMin
-    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 8, false), (Matrix{10, 0, 0, 10, 100, 0}));   // xMaxYMid
-    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 0, false), (Matrix{20, 0, 0, 10, 0, 0}));     // none
-    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, 3, true), (Matrix{20, 0, 0, 20, 0, -100}));   // xMinYMax slice
-    EXPECT_EQ(ViewBoxToViewport(viewport, {0, 0, 0, 10}, 5, false), Matrix{});
+    auto aspect = [](AspectAlign align, bool slice) { return AspectRatio{false, align, slice}; };
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, aspect(AspectAlign::XMinYMin, false)), (Matrix{10, 0, 0, 10, 0, 0}));
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, aspect(AspectAlign::XMaxYMid, false)),
+              (Matrix{10, 0, 0, 10, 100, 0}));
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, aspect(AspectAlign::None, false)), (Matrix{20, 0, 0, 10, 0, 0}));
+    EXPECT_EQ(ViewBoxToViewport(viewport, viewBox, aspect(AspectAlign::XMinYMax, true)),
+              (Matrix{20, 0, 0, 20, 0, -100}));
+    EXPECT_EQ(ViewBoxToViewport(viewport, {0, 0, 0, 10}, AspectRatio{}), Matrix{});
 }
 
 TEST_F(ContainerTest, NestedSvgWithoutSizeFillsTheParentViewportFromItsX)
@@ -130,11 +130,11 @@ TEST_F(ContainerTest, ZeroOrNegativeSizesDisableRendering)
                                    "<svg id='zero' width='0'><rect width='100' height='100' fill='red'/></svg>"
                                    "<svg id='negative' height='-5'><rect width='100' height='100'/></svg>"
                                    "<svg id='emptyBox' viewBox='0 0 0 10'><rect width='100' height='100'/></svg>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg height=\"-5\" :Invalid value at "));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg viewBox=\"0 0 0 10\" :Invalid value at "));
+    EXPECT_TRUE(HasMessagePrefix("E svg height=\"-5\" :Invalid value at "));
+    EXPECT_TRUE(HasMessagePrefix("E svg viewBox=\"0 0 0 10\" :Invalid value at "));
     const Picture picture(*document, 100, 100);
     EXPECT_EQ(picture.At(50, 50), kClear);
-    EXPECT_EQ(Container(document, "zero").HitTest(50, 50), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(Container(document, "zero"), 50, 50), nullptr);
 }
 
 TEST_F(ContainerTest, NegativeViewBoxIsReportedAndIgnored)
@@ -142,7 +142,7 @@ TEST_F(ContainerTest, NegativeViewBoxIsReportedAndIgnored)
     CElemDocument* document = Load("width='100' height='100'",
                                    "<svg id='inner' viewBox='0 0 -10 10'>"
                                    "<rect width='20' height='20' fill='red'/></svg>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg viewBox=\"0 0 -10 10\" :Invalid value at "));
+    EXPECT_TRUE(HasMessagePrefix("E svg viewBox=\"0 0 -10 10\" :Invalid value at "));
     EXPECT_FALSE(Container(document, "inner").hasViewBox);
     const Picture picture(*document, 100, 100);
     EXPECT_EQ(picture.At(10, 10), kRed);  // unscaled, not mirrored
@@ -162,9 +162,9 @@ TEST_F(ContainerTest, UnreadableViewportValuesAreReported)
 {
     CElemDocument* document = Load("width='100' height='100'",
                                    "<svg id='inner' x='abc' width='10qq' preserveAspectRatio='defer'/>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg x=\"abc\" :Invalid value at "));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg width=\"10qq\" :Invalid value at "));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E svg preserveAspectRatio=\"defer\" :Invalid value at "));
+    EXPECT_TRUE(HasMessagePrefix("E svg x=\"abc\" :Invalid value at "));
+    EXPECT_TRUE(HasMessagePrefix("E svg width=\"10qq\" :Invalid value at "));
+    EXPECT_TRUE(HasMessagePrefix("E svg preserveAspectRatio=\"defer\" :Invalid value at "));
     EXPECT_EQ(Container(document, "inner").region, (RectF{0, 0, 100, 100}));
 }
 
@@ -215,9 +215,9 @@ TEST_F(ContainerTest, InvalidClipValuesAreReported)
     CElemDocument* document = Load("width='100' height='100'",
                                    "<svg id='a' clip='circle(5)'/><svg id='b' clip='rect(1, 2, 3)'/>"
                                    "<g clip='bogus'/>");
-    EXPECT_TRUE(vexo_test::HasMessage("E clip=\"circle(5)\" :Invalid value"));
-    EXPECT_TRUE(vexo_test::HasMessage("E clip=\"1, 2, 3)\" :Invalid value"));
-    EXPECT_FALSE(vexo_test::HasMessage("E clip=\"bogus\" :Invalid value")) << "clip does not apply to g";
+    EXPECT_TRUE(HasMessage("E clip=\"circle(5)\" :Invalid value"));
+    EXPECT_TRUE(HasMessage("E clip=\"1, 2, 3)\" :Invalid value"));
+    EXPECT_FALSE(HasMessage("E clip=\"bogus\" :Invalid value")) << "clip does not apply to g";
     EXPECT_EQ(Container(document, "a").clipRect, RectF{});
     EXPECT_EQ(Container(document, "b").clipRect, RectF{});
 }
@@ -235,9 +235,9 @@ TEST_F(ContainerTest, SwitchDrawsOnlyTheFirstChildThatPasses)
     EXPECT_EQ(picture.At(5, 5), kClear);
     EXPECT_EQ(picture.At(15, 5), kRed);
     EXPECT_EQ(picture.At(25, 5), kClear);
-    EXPECT_TRUE(document->FindReference("#third")->excluded);
-    EXPECT_EQ(document->HitTest(25, 5), nullptr);
-    EXPECT_EQ(document->HitTest(15, 5), document->FindReference("#second"));
+    EXPECT_TRUE(FindIn(*document, "#third")->excluded);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 25, 5), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 15, 5), FindIn(*document, "#second"));
 }
 
 TEST_F(ContainerTest, ForeignObjectShowsAPlaceholderBoxInsteadOfItsContent)
@@ -251,7 +251,7 @@ TEST_F(ContainerTest, ForeignObjectShowsAPlaceholderBoxInsteadOfItsContent)
     EXPECT_EQ(picture.At(20, 20), kPlaceholder);
     EXPECT_EQ(picture.At(35, 35), kClear);
     EXPECT_EQ(picture.At(75, 90), kPlaceholder);  // no size: the parent's viewport
-    EXPECT_EQ(document->HitTest(20, 20), document->FindReference("#own"));
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 20, 20), FindIn(*document, "#own"));
 }
 
 // --- Hit testing ----------------------------------------------------------------------
@@ -264,10 +264,10 @@ TEST_F(ContainerTest, HitTestMapsThroughTransformAndViewBoxAndSkipsHidden)
                                    "<rect id='target' x='5' y='5' width='5' height='5'/></svg></g>"
                                    "<g display='none'><rect width='50' height='50'/></g>"
                                    "<rect id='top' x='190' y='90' width='10' height='10'/>");
-    EXPECT_EQ(document->HitTest(175, 75), document->FindReference("#target"));
-    EXPECT_EQ(document->HitTest(125, 25), nullptr);
-    EXPECT_EQ(document->HitTest(25, 25), nullptr);
-    EXPECT_EQ(document->HitTest(195, 95), document->FindReference("#top"));  // later siblings first
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 175, 75), FindIn(*document, "#target"));
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 125, 25), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 25, 25), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 195, 95), FindIn(*document, "#top"));  // later siblings first
 }
 
 TEST_F(ContainerTest, HitTestReachesEveryPaintedPixelOfStrokesAndTransformedShapes)
@@ -282,15 +282,15 @@ TEST_F(ContainerTest, HitTestReachesEveryPaintedPixelOfStrokesAndTransformedShap
              "stroke-linecap='square'/>"
              "<rect id='scaled' x='50' y='50' width='10' height='10' transform='translate(200 100) scale(4)' "
              "fill='none' stroke='black' stroke-width='2'/>");
-    EXPECT_EQ(document->HitTest(80, 90), document->FindReference("#miter"));
-    EXPECT_EQ(document->HitTest(95, 90), nullptr);
-    EXPECT_EQ(document->HitTest(208, 58), document->FindReference("#square"));
-    EXPECT_EQ(document->HitTest(214, 50), nullptr);
-    EXPECT_EQ(document->HitTest(402, 290), nullptr);
-    EXPECT_EQ(document->HitTest(380, 250), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 80, 90), FindIn(*document, "#miter"));
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 95, 90), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 208, 58), FindIn(*document, "#square"));
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 214, 50), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 402, 290), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 380, 250), nullptr);
     for (int x : {436, 438, 440, 442, 444})
-        EXPECT_EQ(document->HitTest(x, 320), document->FindReference("#scaled")) << x;
-    EXPECT_EQ(document->HitTest(420, 320), nullptr);  // inside, but not filled
+        EXPECT_EQ(vexo_test::HitTestAt(*document, x, 320), FindIn(*document, "#scaled")) << x;
+    EXPECT_EQ(vexo_test::HitTestAt(*document, 420, 320), nullptr);  // inside, but not filled
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/loader.h"
 #include "render/canvas.h"
 #include "render/render.h"
 #include "picture_probe.h"
@@ -32,19 +31,19 @@ protected:
 
     CElemGradient& Gradient(const std::string& id)
     {
-        CElem* elem = document_->FindReference("#" + id);
+        CElem* elem = Find("#" + id);
         EXPECT_TRUE(elem != nullptr && elem->IsA(ElemClass::Gradient)) << id;
         return *static_cast<CElemGradient*>(elem);
     }
 
     int Red(int x, int y) const { return Pixel(x, y).r; }
-};
 
-int CountMessages(const std::string& line)
-{
-    const std::vector<std::string> messages = vexo_test::Messages();
-    return static_cast<int>(std::count(messages.begin(), messages.end(), line));
-}
+    int CountMessages(const std::string& line)
+    {
+        const std::vector<std::string> messages = Messages();
+        return static_cast<int>(std::count(messages.begin(), messages.end(), line));
+    }
+};
 
 // A black-to-white ramp along x in user space, from x1 to x2.
 std::string Ramp(const std::string& id, const std::string& attributes)
@@ -74,10 +73,10 @@ TEST_F(GradientTest, StopOffsetsAreClampedAndNeverRunBackwards)
     const float expected[] = {0, 0.3f, 0.3f, 0.5f, 0.5f, 0.5f, 1};
     for (std::size_t i = 0; i < 7; ++i)
         EXPECT_FLOAT_EQ(g.stops[i].offset, expected[i]) << i;
-    EXPECT_TRUE(vexo_test::HasMessage("E linearGradient stop offset=\"-1\" :offset NOT in acsending order at 3(1)"));
+    EXPECT_TRUE(HasMessage("E linearGradient stop offset=\"-1\" :offset NOT in acsending order at 3(1)"));
     EXPECT_EQ(CountMessages("E linearGradient stop offset=\"0.2\" :offset NOT in acsending order at 5(1)"), 1);
-    EXPECT_TRUE(vexo_test::HasMessage("W stop offset=\"5mm\" :Invalid value at 6(1)"));
-    EXPECT_FALSE(vexo_test::HasMessagePrefix("E linearGradient stop offset=\"2\""));
+    EXPECT_TRUE(HasMessage("W stop offset=\"5mm\" :Invalid value at 6(1)"));
+    EXPECT_FALSE(HasMessagePrefix("E linearGradient stop offset=\"2\""));
 }
 
 TEST_F(GradientTest, StopColoursOpacitiesCurrentColorAndInherit)
@@ -110,14 +109,14 @@ TEST_F(GradientTest, StopsAndAttributesComeAlongTheHrefChain)
     const CElemGradient& top = Gradient("top");
     EXPECT_FLOAT_EQ(top.x1, 0.1f);
     EXPECT_FLOAT_EQ(top.x2, 0.75f);
-    EXPECT_EQ(top.spread, 2);
-    EXPECT_EQ(top.units, 1);
+    EXPECT_EQ(top.spread, SpreadMethod::Repeat);
+    EXPECT_EQ(top.units, Units::UserSpaceOnUse);
     ASSERT_EQ(top.stops.size(), 2u);
     EXPECT_EQ(top.stops[1].color, kBlue);
     // A radial gradient takes the shared attributes and the stops from a
     // linear one, but no geometry.
     const CElemGradient& radial = Gradient("radial");
-    EXPECT_EQ(radial.spread, 2);
+    EXPECT_EQ(radial.spread, SpreadMethod::Repeat);
     EXPECT_EQ(radial.stops.size(), 2u);
     EXPECT_FLOAT_EQ(radial.cy, 0.3f);
     // Its own stops win over the referenced ones.
@@ -152,22 +151,22 @@ TEST_F(GradientTest, InvalidAttributesAreReportedOnceAndDefaulted)
          "\n<radialGradient id='r' r='-5' xlink:href='#shape'/>"
          "\n<rect id='shape' width='1' height='1'/>");
     const CElemGradient& l = Gradient("l");
-    EXPECT_EQ(l.units, 0);
-    EXPECT_EQ(l.spread, 0);
+    EXPECT_EQ(l.units, Units::ObjectBoundingBox);
+    EXPECT_EQ(l.spread, SpreadMethod::Pad);
     EXPECT_TRUE(l.gradientTransform.IsIdentity());
     EXPECT_FLOAT_EQ(l.x1, 0);
     EXPECT_FLOAT_EQ(l.x2, 1);
-    EXPECT_TRUE(vexo_test::HasMessage("E linearGradient gradientUnits=\"strokeWidth\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E linearGradient spreadMethod=\"mirror\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E linearGradient gradientTransform=\"rotate(\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E linearGradient x1=\"left\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E linearGradient gradientUnits=\"strokeWidth\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E linearGradient spreadMethod=\"mirror\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E linearGradient gradientTransform=\"rotate(\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E linearGradient x1=\"left\" :Invalid value at 2(1)"));
     // Every missing attribute would follow the broken link again.
     EXPECT_EQ(CountMessages("E linearGradient xlink:href=\"#missing\" :Link NOT found at 2(1)"), 1);
 
     const CElemGradient& r = Gradient("r");
     EXPECT_FLOAT_EQ(r.r, 0.5f);
     EXPECT_FLOAT_EQ(r.fx, 0.5f);
-    EXPECT_TRUE(vexo_test::HasMessage("E radialGradient r=\"-5\": must be positive value at 3(1)"));
+    EXPECT_TRUE(HasMessage("E radialGradient r=\"-5\": must be positive value at 3(1)"));
     EXPECT_EQ(CountMessages("E radialGradient xlink:href=\"#shape\" :NOT refer to element 'radialGradient' at 3(1)"),
               1);
 }

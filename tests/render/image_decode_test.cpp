@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -618,33 +619,36 @@ TEST(DataUrlTest, PercentEscapesOnly)
 
 TEST(DataUrlTest, HeaderAndMessages)
 {
-    vexo_test::ResetGlobalState();
     const auto image = CreateElement("image", nullptr);
     image->line = 3;
     image->column = 5;
+    CMessageLog log;
+    auto reported = [&log](const std::string& line) {
+        const std::vector<std::string> messages = log.EntriesFrom(0);
+        return std::find(messages.begin(), messages.end(), line) != messages.end();
+    };
 
-    auto png = DecodeDataUrl(*image, "IMAGE/PNG;base64,QUJD");
+    auto png = DecodeDataUrl(*image, "IMAGE/PNG;base64,QUJD", log);
     ASSERT_TRUE(png);
     EXPECT_EQ(png->kind, DataKind::Png);
     EXPECT_EQ(png->bytes, "ABC");
     // A parameter before base64 does not hide it.
-    auto svgText = DecodeDataUrl(*image, "image/svg+xml;charset=utf-8;base64,PHN2Zy8+");
+    auto svgText = DecodeDataUrl(*image, "image/svg+xml;charset=utf-8;base64,PHN2Zy8+", log);
     ASSERT_TRUE(svgText);
     EXPECT_EQ(svgText->kind, DataKind::Svg);
     EXPECT_EQ(svgText->bytes, "<svg/>");
-    auto untyped = DecodeDataUrl(*image, ",%3Csvg/%3E");
+    auto untyped = DecodeDataUrl(*image, ",%3Csvg/%3E", log);
     ASSERT_TRUE(untyped);
     EXPECT_EQ(untyped->kind, DataKind::Text);
     EXPECT_EQ(untyped->bytes, "<svg/>");
-    EXPECT_TRUE(vexo_test::Messages().empty());
+    EXPECT_EQ(log.Count(), 0u);
 
-    EXPECT_FALSE(DecodeDataUrl(*image, "image/png;base64"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href not found mimetype at 3(5)"));
-    EXPECT_FALSE(DecodeDataUrl(*image, "text/html,<b>"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href unsupported mimetype 'text/html' at 3(5)"));
-    EXPECT_FALSE(DecodeDataUrl(*image, "image/png;base64,QU$D"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href invalid base64 data at 3(5)"));
-    EXPECT_FALSE(DecodeDataUrl(*image, "image/svg+xml,%3Csvg%"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href invalid URL encoding data at 3(5)"));
-    vexo_test::ResetGlobalState();
+    EXPECT_FALSE(DecodeDataUrl(*image, "image/png;base64", log));
+    EXPECT_TRUE(reported("E image xlink:href not found mimetype at 3(5)"));
+    EXPECT_FALSE(DecodeDataUrl(*image, "text/html,<b>", log));
+    EXPECT_TRUE(reported("E image xlink:href unsupported mimetype 'text/html' at 3(5)"));
+    EXPECT_FALSE(DecodeDataUrl(*image, "image/png;base64,QU$D", log));
+    EXPECT_TRUE(reported("E image xlink:href invalid base64 data at 3(5)"));
+    EXPECT_FALSE(DecodeDataUrl(*image, "image/svg+xml,%3Csvg%", log));
+    EXPECT_TRUE(reported("E image xlink:href invalid URL encoding data at 3(5)"));
 }

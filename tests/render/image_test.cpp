@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "model/document.h"
-#include "model/loader.h"
 #include "render/image_decode.h"
 #include "render/image_fixtures.h"
 #include "render/render.h"
@@ -26,20 +25,19 @@ struct Color {
     int r, g, b, a;  // premultiplied
 };
 
-class ImageTest : public ::testing::Test {
+class ImageTest : public vexo_test::LoadTest {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override { vexo_test::ResetGlobalState(); }
-
     CElemDocument* Load(const std::string& svg)
     {
-        return LoadDocumentFromBytes(svg, "/vexo-test/image.svg", "image.svg", CDocOptions{});
+        NewLoad();
+        return LoadText(svg, "/vexo-test/image.svg", "image.svg");
     }
 
     // The document drawn at 1:1 into a w x h picture; its pixel at (x, y).
-    static Color PixelAt(CElemDocument& document, int x, int y, int w = 40, int h = 40)
+    Color PixelAt(CElemDocument& document, int x, int y, int w = 40, int h = 40)
     {
-        const auto picture = RecordDocument(document);
+        CRenderPass pass(&Current().Log(), CStopToken::Never());
+        const auto picture = RecordDocument(document, pass);
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
         cairo_t* cr = cairo_create(surface);
         picture->Replay(cr, Matrix{});
@@ -53,9 +51,9 @@ protected:
                 static_cast<int>(value & 0xFF), static_cast<int>(value >> 24)};
     }
 
-    static CElem* ById(CElemDocument& document, const std::string& id) { return document.FindReference("#" + id); }
+    CElem* ById(CElemDocument& document, const std::string& id) { return FindIn(document, "#" + id); }
 
-    static CElemImage& ImageById(CElemDocument& document, const std::string& id)
+    CElemImage& ImageById(CElemDocument& document, const std::string& id)
     {
         CElem* elem = ById(document, id);
         EXPECT_TRUE(elem != nullptr && elem->Class() == ElemClass::Image);
@@ -84,10 +82,10 @@ std::string PlacedImage(const std::string& aspect, const std::string& href = Red
            aspect + "' xlink:href=\"" + href + "\"/></svg>";
 }
 
-int CountMessages(const std::string& line)
+int CountMessages(const std::vector<std::string>& messages, const std::string& line)
 {
     int count = 0;
-    for (const std::string& message : vexo_test::Messages())
+    for (const std::string& message : messages)
         count += message == line;
     return count;
 }
@@ -123,7 +121,7 @@ TEST_F(ImageTest, MeetSliceAndNonePlaceThePicture)
     CElemDocument* none = Load(PlacedImage("none"));
     EXPECT_TRUE(IsRed(PixelAt(*none, 5, 35)));
     EXPECT_TRUE(IsBlue(PixelAt(*none, 35, 5)));
-    EXPECT_TRUE(vexo_test::Messages().empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(ImageTest, SmoothingUnlessSpeedIsAskedFor)
@@ -172,7 +170,7 @@ TEST_F(ImageTest, MissingSizeFollowsThePictureAndZeroOrNegativeDrawsNothing)
     EXPECT_TRUE(IsEmptyRect(ImageById(*document, "z").region));
     EXPECT_FALSE(ImageById(*document, "z").bboxParent);
     EXPECT_TRUE(IsEmptyRect(ImageById(*document, "neg").region));
-    EXPECT_TRUE(vexo_test::HasMessage("E image width=\"-5\" :Invalid value at 6(1)"));
+    EXPECT_TRUE(HasMessage("E image width=\"-5\" :Invalid value at 6(1)"));
 }
 
 TEST_F(ImageTest, OpacityFadesThePictureOnce)
@@ -195,9 +193,9 @@ TEST_F(ImageTest, BoundsAreTheRegionAndHitsNeedThePicture)
     EXPECT_EQ(*image.bboxParent, (RectF{15, 10, 20, 20}));
     EXPECT_EQ(image.viewport, (RectF{0, 0, 2, 1}));
     // The picture fills y 15..25 of the region 10..30, shifted right by 5.
-    EXPECT_EQ(image.HitTest(20, 20), &image);
-    EXPECT_EQ(image.HitTest(20, 12), nullptr);
-    EXPECT_EQ(image.HitTest(12, 20), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(image, 20, 20), &image);
+    EXPECT_EQ(vexo_test::HitTestAt(image, 20, 12), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(image, 12, 20), nullptr);
 }
 
 // --- References and messages ---------------------------------------------------------
@@ -218,16 +216,16 @@ TEST_F(ImageTest, BadReferencesAreReported)
              "<image width='4' height='4' xlink:href='missing.png'/>\n"
              "<image width='4' height='4' xlink:href='#nowhere'/></svg>");
     ASSERT_NE(document, nullptr);
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href NOT defined at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href unsupported mimetype 'text/html' at 3(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href not found mimetype at 4(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href invalid base64 data at 5(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image file 'data:image/png;base64,...' can NOT open at 6(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image file 'data:image/png;base64,...' can NOT open at 7(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image xlink:href invalid path 'http://example.com/a.png' at 8(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("I Loading Image file 'missing.png'"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image file 'missing.png' can NOT open at 9(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image file '#nowhere' can NOT open at 10(1)"));
+    EXPECT_TRUE(HasMessage("E image xlink:href NOT defined at 2(1)"));
+    EXPECT_TRUE(HasMessage("E image xlink:href unsupported mimetype 'text/html' at 3(1)"));
+    EXPECT_TRUE(HasMessage("E image xlink:href not found mimetype at 4(1)"));
+    EXPECT_TRUE(HasMessage("E image xlink:href invalid base64 data at 5(1)"));
+    EXPECT_TRUE(HasMessage("E image file 'data:image/png;base64,...' can NOT open at 6(1)"));
+    EXPECT_TRUE(HasMessage("E image file 'data:image/png;base64,...' can NOT open at 7(1)"));
+    EXPECT_TRUE(HasMessage("E image xlink:href invalid path 'http://example.com/a.png' at 8(1)"));
+    EXPECT_TRUE(HasMessage("I Loading Image file 'missing.png'"));
+    EXPECT_TRUE(HasMessage("E image file 'missing.png' can NOT open at 9(1)"));
+    EXPECT_TRUE(HasMessage("E image file '#nowhere' can NOT open at 10(1)"));
 }
 
 TEST_F(ImageTest, UntypedDataIsToldByItsContent)
@@ -251,11 +249,11 @@ TEST_F(ImageTest, FilesResolveAgainstTheDocumentAndXmlBase)
                          "<image id='a' width='40' height='20' xlink:href='pics/red-blue.png'/>"
                          "<g xml:base='pics/'><image id='b' y='20' width='40' height='20' "
                          "xlink:href='red-blue.png'/></g></svg>");
-    CElemDocument* document = LoadDocument(path, "", CDocOptions{});
+    CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
     EXPECT_TRUE(ImageById(*document, "a").raster);
     EXPECT_TRUE(ImageById(*document, "b").raster);
-    EXPECT_TRUE(vexo_test::HasMessage("I Loading Image file 'pics/red-blue.png'"));
+    EXPECT_TRUE(HasMessage("I Loading Image file 'pics/red-blue.png'"));
     EXPECT_TRUE(IsBlue(PixelAt(*document, 30, 30)));
 }
 
@@ -266,16 +264,16 @@ TEST_F(ImageTest, UseInstancesShareTheSourcePicture)
         "shared/doc.svg", "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink'>"
                           "<image id='i' width='4' height='4' xlink:href='p.png'/>"
                           "<use id='u1' xlink:href='#i'/><use id='u2' xlink:href='#i'/></svg>");
-    CElemDocument* document = LoadDocument(path, "", CDocOptions{});
+    CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
     const CElemImage& source = ImageById(*document, "i");
     ASSERT_TRUE(source.raster);
     for (const char* use : {"u1", "u2"}) {
-        const CElem* instance = ById(*document, use)->Children().at(0);
+        const CElem* instance = ById(*document, use)->Children()[0];
         ASSERT_EQ(instance->Class(), ElemClass::Image);
         EXPECT_EQ(static_cast<const CElemImage*>(instance)->raster, source.raster);
     }
-    EXPECT_EQ(CountMessages("I Loading Image file 'p.png'"), 1);
+    EXPECT_EQ(CountMessages(Messages(), "I Loading Image file 'p.png'"), 1);
 }
 
 // --- SVG pictures ------------------------------------------------------------------------
@@ -293,7 +291,7 @@ TEST_F(ImageTest, SvgFilesCompressedOrNotAndFragments)
                           "<image width='20' height='20' xlink:href='green.svg'/>"
                           "<image x='20' width='20' height='20' xlink:href='green.svgz'/>"
                           "<image y='20' width='20' height='20' xlink:href='#r'/></svg>");
-    CElemDocument* document = LoadDocument(path, "", CDocOptions{});
+    CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
     EXPECT_TRUE(IsGreen(PixelAt(*document, 10, 10)));
     EXPECT_TRUE(IsGreen(PixelAt(*document, 30, 10)));
@@ -321,7 +319,7 @@ TEST_F(ImageTest, DocumentsFromDataUrlsHaveNoDirectory)
                                 "xmlns:xlink='http://www.w3.org/1999/xlink' width='4' height='4'%3E%3Cimage "
                                 "width='4' height='4' xlink:href='x.png'/%3E%3C/svg%3E";
     ASSERT_NE(Load(PlacedImage("none", picture)), nullptr);
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E image xlink:href invalid path 'x.png' at 1("));
+    EXPECT_TRUE(HasMessagePrefix("E image xlink:href invalid path 'x.png' at 1("));
 }
 
 TEST_F(ImageTest, SelfReferenceIsReportedAndDrawnOnce)
@@ -332,9 +330,9 @@ TEST_F(ImageTest, SelfReferenceIsReportedAndDrawnOnce)
                           "width='40' height='40'>\n"
                           "<rect width='40' height='10' fill='red'/>\n"
                           "<image y='20' width='40' height='20' xlink:href='self.svg'/></svg>");
-    CElemDocument* document = LoadDocument(path, "", CDocOptions{});
+    CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages("F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
+    EXPECT_EQ(CountMessages(Messages(), "F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
     EXPECT_TRUE(IsRed(PixelAt(*document, 20, 22))) << "the inner copy's strip";
     EXPECT_TRUE(IsClear(PixelAt(*document, 20, 31))) << "no copy inside the copy";
 }
@@ -346,9 +344,9 @@ TEST_F(ImageTest, DocumentsShowingEachOtherStop)
     vexo_test::WriteTempFile("pair/b.svg", header + "<image width='40' height='40' xlink:href='a.svg'/></svg>");
     const std::string a = vexo_test::WriteTempFile(
         "pair/a.svg", header + "<image width='40' height='40' xlink:href='b.svg'/></svg>");
-    CElemDocument* document = LoadDocument(a, "", CDocOptions{});
+    CElemDocument* document = LoadDocument(a);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages("F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
+    EXPECT_EQ(CountMessages(Messages(), "F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
     PixelAt(*document, 0, 0);
 }
 
@@ -371,10 +369,10 @@ TEST_F(ImageTest, ColorProfileOpensThroughLcms)
     const CElem* good = ById(*document, "good");
     ASSERT_EQ(good->Class(), ElemClass::ColorProfile);
     EXPECT_TRUE(static_cast<const CElemColorProfile*>(good)->colorTransform);
-    EXPECT_TRUE(vexo_test::HasMessage("E color-profile xlink:href=\"missing.icc\" open failed at 3(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage(
+    EXPECT_TRUE(HasMessage("E color-profile xlink:href=\"missing.icc\" open failed at 3(1)"));
+    EXPECT_TRUE(HasMessage(
         "E color-profile xlink:href=\"data:application/vnd.iccprofile,...\" open failed at 4(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E color-profile xlink:href=\"ftp://example.com/p.icc\" invalid path at 5(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E image filter=\"#r\" :Link NOT refer to 'color-profile' at 7(1)"));
-    EXPECT_EQ(vexo_test::Messages().size(), 4u);
+    EXPECT_TRUE(HasMessage("E color-profile xlink:href=\"ftp://example.com/p.icc\" invalid path at 5(1)"));
+    EXPECT_TRUE(HasMessage("E image filter=\"#r\" :Link NOT refer to 'color-profile' at 7(1)"));
+    EXPECT_EQ(Messages().size(), 4u);
 }

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/loader.h"
 #include "render/render.h"
 #include "picture_probe.h"
 #include "test_support.h"
@@ -34,14 +33,6 @@ std::string Square(const std::string& id, const std::string& color)
            "<rect width='6' height='6' fill='" + color + "'/></marker>";
 }
 
-int CountMessagesWith(const std::string& part)
-{
-    int count = 0;
-    for (const std::string& message : vexo_test::Messages())
-        count += message.find(part) != std::string::npos;
-    return count;
-}
-
 class MarkerTest : public vexo_test::PictureProbe {
 protected:
     void Load(const std::string& body) { ASSERT_NE(PictureProbe::Load(body), nullptr); }
@@ -50,6 +41,14 @@ protected:
     {
         Load(body);
         Paint();
+    }
+
+    int CountMessagesWith(const std::string& part)
+    {
+        int count = 0;
+        for (const std::string& message : Messages())
+            count += message.find(part) != std::string::npos;
+        return count;
     }
 
     bool Blue(int x, int y) const { return Argb(x, y) == 0xFF0000FF; }
@@ -202,13 +201,13 @@ TEST_F(MarkerTest, SizesAndValuesAreCheckedWithMessages)
                  "\n<path d='M10 10 L20 10' marker-start='url(#neg)'/>"
                  "<path d='M40 10 L50 10' marker-start='url(#zero)'/>"
                  "<path d='M70 10 L80 10' stroke-width='2' marker-start='url(#bad)'/>");
-    EXPECT_TRUE(vexo_test::HasMessage("E marker markerHeight=\"-1\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E marker refX=\"abc\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E marker markerUnits=\"qwe\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E marker orient=\"sideways\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E marker viewBox=\"0 0 0 5\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E marker preserveAspectRatio=\"defer\" :Invalid value at 4(1)"));
-    EXPECT_EQ(vexo_test::Messages().size(), 6u);
+    EXPECT_TRUE(HasMessage("E marker markerHeight=\"-1\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E marker refX=\"abc\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("E marker markerUnits=\"qwe\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("E marker orient=\"sideways\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("E marker viewBox=\"0 0 0 5\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("E marker preserveAspectRatio=\"defer\" :Invalid value at 4(1)"));
+    EXPECT_EQ(Messages().size(), 6u);
     EXPECT_TRUE(Empty(10, 10));
     EXPECT_TRUE(Empty(40, 10));
     // The bad marker still draws: refX 0, orient 0, no viewBox, and
@@ -229,8 +228,8 @@ TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
                  "<path d='M0 0 L0 5' stroke='blue' stroke-width='2' marker-end='url(#a)'/></marker>"
                  "<path d='M20 20 L40 20 L60 20' style='marker:url(#m)'/>"
                  "<path d='M20 60 L40 60' marker-end='url(#a)'/>");
-    EXPECT_TRUE(vexo_test::HasMessage("F path marker-start=\"url(#m)\" : Cyclic reference at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F path marker-end=\"url(#a)\" : Cyclic reference at"));
+    EXPECT_TRUE(HasMessage("F path marker-start=\"url(#m)\" : Cyclic reference at 2(1)"));
+    EXPECT_TRUE(HasMessagePrefix("F path marker-end=\"url(#a)\" : Cyclic reference at"));
     EXPECT_EQ(CountMessagesWith("Cyclic"), 2);
     // The outer instances draw their content without the inner markers.
     EXPECT_TRUE(Blue(25, 20));
@@ -255,7 +254,7 @@ TEST_F(MarkerTest, NestedMarkersAreBoundedInCostAndDepth)
                 "' fill='none' style='marker:url(#b" + std::to_string(level - 1) + ")'/></marker>";
     bomb += "<polyline points='" + points(40) + "' style='marker:url(#b6)'/>";
     Load(bomb);
-    RecordDocument(*document_);
+    Current().Record();
     EXPECT_EQ(CountMessagesWith("\" :Too many instances at"), 1);
 
     // Each marker's content places the next one: 300 levels of recursion.
@@ -265,15 +264,15 @@ TEST_F(MarkerTest, NestedMarkersAreBoundedInCostAndDepth)
                  std::to_string(level + 1) + ")'/></marker>";
     chain += "<path d='M10 10 L20 10' marker-start='url(#c0)'/>";
     Load(chain);
-    RecordDocument(*document_);
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E path too deeply nested at "));
+    Current().Record();
+    EXPECT_TRUE(HasMessagePrefix("E path too deeply nested at "));
 }
 
 TEST_F(MarkerTest, HitTestingFindsTheShapeThroughItsMarkers)
 {
     Load(Square("m", "blue") + "<path id='p' d='M20 20 L40 20' fill='none' marker-start='url(#m)'/>");
-    CElem* shape = document_->FindReference("#p");
-    EXPECT_EQ(document_->HitTest(21, 21), shape);
-    EXPECT_EQ(document_->HitTest(30, 20), nullptr);
-    EXPECT_EQ(document_->HitTest(25, 25), nullptr);
+    CElem* shape = Find("#p");
+    EXPECT_EQ(vexo_test::HitTestAt(*document_, 21, 21), shape);
+    EXPECT_EQ(vexo_test::HitTestAt(*document_, 30, 20), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document_, 25, 25), nullptr);
 }

@@ -9,7 +9,6 @@
 #include "render/picture_probe.h"
 #include "test_support.h"
 
-using vexo_test::HasMessage;
 
 namespace {
 
@@ -116,7 +115,7 @@ TEST_F(MaskTest, ARasterBeyondTheBitmapLimitsIsMadeCoarser)
          "<g transform='scale(500 1)'>\n<rect width='100' height='10' mask='url(#m)'/></g>",
          {}, "overflow='visible'");
     Paint();
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("W rect mask reduced to "));
+    EXPECT_TRUE(HasMessagePrefix("W rect mask reduced to "));
     EXPECT_TRUE(Opaque(50, 5));
 }
 
@@ -145,11 +144,11 @@ TEST_F(MaskTest, AMaskOnTheMaskMasksItsContent)
 
 TEST_F(MaskTest, RasterEffectsDisabledDrawsMaskedElementsUnmasked)
 {
-    svg::CDocOptions options;
-    options.rasterEffectsDisabled = true;
+    svg::CDocOptions noRasterEffects;
+    noRasterEffects.rasterEffectsDisabled = true;
     LoadAndPaint(FilledMask("black", "black") + "<g opacity='0.5' mask='url(#black)'><rect width='100' "
                                                 "height='100'/><rect width='100' height='100'/></g>",
-                 options);
+                 noRasterEffects);
     EXPECT_NEAR(Alpha(50, 50), 128, 1);
 }
 
@@ -182,7 +181,7 @@ TEST_F(MaskTest, MasksThatMultiplyAreCutShortWithAWarning)
     }
     body += "<mask id='m8' maskUnits='userSpaceOnUse'><rect width='100' height='100' fill='white'/></mask>";
     LoadAndPaint(body + Masked("m0"));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("W rect masks nested too deeply or too often: not drawn at "));
+    EXPECT_TRUE(HasMessagePrefix("W rect masks nested too deeply or too often: not drawn at "));
 }
 
 }  // namespace

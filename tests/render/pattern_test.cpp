@@ -11,7 +11,6 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/loader.h"
 #include "render/canvas.h"
 #include "render/render.h"
 #include "picture_probe.h"
@@ -31,7 +30,7 @@ protected:
 
     CElemPattern& Pattern(const std::string& id)
     {
-        CElem* elem = document_->FindReference("#" + id);
+        CElem* elem = Find("#" + id);
         EXPECT_TRUE(elem != nullptr && elem->IsA(ElemClass::Pattern)) << id;
         return *static_cast<CElemPattern*>(elem);
     }
@@ -127,7 +126,7 @@ TEST_F(PatternTest, ChildrenAndAttributesComeThroughXlinkHref)
          "<pattern id='own' xlink:href='#template'><rect width='5' height='5' fill='blue'/></pattern>"
          "<rect width='100' height='10' fill='url(#user)'/><rect y='20' width='100' height='10' fill='url(#own)'/>");
     const CElemPattern& user = Pattern("user");
-    EXPECT_EQ(user.units, 1);
+    EXPECT_EQ(user.units, Units::UserSpaceOnUse);
     EXPECT_FLOAT_EQ(user.width, 20);
     EXPECT_FLOAT_EQ(user.height, 10);
     Paint();
@@ -164,10 +163,10 @@ TEST_F(PatternTest, PatternsPaintingEachOtherStopAndReportOnce)
     EXPECT_EQ(Pixel(5, 2), kRed);
     // The loop is met on every shape that uses it and reported once.
     int cycles = 0;
-    for (const std::string& message : vexo_test::Messages())
+    for (const std::string& message : Messages())
         cycles += message == "E rect fill=\"url(#a)\" : Cyclic reference at 3(1)";
     EXPECT_EQ(cycles, 1);
-    EXPECT_TRUE(vexo_test::HasMessage("F pattern xlink:href=\"#self\" : Cyclic reference at 4(1)"));
+    EXPECT_TRUE(HasMessage("F pattern xlink:href=\"#self\" : Cyclic reference at 4(1)"));
 }
 
 // --- Zero sizes, messages and bounds -----------------------------------------------------
@@ -186,9 +185,9 @@ TEST_F(PatternTest, TilesWithoutAreaPaintNothingNotTheFallback)
     EXPECT_EQ(Pixel(30, 10), kClear);
     EXPECT_EQ(Pixel(50, 10), kClear);
     EXPECT_EQ(Pixel(50, 50), kClear);
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern width=\"-1\" must be positive value at 3(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern height=\"-2\" must be positive value at 3(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern viewBox=\"0 0 0 10\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("E pattern width=\"-1\" must be positive value at 3(1)"));
+    EXPECT_TRUE(HasMessage("E pattern height=\"-2\" must be positive value at 3(1)"));
+    EXPECT_TRUE(HasMessage("E pattern viewBox=\"0 0 0 10\" :Invalid value at 4(1)"));
 }
 
 TEST_F(PatternTest, InvalidAttributesAreReportedAndDefaulted)
@@ -196,14 +195,14 @@ TEST_F(PatternTest, InvalidAttributesAreReportedAndDefaulted)
     Load("\n<pattern id='p' patternUnits='qwe' patternContentUnits='strokeWidth' patternTransform='skewX('"
          " x='a' width='0.5' height='0.5' preserveAspectRatio='defer'/>");
     const CElemPattern& p = Pattern("p");
-    EXPECT_EQ(p.units, 0);
-    EXPECT_EQ(p.contentUnits, 1);
+    EXPECT_EQ(p.units, Units::ObjectBoundingBox);
+    EXPECT_EQ(p.contentUnits, Units::UserSpaceOnUse);
     EXPECT_TRUE(p.patternTransform.IsIdentity());
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern patternUnits=\"qwe\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern patternContentUnits=\"strokeWidth\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern patternTransform=\"skewX(\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern x=\"a\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(vexo_test::HasMessage("E pattern preserveAspectRatio=\"defer\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E pattern patternUnits=\"qwe\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E pattern patternContentUnits=\"strokeWidth\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E pattern patternTransform=\"skewX(\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E pattern x=\"a\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E pattern preserveAspectRatio=\"defer\" :Invalid value at 2(1)"));
 }
 
 TEST_F(PatternTest, TinyTilesOverHugeAreasAndHugeTilesStayCheap)
@@ -220,7 +219,7 @@ TEST_F(PatternTest, TinyTilesOverHugeAreasAndHugeTilesStayCheap)
     // Half of each sub-pixel tile is red.
     EXPECT_NEAR(Pixel(40, 40).a, 128, 20);
     EXPECT_EQ(Pixel(200, 300), kBlue);
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("W pattern tile reduced to "));
+    EXPECT_TRUE(HasMessagePrefix("W pattern tile reduced to "));
 }
 
 TEST_F(PatternTest, PaintServersAreNoGraphicsOfTheirOwn)
@@ -232,5 +231,5 @@ TEST_F(PatternTest, PaintServersAreNoGraphicsOfTheirOwn)
     // The pattern's content counts for neither the document's box nor hits.
     ASSERT_TRUE(document_->bboxUser);
     EXPECT_FLOAT_EQ(document_->bboxUser->Right(), 10);
-    EXPECT_EQ(document_->HitTest(55, 55), nullptr);
+    EXPECT_EQ(vexo_test::HitTestAt(*document_, 55, 55), nullptr);
 }

@@ -12,30 +12,29 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/loader.h"
 #include "render/render.h"
 #include "test_support.h"
 
 namespace vexo_test {
 
-class PictureProbe : public ::testing::Test {
+class PictureProbe : public LoadTest {
 protected:
-    void SetUp() override { ResetGlobalState(); }
     void TearDown() override
     {
         if (surface_ != nullptr)
             cairo_surface_destroy(surface_);
-        ResetGlobalState();
     }
 
     // `rootAttributes` go on the root; an element written after "\n" in the
-    // body starts at line 2.
-    svg::CElemDocument* Load(const std::string& body, const svg::CDocOptions& options = {},
+    // body starts at line 2. Each call is a load of its own.
+    svg::CElemDocument* Load(const std::string& body, const svg::CDocOptions& loadOptions = {},
                              const std::string& rootAttributes = "width='100' height='100'")
     {
         const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' " +
                                  rootAttributes + ">" + body + "</svg>";
-        document_ = svg::LoadDocumentFromBytes(text, "/nonexistent/probe.svg", "probe.svg", options);
+        NewLoad();
+        options = loadOptions;
+        document_ = LoadText(text, "/nonexistent/probe.svg", "probe.svg");
         return document_;
     }
 
@@ -44,7 +43,8 @@ protected:
     void Paint(double recordScale = 1, double replayScale = 1)
     {
         ASSERT_NE(document_, nullptr);
-        const auto picture = svg::RecordDocument(*document_, recordScale);
+        const auto picture = Current().Record(recordScale);
+        ASSERT_NE(picture, nullptr);
         const int size = static_cast<int>(100 * replayScale);
         if (surface_ != nullptr)
             cairo_surface_destroy(surface_);
@@ -55,9 +55,9 @@ protected:
         cairo_surface_flush(surface_);
     }
 
-    void LoadAndPaint(const std::string& body, const svg::CDocOptions& options = {})
+    void LoadAndPaint(const std::string& body, const svg::CDocOptions& loadOptions = {})
     {
-        Load(body, options);
+        Load(body, loadOptions);
         Paint();
     }
 

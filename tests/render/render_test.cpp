@@ -3,7 +3,6 @@
 
 #include <cairo.h>
 
-#include "model/loader.h"
 #include "render/output.h"
 #include "render/render.h"
 #include "test_support.h"
@@ -12,15 +11,10 @@ using namespace svg;
 
 namespace {
 
-class RenderTest : public ::testing::Test {
+class RenderTest : public vexo_test::LoadTest {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-    void TearDown() override { vexo_test::ResetGlobalState(); }
-
-    CElemDocument* Load(const std::string& svg)
-    {
-        return LoadDocumentFromBytes(svg, "/vexo-test/render.svg", "render.svg", CDocOptions{});
-    }
+    CElemDocument* Load(const std::string& svg) { return LoadText(svg, "/vexo-test/render.svg", "render.svg"); }
+    std::unique_ptr<CPicture> Record() { return Current().Record(); }
 };
 
 // Alpha of one pixel of `picture` replayed at `scale` into a w x h image.
@@ -43,7 +37,7 @@ TEST_F(RenderTest, RecordingReplaysSharpAtAnyScale)
 {
     CElemDocument* document = Load("<svg width='10' height='10'><rect x='2' y='2' width='5' height='5'/></svg>");
     ASSERT_NE(document, nullptr);
-    const auto picture = RecordDocument(*document);
+    const auto picture = Record();
     EXPECT_EQ(picture->Frame(), (RectF{0, 0, 10, 10}));
     EXPECT_EQ(AlphaAt(*picture, 1, 10, 10, 3, 3), 255);
     // At 10x the rect's edge at x = 7 user units falls exactly on pixel 70.
@@ -75,7 +69,7 @@ TEST_F(RenderTest, DisplayNoneAndSingularTransformsDrawNothing)
     CElemDocument* document = Load("<svg width='10' height='10'><rect width='10' height='10' display='none'/>"
                                    "<rect width='10' height='10' transform='scale(0)'/></svg>");
     ASSERT_NE(document, nullptr);
-    const auto picture = RecordDocument(*document);
+    const auto picture = Record();
     EXPECT_EQ(AlphaAt(*picture, 1, 10, 10, 5, 5), 0);
 }
 
@@ -84,7 +78,7 @@ TEST_F(RenderTest, GroupOpacityFadesOverlapsOnce)
     CElemDocument* document = Load("<svg width='10' height='10'><g opacity='0.5'>"
                                    "<rect width='10' height='10'/><rect width='10' height='10'/></g></svg>");
     ASSERT_NE(document, nullptr);
-    const auto picture = RecordDocument(*document);
+    const auto picture = Record();
     EXPECT_NEAR(AlphaAt(*picture, 1, 10, 10, 5, 5), 128, 1);
 }
 
@@ -92,7 +86,7 @@ TEST_F(RenderTest, WritesPngPdfAndSvgFiles)
 {
     CElemDocument* document = Load("<svg width='20' height='10'><rect width='5' height='5' fill='red'/></svg>");
     ASSERT_NE(document, nullptr);
-    const auto picture = RecordDocument(*document);
+    const auto picture = Record();
     const OutputSize size = ComputeOutputSize(picture->Frame(), 40, std::nullopt, 1);
     for (const char* name : {"out.png", "out.pdf", "out.svg"}) {
         const std::string path = vexo_test::TempDirectory() + "/" + name;

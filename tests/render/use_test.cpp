@@ -7,8 +7,7 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/limits.h"
-#include "model/loader.h"
+#include "base/limits.h"
 #include "render/canvas.h"
 #include "render/render.h"
 #include "test_support.h"
@@ -21,13 +20,11 @@ constexpr Rgba kClear{0, 0, 0, 0};
 constexpr Rgba kRed{255, 0, 0, 255};
 constexpr Rgba kBlue{0, 0, 255, 255};
 
-class UseTest : public ::testing::Test {
+class UseTest : public vexo_test::LoadTest {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
     void TearDown() override
     {
         cairo_surface_destroy(surface_);
-        vexo_test::ResetGlobalState();
     }
 
     CElemDocument* Load(const std::string& body)
@@ -35,12 +32,13 @@ protected:
         const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
                                  "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>" +
                                  body + "</svg>";
-        document_ = LoadDocumentFromBytes(text, "/tmp/vexo-use-test.svg", "test.svg", {});
+        NewLoad();
+        document_ = LoadText(text, "/tmp/vexo-use-test.svg", "test.svg");
         EXPECT_NE(document_, nullptr);
         return document_;
     }
 
-    CElem* ById(const std::string& id) { return document_->FindReference("#" + id); }
+    CElem* ById(const std::string& id) { return Find("#" + id); }
 
     CElemDocument* document_ = nullptr;
 
@@ -48,7 +46,8 @@ protected:
     {
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
         CCanvas canvas(surface_);
-        Render(*document_, canvas, RenderArgs{});
+        CRenderPass pass(nullptr, CStopToken::Never());
+        Render(*document_, canvas, RenderArgs(pass));
         cairo_surface_flush(surface_);
     }
 
@@ -72,10 +71,10 @@ protected:
         return count;
     }
 
-    static std::size_t CountMessagesStartingWith(const std::string& prefix)
+    std::size_t CountMessagesStartingWith(const std::string& prefix)
     {
         std::size_t count = 0;
-        for (const std::string& message : vexo_test::Messages())
+        for (const std::string& message : Messages())
             count += message.starts_with(prefix) ? 1 : 0;
         return count;
     }
@@ -89,7 +88,7 @@ TEST_F(UseTest, SymbolWithoutSizeFillsTheUsesViewport)
     Load("<symbol id='s' viewBox='0 0 10 10'><rect width='5' height='5' fill='red'/></symbol>"
          "<use id='whole' xlink:href='#s'/>"
          "<use xlink:href='#s' x='60' y='60' width='20' height='20'/>");
-    const CElem* copy = ById("whole")->Children().at(0);
+    const CElem* copy = ById("whole")->Children()[0];
     EXPECT_TRUE(copy->graphicsElement);
     EXPECT_EQ(copy->region, (RectF{0, 0, 100, 100}));
     RenderDocument();
@@ -98,18 +97,18 @@ TEST_F(UseTest, SymbolWithoutSizeFillsTheUsesViewport)
     EXPECT_EQ(At(65, 65), kRed);
     EXPECT_EQ(At(75, 75), kClear);
     EXPECT_EQ(At(5, 95), kClear) << "the symbol itself is drawn only through use";
-    const CElem* hit = document_->HitTest(65, 65);
+    const CElem* hit = vexo_test::HitTestAt(*document_, 65, 65);
     ASSERT_NE(hit, nullptr);
-    EXPECT_EQ(hit->instanceSource, ById("s")->Children().at(0));
-    EXPECT_EQ(document_->HitTest(75, 75), nullptr);
+    EXPECT_EQ(hit->instanceSource, ById("s")->Children()[0]);
+    EXPECT_EQ(vexo_test::HitTestAt(*document_, 75, 75), nullptr);
 }
 
 TEST_F(UseTest, UsedSvgKeepsItsOwnSizeUnlessTheUseGivesOne)
 {
     Load("<defs><svg id='s' width='30' height='30'/></defs>"
          "<use id='own' xlink:href='#s'/><use id='given' xlink:href='#s' width='50'/>");
-    EXPECT_EQ(ById("own")->Children().at(0)->region, (RectF{0, 0, 30, 30}));
-    EXPECT_EQ(ById("given")->Children().at(0)->region, (RectF{0, 0, 50, 30}));
+    EXPECT_EQ(ById("own")->Children()[0]->region, (RectF{0, 0, 30, 30}));
+    EXPECT_EQ(ById("given")->Children()[0]->region, (RectF{0, 0, 50, 30}));
 }
 
 TEST_F(UseTest, PositionAppliesBeforeTheUsesTransform)
@@ -137,7 +136,7 @@ TEST_F(UseTest, InstanceIsADeepCopyThatInheritsFromTheUse)
     EXPECT_EQ(copy->column, original->column);
     EXPECT_EQ(*copy->attributes.Value("VexoLoc"), *original->attributes.Value("VexoLoc"));
     EXPECT_EQ(copy->TextContent(), "hello");
-    EXPECT_EQ(copy->Children().at(0)->instanceSource, ById("r"));
+    EXPECT_EQ(copy->Children()[0]->instanceSource, ById("r"));
     RenderDocument();
     EXPECT_EQ(At(5, 5), kBlue);
 }
@@ -145,14 +144,14 @@ TEST_F(UseTest, InstanceIsADeepCopyThatInheritsFromTheUse)
 TEST_F(UseTest, MissingTargetIsReported)
 {
     CElemDocument* document = Load("<use xlink:href='#nothing'/>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#nothing\" :Link NOT found at 1("));
-    EXPECT_TRUE(document->Children().at(0)->Children().empty());
+    EXPECT_TRUE(HasMessagePrefix("E use xlink:href=\"#nothing\" :Link NOT found at 1("));
+    EXPECT_TRUE(document->Children()[0]->Children().empty());
 }
 
 TEST_F(UseTest, UseOfItsOwnAncestorIsCyclicAndDrawsNothing)
 {
     Load("<g id='g'><rect width='10' height='10' fill='red'/><use id='u' xlink:href='#g' x='50'/></g>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F use xlink:href=\"#g\" : Cyclic reference at 1("));
+    EXPECT_TRUE(HasMessagePrefix("F use xlink:href=\"#g\" : Cyclic reference at 1("));
     EXPECT_TRUE(ById("u")->Children().empty());
     RenderDocument();
     EXPECT_EQ(At(5, 5), kRed);
@@ -165,8 +164,8 @@ TEST_F(UseTest, GroupsUsingEachOtherThroughCopiesStop)
     // the last use are prepared afresh and must be caught by their ancestry.
     CElemDocument* document = Load("<defs><g id='a'><use xlink:href='#b'/></g><g id='b'><use xlink:href='#a'/></g>"
                                    "</defs><use xlink:href='#a'/><use xlink:href='#b'/>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F use xlink:href=\"#a\" : Cyclic reference at "));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("F use xlink:href=\"#b\" : Cyclic reference at "));
+    EXPECT_TRUE(HasMessagePrefix("F use xlink:href=\"#a\" : Cyclic reference at "));
+    EXPECT_TRUE(HasMessagePrefix("F use xlink:href=\"#b\" : Cyclic reference at "));
     EXPECT_LT(CountElements(*document), 30u);
 }
 
@@ -192,7 +191,7 @@ TEST_F(UseTest, ExponentialUseBombStopsAtTheInstanceBudget)
     const std::size_t reports = CountMessagesStartingWith("E use xlink:href=\"#l");
     EXPECT_GE(reports, 1u);
     EXPECT_LE(reports, 101u) << "once per use of the document, not once per copy";
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#l9\" :Too many instances at "));
+    EXPECT_TRUE(HasMessagePrefix("E use xlink:href=\"#l9\" :Too many instances at "));
 }
 
 TEST_F(UseTest, InstancesNestAtMostThirtyTwoDeep)
@@ -205,8 +204,8 @@ TEST_F(UseTest, InstancesNestAtMostThirtyTwoDeep)
     Load(body);
     // In the expansion of g33 the copy of g1's use is the 33rd nested one; each
     // deeper group stops one use further out: g1's to g8's uses, once each.
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#g0\" :Too many instances at "));
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E use xlink:href=\"#g7\" :Too many instances at "));
+    EXPECT_TRUE(HasMessagePrefix("E use xlink:href=\"#g0\" :Too many instances at "));
+    EXPECT_TRUE(HasMessagePrefix("E use xlink:href=\"#g7\" :Too many instances at "));
     EXPECT_EQ(CountMessagesStartingWith("E use xlink:href="), 8u);
 }
 
@@ -214,9 +213,9 @@ TEST_F(UseTest, UseInClipPathMayOnlyNameShapes)
 {
     Load("<defs><g id='g'><rect width='10' height='10'/></g><rect id='r' width='10' height='10'/></defs>"
          "<clipPath><use id='group' xlink:href='#g'/><use id='shape' xlink:href='#r'/></clipPath>");
-    EXPECT_TRUE(vexo_test::HasMessagePrefix("E g illegal for use of clipPath's child at 1("));
-    EXPECT_EQ(ById("group")->Children().at(0)->props.display, Display::None);
-    EXPECT_NE(ById("shape")->Children().at(0)->props.display, Display::None);
+    EXPECT_TRUE(HasMessagePrefix("E g illegal for use of clipPath's child at 1("));
+    EXPECT_EQ(ById("group")->Children()[0]->props.display, Display::None);
+    EXPECT_NE(ById("shape")->Children()[0]->props.display, Display::None);
 }
 
 }  // namespace

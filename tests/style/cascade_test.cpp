@@ -5,13 +5,13 @@
 #include <libxml/tree.h>
 
 #include "model/document.h"
-#include "model/loader.h"
-#include "model/stop_flags.h"
+#include "model/load_context.h"
 #include "model/xml_reader.h"
-#include "style/css_apply.h"
+#include "style/style_sheets.h"
 #include "test_support.h"
 
-using namespace Xmlpp;
+using namespace svg;
+using namespace svg::css;
 
 namespace {
 
@@ -44,17 +44,15 @@ std::string Attr(const xmlNode* node, const char* name)
 
 class Cascade : public ::testing::Test {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-
     void Load(std::string_view xml)
     {
-        document = ParseXmlText(xml, "/doc/test.svg");
+        document = ParseXmlText(xml, "/doc/test.svg", log);
         ASSERT_TRUE(document);
     }
 
     void Apply(std::string_view css, const std::string& media = "screen")
     {
-        ApplyCssStyleSheet(document.get(), css, "/doc/test.svg", media, context);
+        ApplyCssStyleSheet(document.get(), css, "/doc/test.svg", media, sheets, load);
     }
 
     std::string Fill(std::string_view id, const char* property = "fill") const
@@ -63,7 +61,10 @@ protected:
     }
 
     XmlDocPtr document;
-    CssLoadContext context;
+    CMessageLog log;
+    CStopToken stop;
+    CLoadContext load{log, stop, CDocOptions{}};
+    CssLoadContext sheets;
 };
 
 }  // namespace
@@ -219,16 +220,14 @@ TEST_F(Cascade, MediaOfTheLoadSelectsMediaRules)
 TEST_F(Cascade, StopFlagLeavesTheDocumentAlone)
 {
     Load("<svg><rect id='r'/></svg>");
-    svg::stopParsing = true;
+    CStopToken stopped;
+    stopped.RequestStop();
     CRulesets rulesets;
     CImportState imports;
-    parseSheet("rect{fill:red}", "/s.css", "", nullptr, imports, rulesets);
-    svg::stopParsing = false;
+    parseSheet("rect{fill:red}", "/s.css", "", nullptr, imports, rulesets, log, stopped);
     ASSERT_EQ(rulesets.Size(), 0u);
-    parseSheet("rect{fill:red}", "/s.css", "", nullptr, imports, rulesets);
-    svg::stopParsing = true;
-    applySheet(rulesets, document.get(), context.importantProperties);
-    svg::stopParsing = false;
+    parseSheet("rect{fill:red}", "/s.css", "", nullptr, imports, rulesets, log, stop);
+    applySheet(rulesets, document.get(), sheets.importantProperties, stopped);
     EXPECT_EQ(Fill("r"), "-");
 }
 
@@ -248,18 +247,17 @@ TEST_F(Cascade, DeepTreesAreWalkedWithoutRecursion)
 
 // --- The whole reading step -----------------------------------------------------------------
 
-TEST(CssEndToEnd, StyleElementAndStylesheetInstructionApplyInDocumentOrder)
+TEST_F(Cascade, StyleElementAndStylesheetInstructionApplyInDocumentOrder)
 {
-    vexo_test::ResetGlobalState();
     vexo_test::WriteTempFile("e2e/base.css", "@import 'more.css'; rect { stroke: green; fill: yellow }");
     vexo_test::WriteTempFile("e2e/more.css", "circle { fill: olive }");
     vexo_test::WriteTempFile("e2e/print.css", "rect { opacity: 0 }");
     const std::string path = vexo_test::TempDirectory() + "/e2e/doc.svg";
-    const XmlDocPtr doc = ReadXml(
+    const XmlDocPtr doc = ReadStyledXml(
         "<?xml-stylesheet href='base.css'?><?xml-stylesheet href='print.css' media='print'?>"
         "<svg><style>rect.a { fill: red } <![CDATA[ #c > title + x {} ]]> circle { stroke: &quot;x&quot; }</style>"
         "<rect id='r' class='a' fill='black'/><circle id='c'/></svg>",
-        path, "screen");
+        path, sheets, load);
     ASSERT_TRUE(doc);
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     EXPECT_EQ(Attr(FindById(root, "r"), "fill"), "red");
@@ -271,13 +269,12 @@ TEST(CssEndToEnd, StyleElementAndStylesheetInstructionApplyInDocumentOrder)
 
 TEST(CssEndToEnd, LoadedDocumentKeepsFontFacesAndStyleAttributeWins)
 {
-    vexo_test::ResetGlobalState();
-    svg::CDocOptions options;
-    svg::CElemDocument* root = svg::LoadDocumentFromBytes(
+    vexo_test::TestLoad load;
+    svg::CElemDocument* root = load.LoadText(
         "<svg xmlns='http://www.w3.org/2000/svg'><style>@font-face { font-family: F; src: url(f.woff) }"
         "rect { fill: green !important; stroke: green }</style>"
         "<rect width='1' height='1' style='fill: blue'/></svg>",
-        vexo_test::TempDirectory() + "/fonts.svg", "fonts.svg", options);
+        vexo_test::TempDirectory() + "/fonts.svg", "fonts.svg");
     ASSERT_NE(root, nullptr);
     ASSERT_TRUE(root->fontFaces);
     ASSERT_EQ(root->fontFaces->Faces().size(), 1u);

@@ -1,27 +1,35 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
-#include "model/stop_flags.h"
 #include "style/css_font_face.h"
 #include "style/css_parser.h"
+#include "base/stop_token.h"
+#include "model/message_log.h"
 #include "test_support.h"
 
-using namespace Xmlpp;
+using namespace svg;
+using namespace svg::css;
 
 namespace {
 
 class CssParser : public ::testing::Test {
 protected:
-    void SetUp() override { vexo_test::ResetGlobalState(); }
-
     // Parses `text` as the sheet at `path` for `medium`.
     const CRulesets& Parse(std::string_view text, const std::string& medium = "screen",
                            const std::string& path = "/nowhere/sheet.css")
     {
-        parseSheet(text, path, medium, &fonts, imports, rulesets);
+        parseSheet(text, path, medium, &fonts, imports, rulesets, log, stop);
         return rulesets;
+    }
+
+    std::vector<std::string> Messages() const { return log.EntriesFrom(0); }
+    bool HasMessage(const std::string& line) const
+    {
+        const std::vector<std::string> messages = Messages();
+        return std::find(messages.begin(), messages.end(), line) != messages.end();
     }
 
     // The selector of each ruleset, rebuilt as text, in cascade order.
@@ -36,12 +44,15 @@ protected:
     CRulesets rulesets;
     CImportState imports;
     CCssFontPool fonts;
+    CMessageLog log;
+    CStopToken stop;
 };
 
 int Specificity(std::string_view selector)
 {
     CSelectors selectors;
-    EXPECT_TRUE(ParseSelectorGroup(selector, selectors)) << selector;
+    CMessageLog log;
+    EXPECT_TRUE(ParseSelectorGroup(selector, selectors, &log)) << selector;
     return selectors.empty() ? -1 : selectors.front().specificity;
 }
 
@@ -89,7 +100,7 @@ TEST_F(CssParser, UnclosedBlockAtTheEndStillCounts)
 TEST_F(CssParser, PageIsRefusedAndUnknownAtRulesIgnored)
 {
     Parse("@page { margin: 1cm } @charset \"utf-8\"; @keyframes k { from { fill: red } } rect{fill:red}");
-    EXPECT_TRUE(vexo_test::HasMessage("W NOT support '@page'"));
+    EXPECT_TRUE(HasMessage("W NOT support '@page'"));
     EXPECT_EQ(Subjects(), (std::vector<std::string>{"rect"}));
 }
 
@@ -118,9 +129,8 @@ TEST_F(CssParser, DeeplyNestedMediaRulesStopAtTheNestingBound)
 
 TEST_F(CssParser, CancelStopsBetweenStatements)
 {
-    svg::stopParsing = true;
-    EXPECT_FALSE(parseSheet("rect{fill:red}", "/s.css", "screen", nullptr, imports, rulesets));
-    svg::stopParsing = false;
+    stop.RequestStop();
+    EXPECT_FALSE(parseSheet("rect{fill:red}", "/s.css", "screen", nullptr, imports, rulesets, log, stop));
     EXPECT_EQ(rulesets.Size(), 0u);
 }
 
@@ -147,7 +157,7 @@ TEST_F(CssSelector, Specificities)
 TEST_F(CssSelector, ConditionsAfterAnAttributeConditionAreRead)
 {
     CSelectors selectors;
-    ASSERT_TRUE(ParseSelectorGroup("rect[x].a", selectors));
+    ASSERT_TRUE(ParseSelectorGroup("rect[x].a", selectors, &log));
     const CSimpleSelector& compound = selectors[0].compounds[0];
     ASSERT_EQ(compound.modifiers.size(), 2u);
     EXPECT_EQ(compound.modifiers[1].kind, ModifierKind::Class);
@@ -157,7 +167,7 @@ TEST_F(CssSelector, ConditionsAfterAnAttributeConditionAreRead)
 TEST_F(CssSelector, CombinatorsAndCompounds)
 {
     CSelectors selectors;
-    ASSERT_TRUE(ParseSelectorGroup(" g > rect.a + circle#c  text ", selectors));
+    ASSERT_TRUE(ParseSelectorGroup(" g > rect.a + circle#c  text ", selectors, &log));
     ASSERT_EQ(selectors.size(), 1u);
     EXPECT_EQ(selectors[0].combinators, ">+ ");
     ASSERT_EQ(selectors[0].compounds.size(), 4u);
@@ -167,7 +177,7 @@ TEST_F(CssSelector, CombinatorsAndCompounds)
 TEST_F(CssSelector, AttributeConditionsKeepOperatorAndQuoting)
 {
     CSelectors selectors;
-    ASSERT_TRUE(ParseSelectorGroup("[a][b=x][c~='Y'][d|=en][xlink\\:href]", selectors));
+    ASSERT_TRUE(ParseSelectorGroup("[a][b=x][c~='Y'][d|=en][xlink\\:href]", selectors, &log));
     const CModifiers& modifiers = selectors[0].compounds[0].modifiers;
     ASSERT_EQ(modifiers.size(), 5u);
     EXPECT_EQ(modifiers[0].op, AttribOperator::Present);
@@ -184,10 +194,10 @@ TEST_F(CssSelector, AttributeConditionsKeepOperatorAndQuoting)
 TEST_F(CssSelector, ACommentIsNoBlank)
 {
     CSelectors selectors;
-    ASSERT_TRUE(ParseSelectorGroup("rect/**/.a", selectors));
+    ASSERT_TRUE(ParseSelectorGroup("rect/**/.a", selectors, &log));
     EXPECT_EQ(selectors[0].compounds.size(), 1u);
     selectors.clear();
-    EXPECT_FALSE(ParseSelectorGroup("a/**/b", selectors));
+    EXPECT_FALSE(ParseSelectorGroup("a/**/b", selectors, &log));
 }
 
 TEST_F(CssSelector, ErrorsAreReportedAndDropTheRuleset)
@@ -209,12 +219,11 @@ TEST_F(CssSelector, ErrorsAreReportedAndDropTheRuleset)
         {"a,", "W (CSS)Illegal token ''"},
     };
     for (const auto& c : cases) {
-        vexo_test::ResetGlobalState();
         CRulesets sheet;
-        parseSheet(std::string(c.selector) + "{fill:red}", "/s.css", "screen", nullptr, imports, sheet);
+        parseSheet(std::string(c.selector) + "{fill:red}", "/s.css", "screen", nullptr, imports, sheet, log, stop);
         EXPECT_EQ(sheet.Size(), 0u) << c.selector;
-        EXPECT_TRUE(vexo_test::HasMessage(c.message)) << c.selector << " gave "
-                                                      << ::testing::PrintToString(vexo_test::Messages());
+        EXPECT_TRUE(HasMessage(c.message)) << c.selector << " gave "
+                                                      << ::testing::PrintToString(Messages());
     }
 }
 
@@ -223,7 +232,7 @@ TEST_F(CssSelector, ErrorsAreReportedAndDropTheRuleset)
 TEST_F(CssDeclarations, ValuesAreTrimmedConcatenationsOfTokens)
 {
     const auto block = ParseDeclarationBlock("{ FILL : url( #g ) ; stroke-dasharray: 1 ,/**/2 ;"
-                                             "font-family: 'A\\27 B', serif; -x-custom: 1 }");
+                                             "font-family: 'A\\27 B', serif; -x-custom: 1 }", &log);
     ASSERT_TRUE(block);
     ASSERT_EQ(block->size(), 4u);
     EXPECT_EQ((*block)[0].name, "fill");  // property names are lower-cased
@@ -236,7 +245,7 @@ TEST_F(CssDeclarations, ValuesAreTrimmedConcatenationsOfTokens)
 
 TEST_F(CssDeclarations, ImportantNeedsTheExactWord)
 {
-    const auto block = ParseDeclarationBlock("{fill: red ! important; stroke: blue !IMPORTANT; opacity: 1 !x y}");
+    const auto block = ParseDeclarationBlock("{fill: red ! important; stroke: blue !IMPORTANT; opacity: 1 !x y}", &log);
     ASSERT_TRUE(block);
     ASSERT_EQ(block->size(), 3u);
     EXPECT_TRUE((*block)[0].important);
@@ -248,21 +257,21 @@ TEST_F(CssDeclarations, ImportantNeedsTheExactWord)
 
 TEST_F(CssDeclarations, BadDeclarationsAreSkippedToTheNextSemicolon)
 {
-    const auto block = ParseDeclarationBlock("{fill red; 1: 2; ;; stroke: blue; font-family: \"open\n; opacity: .5}");
+    const auto block = ParseDeclarationBlock("{fill red; 1: 2; ;; stroke: blue; font-family: \"open\n; opacity: .5}", &log);
     ASSERT_TRUE(block);
     ASSERT_EQ(block->size(), 2u);
     EXPECT_EQ((*block)[0].name, "stroke");
     EXPECT_EQ((*block)[1].value, ".5");
-    EXPECT_TRUE(vexo_test::HasMessage("W (CSS)Illegal token 'red'"));
-    EXPECT_TRUE(vexo_test::HasMessage("W (CSS)Illegal token '1'"));
-    EXPECT_TRUE(vexo_test::HasMessage("W (CSS)Illegal token '\"open'"));
+    EXPECT_TRUE(HasMessage("W (CSS)Illegal token 'red'"));
+    EXPECT_TRUE(HasMessage("W (CSS)Illegal token '1'"));
+    EXPECT_TRUE(HasMessage("W (CSS)Illegal token '\"open'"));
 }
 
 TEST_F(CssDeclarations, EmptyBlocksAndValuesGiveNothing)
 {
-    EXPECT_EQ(ParseDeclarationBlock("{ }"), nullptr);
-    EXPECT_EQ(ParseDeclarationBlock("{ fill: ; }"), nullptr);
-    EXPECT_EQ(ParseDeclarationBlock("fill: red"), nullptr);
+    EXPECT_EQ(ParseDeclarationBlock("{ }", &log), nullptr);
+    EXPECT_EQ(ParseDeclarationBlock("{ fill: ; }", &log), nullptr);
+    EXPECT_EQ(ParseDeclarationBlock("fill: red", &log), nullptr);
 }
 
 // --- @import ----------------------------------------------------------------------------
@@ -287,7 +296,7 @@ TEST_F(CssImport, CyclesStop)
     EXPECT_EQ(Subjects(), (std::vector<std::string>{"rect"}));
 
     CRulesets other;
-    parseSheet(*loadSheetFile(dir + "a.css", ""), dir + "a.css", "screen", nullptr, imports, other);
+    parseSheet(*loadSheetFile(dir + "a.css", ""), dir + "a.css", "screen", nullptr, imports, other, log, stop);
     ASSERT_EQ(other.Size(), 2u);  // b's line, then a's circle, each once
     EXPECT_EQ(other.Items()[0].selector.compounds[0].element, "line");
     EXPECT_TRUE(imports.chain.empty());
@@ -376,7 +385,7 @@ TEST_F(CssFontFaceRule, WeightsOutsideTheScaleAreClamped)
 TEST_F(CssFontFaceRule, UnsupportedDescriptorEndsTheRule)
 {
     Parse("@font-face { font-family: a; font-display: swap; font-weight: bold }");
-    EXPECT_TRUE(vexo_test::HasMessage("W (CSS)Unupported @font-face attribute 'font-display'"));
+    EXPECT_TRUE(HasMessage("W (CSS)Unupported @font-face attribute 'font-display'"));
     ASSERT_EQ(fonts.Faces().size(), 1u);
     EXPECT_EQ(fonts.Faces()[0].family, "a");
     EXPECT_EQ(fonts.Faces()[0].weightMask, 0u);

@@ -5,9 +5,9 @@
 
 #include "style/css_tokenizer.h"
 
-using Xmlpp::CCssTokenizer;
-using Xmlpp::CssToken;
-using Kind = Xmlpp::CssTokenKind;
+using svg::css::CCssTokenizer;
+using svg::css::CssToken;
+using Kind = svg::css::CssTokenKind;
 
 namespace {
 

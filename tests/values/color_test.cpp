@@ -97,9 +97,9 @@ TEST(ColorParse, SystemColors)
     EXPECT_EQ(ParseColor("windowtext"), (Rgb{0, 0, 0}));
 
     // ThreeDFace is the button face colour under another name.
-    const Rgb original = *ParseColor("ButtonFace");
-    ASSERT_TRUE(SetSystemColor("buttonFACE", Rgb{1, 2, 3}));
-    EXPECT_EQ(ParseColor("ThreeDFace"), (Rgb{1, 2, 3}));
-    SetSystemColor("ButtonFace", original);
-    EXPECT_FALSE(SetSystemColor("red", kRed));
+    SystemPalette desktop;
+    ASSERT_TRUE(desktop.Set("buttonFACE", Rgb{1, 2, 3}));
+    EXPECT_EQ(ParseColor("ThreeDFace", desktop), (Rgb{1, 2, 3}));
+    EXPECT_EQ(ParseColor("ThreeDFace"), (Rgb{0xef, 0xef, 0xef}));  // the default palette is untouched
+    EXPECT_FALSE(desktop.Set("red", kRed));
 }

@@ -5,7 +5,6 @@
 #include <numbers>
 #include <string>
 
-#include "model/elem.h"
 #include "values/number.h"
 
 using namespace svg;
@@ -29,7 +28,10 @@ void ExpectInvalid(std::string_view text)
     EXPECT_EQ(pos, 0u) << text;
 }
 
-double UserUnits(std::string_view text, const CElem* elem = nullptr) { return ToUserUnits(*ParseNumber(text), elem); }
+double UserUnits(std::string_view text, const LengthContext& context = {})
+{
+    return ToUserUnits(*ParseNumber(text), context);
+}
 
 }  // namespace
 
@@ -138,29 +140,32 @@ TEST(UserUnits, FontRelativeUnits)
 {
     EXPECT_DOUBLE_EQ(UserUnits("2em"), 31);
     EXPECT_DOUBLE_EQ(UserUnits("2ex"), 10);
-    CElem elem("text", nullptr);
-    elem.props.fontSize = 12;
-    elem.props.xHeight = 6;
-    EXPECT_DOUBLE_EQ(UserUnits("2em", &elem), 24);
-    EXPECT_DOUBLE_EQ(UserUnits("2ex", &elem), 12);
+    LengthContext text;
+    text.fontSize = 12;
+    text.xHeight = 6;
+    EXPECT_DOUBLE_EQ(UserUnits("2em", text), 24);
+    EXPECT_DOUBLE_EQ(UserUnits("2ex", text), 12);
+    text.dpi = 72;
+    EXPECT_DOUBLE_EQ(UserUnits("1in", text), 72);
 }
 
 TEST(UserUnits, PercentagesOfTheViewport)
 {
-    CElem elem("rect", nullptr);
+    LengthContext elem;
+    const LengthContext noElement;
     elem.viewport = {10, 20, 200, 100};
     const Number half{Unit::Percent, 50};
-    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::HorizontalPosition, &elem), 110);
-    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::HorizontalPosition), 400);
-    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::VerticalPosition, &elem), 70);
-    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::HorizontalSize, &elem), 100);
-    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::VerticalSize), 300);
+    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::HorizontalPosition, elem), 110);
+    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::HorizontalPosition, noElement), 400);
+    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::VerticalPosition, elem), 70);
+    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::HorizontalSize, elem), 100);
+    EXPECT_DOUBLE_EQ(ResolveLength(half, PercentRule::VerticalSize, noElement), 300);
 
     elem.viewport = {0, 0, 300, 400};
     const Number whole{Unit::Percent, 100};
-    EXPECT_DOUBLE_EQ(ResolveLength(whole, PercentRule::Diagonal, &elem), 500 / std::sqrt(2.0));
-    EXPECT_DOUBLE_EQ(ResolveLength(whole, PercentRule::Diagonal), 1000 / std::sqrt(2.0));
-    EXPECT_DOUBLE_EQ(ResolveLength(Number{Unit::In, 1}, PercentRule::Diagonal, &elem), 96);
+    EXPECT_DOUBLE_EQ(ResolveLength(whole, PercentRule::Diagonal, elem), 500 / std::sqrt(2.0));
+    EXPECT_DOUBLE_EQ(ResolveLength(whole, PercentRule::Diagonal, noElement), 1000 / std::sqrt(2.0));
+    EXPECT_DOUBLE_EQ(ResolveLength(Number{Unit::In, 1}, PercentRule::Diagonal, elem), 96);
 }
 
 TEST(UserUnits, Angles)

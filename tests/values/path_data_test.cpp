@@ -4,16 +4,17 @@
 #include <cmath>
 #include <string>
 
-#include "model/elem.h"
-#include "model/limits.h"
-#include "test_support.h"
+#include "base/limits.h"
 #include "values/path_data.h"
 
 using namespace svg;
 
 namespace {
 
-CGraphicsPath Parse(std::string_view d, const CElem* elem = nullptr) { return ParsePathData(d, elem, FillMode::Winding); }
+CGraphicsPath Parse(std::string_view d, const LengthContext& context = {})
+{
+    return ParsePathData(d, context, FillRule::NonZero).path;
+}
 
 struct Expected {
     float x, y;
@@ -97,11 +98,11 @@ TEST(PathDataGrammar, LoneMovesVanish)
 TEST(PathDataGrammar, UnitsAndPercentagesResolveThroughTheElement)
 {
     ExpectPath(Parse("M10px 1in L50% 50%"), {{10, 10 * 9.6f, S}, {400, 300, L}});
-    const auto elem = CreateElement("path", nullptr);
-    elem->viewport = {10, 20, 200, 100};
-    ExpectPath(Parse("M50% 50% h10%", elem.get()), {{110, 70, S}, {140, 70, L}});
+    LengthContext elem;
+    elem.viewport = {10, 20, 200, 100};
+    ExpectPath(Parse("M50% 50% h10%", elem), {{110, 70, S}, {140, 70, L}});
     // Radii are sizes: 5% of 200 wide and 10% of 100 high is a 10-unit circle.
-    const CGraphicsPath arc = Parse("M0 0 A5% 10% 0 0 1 20 0", elem.get());
+    const CGraphicsPath arc = Parse("M0 0 A5% 10% 0 0 1 20 0", elem);
     EXPECT_NEAR(arc.points[6].x, 10, 1e-3);
     EXPECT_NEAR(arc.points[6].y, -10, 1e-3);
 }
@@ -196,11 +197,11 @@ TEST(ArcConversion, ZeroRadiusIsALineAndAnArcToItsStartVanishes)
 
 TEST(PointsList, PairsUpToTheFirstIncompleteOne)
 {
-    ExpectPath(ParsePoints("0,0 10,10 20", FillMode::Winding, false), {{0, 0, S}, {10, 10, L}});
-    ExpectPath(ParsePoints("10px,20% 5 5", FillMode::Alternate, true), {{10, 20, S}, {5, 5, L | Z}});
-    EXPECT_TRUE(ParsePoints("", FillMode::Winding, false).Empty());
-    EXPECT_TRUE(ParsePoints("abc", FillMode::Winding, true).Empty());
-    EXPECT_EQ(ParsePoints("1 2", FillMode::Alternate, false).fillMode, FillMode::Alternate);
+    ExpectPath(ParsePoints("0,0 10,10 20", FillRule::NonZero, false).path, {{0, 0, S}, {10, 10, L}});
+    ExpectPath(ParsePoints("10px,20% 5 5", FillRule::EvenOdd, true).path, {{10, 20, S}, {5, 5, L | Z}});
+    EXPECT_TRUE(ParsePoints("", FillRule::NonZero, false).path.Empty());
+    EXPECT_TRUE(ParsePoints("abc", FillRule::NonZero, true).path.Empty());
+    EXPECT_EQ(ParsePoints("1 2", FillRule::EvenOdd, false).path.fillRule, FillRule::EvenOdd);
 }
 
 TEST(PathDataCost, MillionsOfCommandsParseInLinearTime)
@@ -215,20 +216,23 @@ TEST(PathDataCost, MillionsOfCommandsParseInLinearTime)
     EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
-TEST(PathDataCost, PointCountIsCappedWithALocatedWarning)
+TEST(PathDataCost, PointCountIsCappedAndSaid)
 {
-    vexo_test::ResetGlobalState();
     // Nearly full circles of 24 points each reach the cap with a short text.
     std::string d = "M0 0";
     const std::size_t arcs = limits::kMaxPathPoints / 24 + 10;
     d.reserve(arcs * 14);
     for (std::size_t i = 0; i < arcs; ++i)
         d += "a1 1 0 1 0 0 .1";
-    const auto elem = CreateElement("path", nullptr);
-    elem->line = 3;
-    elem->column = 5;
-    const CGraphicsPath path = Parse(d, elem.get());
-    EXPECT_LE(path.Size(), limits::kMaxPathPoints);
-    EXPECT_GT(path.Size(), limits::kMaxPathPoints - 30);
-    EXPECT_TRUE(vexo_test::HasMessage("W path has more than 10000000 points; the rest is ignored at 3(5)"));
+    const ParsedPath parsed = ParsePathData(d, {}, FillRule::NonZero);
+    EXPECT_TRUE(parsed.truncated);
+    EXPECT_LE(parsed.path.Size(), limits::kMaxPathPoints);
+    EXPECT_GT(parsed.path.Size(), limits::kMaxPathPoints - 30);
+}
+
+TEST(PathDataErrors, TheFirstUnreadablePlaceIsGiven)
+{
+    EXPECT_EQ(ParsePathData("M0 0 L10 10", {}, FillRule::NonZero).errorAt, std::string_view::npos);
+    EXPECT_EQ(ParsePathData("M0 0 L10 10 X5", {}, FillRule::NonZero).errorAt, 12u);
+    EXPECT_EQ(ParsePoints("0,0 10,10 20", FillRule::NonZero, false).errorAt, 10u);
 }

@@ -14,7 +14,7 @@ namespace {
 std::vector<MarkerInfo> Markers(std::string_view d)
 {
     std::vector<MarkerInfo> markers;
-    ParsePathData(d, nullptr, FillMode::Winding, &markers);
+    ParsePathData(d, {}, FillRule::NonZero, &markers);
     return markers;
 }
 
@@ -29,7 +29,7 @@ void ExpectMarker(const MarkerInfo& m, float x, float y, float angle, MarkerKind
 
 constexpr MarkerKind kStart = MarkerKind::Start, kMid = MarkerKind::Mid, kEnd = MarkerKind::End;
 
-std::vector<CGraphicsPath> One(std::string_view d) { return {ParsePathData(d, nullptr, FillMode::Winding)}; }
+std::vector<CGraphicsPath> One(std::string_view d) { return {ParsePathData(d, {}, FillRule::NonZero).path}; }
 
 }  // namespace
 
@@ -66,7 +66,7 @@ TEST(PathMarkers, ClosedFigureEndsAtItsStartTurningIntoTheFirstSegment)
     ExpectMarker(m[3], 0, 0, -67.5f, kEnd);
     // A polygon is a closed figure too.
     std::vector<MarkerInfo> polygon;
-    ParsePoints("0,0 10,0 10,10", FillMode::Winding, true, &polygon);
+    ParsePoints("0,0 10,0 10,10", FillRule::NonZero, true, &polygon);
     ASSERT_EQ(polygon.size(), 4u);
     ExpectMarker(polygon[3], 0, 0, -67.5f, kEnd);
 }
@@ -159,8 +159,8 @@ TEST(PathPositions, AlongACircle)
 
 TEST(PathPositions, TransformClosingLinesAndSeveralPaths)
 {
-    std::vector<CGraphicsPath> paths = {ParsePoints("0,0 10,0 10,10 0,10", FillMode::Winding, true),
-                                        ParsePoints("100,0 100,5", FillMode::Winding, false)};
+    std::vector<CGraphicsPath> paths = {ParsePoints("0,0 10,0 10,10 0,10", FillRule::NonZero, true).path,
+                                        ParsePoints("100,0 100,5", FillRule::NonZero, false).path};
     EXPECT_EQ(PathLength(paths, Matrix{}), 45);
     EXPECT_EQ(PathLength(paths, Matrix::Scale(2, 2)), 90);
     // Moving to the second path adds nothing; the distance lands on it.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/elem.h"
-#include "test_support.h"
+#include "values/keywords.h"
 #include "values/syntax.h"
 
 using namespace svg;
@@ -48,23 +47,27 @@ TEST(UrlParse, ReferenceAndFallback)
 
 TEST(AspectRatioParse, AlignmentDeferAndSlice)
 {
-    EXPECT_EQ(Aspect("xMaxYMax slice").align, 9);
+    EXPECT_EQ(Aspect("xMaxYMax slice").align, AspectAlign::XMaxYMax);
     EXPECT_TRUE(Aspect("xMaxYMax slice").slice);
     EXPECT_TRUE(Aspect("defer xMinYMin").defer);
-    EXPECT_EQ(Aspect("defer xMinYMin").align, 1);
-    EXPECT_EQ(Aspect("xMidYMin").align, 4);
-    EXPECT_EQ(Aspect("xMaxYMid").align, 8);
-    EXPECT_EQ(Aspect("xmidymid").align, 5);
-    EXPECT_EQ(Aspect("bogus slice").align, 5);
+    EXPECT_EQ(Aspect("defer xMinYMin").align, AspectAlign::XMinYMin);
+    EXPECT_EQ(Aspect("xMidYMin").align, AspectAlign::XMidYMin);
+    EXPECT_EQ(Aspect("xMaxYMid").align, AspectAlign::XMaxYMid);
+    EXPECT_EQ(Aspect("xmidymid").align, AspectAlign::XMidYMid);
+    EXPECT_EQ(Aspect("bogus slice").align, AspectAlign::XMidYMid);
     EXPECT_TRUE(Aspect("bogus slice").slice);
     EXPECT_FALSE(Aspect("xMinYMin meet").slice);
-    EXPECT_EQ(Aspect("none slice").align, 0);
+    EXPECT_EQ(Aspect("none slice").align, AspectAlign::None);
     EXPECT_FALSE(Aspect("none slice").slice);
-    EXPECT_EQ(Aspect("").align, 5);
+    EXPECT_EQ(Aspect("").align, AspectAlign::XMidYMid);
+    // Min, Mid and Max put no, half and all of the free space first.
+    EXPECT_EQ(AlignXPosition(AspectAlign::XMaxYMin), 2);
+    EXPECT_EQ(AlignYPosition(AspectAlign::XMaxYMin), 0);
+    EXPECT_EQ(AlignYPosition(AspectAlign::XMinYMid), 1);
 
-    AspectRatio ratio{true, 1, true};
+    AspectRatio ratio{true, AspectAlign::XMinYMin, true};
     EXPECT_FALSE(ParseAspectRatio(" defer ", ratio));
-    EXPECT_EQ(ratio.align, 5);
+    EXPECT_EQ(ratio.align, AspectAlign::XMidYMid);
     EXPECT_FALSE(ratio.defer);
 }
 
@@ -92,73 +95,49 @@ TEST(UnicodeRangeParse, ListEndsAtFirstBadEntry)
     EXPECT_TRUE(ParseUnicodeRangeList("").empty());
 }
 
-class ViewBoxTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        vexo_test::ResetGlobalState();
-        elem.line = 3;
-        elem.column = 7;
-        elem.viewport = {0, 0, 200, 100};
-    }
-    void TearDown() override { vexo_test::ResetGlobalState(); }
-    CElem elem{"svg", nullptr};
-    RectF box;
-};
-
-TEST_F(ViewBoxTest, FourNumbers)
+TEST(ViewBoxParse, NumbersAndTheirCount)
 {
-    elem.attributes.Set("viewBox", "0,10 50% 50%");
-    ASSERT_TRUE(ParseViewBox(elem, box));
-    EXPECT_EQ(box, (RectF{0, 10, 100, 50}));
-    EXPECT_TRUE(vexo_test::Messages().empty());
+    LengthContext context;
+    context.viewport = {0, 0, 200, 100};
+    const ViewBoxValue four = ParseViewBox("0,10 50% 50%", context);
+    EXPECT_EQ(four.count, 4u);
+    EXPECT_EQ(four.box, (RectF{0, 10, 100, 50}));
+    EXPECT_EQ(ParseViewBox("0 0 100", context).count, 3u);
+    const ViewBoxValue five = ParseViewBox("1 2 3 4 5", context);
+    EXPECT_EQ(five.count, 5u);
+    EXPECT_EQ(five.box, (RectF{1, 2, 3, 4}));
 }
 
-TEST_F(ViewBoxTest, WrongCountIsReported)
+TEST(KeywordSets, KnownWordsAndOthers)
 {
-    EXPECT_FALSE(ParseViewBox(elem, box));
-    elem.attributes.Set("viewBox", "0 0 100");
-    EXPECT_FALSE(ParseViewBox(elem, box));
-    EXPECT_TRUE(vexo_test::HasMessage("E svg viewBox=\"0 0 100\" :Invalid value at 3(7)"));
-    elem.attributes.Set("viewBox", "1 2 3 4 5");
-    ASSERT_TRUE(ParseViewBox(elem, box));
-    EXPECT_EQ(box, (RectF{1, 2, 3, 4}));
-    EXPECT_TRUE(vexo_test::HasMessage("E svg viewBox=\"1 2 3 4 5\" :Invalid value at 3(7)"));
-    EXPECT_EQ(vexo_test::Messages().size(), 2u);
-}
-
-TEST(KeywordSets, CodesAbsentAndUnknown)
-{
-    const std::string userSpace = "userSpaceOnUse", wrongCase = "UserSpaceOnUse", result = "blur1";
-    EXPECT_EQ(ParseUnitsKeyword(nullptr), 0);
-    EXPECT_EQ(ParseUnitsKeyword(&userSpace), 1);
-    EXPECT_EQ(ParseUnitsKeyword(&wrongCase), -1000);
-    EXPECT_EQ(ParseFilterInput(nullptr), -1);
-    EXPECT_EQ(ParseFilterInput(&result), -1000);
-    const std::string strokePaint = "StrokePaint", none = "none", arithmetic = "arithmetic";
-    EXPECT_EQ(ParseFilterInput(&strokePaint), 6);
-    EXPECT_EQ(ParseEdgeMode(nullptr, 7), 7);
-    EXPECT_EQ(ParseEdgeMode(&none, 1), 3);
-    EXPECT_EQ(ParseEdgeMode(&result, 1), 0);
-    EXPECT_EQ(ParseCompositeOperator(&arithmetic), 6);
-    EXPECT_EQ(ParseCompositeOperator(nullptr), 1);
-    EXPECT_EQ(ParseCompositeOperator(&none), 0);
-    const std::string useScript = "use-script", trueText = "true", luminance = "luminanceToAlpha";
-    EXPECT_EQ(ParseBaseline(&useScript), 18);
-    EXPECT_EQ(ParseBaseline(&none), -1000);
-    EXPECT_EQ(ParseBoolean(&trueText), 1);
-    EXPECT_EQ(ParseColorMatrixType(&luminance), 4);
-    EXPECT_EQ(ParseTransferType(nullptr, 1), 1);
+    EXPECT_EQ(ParseUnits("userSpaceOnUse"), Units::UserSpaceOnUse);
+    EXPECT_FALSE(ParseUnits("UserSpaceOnUse"));  // keywords are case-sensitive
+    EXPECT_FALSE(ParseUnits("strokeWidth"));
+    EXPECT_EQ(ParseMarkerUnits("strokeWidth"), MarkerUnits::StrokeWidth);
+    EXPECT_EQ(ParseFilterInput("StrokePaint"), FilterInput::StrokePaint);
+    EXPECT_FALSE(ParseFilterInput("blur1"));  // a result's name
+    EXPECT_EQ(ParseEdgeMode("none"), EdgeMode::None);
+    EXPECT_EQ(ParseCompositeOperator("arithmetic"), CompositeOperator::Arithmetic);
+    EXPECT_FALSE(ParseCompositeOperator("none"));
+    EXPECT_EQ(ParseBaseline("use-script"), Baseline::UseScript);
+    EXPECT_FALSE(ParseBaseline("none"));
+    EXPECT_EQ(ParseBoolean("true"), true);
+    EXPECT_EQ(ParseBoolean("false"), false);
+    EXPECT_FALSE(ParseBoolean("yes"));
+    EXPECT_EQ(ParseColorMatrixType("luminanceToAlpha"), ColorMatrixType::LuminanceToAlpha);
+    EXPECT_EQ(ParseColorInterpolation("auto"), ColorInterpolation::SRGB);
+    EXPECT_EQ(ParseColorRendering("auto"), ColorRendering::OptimizeQuality);
+    EXPECT_EQ(ParseSpreadMethod("reflect"), SpreadMethod::Reflect);
+    EXPECT_EQ(ParseFillRule("evenodd"), FillRule::EvenOdd);
 }
 
 TEST(KeywordSets, EnableBackground)
 {
-    const std::string newRegion = " NEW 0 0 100 50", plainNew = "new", accumulate = "accumulate";
-    const EnableBackground region = ParseEnableBackground(&newRegion);
-    EXPECT_EQ(region.code, 0);
-    EXPECT_EQ(region.region, (std::vector<double>{0, 0, 100, 50}));
-    EXPECT_EQ(ParseEnableBackground(&plainNew).code, 0);
-    EXPECT_TRUE(ParseEnableBackground(&plainNew).region.empty());
-    EXPECT_EQ(ParseEnableBackground(&accumulate).code, 1);
-    EXPECT_EQ(ParseEnableBackground(nullptr).code, 1);
+    const EnableBackground region = ParseEnableBackground(" NEW 0 0 100 50");
+    EXPECT_TRUE(region.isNew);
+    EXPECT_EQ(region.region, (RectF{0, 0, 100, 50}));
+    EXPECT_TRUE(ParseEnableBackground("new").isNew);
+    EXPECT_FALSE(ParseEnableBackground("new").region);
+    EXPECT_FALSE(ParseEnableBackground("new 0 0 10").region);
+    EXPECT_FALSE(ParseEnableBackground("accumulate").isNew);
 }

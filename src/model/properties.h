@@ -1,7 +1,9 @@
 // The resolved presentation properties every element carries once prepared,
-// and the paint they describe. Resolution reads the element's specified
-// values (attributes, cascaded CSS, `style`), its parent's resolved values and
-// the initial values; see ResolveProperties.
+// and the paint they describe. The style layer fills them in
+// (ResolveProperties) from the element's specified values (attributes,
+// cascaded CSS, `style`), its parent's resolved values and the initial values;
+// everything after it reads them. Elements named here (mask, filter, clip
+// path, paint servers) belong to the same set of loaded documents.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "values/keywords.h"
 #include "values/matrix.h"
 
 namespace svg {
@@ -61,35 +64,32 @@ struct ResolvedProperties {
     int fontWeight = 400;
     float fontStretch = 1;
     float fontSize = 15.5f;        // user units
-    int fontStyle = 1;             // 1 normal, 2 italic, 4 oblique
-    int fontVariant = 1;           // 1 normal, 2 small-caps
+    FontStyle fontStyle = FontStyle::Normal;
+    FontVariant fontVariant = FontVariant::Normal;
     float fontSizeAdjust = 0;      // 0 none
     float xHeight = 5;             // user units, from the font face
     float capHeight = 10;          // user units, from the font face
-    int colorQuality = 1;          // 0 for optimizeSpeed
-    int linearColor = 0;           // 1 linearRGB
+    ColorRendering colorRendering = ColorRendering::OptimizeQuality;
+    // color-interpolation, already sRGB where color-rendering asks for speed.
+    ColorInterpolation colorInterpolation = ColorInterpolation::SRGB;
     std::string color = "rgb(0,0,0)";
     Matrix transform;
     Display display = Display::Inline;
     Overflow overflow = Overflow::Hidden;
     Visibility visibility = Visibility::Visible;
-    int fillRule = 0;              // 0 nonzero, 1 evenodd
+    FillRule fillRule = FillRule::NonZero;
     float opacity = 1;
     float fillOpacity = 1;
     float strokeOpacity = 1;
-    CElem* mask = nullptr;
-    CElem* filter = nullptr;
+    const CElem* mask = nullptr;
+    const CElem* filter = nullptr;
     bool filterFailed = false;     // a broken filter reference: the element is not drawn
-    CElem* clipPath = nullptr;
+    const CElem* clipPath = nullptr;
     std::optional<FillBrush> fillBrush = FillBrush{};
-    CElem* fillPaintServer = nullptr;
+    const CElem* fillPaintServer = nullptr;
     std::optional<StrokePen> strokePen;
-    CElem* strokePaintServer = nullptr;
+    const CElem* strokePaintServer = nullptr;
     float strokeWidth = 1;
 };
-
-// Resolves `elem`'s properties from its specified values and its parent's
-// resolved ones (the parent is resolved first), reporting invalid values.
-void ResolveProperties(CElem& elem);
 
 }  // namespace svg

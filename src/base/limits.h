@@ -68,4 +68,11 @@ inline constexpr std::size_t kMaxUseInstanceElements = 200'000;
 // could run out of stack.
 inline constexpr unsigned kMaxUseNesting = 32;
 
+// Markers inside marker content multiply: ten levels of markers on
+// ten-vertex paths are ten billion instances. Drawing stops once the marker
+// content drawn into one picture adds up to this many elements and path
+// points; a real drawing (an arrowhead on every vertex of a long polyline)
+// stays far below it.
+inline constexpr std::size_t kMaxMarkerContentCost = 10'000'000;
+
 }  // namespace svg::limits

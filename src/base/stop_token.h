@@ -9,20 +9,20 @@
 
 namespace svg {
 
-class StopToken {
+class CStopToken {
 public:
-    StopToken() = default;
-    StopToken(const StopToken&) = delete;
-    StopToken& operator=(const StopToken&) = delete;
+    CStopToken() = default;
+    CStopToken(const CStopToken&) = delete;
+    CStopToken& operator=(const CStopToken&) = delete;
 
     bool StopRequested() const noexcept { return stop_.load(std::memory_order_relaxed); }
     void RequestStop() noexcept { stop_.store(true, std::memory_order_relaxed); }
 
     // A token that is never stopped, for work that cannot be interrupted
     // (tests, one-off conversions).
-    static const StopToken& Never()
+    static const CStopToken& Never()
     {
-        static const StopToken never;
+        static const CStopToken never;
         return never;
     }
 

@@ -1,0 +1,142 @@
+// Every message Vexo reports, as printf formats of "<severity> <text>". The
+// texts are the system's own: users, scripts and the message pane match them,
+// so they are kept exactly as they have always been written, spelling
+// included; the deliberate misspellings are marked "(sic)".
+//
+// A constant without a location is reported with CMessageLog::Report(format,
+// ...). Element messages leave the location out and go through
+// CMessageLog::Report(elem, format, ...), which appends " at line(column)" of
+// the element given; most name an element with the first %s.
+#pragma once
+
+namespace svg::msg {
+
+// --- Loading -----------------------------------------------------------------
+inline constexpr char kOpeningFile[] = "I Opening file %s";
+inline constexpr char kOpeningAborted[] = "I Opening SVG ... aborted!";
+inline constexpr char kOpenError[] = "F Open error '%s'";
+inline constexpr char kNotSvgFile[] = "F Not SVG file or damaged file '%s'";
+inline constexpr char kInflateFailed[] = "F Inflate failed '%s'";
+inline constexpr char kCannotOpenFile[] = "F File %s:can NOT open";
+inline constexpr char kRootNotSvg[] = "F %s :Root element is NOT SVG";
+inline constexpr char kTooManyDocuments[] = "F Too many documents referenced '%s'";
+inline constexpr char kDebugLoadingXml[] = "D Loading XML";
+inline constexpr char kDebugCreateSvg[] = "D Create SVG";
+inline constexpr char kDebugParsingSvg[] = "D parsing SVG";
+inline constexpr char kDebugComputingBounds[] = "D calulating object bounds";  // (sic)
+inline constexpr char kDebugPreprocessingXml[] = "D Preprocessing XML";
+inline constexpr char kDebugApplyingStylesheet[] = "D Applying Stylesheet";
+
+// --- XML reading, located by the parser: line, column ------------------------
+inline constexpr char kParserWarning[] = "W %s at %d(%d)";
+inline constexpr char kParserError[] = "E %s at %d(%d)";
+inline constexpr char kParserFatal[] = "F %s at %d(%d)";
+inline constexpr char kTextParseError[] = "E %d(%d) : %s";
+inline constexpr char kUnsupportedEncoding[] = "F Unsupported encoding %s at %d(%d)";
+inline constexpr char kInvalidEncoding[] = "F Document is not valid %s at %d(%d)";
+inline constexpr char kDocumentTooLarge[] = "F Document too large at %d(%d)";
+inline constexpr char kExternalEntity[] = "W External entity '%s' NOT loaded at %d(%d)";
+
+// --- Style sheets ------------------------------------------------------------
+inline constexpr char kApplyingStyleSheet[] = "I Applying Style-sheet %s";
+// An XSLT processor's own error text.
+inline constexpr char kStyleSheetError[] = "E %s";
+inline constexpr char kCssIllegalToken[] = "W (CSS)Illegal token '%s'";
+inline constexpr char kCssIllegalTokenAfter[] = "W (CSS)Illegal token '%s' after '%s'";
+inline constexpr char kCssIllegalTokenAfterChar[] = "W (CSS)Illegal token '%s' after '%c'";
+inline constexpr char kCssIllegalTokenAfterColon[] = "W (CSS)Illegal token '%s' after ':'";
+inline constexpr char kCssIllegalTokenAfterBracket[] = "W (CSS)Illegal token '%s' after '['";
+inline constexpr char kCssIllegalParenthesis[] = "W (CSS)Illegal ')' after '%s'";
+inline constexpr char kCssPageNotSupported[] = "W NOT support '@page'";
+inline constexpr char kCssUnsupportedFontFaceAttribute[] = "W (CSS)Unupported @font-face attribute '%s'";  // (sic)
+
+// --- The element tree --------------------------------------------------------
+inline constexpr char kNotSupported[] = "W %s NOT supported";
+inline constexpr char kTooDeeplyNested[] = "E %s too deeply nested";
+inline constexpr char kConditionalValues[] = "I \"%s\" found '%s'";
+
+// --- References ---------------------------------------------------------------
+inline constexpr char kHrefNotFound[] = "E %s xlink:href=\"%s\" :Link NOT found";
+inline constexpr char kHrefCycle[] = "F %s xlink:href=\"%s\" : Cyclic reference";
+inline constexpr char kHrefWrongElement[] = "E %s xlink:href=\"%s\" :NOT refer to element '%s'";
+inline constexpr char kHrefChainTooLong[] = "E %s xlink:href chain too long";
+// element, attribute, value
+inline constexpr char kPropertyCycle[] = "F %s %s=\"%s\" : Cyclic reference";
+
+// --- Attribute values ----------------------------------------------------------
+// element, attribute, value
+inline constexpr char kInvalidValue[] = "E %s %.*s=\"%s\" :Invalid value";
+inline constexpr char kMustBePositive[] = "E %s %.*s=\"%s\": must be positive value";
+// element, attribute
+inline constexpr char kNotDefined[] = "E %s '%.*s' NOT defined";
+inline constexpr char kNotDefinedUsingZero[] = "W %s '%.*s' :NOT difined.(using 0)";  // (sic)
+inline constexpr char kTransformNotApplicable[] = "W transform can NOT apply to %s :Invalid value";
+inline constexpr char kPathTooLong[] = "W %s has more than %zu points; the rest is ignored";
+inline constexpr char kColorRenderingInvalid[] = "E %s color-rendering=\"%s\" :invalid";
+inline constexpr char kColorInterpolationInvalid[] = "E %s color-interpolation=\"%s\" :invalid";
+inline constexpr char kClipRuleInvalid[] = "E %s clip-rule=\"%s\" :Invalid value";
+// The `clip` property of a viewport, reported without an element.
+inline constexpr char kClipInvalid[] = "E clip=\"%.*s\" :Invalid value";
+
+// --- Painting -------------------------------------------------------------------
+inline constexpr char kFillNotFound[] = "E %s fill=\"%s\" :Link NOT found";
+inline constexpr char kStrokeNotFound[] = "E %s stroke=\"%s\" :Link NOT found";
+inline constexpr char kFillCycle[] = "E %s fill=\"url(%s)\" : Cyclic reference";
+inline constexpr char kStrokeCycle[] = "F %s stroke=\"%s\" : Cyclic reference";
+inline constexpr char kFillNotPaint[] = "E %s fill=\"url(%s)\" :NOT refer to paint element";
+inline constexpr char kStrokeNotPaint[] = "E %s stroke=\"url(%s)\" :NOT refer to paint element";
+inline constexpr char kMaskNotFound[] = "E %s mask=\"%s\" :Link NOT found";
+inline constexpr char kMaskNotMask[] = "E %s mask=\"%s\" :Link NOT refer to 'mask'";
+inline constexpr char kFilterNotFound[] = "E %s filter=\"%s\" :Link NOT found";
+inline constexpr char kFilterNotFilter[] = "E %s filter=\"%s\" :Link NOT refer to 'filter'";
+inline constexpr char kColorProfileNotProfile[] = "E %s filter=\"%s\" :Link NOT refer to 'color-profile'";
+
+// --- Gradients and patterns -------------------------------------------------------
+inline constexpr char kStopOffsetInvalid[] = "W %s offset=\"%s\" :Invalid value";
+inline constexpr char kStopOffsetOrder[] = "E %s stop offset=\"%s\" :offset NOT in acsending order";  // (sic)
+inline constexpr char kRadiusMustBePositive[] = "E %s r=\"%s\": must be positive value";
+inline constexpr char kPatternMustBePositive[] = "E pattern %.*s=\"%s\" must be positive value";
+inline constexpr char kPatternNestedTooDeeply[] = "E pattern nested too deeply";
+inline constexpr char kPatternTileReduced[] = "W pattern tile reduced to %dx%d pixels";
+// pattern id
+inline constexpr char kPatternFillCycle[] = "E %s fill=\"url(#%s)\" : Cyclic reference";
+
+// --- use --------------------------------------------------------------------------
+inline constexpr char kUseNotFound[] = "E use xlink:href=\"%s\" :Link NOT found";
+inline constexpr char kUseCycle[] = "F use xlink:href=\"%s\" : Cyclic reference";
+inline constexpr char kUseTooManyInstances[] = "E use xlink:href=\"%s\" :Too many instances";
+inline constexpr char kTooManyInstances[] = "E %s %s=\"%s\" :Too many instances";
+
+// --- Clipping and masking ------------------------------------------------------------
+inline constexpr char kIllegalClipChild[] = "E %s illegal for clipPath's child";
+inline constexpr char kIllegalClipUseChild[] = "E %s illegal for use of clipPath's child";
+inline constexpr char kClipPathUnitsInvalid[] = "E %s clipPathUnits=\"%s\" :Invalid value";
+inline constexpr char kClipPathTooComplex[] = "W %s clip-path too complex: only part of it clips";
+inline constexpr char kMaskContentUnitsInvalid[] = "E mask maskContentUnits=\"%s\" :Invalid value";
+inline constexpr char kMaskUnitsInvalid[] = "E maek, maskUnits=\"%s\" :Invalid value";  // (sic)
+inline constexpr char kMaskMustBePositive[] = "E mask %s=\"%s\" must be positive value";
+inline constexpr char kMaskReduced[] = "W %s mask reduced to %dx%d pixels";
+inline constexpr char kMasksNestedTooDeeply[] = "W %s masks nested too deeply or too often: not drawn";
+
+// --- Markers ---------------------------------------------------------------------------
+inline constexpr char kNotMarker[] = "E %s %.*s=\"%s\" NOT refer element 'marker'";
+
+// --- Images and embedded resources ---------------------------------------------------------
+inline constexpr char kLoadingImage[] = "I Loading Image file '%s'";
+inline constexpr char kHrefNotDefined[] = "E %s xlink:href NOT defined";
+inline constexpr char kHrefOpenFailed[] = "E %s xlink:href=\"%s\" open failed";
+inline constexpr char kHrefInvalidPath[] = "E %s xlink:href=\"%s\" invalid path";
+inline constexpr char kHrefInvalidPathQuoted[] = "E %s xlink:href invalid path '%s'";
+inline constexpr char kHrefUnsupportedMimeType[] = "E %s xlink:href unsupported mimetype '%s'";
+inline constexpr char kHrefNoMimeType[] = "E %s xlink:href not found mimetype";
+inline constexpr char kHrefInvalidBase64[] = "E %s xlink:href invalid base64 data";
+inline constexpr char kHrefInvalidUrlEncoding[] = "E %s xlink:href invalid URL encoding data";
+inline constexpr char kFileCannotOpen[] = "E %s file '%s' can NOT open";
+inline constexpr char kImageMessage[] = "W %s";
+inline constexpr char kImageError[] = "E %s";
+
+// --- Filters and text, until they are drawn -----------------------------------------------
+// element name
+inline constexpr char kNotDrawnYet[] = "W %s NOT supported";
+
+}  // namespace svg::msg

@@ -1,0 +1,192 @@
+#include "pipeline/document_load.h"
+
+#include <libxml/tree.h>
+
+#include "base/limits.h"
+#include "model/file_io.h"
+#include "model/inflate.h"
+#include "model/messages.h"
+#include "model/references.h"
+#include "model/tree_builder.h"
+#include "style/style_sheets.h"
+
+namespace svg {
+namespace {
+
+// Element, text, CDATA and comment nodes, for the progress display. Iterative:
+// the tree may be deep.
+int CountXmlNodes(const xmlNode* root)
+{
+    int count = 0;
+    const xmlNode* node = root;
+    while (node != nullptr) {
+        switch (node->type) {
+        case XML_ELEMENT_NODE:
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE: ++count; break;
+        default: break;
+        }
+        if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+            node = node->children;
+            continue;
+        }
+        while (node != nullptr && node != root && node->next == nullptr)
+            node = node->parent;
+        if (node == nullptr || node == root)
+            break;
+        node = node->next;
+    }
+    return count;
+}
+
+// Root size: a missing or unparsable value gives 0 (and the no-size mark);
+// percentages are taken of the default viewport (the root has no viewport
+// yet), em and ex of the default font size and x-height.
+float RootDimension(const CElemDocument& root, AttributeId name, PercentRule rule, bool& missing)
+{
+    const std::string* text = root.attributes.Value(name);
+    const std::optional<Number> number = text ? ParseNumber(*text) : std::nullopt;
+    if (!number) {
+        missing = true;
+        return 0;
+    }
+    return static_cast<float>(ResolveLength(*number, rule, root.Options().DefaultLengthContext()));
+}
+
+void SizeRoot(CElemDocument& root)
+{
+    bool missing = false;
+    const float width = RootDimension(root, AttributeId::width, PercentRule::HorizontalSize, missing);
+    const float height = RootDimension(root, AttributeId::height, PercentRule::VerticalSize, missing);
+    root.noSize = missing;
+    root.region = {0, 0, width, height};
+    root.viewport = root.region;
+}
+
+}  // namespace
+
+CDocumentLoad::CDocumentLoad(CMessageLog& log, const CStopToken& stop, CDocOptions options)
+    : context_(log, stop, std::move(options)), fonts_(context_.Options()), preparer_(context_, fonts_)
+{
+    context_.SetDocumentSource(this);
+    context_.SetFontMetrics(&fonts_);
+}
+
+CDocumentLoad::~CDocumentLoad() = default;
+
+CElemDocument* CDocumentLoad::LoadFile(std::string_view path) { return LoadReferencedDocument(path, {}); }
+
+CElemDocument* CDocumentLoad::LoadBytes(std::string bytes, const std::string& fullPath, std::string_view shownName)
+{
+    return Load(std::move(bytes), fullPath, shownName);
+}
+
+CElemDocument* CDocumentLoad::LoadReferencedDocument(std::string_view path, std::string_view baseDirectory)
+{
+    const std::string fullPath = MakeFullPath(path, baseDirectory);
+    if (CElemDocument* loaded = context_.Documents().Find(fullPath))
+        return loaded;
+    if (context_.StopRequested())
+        return nullptr;
+
+    CMessageLog& log = context_.Log();
+    const std::string shownPath(path);
+    log.Report(msg::kOpeningFile, shownPath.c_str());
+    if (context_.Documents().Size() >= limits::kMaxLoadedDocuments) {
+        log.Report(msg::kTooManyDocuments, shownPath.c_str());
+        return nullptr;
+    }
+    std::string bytes;
+    switch (ReadFileBytes(fullPath, limits::kMaxFileBytes, bytes)) {
+    case ReadStatus::Ok: break;
+    case ReadStatus::OpenFailed: log.Report(msg::kOpenError, shownPath.c_str()); return nullptr;
+    case ReadStatus::TooLarge:
+    case ReadStatus::ReadFailed: log.Report(msg::kNotSvgFile, shownPath.c_str()); return nullptr;
+    }
+    return Load(std::move(bytes), fullPath, shownPath);
+}
+
+CElemDocument* CDocumentLoad::LoadDocumentBytes(std::string bytes, const std::string& name,
+                                                std::string_view shownName)
+{
+    if (CElemDocument* loaded = context_.Documents().Find(name))
+        return loaded;
+    if (context_.Documents().Size() >= limits::kMaxLoadedDocuments) {
+        context_.Log().Report(msg::kTooManyDocuments, std::string(shownName).c_str());
+        return nullptr;
+    }
+    return Load(std::move(bytes), name, shownName);
+}
+
+CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPath, std::string_view shownName)
+{
+    CMessageLog& log = context_.Log();
+    const std::string shownPath(shownName);
+    if (bytes.size() < 2) {
+        log.Report(msg::kNotSvgFile, shownPath.c_str());
+        return nullptr;
+    }
+    if (IsGzip(bytes)) {
+        std::string inflated;
+        if (!Inflate(bytes, limits::kMaxInflatedBytes, inflated)) {
+            log.Report(msg::kInflateFailed, shownPath.c_str());
+            return nullptr;
+        }
+        bytes = std::move(inflated);
+    }
+
+    css::CssLoadContext sheets;
+    XmlDocPtr xml = css::ReadStyledXml(bytes, fullPath, sheets, context_);
+    bytes = std::string();  // the text is no longer needed; free it before building
+    if (!xml) {
+        if (!context_.StopRequested())
+            log.Report(msg::kCannotOpenFile, fullPath.c_str());
+        return nullptr;
+    }
+
+    const xmlNode* rootNode = xmlDocGetRootElement(xml.get());
+    context_.Progress().xmlNodes = CountXmlNodes(rootNode);
+    log.Report(msg::kDebugLoadingXml);
+    if (rootNode == nullptr || QualifiedName(rootNode) != "svg") {
+        log.Report(msg::kRootNotSvg, fullPath.c_str());
+        return nullptr;
+    }
+    if (context_.StopRequested())
+        return nullptr;
+
+    log.Report(msg::kDebugCreateSvg);
+    CElemDocument* root =
+        context_.Documents().Add(std::make_unique<CElemDocument>(fullPath, context_.Options()));
+    root->fontFaces = std::move(sheets.fontFaces);
+    BuildTree(*root, rootNode, css::CStyleDeclarationReader(context_.Options().desktop), context_);
+    xml.reset();
+    root->IndexIds();
+
+    if (!context_.StopRequested()) {
+        log.Report(msg::kDebugParsingSvg);
+        SizeRoot(*root);
+        preparer_.Prepare(*root);
+    }
+    if (!context_.StopRequested()) {
+        log.Report(msg::kDebugComputingBounds);
+        ComputeBounds(*root);
+    }
+    // A stopped load is abandoned whole; its documents go with it.
+    return context_.StopRequested() ? nullptr : root;
+}
+
+std::unique_ptr<CPicture> CDocumentLoad::Record(double deviceScale)
+{
+    const CElemDocument* document = Main();
+    if (document == nullptr || context_.StopRequested())
+        return nullptr;
+    CRenderPass pass(&context_.Log(), context_.Stop(), &context_.Conditions());
+    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, deviceScale);
+    if (context_.StopRequested())
+        return nullptr;
+    context_.Conditions().Report(context_.Log());
+    return picture;
+}
+
+}  // namespace svg

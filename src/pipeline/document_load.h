@@ -1,0 +1,65 @@
+// One load of a document, and the one way into the core for the
+// command-line renderer and the viewer: read the file (inflating .svgz),
+// read its XML with source locations and apply its style sheets, build the
+// element tree, prepare it, compute its bounds, and record the picture. The
+// documents that references name are loaded the same way, once each, into
+// the same load.
+//
+// A load owns everything it makes: the documents, the fonts, what the load
+// context keeps; they live as long as the load. The message log and the stop
+// token belong to the caller and must outlive it. A load runs on one thread;
+// once it has returned, its documents are read-only and may be drawn from any
+// thread (each drawing with a render pass of its own). Failures report one
+// fatal message and return null; a stopped load returns null silently.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "model/load_context.h"
+#include "render/prepare.h"
+#include "render/render.h"
+#include "text/font_context.h"
+
+namespace svg {
+
+class CDocumentLoad final : public CDocumentSource {
+public:
+    CDocumentLoad(CMessageLog& log, const CStopToken& stop, CDocOptions options);
+    ~CDocumentLoad() override;
+    CDocumentLoad(const CDocumentLoad&) = delete;
+    CDocumentLoad& operator=(const CDocumentLoad&) = delete;
+
+    // The main document from a file; `path` relative to the current directory.
+    CElemDocument* LoadFile(std::string_view path);
+    // The main document from bytes already in memory. `fullPath` names it
+    // (its directory resolves relative references); `shownName` is used in
+    // messages.
+    CElemDocument* LoadBytes(std::string bytes, const std::string& fullPath, std::string_view shownName);
+
+    // Draws the main document into a new recording (see RecordDocument), then
+    // reports the conditional-processing values met. Null without a document
+    // or when stopped.
+    std::unique_ptr<CPicture> Record(double deviceScale = 1);
+
+    // The main document; null until one has loaded.
+    CElemDocument* Main() const { return context_.Documents().Main(); }
+    const DocumentList& Documents() const { return context_.Documents(); }
+    CLoadContext& Context() { return context_; }
+    const CLoadContext& Context() const { return context_; }
+    CMessageLog& Log() const { return context_.Log(); }
+
+    // CDocumentSource: the documents references name, in the same load.
+    CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory) override;
+    CElemDocument* LoadDocumentBytes(std::string bytes, const std::string& name, std::string_view shownName) override;
+
+private:
+    CElemDocument* Load(std::string bytes, const std::string& fullPath, std::string_view shownName);
+
+    CLoadContext context_;
+    CFontContext fonts_;
+    CPreparer preparer_;
+};
+
+}  // namespace svg

@@ -1,0 +1,73 @@
+// Object bounds: each element's box with its graphics descendants, in its own
+// user space and in its parent's, computed once after preparation.
+#include <algorithm>
+
+#include "base/limits.h"
+#include "render/prepare.h"
+#include "render/render.h"
+
+namespace svg {
+namespace {
+
+bool ContributesToBounds(const CElem& child)
+{
+    return child.graphicsElement && child.props.display != Display::None;
+}
+
+std::optional<RectF> Union(const std::optional<RectF>& a, const std::optional<RectF>& b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    const float left = std::min(a->x, b->x);
+    const float top = std::min(a->y, b->y);
+    const float right = std::max(a->Right(), b->Right());
+    const float bottom = std::max(a->Bottom(), b->Bottom());
+    return RectF{left, top, right - left, bottom - top};
+}
+
+bool IsAxisAligned(const Matrix& m) { return m.m12 == 0 && m.m21 == 0; }
+
+// Tight bounds of the element's geometry and its graphics descendants'
+// mapped by `toSpace`. Under rotation or skew a box cannot simply be mapped
+// (it would grow), so the geometry itself is mapped.
+std::optional<RectF> BoundsIn(const CElem& elem, const Matrix& toSpace, unsigned depth)
+{
+    std::optional<RectF> bounds = OutlineBounds(elem, toSpace);
+    if (depth > limits::kMaxPrepareNesting)
+        return bounds;
+    for (const CElem* child : elem.Children()) {
+        if (!ContributesToBounds(*child))
+            continue;
+        const Matrix childToSpace = Matrix::Multiply(LocalToParent(*child), toSpace);
+        if (IsAxisAligned(childToSpace) && child->boundsComputed) {
+            if (child->bboxUser)
+                bounds = Union(bounds, MapRectBounds(*child->bboxUser, childToSpace));
+        } else {
+            bounds = Union(bounds, BoundsIn(*child, childToSpace, depth + 1));
+        }
+    }
+    return bounds;
+}
+
+}  // namespace
+
+void ComputeBounds(CElem& elem)
+{
+    if (elem.boundsComputed)
+        return;
+    for (CElem* child : elem.Children())
+        ComputeBounds(*child);
+    elem.bboxUser = BoundsIn(elem, Matrix{}, 0);
+    const Matrix toParent = LocalToParent(elem);
+    if (!elem.bboxUser)
+        elem.bboxParent.reset();
+    else if (IsAxisAligned(toParent))
+        elem.bboxParent = MapRectBounds(*elem.bboxUser, toParent);
+    else
+        elem.bboxParent = BoundsIn(elem, toParent, 0);
+    elem.boundsComputed = true;
+}
+
+}  // namespace svg

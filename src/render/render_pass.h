@@ -1,0 +1,81 @@
+// One drawing of a prepared tree (the document's picture, a part view, a
+// hit test): where its messages go, its stop request, the conditional
+// values it meets, and what its effects have under way. Effects that draw
+// other elements (masks, pattern tiles, markers, SVG pictures) note here what
+// they are drawing, which is how a reference cycle through them is caught
+// and their nesting bounded. The tree itself is read-only while it is drawn;
+// everything a drawing changes is in its pass. A pass belongs to one thread.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "base/limits.h"
+#include "base/stop_token.h"
+
+namespace svg {
+
+class CConditionalValues;
+class CElem;
+class CElemMarker;
+class CElemMask;
+class CElemPattern;
+class CMessageLog;
+
+class CRenderPass {
+public:
+    // With `log` null the pass reports nothing (a hit test repeats what a
+    // drawing has reported); with `conditions` null it records nothing.
+    CRenderPass(CMessageLog* log, const CStopToken& stop, CConditionalValues* conditions = nullptr)
+        : log_(log), stop_(stop), conditions_(conditions)
+    {
+    }
+    CRenderPass(const CRenderPass&) = delete;
+    CRenderPass& operator=(const CRenderPass&) = delete;
+
+    bool StopRequested() const { return stop_.StopRequested(); }
+    CConditionalValues* Conditions() const { return conditions_; }
+    // The pass's log, or null when it reports nothing.
+    CMessageLog* Log() const { return log_; }
+    // A located message, when the pass reports at all.
+    void Report(const CElem& elem, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    // Masks being rasterised, innermost last, and the pixels that masks
+    // nested in the outermost one have rasterised.
+    struct MaskState {
+        std::vector<const CElemMask*> active;
+        std::size_t nestedPixels = 0;
+        bool limitReported = false;
+    } masks;
+
+    // Patterns whose tiles are being drawn, outermost first, and those whose
+    // cycle has been reported.
+    struct PatternState {
+        std::vector<const CElemPattern*> active;
+        std::set<const CElemPattern*> cyclesReported;
+    } patterns;
+
+    // Markers whose content is being drawn, outermost first; the summed tree
+    // depths of the shapes that placed them; what marker content may still
+    // cost; the shapes (with their marker) told of a cycle or of depth.
+    struct MarkerState {
+        std::vector<const CElemMarker*> active;
+        unsigned depth = 0;
+        std::size_t costLeft = limits::kMaxMarkerContentCost;
+        bool exhaustionReported = false;
+        std::set<std::pair<const CElem*, const CElem*>> reported;
+    } markers;
+
+    // SVG pictures being drawn inside one another, outermost first.
+    std::vector<const CElem*> pictures;
+
+private:
+    CMessageLog* log_;
+    const CStopToken& stop_;
+    CConditionalValues* conditions_;
+};
+
+}  // namespace svg
