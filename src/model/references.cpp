@@ -147,6 +147,14 @@ const std::string* CElem::GetColorAttribute(AttributeId attribute, bool inherite
 
 // --- References ---------------------------------------------------------------------
 
+bool IsSameKind(const CElem& from, const CElem& target)
+{
+    auto isGradient = [](const CElem& elem) {
+        return elem.Id() == ElementId::linearGradient || elem.Id() == ElementId::radialGradient;
+    };
+    return from.Name() == target.Name() || (isGradient(from) && isGradient(target));
+}
+
 CElem* FindReference(const CElem& from, std::string_view reference, CLoadContext& context)
 {
     const ParsedReference parsed = SplitReference(reference);

@@ -21,6 +21,10 @@ CElem* FindReference(const CElem& from, std::string_view reference, CLoadContext
 // readers once the load has ended (drawing, the user interface).
 const CElem* FindLoadedReference(const CElem& from, std::string_view reference, const DocumentList& documents);
 
+// Whether an xlink:href from `from` may name `target`: an element of the
+// same name, or for gradients either gradient kind.
+bool IsSameKind(const CElem& from, const CElem& target);
+
 // Absolute, lexically normalised form of `path` relative to `baseDirectory`
 // (or the current directory when it is empty).
 std::string MakeFullPath(std::string_view path, std::string_view baseDirectory);

@@ -6,25 +6,13 @@
 
 #include "base/limits.h"
 #include "model/messages.h"
+#include "model/references.h"
 #include "render/container.h"
 #include "render/prepare.h"
 #include "values/number.h"
 #include "values/syntax.h"
 
 namespace svg {
-namespace {
-
-bool IsGradient(const CElem& elem)
-{
-    return elem.Id() == ElementId::linearGradient || elem.Id() == ElementId::radialGradient;
-}
-
-bool IsSameKind(const CElem& a, const CElem& b)
-{
-    return a.Name() == b.Name() || (IsGradient(a) && IsGradient(b));
-}
-
-}  // namespace
 
 bool PaintPath(const CElem& server, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
                const RenderArgs& args)

@@ -23,18 +23,6 @@
 namespace svg {
 namespace {
 
-// Gradients may take stops and attributes from either gradient kind; every
-// other reference must name an element of its own kind.
-bool IsGradient(const CElem& elem)
-{
-    return elem.Id() == ElementId::linearGradient || elem.Id() == ElementId::radialGradient;
-}
-
-bool IsSameKind(const CElem& a, const CElem& b)
-{
-    return a.Name() == b.Name() || (IsGradient(a) && IsGradient(b));
-}
-
 // Elements whose behaviour Vexo does not have: it says so and draws what
 // they contain (an `a`) or nothing.
 void ReportUnsupported(const CElem& elem, CMessageLog& log)
