@@ -1,6 +1,7 @@
 // Convolution with a kernel matrix. Result pixel (x, y) sums
-// input(x - targetX + j, y - targetY + i) x kernel[orderY - i - 1][orderX - j - 1]
-// over the kernel's rows i and columns j: the kernel as written is turned 180
+// input(x + (j - targetX) ux, y + (i - targetY) uy) x kernel[orderY - i - 1][orderX - j - 1]
+// over the kernel's rows i and columns j (ux, uy the kernel unit lengths,
+// offsets rounded to whole pixels): the kernel as written is turned 180
 // degrees, as convolution theory (and SVG) applies it. Without preserveAlpha
 // every premultiplied channel is convolved and the bias is added in
 // proportion to the result's alpha (colour + bias x alpha, alpha + bias);
@@ -34,13 +35,19 @@ struct ConvolveParams {
     int targetY = 1;
     EdgeMode edgeMode = EdgeMode::Duplicate;
     bool preserveAlpha = false;
+    // The distance between kernel columns and rows in filter pixels: 1 is
+    // the pixel grid; other distances sample the nearest pixel. Must be
+    // positive.
+    float kernelUnitLengthXPx = 1.0f;
+    float kernelUnitLengthYPx = 1.0f;
     // Threads to use; 0 lets the size of the job decide.
     unsigned threads = 0;
 };
 
 // True when the parameters describe a kernel this primitive computes: orders
 // of at least 1, a kernel of exactly orderX x orderY finite values within the
-// cell limit, targets inside the kernel, finite divisor and bias.
+// cell limit, targets inside the kernel, finite divisor and bias, positive
+// finite kernel unit lengths.
 bool IsValidConvolve(const ConvolveParams& params);
 
 // Null when the parameters are not valid, or the work exceeds the limits on

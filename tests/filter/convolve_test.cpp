@@ -135,6 +135,12 @@ TEST(ConvolveMatrix, TheKernelIsTurnedHalfWay)
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(At(*out, 3, 4), At(*in, 2, 3));
     EXPECT_EQ(At(*out, 0, 2), 0u);
+    // Kernel cells two pixels apart (kernel unit length 2) move it by two.
+    shift.kernelUnitLengthXPx = shift.kernelUnitLengthYPx = 2.0f;
+    auto far = svg::ConvolveMatrix(in.get(), shift, in->Rect(), Never());
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(At(*far, 3, 4), At(*in, 1, 2));
+    EXPECT_EQ(At(*far, 1, 5), 0u);
 }
 
 TEST(ConvolveMatrix, DivisorDefaultsAndUniformImages)
@@ -181,13 +187,14 @@ TEST(ConvolveMatrix, InvalidOrOversizedKernelsFail)
     };
     std::vector<Case> cases = {{"target x", good}, {"target y", good}, {"order", good},
                                {"count", good},    {"nan", good},      {"divisor", good},
-                               {"cells", Params(1025, 1, std::vector<float>(1025, 1.0f), 0, 0)}};
+                               {"unit", good},     {"cells", Params(1025, 1, std::vector<float>(1025, 1.0f), 0, 0)}};
     cases[0].params.targetX = 3;
     cases[1].params.targetY = -1;
     cases[2].params.orderX = 0;
     cases[3].params.kernelMatrix.pop_back();
     cases[4].params.kernelMatrix[4] = std::nanf("");
     cases[5].params.divisor = INFINITY;
+    cases[6].params.kernelUnitLengthYPx = 0;
     for (const Case& c : cases) {
         EXPECT_FALSE(svg::IsValidConvolve(c.params)) << c.name;
         EXPECT_EQ(svg::ConvolveMatrix(in.get(), c.params, in->Rect(), Never()), nullptr) << c.name;
@@ -196,6 +203,10 @@ TEST(ConvolveMatrix, InvalidOrOversizedKernelsFail)
     // 32 x 32 cells over 8000 x 8000 pixels: past the operation budget.
     const ConvolveParams big = Params(32, 32, std::vector<float>(1024, 1.0f), 0, 0);
     EXPECT_EQ(svg::ConvolveMatrix(in.get(), big, {0, 0, 8000, 8000}, Never()), nullptr);
+    // Cells a billion pixels apart would need an endless extended input.
+    ConvolveParams spread = good;
+    spread.kernelUnitLengthXPx = 1e30f;
+    EXPECT_EQ(svg::ConvolveMatrix(in.get(), spread, in->Rect(), Never()), nullptr);
     filter_test::StoppedToken stopped;
     EXPECT_EQ(svg::ConvolveMatrix(in.get(), good, in->Rect(), stopped), nullptr);
 }
