@@ -169,7 +169,8 @@ std::unique_ptr<CRtBitmap> OffsetWhole(const CRtBitmap* in, int shiftX, int shif
     for (int y = 0; y < outRect.height; ++y) {
         if (stop.StopRequested())
             return nullptr;
-        ReadPixelSpan(in, outRect.x - shiftX, outRect.y + y - shiftY, outRect.width, out->Row(y));
+        ReadPixelSpan(in, static_cast<long long>(outRect.x) - shiftX, static_cast<long long>(outRect.y) + y - shiftY,
+                      outRect.width, out->Row(y));
     }
     return out;
 }
@@ -204,9 +205,10 @@ std::unique_ptr<CRtBitmap> OffsetBilinear(const CRtBitmap* in, double dxPx, doub
     for (int y = 0; y < outRect.height; ++y) {
         if (stop.StopRequested())
             return nullptr;
-        const int sourceY = outRect.y + y - shiftY;
-        ReadPixelSpan(in, outRect.x - shiftX, sourceY, outRect.width + 1, upper.data());
-        ReadPixelSpan(in, outRect.x - shiftX, sourceY + 1, outRect.width + 1, lower.data());
+        const long long sourceX = static_cast<long long>(outRect.x) - shiftX;
+        const long long sourceY = static_cast<long long>(outRect.y) + y - shiftY;
+        ReadPixelSpan(in, sourceX, sourceY, outRect.width + 1, upper.data());
+        ReadPixelSpan(in, sourceX, sourceY + 1, outRect.width + 1, lower.data());
         InterpolateRow(upper, wx, upperLanes);
         InterpolateRow(lower, wx, lowerLanes);
         std::uint32_t* target = out->Row(y);

@@ -90,6 +90,9 @@ bool IsWithinBitmapLimits(const PixelRect& rect)
 {
     if (rect.IsEmpty() || rect.width > limits::kMaxBitmapSide || rect.height > limits::kMaxBitmapSide)
         return false;
+    // Every pixel's coordinates must fit an int.
+    if (static_cast<long long>(rect.x) + rect.width > INT_MAX || static_cast<long long>(rect.y) + rect.height > INT_MAX)
+        return false;
     return static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height) <=
            limits::kMaxBitmapPixels;
 }
@@ -289,7 +292,7 @@ void CRtBitmap::IntersectRegion(const CPixelRegion* other)
         region_ = *other;
 }
 
-void ReadPixelSpan(const CRtBitmap* in, int xPx, int yPx, int count, std::uint32_t* out)
+void ReadPixelSpan(const CRtBitmap* in, long long xPx, long long yPx, int count, std::uint32_t* out)
 {
     if (count <= 0)
         return;
@@ -297,11 +300,11 @@ void ReadPixelSpan(const CRtBitmap* in, int xPx, int yPx, int count, std::uint32
     if (in == nullptr)
         return;
     const PixelRect& rect = in->Rect();
-    const long long row = static_cast<long long>(yPx) - rect.y;
+    const long long row = yPx - rect.y;
     if (row < 0 || row >= rect.height)
         return;
     const long long first = std::max<long long>(xPx, rect.x);
-    const long long end = std::min<long long>(static_cast<long long>(xPx) + count, static_cast<long long>(rect.x) + rect.width);
+    const long long end = std::min<long long>(xPx + count, static_cast<long long>(rect.x) + rect.width);
     if (first >= end)
         return;
     const std::uint32_t* source = in->Row(static_cast<int>(row)) + (first - rect.x);

@@ -53,8 +53,8 @@ PixelRect ToPixelRect(double x, double y, double width, double height);
 // The common part of `a` and `b` in `out`; false when it is empty.
 bool IntersectPixelRects(const PixelRect& a, const PixelRect& b, PixelRect& out);
 
-// True when a bitmap of `rect` may be made: not empty and within the limits
-// on bitmap size.
+// True when a bitmap of `rect` may be made: not empty, within the limits on
+// bitmap size, and every pixel's coordinates within an int.
 bool IsWithinBitmapLimits(const PixelRect& rect);
 
 // An area of device pixels made of axis-aligned rectangles, backed by a
@@ -175,7 +175,8 @@ inline bool IsAlphaOnly(const CRtBitmap* bitmap) { return bitmap == nullptr || b
 // pixel space), into `out`. Pixels outside in's rectangle are transparent
 // black, and an alphaOnly bitmap gives zero colour; a null `in` gives a
 // transparent row. How every primitive reads its inputs.
-void ReadPixelSpan(const CRtBitmap* in, int xPx, int yPx, int count, std::uint32_t* out);
+// Coordinates are wide so that a reach beyond the int range stays defined.
+void ReadPixelSpan(const CRtBitmap* in, long long xPx, long long yPx, int count, std::uint32_t* out);
 
 // A new bitmap of `rect` holding `in` as ReadPixelSpan reads it: the input
 // cut or padded to the rectangle. alphaOnly as the input (false for null).

@@ -56,7 +56,7 @@ bool FilterRows(const CRtBitmap& in, const PixelRect& outRect, const SeparableFi
         for (int index = begin; index < end && !stop.StopRequested(); ++index) {
             const long long row = plane.firstRow + index;
             line.Reset(length, filter.padX);
-            ReadPixelSpan(&in, static_cast<int>(columns.begin), static_cast<int>(row), length, line.Data());
+            ReadPixelSpan(&in, columns.begin, row, length, line.Data());
             filter.filterRow(line, scratch);
             std::memcpy(plane.Row(row), line.Data() + outOffset, static_cast<std::size_t>(outRect.width) * 4);
         }

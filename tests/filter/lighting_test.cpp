@@ -66,6 +66,28 @@ std::unique_ptr<svg::CRtBitmap> ReferenceDiffuse(const svg::CRtBitmap& in, doubl
     return out;
 }
 
+svg::LightSource PointLight(float x, float y, float z)
+{
+    svg::LightSource light;
+    light.type = LightType::Point;
+    light.xPx = x;
+    light.yPx = y;
+    light.zPx = z;
+    return light;
+}
+
+// A spot light at (x, y, z) aimed at (toX, toY, 0).
+svg::LightSource SpotLight(float x, float y, float z, float toX, float toY, float exponent, float coneDeg)
+{
+    svg::LightSource light = PointLight(x, y, z);
+    light.type = LightType::Spot;
+    light.pointsAtXPx = toX;
+    light.pointsAtYPx = toY;
+    light.specularExponent = exponent;
+    light.limitingConeAngleDeg = coneDeg;
+    return light;
+}
+
 svg::DiffuseParams Diffuse(LightType type, float kd = 1.0f)
 {
     svg::DiffuseParams params;
@@ -116,7 +138,7 @@ TEST(Lighting, PointAndSpotLightsDependOnPosition)
 {
     auto flat = filter_test::SolidBitmap({0, 0, 21, 21}, PackPixel(255, 0, 0, 0));
     svg::DiffuseParams point = Diffuse(LightType::Point);
-    point.lighting.light = {LightType::Point, 0, 0, 10, 10, 10};
+    point.lighting.light = PointLight(10, 10, 10);
     auto out = svg::DiffuseLighting(flat.get(), point, flat->Rect(), Never());
     ASSERT_NE(out, nullptr);
     // Straight below the light: full light; the rest falls off symmetrically.
@@ -128,7 +150,7 @@ TEST(Lighting, PointAndSpotLightsDependOnPosition)
 
     // A spot aimed straight down with a 30 degree cone: dark outside the cone.
     svg::DiffuseParams spot = Diffuse(LightType::Spot);
-    spot.lighting.light = {LightType::Spot, 0, 0, 10, 10, 10, 10, 10, 0, 1, 30.0f};
+    spot.lighting.light = SpotLight(10, 10, 10, 10, 10, 1, 30);
     auto cone = svg::DiffuseLighting(flat.get(), spot, flat->Rect(), Never());
     ASSERT_NE(cone, nullptr);
     EXPECT_EQ(At(*cone, 10, 10), PackPixel(255, 255, 255, 255));
@@ -193,7 +215,7 @@ TEST(Lighting, ThreadsGiveTheSamePixels)
 {
     auto in = filter_test::RandomBitmap({0, 0, 257, 300}, 14);
     svg::SpecularParams params;
-    params.lighting.light = {LightType::Spot, 0, 0, 100, 80, 150, 120, 200, 0, 3, 40.0f};
+    params.lighting.light = SpotLight(100, 80, 150, 120, 200, 3, 40);
     params.lighting.surfaceScale = params.lighting.surfaceScalePx = 4;
     params.specularExponent = 8;
     params.lighting.threads = 1;
