@@ -127,42 +127,71 @@ struct NormalKernel {
     }
 };
 
-// The normals of row y: inner pixels of unit kernels through plain loops over
-// three rows, the rest through the general kernel.
-void RowNormals(const NormalKernel& kernel, int y, std::vector<Vec3>& normals)
+// One row of vectors as separate float arrays, so loops over them vectorise.
+struct RowVectors {
+    std::vector<float> x, y, z;
+
+    explicit RowVectors(int width)
+        : x(static_cast<std::size_t>(width)), y(x.size()), z(x.size())
+    {
+    }
+    void Set(int i, const Vec3& v)
+    {
+        const auto index = static_cast<std::size_t>(i);
+        x[index] = v.x;
+        y[index] = v.y;
+        z[index] = v.z;
+    }
+    // Every vector made unit length (a zero vector stays zero).
+    void Normalize()
+    {
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const float lengthSquared = x[i] * x[i] + y[i] * y[i] + z[i] * z[i];
+            const float scale = lengthSquared > 0.0f ? 1.0f / std::sqrt(lengthSquared) : 1.0f;
+            x[i] *= scale;
+            y[i] *= scale;
+            z[i] *= scale;
+        }
+    }
+};
+
+// The unit normals of row y: inner pixels of unit kernels through plain
+// loops over three rows, the edges and other kernels through the general
+// kernel.
+void RowNormals(const NormalKernel& kernel, int y, RowVectors& normals)
 {
     const AlphaPlane& plane = kernel.plane;
     const int width = plane.width;
     const bool unit = kernel.unitX == 1.0f && kernel.unitY == 1.0f;
-    const bool inner = unit && y > 0 && y < plane.height - 1;
-    int x = 0;
-    if (inner && width > 2) {
-        const float* above = plane.Row(y - 1);
-        const float* here = plane.Row(y);
-        const float* below = plane.Row(y + 1);
-        const float scale = -kernel.surfaceScale / 4.0f;
-        for (x = 1; x < width - 1; ++x) {
-            const float gx = (above[x + 1] + 2.0f * here[x + 1] + below[x + 1]) -
-                             (above[x - 1] + 2.0f * here[x - 1] + below[x - 1]);
-            const float gy = (below[x - 1] + 2.0f * below[x] + below[x + 1]) -
-                             (above[x - 1] + 2.0f * above[x] + above[x + 1]);
-            normals[static_cast<std::size_t>(x)] = Normalized({scale * gx, scale * gy, 1.0f});
-        }
-        normals[0] = kernel.At(0, y);
-        normals[static_cast<std::size_t>(width - 1)] = kernel.At(width - 1, y);
+    if (!unit || y == 0 || y == plane.height - 1 || width <= 2) {
+        for (int x = 0; x < width; ++x)
+            normals.Set(x, kernel.At(x, y));
         return;
     }
-    for (x = 0; x < width; ++x)
-        normals[static_cast<std::size_t>(x)] = kernel.At(x, y);
+    const float* above = plane.Row(y - 1);
+    const float* here = plane.Row(y);
+    const float* below = plane.Row(y + 1);
+    const float scale = -kernel.surfaceScale / 4.0f;
+    for (int x = 1; x < width - 1; ++x) {
+        const auto i = static_cast<std::size_t>(x);
+        normals.x[i] = scale * ((above[x + 1] + 2.0f * here[x + 1] + below[x + 1]) -
+                                (above[x - 1] + 2.0f * here[x - 1] + below[x - 1]));
+        normals.y[i] = scale * ((below[x - 1] + 2.0f * below[x] + below[x + 1]) -
+                                (above[x - 1] + 2.0f * above[x] + above[x + 1]));
+        normals.z[i] = 1.0f;
+    }
+    normals.Normalize();
+    normals.Set(0, kernel.At(0, y));
+    normals.Set(width - 1, kernel.At(width - 1, y));
 }
 
-// The light's unit direction and colour factor at a surface point.
+// The light: its direction towards each surface point of a row and the
+// share of its colour that reaches the point.
 struct LightModel {
     LightSource light;
     Vec3 direction;   // distant light
     Vec3 spotAxis;    // spot light: from the light towards pointsAt
     float coneCosine = -2.0f;  // no cone: below every cosine
-    float specularExponent = 1.0f;
 
     explicit LightModel(const LightSource& source) : light(source)
     {
@@ -174,28 +203,44 @@ struct LightModel {
                                source.pointsAtZPx - source.zPx});
         if (source.limitingConeAngleDeg)
             coneCosine = std::cos(Radians(std::abs(*source.limitingConeAngleDeg)));
-        specularExponent = source.specularExponent;
     }
 
-    Vec3 ToLight(float x, float y, float z) const
+    // Unit vectors from the surface points (firstX + i, y, heights[i]) to
+    // the light.
+    void ToLight(float firstX, float y, const float* heights, RowVectors& toLight) const
     {
-        if (light.type == LightType::Distant)
-            return direction;
-        return Normalized({light.xPx - x, light.yPx - y, light.zPx - z});
+        const std::size_t count = toLight.x.size();
+        if (light.type == LightType::Distant) {
+            std::fill(toLight.x.begin(), toLight.x.end(), direction.x);
+            std::fill(toLight.y.begin(), toLight.y.end(), direction.y);
+            std::fill(toLight.z.begin(), toLight.z.end(), direction.z);
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            toLight.x[i] = light.xPx - (firstX + static_cast<float>(i));
+            toLight.y[i] = light.yPx - y;
+            toLight.z[i] = light.zPx - heights[i];
+        }
+        toLight.Normalize();
     }
 
-    // 1 for distant and point lights; the spot's fall-off and cone.
-    float Strength(const Vec3& toLight) const
+    // 1 for distant and point lights; a spot light's fall-off and cone, its
+    // rim softened.
+    void Strength(const RowVectors& toLight, std::vector<float>& strength) const
     {
-        if (light.type != LightType::Spot)
-            return 1.0f;
-        const float cosine = -toLight.Dot(spotAxis);
-        if (!(cosine > 0.0f) || cosine <= coneCosine)
-            return 0.0f;
-        float strength = std::pow(cosine, specularExponent);
-        if (cosine < coneCosine + kConeSoftness)
-            strength *= (cosine - coneCosine) / kConeSoftness;
-        return strength;
+        if (light.type != LightType::Spot) {
+            std::fill(strength.begin(), strength.end(), 1.0f);
+            return;
+        }
+        for (std::size_t i = 0; i < strength.size(); ++i) {
+            const float cosine = -(toLight.x[i] * spotAxis.x + toLight.y[i] * spotAxis.y + toLight.z[i] * spotAxis.z);
+            if (!(cosine > 0.0f) || cosine <= coneCosine) {
+                strength[i] = 0.0f;
+                continue;
+            }
+            const float rim = std::min((cosine - coneCosine) / kConeSoftness, 1.0f);
+            strength[i] = std::pow(cosine, light.specularExponent) * rim;
+        }
     }
 };
 
@@ -212,7 +257,14 @@ bool IsUsable(const LightingParams& params)
            std::isfinite(params.kernelUnitLengthXPx) && std::isfinite(params.kernelUnitLengthYPx);
 }
 
-// Runs `shade(normal, toLight, strength)` -> pixel for every output pixel.
+// The vectors of one output row, shaded by the primitive.
+struct RowLight {
+    const RowVectors& normals;
+    const RowVectors& toLight;
+    const std::vector<float>& strength;
+};
+
+// Runs `shade(row, target)` for every output row.
 template <typename Shade>
 std::unique_ptr<CRtBitmap> Light(const CRtBitmap* in, const LightingParams& params, const PixelRect& outRect,
                                  const StopToken& stop, Shade shade)
@@ -225,19 +277,19 @@ std::unique_ptr<CRtBitmap> Light(const CRtBitmap* in, const LightingParams& para
     const AlphaPlane plane = ReadAlpha(in, outRect);
     const NormalKernel kernel{plane, params.kernelUnitLengthXPx, params.kernelUnitLengthYPx, params.surfaceScale};
     const LightModel model(params.light);
-    const std::size_t pixels = out->PixelCount();
-    const bool completed = ParallelFor(outRect.height, FilterThreadCount(params.threads, pixels * 8), [&](int begin, int end) {
-        std::vector<Vec3> normals(static_cast<std::size_t>(outRect.width));
+    const unsigned threads = FilterThreadCount(params.threads, out->PixelCount() * 8);
+    const bool completed = ParallelFor(outRect.height, threads, [&](int begin, int end) {
+        RowVectors normals(outRect.width), toLight(outRect.width);
+        std::vector<float> heights(static_cast<std::size_t>(outRect.width));
+        std::vector<float> strength(heights.size());
         for (int y = begin; y < end && !stop.StopRequested(); ++y) {
             RowNormals(kernel, y, normals);
             const float* alpha = plane.Row(y);
-            std::uint32_t* target = out->Row(y);
-            const auto pixelY = static_cast<float>(outRect.y + y);
-            for (int x = 0; x < outRect.width; ++x) {
-                const Vec3 toLight = model.ToLight(static_cast<float>(outRect.x + x), pixelY,
-                                                   params.surfaceScalePx * alpha[x]);
-                target[x] = shade(normals[static_cast<std::size_t>(x)], toLight, model.Strength(toLight));
-            }
+            for (std::size_t x = 0; x < heights.size(); ++x)
+                heights[x] = params.surfaceScalePx * alpha[x];
+            model.ToLight(static_cast<float>(outRect.x), static_cast<float>(outRect.y + y), heights.data(), toLight);
+            model.Strength(toLight, strength);
+            shade(RowLight{normals, toLight, strength}, out->Row(y));
         }
     });
     if (!completed || stop.StopRequested())
@@ -252,11 +304,16 @@ std::unique_ptr<CRtBitmap> DiffuseLighting(const CRtBitmap* in, const DiffusePar
 {
     if (!std::isfinite(params.diffuseConstant))
         return nullptr;
-    const std::array<float, 3>& color = params.lighting.color;
+    const std::array<float, 3> color = params.lighting.color;
     const float kd = params.diffuseConstant;
-    return Light(in, params.lighting, outRect, stop, [&](const Vec3& normal, const Vec3& toLight, float strength) {
-        const float factor = kd * std::max(normal.Dot(toLight), 0.0f) * strength;
-        return PackPremultiplied(1.0f, factor * color[0], factor * color[1], factor * color[2]);
+    return Light(in, params.lighting, outRect, stop, [&](const RowLight& row, std::uint32_t* target) {
+        const RowVectors& n = row.normals;
+        const RowVectors& l = row.toLight;
+        for (std::size_t x = 0; x < n.x.size(); ++x) {
+            const float dot = n.x[x] * l.x[x] + n.y[x] * l.y[x] + n.z[x] * l.z[x];
+            const float factor = kd * std::max(dot, 0.0f) * row.strength[x];
+            target[x] = PackPremultiplied(1.0f, factor * color[0], factor * color[1], factor * color[2]);
+        }
     });
 }
 
@@ -265,16 +322,22 @@ std::unique_ptr<CRtBitmap> SpecularLighting(const CRtBitmap* in, const SpecularP
 {
     if (!std::isfinite(params.specularConstant) || std::isnan(params.specularExponent))
         return nullptr;
-    const std::array<float, 3>& color = params.lighting.color;
+    const std::array<float, 3> color = params.lighting.color;
     const float ks = params.specularConstant;
     const float exponent = std::clamp(params.specularExponent, kMinSpecularExponent, kMaxSpecularExponent);
-    return Light(in, params.lighting, outRect, stop, [&](const Vec3& normal, const Vec3& toLight, float strength) {
-        const Vec3 halfway = Normalized({toLight.x, toLight.y, toLight.z + 1.0f});
-        const float factor = ks * std::pow(std::max(normal.Dot(halfway), 0.0f), exponent) * strength;
-        const float red = factor * color[0];
-        const float green = factor * color[1];
-        const float blue = factor * color[2];
-        return PackPremultiplied(std::max({red, green, blue}), red, green, blue);
+    return Light(in, params.lighting, outRect, stop, [&](const RowLight& row, std::uint32_t* target) {
+        const RowVectors& n = row.normals;
+        const RowVectors& l = row.toLight;
+        for (std::size_t x = 0; x < n.x.size(); ++x) {
+            // H halfway between the light and the eye at (0, 0, 1).
+            const Vec3 halfway = Normalized({l.x[x], l.y[x], l.z[x] + 1.0f});
+            const float dot = n.x[x] * halfway.x + n.y[x] * halfway.y + n.z[x] * halfway.z;
+            const float factor = ks * std::pow(std::max(dot, 0.0f), exponent) * row.strength[x];
+            const float red = factor * color[0];
+            const float green = factor * color[1];
+            const float blue = factor * color[2];
+            target[x] = PackPremultiplied(std::max({red, green, blue}), red, green, blue);
+        }
     });
 }
 
