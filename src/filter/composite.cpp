@@ -70,7 +70,8 @@ std::uint32_t BlendPixel(BlendMode mode, std::uint32_t a, std::uint32_t b)
             UnionAlpha);
     case BlendMode::Screen:
         return PerChannel(
-            a, b, [](std::uint32_t ca, std::uint32_t cb, std::uint32_t, std::uint32_t) { return ca + cb - Div255(ca * cb); },
+            a, b,
+            [](std::uint32_t ca, std::uint32_t cb, std::uint32_t, std::uint32_t) { return ca + cb - Div255(ca * cb); },
             UnionAlpha);
     case BlendMode::Darken:
         return PerChannel(
@@ -238,7 +239,8 @@ std::unique_ptr<CRtBitmap> Blend(const CRtBitmap* in, const CRtBitmap* in2, cons
                                  const PixelRect& outRect, const StopToken& stop)
 {
     const BlendMode mode = params.mode;
-    return CombineRows(in, in2, outRect, stop, [mode](std::uint32_t a, std::uint32_t b) { return BlendPixel(mode, a, b); });
+    return CombineRows(in, in2, outRect, stop,
+                       [mode](std::uint32_t a, std::uint32_t b) { return BlendPixel(mode, a, b); });
 }
 
 std::unique_ptr<CRtBitmap> Composite(const CRtBitmap* in, const CRtBitmap* in2, const CompositeParams& params,

@@ -37,7 +37,8 @@ std::vector<long long> OffsetTable(float scalePx)
     std::vector<long long> table(256);
     for (int v = 0; v < 256; ++v) {
         const double shift = static_cast<double>(scalePx) * (v / 255.0 - 0.5);
-        table[static_cast<std::size_t>(v)] = static_cast<long long>(std::floor(std::clamp(shift, -kMaxShiftPx, kMaxShiftPx) + 0.5));
+        const double clamped = std::clamp(shift, -kMaxShiftPx, kMaxShiftPx);
+        table[static_cast<std::size_t>(v)] = static_cast<long long>(std::floor(clamped + 0.5));
     }
     return table;
 }

@@ -45,7 +45,9 @@ void WindowExtreme(std::uint8_t* data, int count, int k, std::size_t lanes, std:
                    std::uint8_t* suffix)
 {
     const long long w = 2LL * k + 1;
-    const auto element = [lanes](std::uint8_t* base, long long i) { return base + static_cast<std::size_t>(i) * lanes; };
+    const auto element = [lanes](std::uint8_t* base, long long i) {
+        return base + static_cast<std::size_t>(i) * lanes;
+    };
     for (long long i = 0; i < count; ++i) {
         if (i == 0 || (i + k) % w == 0)
             std::memcpy(element(prefix, i), element(data, i), lanes);
@@ -111,7 +113,8 @@ int HalfWindow(float radiusPx, long long spanPx)
 long long UnionSpan(int outBegin, int outLength, int inBegin, int inLength)
 {
     const long long begin = std::min(outBegin, inBegin);
-    const long long end = std::max(static_cast<long long>(outBegin) + outLength, static_cast<long long>(inBegin) + inLength);
+    const long long end =
+        std::max(static_cast<long long>(outBegin) + outLength, static_cast<long long>(inBegin) + inLength);
     return end - begin;
 }
 

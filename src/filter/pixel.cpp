@@ -12,7 +12,8 @@ std::vector<std::uint8_t> BuildUnpremultiplyTable()
     std::vector<std::uint8_t> table(256 * 256, 0);
     for (std::uint32_t alpha = 1; alpha < 256; ++alpha)
         for (std::uint32_t channel = 0; channel < 256; ++channel)
-            table[alpha * 256 + channel] = static_cast<std::uint8_t>((std::min(channel, alpha) * 255 + alpha / 2) / alpha);
+            table[alpha * 256 + channel] =
+                static_cast<std::uint8_t>((std::min(channel, alpha) * 255 + alpha / 2) / alpha);
     return table;
 }
 

@@ -127,7 +127,10 @@ public:
     const PixelRect& Rect() const { return rect_; }
     int Width() const { return rect_.width; }
     int Height() const { return rect_.height; }
-    std::size_t PixelCount() const { return static_cast<std::size_t>(rect_.width) * static_cast<std::size_t>(rect_.height); }
+    std::size_t PixelCount() const
+    {
+        return static_cast<std::size_t>(rect_.width) * static_cast<std::size_t>(rect_.height);
+    }
     // True when only alpha carries information: colour is then read as zero.
     bool AlphaOnly() const { return alphaOnly_; }
     // False for a view.

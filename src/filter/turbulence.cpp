@@ -205,7 +205,8 @@ bool AllFinite(const TurbulenceParams& params)
     const Matrix& m = params.pixelToUser;
     const double numbers[] = {params.baseFrequencyX, params.baseFrequencyY, params.seed, params.tileX, params.tileY,
                               params.tileWidth, params.tileHeight};
-    return m.IsFinite() && std::all_of(std::begin(numbers), std::end(numbers), [](double v) { return std::isfinite(v); });
+    const auto finite = [](double v) { return std::isfinite(v); };
+    return m.IsFinite() && std::all_of(std::begin(numbers), std::end(numbers), finite);
 }
 
 TurbulenceSetup MakeSetup(const NoiseTables& tables, const TurbulenceParams& params)
@@ -222,9 +223,11 @@ TurbulenceSetup MakeSetup(const NoiseTables& tables, const TurbulenceParams& par
         setup.frequencyY = StitchFrequency(setup.frequencyY, params.tileHeight);
         StitchInfo& info = setup.firstStitch;
         info.width = ClampedStitchValue(params.tileWidth * setup.frequencyX + 0.5);
-        info.wrapX = ClampedStitchValue(params.tileX * setup.frequencyX + kPerlinOffset + static_cast<double>(info.width));
+        info.wrapX =
+            ClampedStitchValue(params.tileX * setup.frequencyX + kPerlinOffset + static_cast<double>(info.width));
         info.height = ClampedStitchValue(params.tileHeight * setup.frequencyY + 0.5);
-        info.wrapY = ClampedStitchValue(params.tileY * setup.frequencyY + kPerlinOffset + static_cast<double>(info.height));
+        info.wrapY =
+            ClampedStitchValue(params.tileY * setup.frequencyY + kPerlinOffset + static_cast<double>(info.height));
     }
     return setup;
 }
@@ -242,7 +245,8 @@ std::unique_ptr<CRtBitmap> Turbulence(const TurbulenceParams& params, const Pixe
     const auto tables = std::make_unique<NoiseTables>(seed);
     const TurbulenceSetup setup = MakeSetup(*tables, params);
     const std::size_t work = out->PixelCount() * kChannels * static_cast<std::size_t>(std::max(setup.octaves, 1)) * 8;
-    const bool completed = ParallelFor(outRect.height, FilterThreadCount(params.threads, work), [&](int begin, int end) {
+    const unsigned threads = FilterThreadCount(params.threads, work);
+    const bool completed = ParallelFor(outRect.height, threads, [&](int begin, int end) {
         for (int y = begin; y < end && !stop.StopRequested(); ++y) {
             std::uint32_t* target = out->Row(y);
             for (int x = 0; x < outRect.width; ++x) {

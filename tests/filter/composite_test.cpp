@@ -26,7 +26,8 @@ struct Unit {
 
 Unit ToUnit(std::uint32_t p)
 {
-    return {svg::PixelAlpha(p) / 255.0, svg::PixelRed(p) / 255.0, svg::PixelGreen(p) / 255.0, svg::PixelBlue(p) / 255.0};
+    return {svg::PixelAlpha(p) / 255.0, svg::PixelRed(p) / 255.0, svg::PixelGreen(p) / 255.0,
+            svg::PixelBlue(p) / 255.0};
 }
 
 std::uint32_t FromUnit(const Unit& u)
@@ -218,7 +219,8 @@ TEST(Offset, WholePixelOffsetsCopyExactly)
         ASSERT_NE(out, nullptr);
         for (int y = 0; y < 10; ++y)
             for (int x = 0; x < 10; ++x)
-                ASSERT_EQ(At(*out, x, y), At(*in, x - c.shiftX, y - c.shiftY)) << c.dx << "," << c.dy << " at " << x << "," << y;
+                ASSERT_EQ(At(*out, x, y), At(*in, x - c.shiftX, y - c.shiftY))
+                    << c.dx << "," << c.dy << " at " << x << "," << y;
     }
 }
 

@@ -68,7 +68,9 @@ std::unique_ptr<svg::CRtBitmap> ReferenceConvolve(const svg::CRtBitmap& in, cons
                     for (int c = 0; c < 4; ++c)
                         sum[c] += s[c] * k;
                 }
-            const auto byte = [](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+            const auto byte = [](double v) {
+                return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+            };
             std::uint32_t pixel = 0;
             if (p.preserveAlpha) {
                 const double alpha = Source(in, X, Y, p.edgeMode, true)[3];

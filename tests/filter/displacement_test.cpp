@@ -20,7 +20,8 @@ std::unique_ptr<svg::CRtBitmap> Ramp(const PixelRect& rect)
     auto in = svg::CRtBitmap::Create(rect, false);
     for (int y = 0; y < rect.height; ++y)
         for (int x = 0; x < rect.width; ++x)
-            in->Row(y)[x] = PackPixel(255, static_cast<std::uint32_t>(rect.x + x), static_cast<std::uint32_t>(rect.y + y), 0);
+            in->Row(y)[x] =
+                PackPixel(255, static_cast<std::uint32_t>(rect.x + x), static_cast<std::uint32_t>(rect.y + y), 0);
     return in;
 }
 

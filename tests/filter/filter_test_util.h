@@ -24,8 +24,8 @@ struct StoppedToken : svg::StopToken {
 };
 
 // A bitmap of `rect` with `pixels` row by row (missing ones transparent).
-inline std::unique_ptr<svg::CRtBitmap> MakeBitmap(const svg::PixelRect& rect, std::initializer_list<std::uint32_t> pixels,
-                                                  bool alphaOnly = false)
+inline std::unique_ptr<svg::CRtBitmap> MakeBitmap(const svg::PixelRect& rect,
+                                                  std::initializer_list<std::uint32_t> pixels, bool alphaOnly = false)
 {
     auto bitmap = svg::CRtBitmap::Create(rect, alphaOnly);
     auto it = pixels.begin();
