@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "filter/parallel.h"
@@ -202,7 +203,7 @@ struct TurbulenceSetup {
 
 bool AllFinite(const TurbulenceParams& params)
 {
-    const Matrix& m = params.pixelToUser;
+    const Matrix& m = params.userToPixel;
     const double numbers[] = {params.baseFrequencyX, params.baseFrequencyY, params.seed, params.tileX, params.tileY,
                               params.tileWidth, params.tileHeight};
     const auto finite = [](double v) { return std::isfinite(v); };
@@ -236,7 +237,8 @@ TurbulenceSetup MakeSetup(const NoiseTables& tables, const TurbulenceParams& par
 
 std::unique_ptr<CRtBitmap> Turbulence(const TurbulenceParams& params, const PixelRect& outRect, const StopToken& stop)
 {
-    if (!AllFinite(params))
+    const std::optional<Matrix> pixelToUser = params.userToPixel.Inverse();
+    if (!AllFinite(params) || !pixelToUser)
         return nullptr;
     std::unique_ptr<CRtBitmap> out = CRtBitmap::Create(outRect, false);
     if (!out)
@@ -250,7 +252,7 @@ std::unique_ptr<CRtBitmap> Turbulence(const TurbulenceParams& params, const Pixe
         for (int y = begin; y < end && !stop.StopRequested(); ++y) {
             std::uint32_t* target = out->Row(y);
             for (int x = 0; x < outRect.width; ++x) {
-                const PointD user = params.pixelToUser.Apply({static_cast<double>(outRect.x + x),
+                const PointD user = pixelToUser->Apply({static_cast<double>(outRect.x + x),
                                                               static_cast<double>(outRect.y + y)});
                 float channels[kChannels];
                 for (int channel = 0; channel < kChannels; ++channel) {

@@ -1,7 +1,7 @@
 // Perlin turbulence and fractal noise exactly as SVG's reference code makes
 // them (seeded Park-Miller lattice, stitching, octave sums), four channels of
 // noise per pixel. Each pixel is sampled at the user-space position of its
-// top-left corner through the pixel-to-user matrix the caller gives, so the
+// top-left corner, mapped back through the caller's user-to-pixel matrix, so the
 // pattern stays put whatever the filter resolution or subregion. The noise
 // tables are built for each call and live on its stack frame: any number of
 // threads may run turbulence at once. The result's colour is in the working
@@ -32,13 +32,14 @@ struct TurbulenceParams {
     double tileY = 0.0;
     double tileWidth = 0.0;
     double tileHeight = 0.0;
-    // Maps filter pixel coordinates to the user space the frequencies are in.
-    Matrix pixelToUser;
+    // The filter's matrix from the user space the frequencies are in to
+    // filter pixels; each pixel samples the user point it comes from.
+    Matrix userToPixel;
     // Threads to use; 0 lets the size of the job decide.
     unsigned threads = 0;
 };
 
-// Null when a number is not finite.
+// Null when a number is not finite or the matrix is singular.
 std::unique_ptr<CRtBitmap> Turbulence(const TurbulenceParams& params, const PixelRect& outRect, const StopToken& stop);
 
 }  // namespace svg

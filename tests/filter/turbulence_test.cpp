@@ -115,7 +115,7 @@ TEST(Turbulence, EveryPixelSamplesItsOwnUserPosition)
             ASSERT_EQ(At(*part, x, y), At(*whole, x, y));
     // Twice the resolution: pixel (2x, 2y) lies on user point (x, y).
     TurbulenceParams fine = params;
-    fine.pixelToUser = svg::Matrix::Scale(0.5, 0.5);
+    fine.userToPixel = svg::Matrix::Scale(2, 2);
     auto doubled = Generate(fine, {0, 0, 80, 80});
     ASSERT_NE(doubled, nullptr);
     for (int y = 0; y < 40; y += 7)
@@ -134,13 +134,15 @@ TEST(Turbulence, OctavesAreBoundedAndBadNumbersFail)
     EXPECT_EQ(At(*none, 1, 1), 0u);
     // Far-away user coordinates and huge frequencies stay defined.
     TurbulenceParams far = Noise(1e6, 1e6, 16, 4, true);
-    far.pixelToUser = svg::Matrix::Translate(-3e9, 5e12);
+    far.userToPixel = svg::Matrix::Translate(3e9, -5e12);
     ASSERT_NE(Generate(far, {0, 0, 8, 8}), nullptr);
 
     EXPECT_EQ(Generate(Noise(std::nan(""), 0, 1, 0, true), {0, 0, 4, 4}), nullptr);
-    TurbulenceParams singular = Noise(0.1, 0.1, 1, 0, true);
-    singular.pixelToUser.dx = INFINITY;
-    EXPECT_EQ(Generate(singular, {0, 0, 4, 4}), nullptr);
+    TurbulenceParams broken = Noise(0.1, 0.1, 1, 0, true);
+    broken.userToPixel.dx = INFINITY;
+    EXPECT_EQ(Generate(broken, {0, 0, 4, 4}), nullptr);
+    broken.userToPixel = svg::Matrix::Scale(0, 1);
+    EXPECT_EQ(Generate(broken, {0, 0, 4, 4}), nullptr);
     filter_test::StoppedToken stopped;
     EXPECT_EQ(svg::Turbulence(Noise(0.1, 0.1, 1, 0, true), {0, 0, 4, 4}, stopped), nullptr);
 }
