@@ -15,7 +15,7 @@ using svg::PixelRect;
 
 namespace {
 
-// SVG 1.1's nine normal kernels, as the specification tabulates them:
+// SVG 1.1's nine normal kernels, tabulated as SVG gives them:
 // factor x, Kx, factor y, Ky for top-left, top, top-right, left, interior,
 // right, bottom-left, bottom, bottom-right.
 struct NormalKernel {
