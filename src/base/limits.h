@@ -52,6 +52,36 @@ inline constexpr std::size_t kMaxBitmapPixels = std::size_t{64} << 20;
 // every bitmap must be drawable through cairo.
 inline constexpr int kMaxBitmapSide = 32767;
 
+// A filter primitive's scratch planes (the rows a blur or morphology must
+// read beyond its output, row-filtered before the columns are) obey a bound
+// of their own: a tall input under a wide output would otherwise ask for an
+// input height times an output width of pixels.
+inline constexpr std::size_t kMaxFilterScratchPixels = kMaxBitmapPixels * 2;
+
+// A huge stdDeviation makes every blurred row and column pad thousands of
+// pixels of reach; beyond this many pixels the blur is spread so thin that a
+// picture of any allowed size comes out transparent or flat, so larger
+// deviations are clamped to it.
+inline constexpr float kMaxBlurDeviationPx = 500.0f;
+
+// A huge morphology radius makes every window cover the whole input; larger
+// radii are clamped to this many pixels (a bitmap's longest side, so the
+// picture cannot change) to keep window arithmetic inside an int.
+inline constexpr float kMaxMorphologyRadiusPx = 32767.0f;
+
+// A convolution kernel costs its cell count at every pixel. A kernel of more
+// cells than this (e.g. order="1000") is refused ...
+inline constexpr std::size_t kMaxConvolveKernelCells = 1024;
+// ... and so is a convolution whose pixels times cells exceed this many
+// multiply-adds (a 1024-cell kernel over a whole 8000 x 8000 picture would
+// run for minutes).
+inline constexpr std::size_t kMaxConvolveOperations = std::size_t{1} << 31;
+
+// numOctaves="1000000" would evaluate a million noise octaves per pixel and
+// channel. Each octave adds half the amplitude of the previous one, so past
+// this count the rest add less than 1/128 of a colour step; more are clamped.
+inline constexpr int kMaxTurbulenceOctaves = 16;
+
 // Path data and points lists: a few characters of text make a point, and one
 // arc command up to 24, so a long `d` or `points` attribute could fill memory
 // at 9 bytes a point. Parsing stops at this many points of one path with a

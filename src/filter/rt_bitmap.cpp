@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "filter/pixel.h"
 #include "base/limits.h"
 
 namespace svg {
@@ -31,46 +32,23 @@ cairo_rectangle_int_t ToCairoRect(const PixelRect& rect)
     return {rect.x, rect.y, static_cast<int>(width), static_cast<int>(height)};
 }
 
-std::shared_ptr<std::uint8_t[]> AllocatePixels(const PixelRect& rect)
+// cairo's stride for ARGB32 rows of `width` pixels; 0 when it has none.
+std::size_t CairoStride(int width)
 {
-    if (!IsWithinBitmapLimits(rect))
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+    return stride > 0 ? static_cast<std::size_t>(stride) : 0;
+}
+
+std::shared_ptr<std::uint8_t[]> AllocatePixels(const PixelRect& rect, std::size_t stride)
+{
+    if (!IsWithinBitmapLimits(rect) || stride == 0)
         return nullptr;
-    const std::size_t bytes = static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height) *
-                              kBytesPerPixel;
+    const std::size_t bytes = stride * static_cast<std::size_t>(rect.height);
     // calloc: large zeroed blocks come straight from fresh pages.
     auto* raw = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
     if (raw == nullptr)
         return nullptr;
     return std::shared_ptr<std::uint8_t[]>(raw, [](std::uint8_t* pixels) { std::free(pixels); });
-}
-
-std::uint32_t Premultiply(std::uint32_t channel, std::uint32_t alpha) { return (channel * alpha + 127) / 255; }
-
-std::uint8_t Unpremultiply(std::uint32_t channel, std::uint32_t alpha)
-{
-    // A corrupt surface may hold a channel above its alpha.
-    return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (channel * 255 + alpha / 2) / alpha));
-}
-
-// cairo's ARGB32 pixel is a native-endian word with alpha in the high byte.
-std::uint32_t ToCairoPixel(const std::uint8_t* pixel, bool alphaOnly)
-{
-    const std::uint32_t alpha = pixel[kAlpha];
-    if (alphaOnly)
-        return alpha << 24;
-    return alpha << 24 | Premultiply(pixel[kRed], alpha) << 16 | Premultiply(pixel[kGreen], alpha) << 8 |
-           Premultiply(pixel[kBlue], alpha);
-}
-
-void FromCairoPixel(std::uint32_t cairoPixel, bool alphaOnly, std::uint8_t* pixel)
-{
-    const std::uint32_t alpha = cairoPixel >> 24;
-    pixel[kAlpha] = static_cast<std::uint8_t>(alpha);
-    if (alphaOnly || alpha == 0)
-        return;
-    pixel[kRed] = Unpremultiply(cairoPixel >> 16 & 0xFF, alpha);
-    pixel[kGreen] = Unpremultiply(cairoPixel >> 8 & 0xFF, alpha);
-    pixel[kBlue] = Unpremultiply(cairoPixel & 0xFF, alpha);
 }
 
 bool IsArgbImageSurface(cairo_surface_t* surface)
@@ -111,6 +89,9 @@ bool IntersectPixelRects(const PixelRect& a, const PixelRect& b, PixelRect& out)
 bool IsWithinBitmapLimits(const PixelRect& rect)
 {
     if (rect.IsEmpty() || rect.width > limits::kMaxBitmapSide || rect.height > limits::kMaxBitmapSide)
+        return false;
+    // Every pixel's coordinates must fit an int.
+    if (static_cast<long long>(rect.x) + rect.width > INT_MAX || static_cast<long long>(rect.y) + rect.height > INT_MAX)
         return false;
     return static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height) <=
            limits::kMaxBitmapPixels;
@@ -175,22 +156,24 @@ PixelRect CPixelRegion::RectAt(int index) const
 
 // ---- CRtBitmap ----
 
-CRtBitmap::CRtBitmap(std::shared_ptr<std::uint8_t[]> pixels, const PixelRect& rect, bool alphaOnly, bool ownsPixels)
-    : pixels_(std::move(pixels)), rect_(rect), alphaOnly_(alphaOnly), ownsPixels_(ownsPixels)
+CRtBitmap::CRtBitmap(std::shared_ptr<std::uint8_t[]> pixels, const PixelRect& rect, std::size_t stride, bool alphaOnly,
+                     bool ownsPixels)
+    : pixels_(std::move(pixels)), rect_(rect), stride_(stride), alphaOnly_(alphaOnly), ownsPixels_(ownsPixels)
 {
 }
 
 std::unique_ptr<CRtBitmap> CRtBitmap::Create(const PixelRect& rect, bool alphaOnly)
 {
-    std::shared_ptr<std::uint8_t[]> pixels = AllocatePixels(rect);
+    const std::size_t stride = CairoStride(rect.width);
+    std::shared_ptr<std::uint8_t[]> pixels = AllocatePixels(rect, stride);
     if (!pixels)
         return nullptr;
-    return std::unique_ptr<CRtBitmap>(new CRtBitmap(std::move(pixels), rect, alphaOnly, true));
+    return std::unique_ptr<CRtBitmap>(new CRtBitmap(std::move(pixels), rect, stride, alphaOnly, true));
 }
 
 std::unique_ptr<CRtBitmap> CRtBitmap::View(const CRtBitmap& source, bool alphaOnly)
 {
-    std::unique_ptr<CRtBitmap> view(new CRtBitmap(source.pixels_, source.rect_, alphaOnly, false));
+    std::unique_ptr<CRtBitmap> view(new CRtBitmap(source.pixels_, source.rect_, source.stride_, alphaOnly, false));
     view->region_ = source.region_;
     return view;
 }
@@ -200,7 +183,7 @@ std::unique_ptr<CRtBitmap> CRtBitmap::Clone() const
     std::unique_ptr<CRtBitmap> copy = Create(rect_, alphaOnly_);
     if (!copy)
         return nullptr;
-    std::memcpy(copy->Data(), Data(), Stride() * static_cast<std::size_t>(rect_.height));
+    std::memcpy(copy->Data(), Data(), stride_ * static_cast<std::size_t>(rect_.height));
     copy->region_ = region_;
     return copy;
 }
@@ -220,11 +203,12 @@ std::unique_ptr<CRtBitmap> CRtBitmap::FromCairoSurface(cairo_surface_t* surface,
     const int width = std::min(rect.width, cairo_image_surface_get_width(surface));
     const int height = std::min(rect.height, cairo_image_surface_get_height(surface));
     const std::size_t surfaceStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface));
+    const std::uint32_t mask = alphaOnly ? kAlphaMask : 0xFFFFFFFFu;
     for (int y = 0; y < height; ++y) {
         const auto* source = reinterpret_cast<const std::uint32_t*>(surfaceData + y * surfaceStride);
-        std::uint8_t* target = bitmap->Row(y);
+        std::uint32_t* target = bitmap->Row(y);
         for (int x = 0; x < width; ++x)
-            FromCairoPixel(source[x], alphaOnly, target + x * kBytesPerPixel);
+            target[x] = source[x] & mask;
     }
     return bitmap;
 }
@@ -237,26 +221,55 @@ CairoSurfacePtr CRtBitmap::ToCairoSurface() const
     cairo_surface_flush(surface.get());
     std::uint8_t* surfaceData = cairo_image_surface_get_data(surface.get());
     const std::size_t surfaceStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
+    const std::uint32_t mask = alphaOnly_ ? kAlphaMask : 0xFFFFFFFFu;
     for (int y = 0; y < rect_.height; ++y) {
-        const std::uint8_t* source = Row(y);
+        const std::uint32_t* source = Row(y);
         auto* target = reinterpret_cast<std::uint32_t*>(surfaceData + y * surfaceStride);
         for (int x = 0; x < rect_.width; ++x)
-            target[x] = ToCairoPixel(source + x * kBytesPerPixel, alphaOnly_);
+            target[x] = source[x] & mask;
     }
     cairo_surface_mark_dirty(surface.get());
     return surface;
 }
 
-std::uint8_t* CRtBitmap::Row(int y)
+CairoSurfacePtr CRtBitmap::WrapCairoSurface()
 {
-    assert(y >= 0 && y < rect_.height);
-    return pixels_.get() + static_cast<std::size_t>(y) * Stride();
+    CairoSurfacePtr surface(cairo_image_surface_create_for_data(pixels_.get(), CAIRO_FORMAT_ARGB32, rect_.width,
+                                                                rect_.height, static_cast<int>(stride_)));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return nullptr;
+    // The surface holds a share of the pixels until cairo destroys it.
+    static const cairo_user_data_key_t kPixelsKey{};
+    auto* share = new std::shared_ptr<std::uint8_t[]>(pixels_);
+    const auto release = [](void* data) { delete static_cast<std::shared_ptr<std::uint8_t[]>*>(data); };
+    if (cairo_surface_set_user_data(surface.get(), &kPixelsKey, share, release) != CAIRO_STATUS_SUCCESS) {
+        delete share;
+        return nullptr;
+    }
+    cairo_surface_set_device_offset(surface.get(), -rect_.x, -rect_.y);
+    return surface;
 }
 
-const std::uint8_t* CRtBitmap::Row(int y) const
+std::uint32_t* CRtBitmap::Row(int y)
 {
     assert(y >= 0 && y < rect_.height);
-    return pixels_.get() + static_cast<std::size_t>(y) * Stride();
+    return reinterpret_cast<std::uint32_t*>(pixels_.get() + static_cast<std::size_t>(y) * stride_);
+}
+
+const std::uint32_t* CRtBitmap::Row(int y) const
+{
+    assert(y >= 0 && y < rect_.height);
+    return reinterpret_cast<const std::uint32_t*>(pixels_.get() + static_cast<std::size_t>(y) * stride_);
+}
+
+std::uint32_t CRtBitmap::PixelAt(int xPx, int yPx) const
+{
+    const long long column = static_cast<long long>(xPx) - rect_.x;
+    const long long row = static_cast<long long>(yPx) - rect_.y;
+    if (column < 0 || row < 0 || column >= rect_.width || row >= rect_.height)
+        return 0;
+    const std::uint32_t pixel = Row(static_cast<int>(row))[column];
+    return alphaOnly_ ? pixel & kAlphaMask : pixel;
 }
 
 void CRtBitmap::ClearRegion() { region_.emplace(); }
@@ -279,14 +292,58 @@ void CRtBitmap::IntersectRegion(const CPixelRegion* other)
         region_ = *other;
 }
 
-void ScaleAlpha(CRtBitmap& bitmap, float factor)
+void ReadPixelSpan(const CRtBitmap* in, long long xPx, long long yPx, int count, std::uint32_t* out)
+{
+    if (count <= 0)
+        return;
+    std::fill(out, out + count, 0u);
+    if (in == nullptr)
+        return;
+    const PixelRect& rect = in->Rect();
+    const long long row = yPx - rect.y;
+    if (row < 0 || row >= rect.height)
+        return;
+    const long long first = std::max<long long>(xPx, rect.x);
+    const long long end = std::min<long long>(xPx + count, static_cast<long long>(rect.x) + rect.width);
+    if (first >= end)
+        return;
+    const std::uint32_t* source = in->Row(static_cast<int>(row)) + (first - rect.x);
+    std::uint32_t* target = out + (first - xPx);
+    const auto length = static_cast<std::size_t>(end - first);
+    if (!in->AlphaOnly()) {
+        std::memcpy(target, source, length * sizeof(std::uint32_t));
+        return;
+    }
+    for (std::size_t i = 0; i < length; ++i)
+        target[i] = source[i] & kAlphaMask;
+}
+
+std::unique_ptr<CRtBitmap> CopyToRect(const CRtBitmap* in, const PixelRect& rect)
+{
+    std::unique_ptr<CRtBitmap> copy = CRtBitmap::Create(rect, in != nullptr && in->AlphaOnly());
+    if (!copy)
+        return nullptr;
+    for (int y = 0; y < rect.height; ++y)
+        ReadPixelSpan(in, rect.x, rect.y + y, rect.width, copy->Row(y));
+    return copy;
+}
+
+void ScaleAlpha(CRtBitmap& bitmap, float factor, const CStopToken& stop)
 {
     factor = factor > 0.0f ? std::min(factor, 1.0f) : 0.0f;  // NaN fades out
+    // 16.16 fixed point: the same rounded scale for every channel keeps
+    // colour <= alpha.
+    const auto scale = static_cast<std::uint32_t>(std::lround(factor * 65536.0f));
     for (int y = 0; y < bitmap.Height(); ++y) {
-        std::uint8_t* row = bitmap.Row(y);
+        if (stop.StopRequested())
+            return;
+        std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < bitmap.Width(); ++x) {
-            std::uint8_t& alpha = row[x * kBytesPerPixel + kAlpha];
-            alpha = static_cast<std::uint8_t>(static_cast<float>(alpha) * factor);
+            const std::uint32_t pixel = row[x];
+            std::uint32_t faded = 0;
+            for (int channel = 0; channel < 4; ++channel)
+                faded |= ((PixelChannel(pixel, channel) * scale + 32768) >> 16) << (8 * channel);
+            row[x] = faded;
         }
     }
 }

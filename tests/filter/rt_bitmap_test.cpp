@@ -7,7 +7,8 @@
 
 #include "filter/color_tables.h"
 #include "filter/rt_bitmap.h"
-#include "test_support.h"
+#include "filter/pixel.h"
+#include "base/stop_token.h"
 
 using svg::CPixelRegion;
 using svg::CRtBitmap;
@@ -15,27 +16,12 @@ using svg::PixelRect;
 
 namespace {
 
-void SetPixel(CRtBitmap& bitmap, int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)
-{
-    std::uint8_t* pixel = bitmap.Row(y) + x * svg::kBytesPerPixel;
-    pixel[svg::kRed] = r;
-    pixel[svg::kGreen] = g;
-    pixel[svg::kBlue] = b;
-    pixel[svg::kAlpha] = a;
-}
-
-const std::uint8_t* Pixel(const CRtBitmap& bitmap, int x, int y) { return bitmap.Row(y) + x * svg::kBytesPerPixel; }
-
 std::uint32_t CairoPixel(cairo_surface_t* surface, int x, int y)
 {
     cairo_surface_flush(surface);
     const std::uint8_t* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
     return reinterpret_cast<const std::uint32_t*>(row)[x];
 }
-
-class RtBitmapTest : public ::testing::Test {
-protected:
-};
 
 }  // namespace
 
@@ -78,19 +64,21 @@ TEST(RtBitmapPixelRect, Intersection)
     EXPECT_EQ(out, (PixelRect{INT_MAX - 5, 0, 3, 1}));
 }
 
-TEST_F(RtBitmapTest, CreateIsZeroedOwningAndDefinedEverywhere)
+TEST(RtBitmap, CreateIsZeroedOwningAndDefinedEverywhere)
 {
     auto bitmap = CRtBitmap::Create({-3, 4, 5, 2}, false);
     ASSERT_NE(bitmap, nullptr);
     EXPECT_TRUE(bitmap->OwnsPixels());
     EXPECT_EQ(bitmap->Region(), nullptr);
-    EXPECT_EQ(bitmap->Stride(), 20u);
+    // cairo's stride for ARGB32, so the pixels can be wrapped as a surface.
+    EXPECT_EQ(bitmap->Stride(), static_cast<std::size_t>(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, 5)));
+    EXPECT_EQ(bitmap->PixelCount(), 10u);
     for (int y = 0; y < 2; ++y)
-        for (int i = 0; i < 20; ++i)
-            EXPECT_EQ(bitmap->Row(y)[i], 0);
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(bitmap->Row(y)[x], 0u);
 }
 
-TEST_F(RtBitmapTest, CreateRefusesEmptyAndOversizedWithoutAllocating)
+TEST(RtBitmap, CreateRefusesEmptyAndOversizedWithoutAllocating)
 {
     EXPECT_EQ(CRtBitmap::Create({0, 0, 0, 10}, false), nullptr);
     EXPECT_EQ(CRtBitmap::Create({0, 0, 10, -1}, false), nullptr);
@@ -101,11 +89,11 @@ TEST_F(RtBitmapTest, CreateRefusesEmptyAndOversizedWithoutAllocating)
     EXPECT_TRUE(svg::IsWithinBitmapLimits({0, 0, 32767, 2048}));
 }
 
-TEST_F(RtBitmapTest, ViewsAndOwnerMayDieInAnyOrder)
+TEST(RtBitmap, ViewsAndOwnerMayDieInAnyOrder)
 {
     auto owner = CRtBitmap::Create({0, 0, 4, 4}, false);
     ASSERT_NE(owner, nullptr);
-    SetPixel(*owner, 1, 1, 10, 20, 30, 40);
+    owner->Row(1)[1] = 0x28080402u;
     const CPixelRegion corner(PixelRect{0, 0, 2, 2});
     owner->ClearRegion();
     owner->UnionRegion(&corner);
@@ -117,11 +105,14 @@ TEST_F(RtBitmapTest, ViewsAndOwnerMayDieInAnyOrder)
     EXPECT_FALSE(svg::IsAlphaOnly(owner.get()));
     EXPECT_TRUE(svg::IsAlphaOnly(nullptr));
     EXPECT_EQ(first->Data(), owner->Data());
+    // An alpha-only view reads zero colour from the shared pixels.
+    EXPECT_EQ(first->PixelAt(1, 1), 0x28000000u);
+    EXPECT_EQ(second->PixelAt(1, 1), 0x28080402u);
     ASSERT_NE(first->Region(), nullptr);
     EXPECT_TRUE(first->Region()->Contains(1, 1));
 
     first.reset();  // leaves store and region intact
-    EXPECT_EQ(Pixel(*owner, 1, 1)[svg::kAlpha], 40);
+    EXPECT_EQ(owner->Row(1)[1], 0x28080402u);
     ASSERT_NE(owner->Region(), nullptr);
     EXPECT_TRUE(owner->Region()->Contains(1, 1));
 
@@ -131,14 +122,14 @@ TEST_F(RtBitmapTest, ViewsAndOwnerMayDieInAnyOrder)
     EXPECT_TRUE(owner->Region()->Contains(0, 0));
 
     owner.reset();  // the remaining view keeps the pixels alive
-    EXPECT_EQ(Pixel(*second, 1, 1)[svg::kRed], 10);
+    EXPECT_EQ(second->Row(1)[1], 0x28080402u);
     EXPECT_FALSE(second->Region()->Contains(0, 0));
 }
 
-TEST_F(RtBitmapTest, CloneCopiesPixelsFlagAndRegion)
+TEST(RtBitmap, CloneCopiesPixelsFlagAndRegion)
 {
     auto source = CRtBitmap::Create({2, 3, 3, 3}, true);
-    SetPixel(*source, 2, 2, 0, 0, 0, 99);
+    source->Row(2)[2] = 0x63000000u;
     const CPixelRegion area(PixelRect{2, 3, 1, 1});
     source->IntersectRegion(&area);
 
@@ -148,15 +139,47 @@ TEST_F(RtBitmapTest, CloneCopiesPixelsFlagAndRegion)
     EXPECT_TRUE(copy->AlphaOnly());
     EXPECT_EQ(copy->Rect(), source->Rect());
     EXPECT_NE(copy->Data(), source->Data());
-    EXPECT_EQ(Pixel(*copy, 2, 2)[svg::kAlpha], 99);
+    EXPECT_EQ(copy->Row(2)[2], 0x63000000u);
     ASSERT_NE(copy->Region(), nullptr);
     EXPECT_EQ(copy->Region()->Extents(), (PixelRect{2, 3, 1, 1}));
 
-    SetPixel(*source, 2, 2, 0, 0, 0, 1);
-    EXPECT_EQ(Pixel(*copy, 2, 2)[svg::kAlpha], 99);
+    source->Row(2)[2] = 0x01000000u;
+    EXPECT_EQ(copy->Row(2)[2], 0x63000000u);
 }
 
-TEST_F(RtBitmapTest, RegionOperations)
+TEST(RtBitmap, PixelAtAndReadPixelSpanAreTransparentOutside)
+{
+    auto bitmap = CRtBitmap::Create({10, 20, 3, 2}, false);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            bitmap->Row(y)[x] = 0xFF000000u | static_cast<std::uint32_t>(y * 3 + x + 1);
+    EXPECT_EQ(bitmap->PixelAt(10, 20), 0xFF000001u);
+    EXPECT_EQ(bitmap->PixelAt(12, 21), 0xFF000006u);
+    EXPECT_EQ(bitmap->PixelAt(9, 20), 0u);
+    EXPECT_EQ(bitmap->PixelAt(13, 20), 0u);
+    EXPECT_EQ(bitmap->PixelAt(10, 22), 0u);
+    EXPECT_EQ(bitmap->PixelAt(INT_MIN, INT_MAX), 0u);
+
+    // A span sticking out on both sides.
+    std::uint32_t span[6];
+    svg::ReadPixelSpan(bitmap.get(), 8, 21, 6, span);
+    const std::uint32_t expected[6] = {0, 0, 0xFF000004u, 0xFF000005u, 0xFF000006u, 0};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(span[i], expected[i]) << i;
+    svg::ReadPixelSpan(nullptr, 0, 0, 6, span);
+    EXPECT_EQ(span[3], 0u);
+    auto alpha = CRtBitmap::View(*bitmap, true);
+    svg::ReadPixelSpan(alpha.get(), 10, 20, 1, span);
+    EXPECT_EQ(span[0], 0xFF000000u);
+
+    auto cut = svg::CopyToRect(bitmap.get(), {11, 19, 3, 2});
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->Row(0)[0], 0u);
+    EXPECT_EQ(cut->Row(1)[0], 0xFF000002u);
+    EXPECT_EQ(cut->Row(1)[2], 0u);
+}
+
+TEST(RtBitmap, RegionOperations)
 {
     auto bitmap = CRtBitmap::Create({0, 0, 10, 10}, false);
     const CPixelRegion a(PixelRect{0, 0, 4, 4});
@@ -182,7 +205,7 @@ TEST_F(RtBitmapTest, RegionOperations)
     EXPECT_EQ(bitmap->Region(), nullptr);
 }
 
-TEST_F(RtBitmapTest, UnionWithEverywhereStaysEverywhereInAnyOrder)
+TEST(RtBitmap, UnionWithEverywhereStaysEverywhereInAnyOrder)
 {
     // Combining an input defined everywhere with one defined on a rectangle
     // must not depend on which comes first.
@@ -255,30 +278,41 @@ TEST(RtBitmapColor, ColorWithOpacityKeepsChannelsAndScalesAlpha)
     EXPECT_EQ(svg::ColorWithOpacity(colour, std::nanf("")), 0x00112233u);
 }
 
-TEST_F(RtBitmapTest, ScaleAlphaFadesWithoutTouchingColour)
+TEST(RtBitmap, ScaleAlphaFadesEveryChannelAlike)
 {
     auto bitmap = CRtBitmap::Create({0, 0, 2, 1}, false);
-    SetPixel(*bitmap, 0, 0, 10, 20, 30, 255);
-    SetPixel(*bitmap, 1, 0, 200, 100, 50, 101);
-    svg::ScaleAlpha(*bitmap, 0.5f);
-    const std::uint8_t* first = Pixel(*bitmap, 0, 0);
-    EXPECT_EQ(first[svg::kAlpha], 127);
-    EXPECT_EQ(first[svg::kRed], 10);
-    EXPECT_EQ(first[svg::kGreen], 20);
-    EXPECT_EQ(first[svg::kBlue], 30);
-    EXPECT_EQ(Pixel(*bitmap, 1, 0)[svg::kAlpha], 50);
-    EXPECT_EQ(Pixel(*bitmap, 1, 0)[svg::kRed], 200);
+    bitmap->Row(0)[0] = svg::PackPixel(255, 200, 100, 50);
+    bitmap->Row(0)[1] = svg::PackPixel(101, 101, 0, 13);
+    svg::ScaleAlpha(*bitmap, 0.5f, svg::CStopToken::Never());
+    // Premultiplied: the colour fades with alpha, so the unpremultiplied
+    // colour stays.
+    EXPECT_EQ(bitmap->Row(0)[0], svg::PackPixel(128, 100, 50, 25));
+    EXPECT_EQ(bitmap->Row(0)[1], svg::PackPixel(51, 51, 0, 7));
 
-    svg::ScaleAlpha(*bitmap, 3.0f);  // clamped to 1
-    EXPECT_EQ(Pixel(*bitmap, 0, 0)[svg::kAlpha], 127);
+    svg::ScaleAlpha(*bitmap, 3.0f, svg::CStopToken::Never());  // clamped to 1
+    EXPECT_EQ(bitmap->Row(0)[0], svg::PackPixel(128, 100, 50, 25));
+    svg::ScaleAlpha(*bitmap, std::nanf(""), svg::CStopToken::Never());
+    EXPECT_EQ(bitmap->Row(0)[0], 0u);
 }
 
-TEST_F(RtBitmapTest, CairoRoundTripOpaqueIsExact)
+TEST(RtBitmap, ScaleAlphaStopsWhenTheJobStops)
 {
-    auto bitmap = CRtBitmap::Create({7, -2, 256, 1}, false);
-    for (int x = 0; x < 256; ++x)
-        SetPixel(*bitmap, x, 0, static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(255 - x),
-                 static_cast<std::uint8_t>(x * 7), 255);
+    auto bitmap = CRtBitmap::Create({0, 0, 3, 3}, false);
+    bitmap->Row(0)[0] = 0xC8000000u;
+    svg::CStopToken stop;
+    stop.RequestStop();
+    svg::ScaleAlpha(*bitmap, 0.0f, stop);
+    EXPECT_EQ(bitmap->Row(0)[0], 0xC8000000u);
+}
+
+TEST(RtBitmap, CairoSurfacesCarryThePixelsUnchanged)
+{
+    auto bitmap = CRtBitmap::Create({7, -2, 256, 2}, false);
+    for (int x = 0; x < 256; ++x) {
+        const auto v = static_cast<std::uint32_t>(x);
+        bitmap->Row(0)[x] = svg::PackPixel(255, v, 255 - v, v * 7 & 0xFF);
+        bitmap->Row(1)[x] = svg::PackPixel(v, v / 2, v, 0);
+    }
     svg::CairoSurfacePtr surface = bitmap->ToCairoSurface();
     ASSERT_NE(surface, nullptr);
     EXPECT_EQ(cairo_image_surface_get_width(surface.get()), 256);
@@ -287,40 +321,15 @@ TEST_F(RtBitmapTest, CairoRoundTripOpaqueIsExact)
     auto back = CRtBitmap::FromCairoSurface(surface.get(), bitmap->Rect(), false);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->Rect(), bitmap->Rect());
-    for (int x = 0; x < 256; ++x)
-        for (int channel = 0; channel < 4; ++channel)
-            EXPECT_EQ(Pixel(*back, x, 0)[channel], Pixel(*bitmap, x, 0)[channel]) << x << " " << channel;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 256; ++x)
+            ASSERT_EQ(back->Row(y)[x], bitmap->Row(y)[x]) << x << "," << y;
 }
 
-TEST_F(RtBitmapTest, CairoRoundTripTranslucentWithinOne)
-{
-    auto bitmap = CRtBitmap::Create({0, 0, 256, 2}, false);
-    for (int x = 0; x < 256; ++x) {
-        SetPixel(*bitmap, x, 0, static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(255 - x), 77, 128);
-        SetPixel(*bitmap, x, 1, 200, 100, 50, static_cast<std::uint8_t>(x));
-    }
-    svg::CairoSurfacePtr surface = bitmap->ToCairoSurface();
-    ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(CairoPixel(surface.get(), 255, 0), 0x80800027u);  // premultiplied and rounded: 128, 0, 38.65
-
-    auto back = CRtBitmap::FromCairoSurface(surface.get(), bitmap->Rect(), false);
-    ASSERT_NE(back, nullptr);
-    for (int x = 0; x < 256; ++x) {
-        const std::uint8_t* original = Pixel(*bitmap, x, 0);
-        const std::uint8_t* result = Pixel(*back, x, 0);
-        EXPECT_EQ(result[svg::kAlpha], 128);
-        for (int channel : {svg::kRed, svg::kGreen, svg::kBlue})
-            EXPECT_NEAR(result[channel], original[channel], 1) << x;
-    }
-    // Fully transparent pixels come back with zero colour.
-    EXPECT_EQ(Pixel(*back, 0, 1)[svg::kRed], 0);
-    EXPECT_EQ(Pixel(*back, 0, 1)[svg::kAlpha], 0);
-}
-
-TEST_F(RtBitmapTest, AlphaOnlyBitmapsCarryNoColourThroughCairo)
+TEST(RtBitmap, AlphaOnlyBitmapsCarryNoColourThroughCairo)
 {
     auto colour = CRtBitmap::Create({0, 0, 1, 1}, false);
-    SetPixel(*colour, 0, 0, 255, 255, 255, 255);
+    colour->Row(0)[0] = 0xFFFFFFFFu;
     auto alpha = CRtBitmap::View(*colour, true);
     svg::CairoSurfacePtr surface = alpha->ToCairoSurface();
     ASSERT_NE(surface, nullptr);
@@ -330,26 +339,45 @@ TEST_F(RtBitmapTest, AlphaOnlyBitmapsCarryNoColourThroughCairo)
     auto back = CRtBitmap::FromCairoSurface(white.get(), colour->Rect(), true);
     ASSERT_NE(back, nullptr);
     EXPECT_TRUE(back->AlphaOnly());
-    EXPECT_EQ(Pixel(*back, 0, 0)[svg::kAlpha], 255);
-    EXPECT_EQ(Pixel(*back, 0, 0)[svg::kRed], 0);
+    EXPECT_EQ(back->Row(0)[0], 0xFF000000u);
 }
 
-TEST_F(RtBitmapTest, FromCairoSurfaceCopiesTheOverlapAndRefusesOtherSurfaces)
+TEST(RtBitmap, FromCairoSurfaceCopiesTheOverlapAndRefusesOtherSurfaces)
 {
     svg::CairoSurfacePtr small(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2));
     cairo_t* cr = cairo_create(small.get());
-    cairo_set_source_rgba(cr, 0, 0, 1, 1);
+    cairo_set_source_rgba(cr, 0, 0, 1, 0.5);
     cairo_paint(cr);
     cairo_destroy(cr);
 
     auto bitmap = CRtBitmap::FromCairoSurface(small.get(), {10, 10, 3, 3}, false);
     ASSERT_NE(bitmap, nullptr);
-    EXPECT_EQ(Pixel(*bitmap, 1, 1)[svg::kBlue], 255);
-    EXPECT_EQ(Pixel(*bitmap, 1, 1)[svg::kAlpha], 255);
-    EXPECT_EQ(Pixel(*bitmap, 2, 2)[svg::kAlpha], 0);
+    EXPECT_EQ(bitmap->Row(1)[1], 0x80000080u);  // premultiplied, as cairo holds it
+    EXPECT_EQ(bitmap->Row(2)[2], 0u);
 
     svg::CairoSurfacePtr mask(cairo_image_surface_create(CAIRO_FORMAT_A8, 2, 2));
     EXPECT_EQ(CRtBitmap::FromCairoSurface(mask.get(), {0, 0, 2, 2}, true), nullptr);
     EXPECT_EQ(CRtBitmap::FromCairoSurface(nullptr, {0, 0, 2, 2}, true), nullptr);
     EXPECT_EQ(CRtBitmap::FromCairoSurface(small.get(), {0, 0, 0, 2}, true), nullptr);
+}
+
+TEST(RtBitmap, WrappedSurfaceDrawsInFilterPixelsAndKeepsThePixelsAlive)
+{
+    auto bitmap = CRtBitmap::Create({100, 50, 4, 4}, false);
+    svg::CairoSurfacePtr surface = bitmap->WrapCairoSurface();
+    ASSERT_NE(surface, nullptr);
+    cairo_t* cr = cairo_create(surface.get());
+    cairo_set_source_rgba(cr, 1, 0, 0, 1);
+    cairo_rectangle(cr, 101, 52, 2, 1);  // filter pixel coordinates
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface.get());
+    EXPECT_EQ(bitmap->PixelAt(101, 52), 0xFFFF0000u);
+    EXPECT_EQ(bitmap->PixelAt(102, 52), 0xFFFF0000u);
+    EXPECT_EQ(bitmap->PixelAt(100, 52), 0u);
+    EXPECT_EQ(bitmap->PixelAt(101, 53), 0u);
+
+    // The bitmap may go first; the surface still reads its pixels.
+    bitmap.reset();
+    EXPECT_EQ(CairoPixel(surface.get(), 1, 2), 0xFFFF0000u);
 }

@@ -1,0 +1,34 @@
+// Erode and dilate: the minimum or maximum of every premultiplied channel
+// over a (2 kx + 1) x (2 ky + 1) window, outside the input transparent black
+// (so erosion eats in from the input's edges). kx and ky are the radii in
+// pixels rounded down: the window holds the pixels whose centres lie within
+// the radius. Windows are separable and run in van Herk / Gil-Werman form,
+// three comparisons a channel whatever the radius. The common contract of
+// filter/composite.h applies.
+#pragma once
+
+#include <memory>
+
+#include "base/stop_token.h"
+#include "filter/rt_bitmap.h"
+#include "values/keywords.h"
+
+namespace svg {
+
+struct MorphologyParams {
+    MorphologyOperator op = MorphologyOperator::Erode;
+    // Radii in filter pixels. Negative or not finite is an error (null). A
+    // zero radius in either direction disables the primitive: the result is
+    // transparent black, as SVG 1.1 defines it. A radius below one pixel
+    // leaves that direction unchanged; huge radii are clamped (limits.h).
+    float radiusXPx = 0.0f;
+    float radiusYPx = 0.0f;
+    // Threads to use; 0 lets the size of the job decide.
+    unsigned threads = 0;
+};
+
+// alphaOnly as the input.
+std::unique_ptr<CRtBitmap> Morphology(const CRtBitmap* in, const MorphologyParams& params, const PixelRect& outRect,
+                                      const CStopToken& stop);
+
+}  // namespace svg
