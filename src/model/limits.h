@@ -105,6 +105,10 @@ inline constexpr std::size_t kMaxCachedOutlinePointsPerFont = std::size_t{1} << 
 // are seldom repeated, and caching them would let a document fill memory.
 inline constexpr std::size_t kMaxShapeCacheEntries = 8192;
 inline constexpr std::size_t kMaxShapeCacheRunChars = 256;
+// Face lists remembered per distinct (family list, style, weight, stretch);
+// past this many the memory is dropped and rebuilt, so that a document with
+// a new family list on every element cannot grow it without end.
+inline constexpr std::size_t kMaxRememberedFaceLists = 1024;
 // Characters shaped from one string: a text node of millions of characters
 // would otherwise become millions of glyph records (hundreds of MB). The rest
 // of such a string is not laid out.

@@ -185,6 +185,7 @@ void CFontPool::Clear()
     slanted_.clear();
     systemFonts_.clear();
     fontFiles_.clear();
+    fallbackFaces_.clear();
     fontBytes_ = 0;
     shapeCache_.Clear();
 }
@@ -193,8 +194,10 @@ bool CFontPool::AddFaceUnchecked(std::shared_ptr<CFontFace> face)
 {
     if (!face || faces_.size() >= limits::kMaxPoolFaces)
         return false;
-    if (!face->syntheticSlant)
+    if (!face->syntheticSlant) {
         byFamily_[Lower(face->family)].push_back(faces_.size());
+        fallbackFaces_.clear();  // a new face may change any family's order
+    }
     faces_.push_back(std::move(face));
     return true;
 }
@@ -329,6 +332,39 @@ std::shared_ptr<CFontFace> CFontPool::FindFaceInList(std::string_view familyList
         if (auto face = FindFace(family, query, false))
             return face;
     return FindFace({}, query, true);
+}
+
+const FaceList& CFontPool::FallbackFaces(std::string_view familyList, std::string_view alternateFamilies,
+                                         const FaceQuery& query)
+{
+    std::string key(familyList);
+    key += '\x1f';
+    key += alternateFamilies;
+    key += '\x1f' + std::to_string(query.style) + ',' + std::to_string(NormalizeWeight(query.weight)) + ',' +
+           std::to_string(query.stretch);
+    if (const auto found = fallbackFaces_.find(key); found != fallbackFaces_.end())
+        return found->second;
+    std::vector<std::string> families = SplitFamilyList(familyList);
+    for (std::string& family : SplitFamilyList(alternateFamilies))
+        families.push_back(std::move(family));
+    FaceList faces;
+    const auto addUnique = [&faces](const FaceList& candidates) {
+        for (const auto& face : candidates)
+            if (std::find(faces.begin(), faces.end(), face) == faces.end())
+                faces.push_back(face);
+    };
+    for (const std::string& family : families) {
+        FaceList candidates;
+        FindFace(family, query, false, &candidates);
+        addUnique(candidates);
+    }
+    FaceList defaults;
+    FindFace({}, query, true, &defaults);
+    addUnique(defaults);
+    // Looking faces up may have added system faces, which clears the memory.
+    if (fallbackFaces_.size() >= limits::kMaxRememberedFaceLists)
+        fallbackFaces_.clear();
+    return fallbackFaces_.emplace(std::move(key), std::move(faces)).first->second;
 }
 
 bool CFontPool::ExistsSystemFont(std::string_view family)

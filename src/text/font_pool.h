@@ -108,6 +108,12 @@ public:
     // The first family of a comma-separated list that resolves, else the
     // default family's face; null only when no font is installed at all.
     std::shared_ptr<CFontFace> FindFaceInList(std::string_view familyList, const FaceQuery& query);
+    // The faces to take characters from, in order: the candidates of each
+    // family of the list, then of the alternate list, then of the default
+    // family, each face once. Unknown families are skipped. Remembered per
+    // request until fonts are installed or the pool is emptied.
+    const FaceList& FallbackFaces(std::string_view familyList, std::string_view alternateFamilies,
+                                  const FaceQuery& query);
     // True when an installed family (or a generic name) answers to `family`.
     bool ExistsSystemFont(std::string_view family);
 
@@ -161,6 +167,7 @@ private:
     std::map<std::pair<const CFontFace*, std::uint16_t>, std::shared_ptr<CFontFace>> slanted_;
     std::map<std::pair<std::string, int>, std::shared_ptr<SfntFont>> systemFonts_;  // (file, index)
     std::unordered_map<std::string, FontFileEntry> fontFiles_;  // the font-file map: full path or key
+    std::unordered_map<std::string, FaceList> fallbackFaces_;  // FallbackFaces by request
     std::size_t fontBytes_ = 0;
     std::string defaultSystemFamily_;
     bool defaultSystemFamilyKnown_ = false;

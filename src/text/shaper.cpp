@@ -179,32 +179,6 @@ std::vector<Cluster> ShapeWith(CFontPool& pool, const FaceList& faces, std::size
                     face, text);
 }
 
-// The faces to try, in order: each family's candidates, then the alternate
-// list's, then the default family's; each face once.
-FaceList FacesToTry(CFontPool& pool, const AssignRequest& request, const StopToken& stop)
-{
-    std::vector<std::string> families = SplitFamilyList(request.familyList);
-    for (std::string& family : SplitFamilyList(request.alternateFamilies))
-        families.push_back(std::move(family));
-    FaceList faces;
-    const auto addUnique = [&faces](const FaceList& candidates) {
-        for (const auto& face : candidates)
-            if (std::find(faces.begin(), faces.end(), face) == faces.end())
-                faces.push_back(face);
-    };
-    for (const std::string& family : families) {
-        if (stop.StopRequested())
-            break;
-        FaceList candidates;
-        pool.FindFace(family, request.query, false, &candidates);
-        addUnique(candidates);
-    }
-    FaceList defaults;
-    pool.FindFace({}, request.query, true, &defaults);
-    addUnique(defaults);
-    return faces;
-}
-
 // Re-shapes every run of consecutive missing clusters with face `faceIndex`.
 void FillMissing(CFontPool& pool, const FaceList& faces, std::size_t faceIndex, std::u32string_view text,
                  const ShapeOptions& options, std::vector<Cluster>& clusters, const StopToken& stop)
@@ -290,7 +264,8 @@ std::size_t AssignFonts(CFontPool& pool, std::u32string_view text, const AssignR
     const float fontSize =
         std::isfinite(request.fontSize) ? std::clamp(request.fontSize, 0.0f, limits::kMaxFontSize) : 0.0f;
     const std::size_t firstNew = out.size();
-    const FaceList faces = FacesToTry(pool, request, stop);
+    // A copy: the pool may forget its list when later strings install faces.
+    const FaceList faces = pool.FallbackFaces(request.familyList, request.alternateFamilies, request.query);
     if (faces.empty()) {
         AppendFaceless(text, request, fontSize, out);
     } else {

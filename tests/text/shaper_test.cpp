@@ -131,6 +131,15 @@ TEST(Shaper, MissingCharactersComeFromLaterFamiliesAndTheAlternateList)
     EXPECT_EQ(familyOf(none[0]), "Arial") << "the default family at last";
 }
 
+TEST(Shaper, FontsInstalledLaterAreUsed)
+{
+    CFontPool pool;
+    EXPECT_EQ(Assign(pool, U"a", "Late")[0].face->family, "Arial");
+    ASSERT_EQ(pool.InstallFontData({"Late", 0, 0, {}}, "", test::ReadBytes(test::kDejaVuSans), ""),
+              FontInstallStatus::Installed);
+    EXPECT_EQ(Assign(pool, U"a", "Late")[0].face->family, "Late") << "the remembered face order is renewed";
+}
+
 TEST(Shaper, UnicodeRangesLimitDeclaredFaces)
 {
     CFontPool pool;
