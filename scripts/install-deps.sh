@@ -7,7 +7,7 @@ set -eu
 
 PACKAGES="g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
 libcairo2-dev libxml2-dev libxslt1-dev libfontconfig-dev libfreetype-dev
-libharfbuzz-dev liblcms2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
+libharfbuzz-dev libfribidi-dev liblcms2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
 libtiff-dev libwebp-dev zlib1g-dev qt6-base-dev
 xvfb xauth fonts-dejavu fonts-liberation2 fonts-ipafont-gothic icc-profiles-free
 python3-numpy python3-pil librsvg2-bin"

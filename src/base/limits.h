@@ -105,4 +105,54 @@ inline constexpr unsigned kMaxUseNesting = 32;
 // stays far below it.
 inline constexpr std::size_t kMaxMarkerContentCost = 10'000'000;
 
+// --- Fonts and text shaping --------------------------------------------------
+
+// Font files (from disk or decoded from data: URLs) larger than this are
+// refused before they are read or parsed: the largest real fonts (complete
+// CJK collections) stay well below it, and a document naming a huge file
+// would otherwise pull it whole into memory.
+inline constexpr std::size_t kMaxFontFileBytes = std::size_t{64} << 20;
+// WOFF and WOFF2 headers declare the size of the font they unpack to; a few KB
+// could declare gigabytes (a decompression bomb), so a declared size beyond
+// this is refused before anything is unpacked.
+inline constexpr std::size_t kMaxUnpackedFontBytes = std::size_t{64} << 20;
+// All font data one font pool holds (file bytes plus declared unpacked
+// sizes): stops a document that declares thousands of distinct large fonts.
+inline constexpr std::size_t kMaxFontBytesPerPool = std::size_t{512} << 20;
+// A collection header may declare millions of fonts; only this many faces of
+// one collection are opened.
+inline constexpr std::size_t kMaxFacesPerCollection = 64;
+// Faces one pool holds (system, installed and synthesised): thousands of
+// @font-face rules cannot make every face look-up slow or fill memory.
+inline constexpr std::size_t kMaxPoolFaces = 4096;
+// Family lists are split and looked up in full for every string laid out: a
+// list of ten thousand names would cost ten thousand look-ups per string.
+// Names past this count are ignored.
+inline constexpr std::size_t kMaxFamiliesPerList = 64;
+// Each family name never seen before costs one fontconfig query; a document
+// naming a new family on every element could make a load crawl. Past this many
+// distinct names, unknown names count as not installed.
+inline constexpr std::size_t kMaxSystemFamilyLookups = 4096;
+// Glyph outlines kept per font, least recently used dropped first; and the
+// points all of them may hold, so that a font of huge glyphs cannot fill
+// memory through the cache.
+inline constexpr std::size_t kMaxCachedOutlinesPerFont = 512;
+inline constexpr std::size_t kMaxCachedOutlinePointsPerFont = std::size_t{1} << 20;
+// Shaping results kept per pool, and the longest run that is kept: long runs
+// are seldom repeated, and caching them would let a document fill memory.
+inline constexpr std::size_t kMaxShapeCacheEntries = 8192;
+inline constexpr std::size_t kMaxShapeCacheRunChars = 256;
+// Face lists remembered per distinct (family list, style, weight, stretch);
+// past this many the memory is dropped and rebuilt, so that a document with
+// a new family list on every element cannot grow it without end.
+inline constexpr std::size_t kMaxRememberedFaceLists = 1024;
+// Characters shaped from one string: a text node of millions of characters
+// would otherwise become millions of glyph records (hundreds of MB). The rest
+// of such a string is not laid out.
+inline constexpr std::size_t kMaxShapedChars = std::size_t{1} << 18;
+// Font sizes in user units are clamped to this: sizes near the float range
+// turn advances, sums of advances and outline transforms into infinities
+// and NaNs, which would poison the geometry drawn from them.
+inline constexpr float kMaxFontSize = 1e9f;
+
 }  // namespace svg::limits
