@@ -80,6 +80,15 @@ const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y)
     return svg::HitTest(elem, x, y, pass);
 }
 
+void ExpectHits(const svg::CElem& root, std::initializer_list<HitProbe> probes)
+{
+    for (const HitProbe& probe : probes) {
+        const svg::CElem* hit = HitTestAt(root, probe.x, probe.y);
+        EXPECT_EQ(hit != nullptr ? hit->id : "(nothing)", probe.hitId.empty() ? "(nothing)" : probe.hitId)
+            << "at (" << probe.x << ", " << probe.y << ")";
+    }
+}
+
 TestLoad::TestLoad(svg::CDocOptions options)
     : load_(std::make_unique<svg::CDocumentLoad>(log_, stop_, std::move(options)))
 {
@@ -110,6 +119,12 @@ bool TestLoad::HasMessage(const std::string& line) const
         if (message == line)
             return true;
     return false;
+}
+
+void TestLoad::ExpectMessagesInclude(const std::vector<std::string>& expected) const
+{
+    for (const std::string& line : expected)
+        EXPECT_TRUE(HasMessage(line)) << "no message \"" << line << "\"";
 }
 
 bool TestLoad::HasMessagePrefix(const std::string& prefix) const

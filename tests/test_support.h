@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/stop_token.h"
@@ -29,6 +32,23 @@ std::string Gzip(const std::string& data);
 // What a click at (x, y), in the parent's user space of `elem`, hits.
 const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y);
 
+// A click at (x, y) should hit the element of id `hitId`, or nothing when it is empty.
+struct HitProbe {
+    double x;
+    double y;
+    std::string hitId;
+};
+// Checks each probe against HitTestAt(root, x, y).
+void ExpectHits(const svg::CElem& root, std::initializer_list<HitProbe> probes);
+
+// Expects `actual` to hold exactly the lines of `expected`, in any order.
+inline void ExpectSameLines(std::vector<std::string> actual, std::vector<std::string> expected)
+{
+    std::sort(actual.begin(), actual.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(actual, expected);
+}
+
 // One load a test drives: its log, its stop token and the load itself.
 class TestLoad {
 public:
@@ -51,6 +71,10 @@ public:
     // True when some message equals `line` exactly / starts with `prefix`.
     bool HasMessage(const std::string& line) const;
     bool HasMessagePrefix(const std::string& prefix) const;
+    // Expects exactly these messages, in any order.
+    void ExpectMessages(std::vector<std::string> expected) const { ExpectSameLines(Messages(), std::move(expected)); }
+    // Expects each of these messages, among others perhaps.
+    void ExpectMessagesInclude(const std::vector<std::string>& expected) const;
     std::string Summary() const { return log_.Summary(); }
 
     svg::CMessageLog& Log() { return log_; }
@@ -87,6 +111,8 @@ protected:
     std::vector<std::string> Messages() { return Current().Messages(); }
     bool HasMessage(const std::string& line) { return Current().HasMessage(line); }
     bool HasMessagePrefix(const std::string& prefix) { return Current().HasMessagePrefix(prefix); }
+    void ExpectMessages(std::vector<std::string> expected) { Current().ExpectMessages(std::move(expected)); }
+    void ExpectMessagesInclude(const std::vector<std::string>& expected) { Current().ExpectMessagesInclude(expected); }
     std::string Summary() { return Current().Summary(); }
 
     svg::CDocOptions options;

@@ -156,10 +156,10 @@ TEST_F(GradientTest, InvalidAttributesAreReportedOnceAndDefaulted)
     EXPECT_TRUE(l.gradientTransform.IsIdentity());
     EXPECT_FLOAT_EQ(l.x1, 0);
     EXPECT_FLOAT_EQ(l.x2, 1);
-    EXPECT_TRUE(HasMessage("E linearGradient gradientUnits=\"strokeWidth\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E linearGradient spreadMethod=\"mirror\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E linearGradient gradientTransform=\"rotate(\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E linearGradient x1=\"left\" :Invalid value at 2(1)"));
+    ExpectMessagesInclude({"E linearGradient gradientUnits=\"strokeWidth\" :Invalid value at 2(1)",
+                           "E linearGradient spreadMethod=\"mirror\" :Invalid value at 2(1)",
+                           "E linearGradient gradientTransform=\"rotate(\" :Invalid value at 2(1)",
+                           "E linearGradient x1=\"left\" :Invalid value at 2(1)"});
     // Every missing attribute would follow the broken link again.
     EXPECT_EQ(CountMessages("E linearGradient xlink:href=\"#missing\" :Link NOT found at 2(1)"), 1);
 
@@ -209,8 +209,7 @@ TEST_F(GradientTest, StopsBeforeTheFirstOffsetHoldTheFirstColourInEveryCycle)
          "<stop offset='0.5' stop-color='red'/><stop offset='0.75' stop-color='blue'/></linearGradient>"
          "<rect width='100' height='10' fill='url(#g)'/>");
     Paint();
-    EXPECT_EQ(Pixel(22, 5), kRed);
-    EXPECT_EQ(Pixel(38, 5), kBlue);
+    ExpectPixels({{22, 5, kRed}, {38, 5, kBlue}});
 }
 
 TEST_F(GradientTest, FocalPointOutsideTheCircleIsMovedOntoIt)
@@ -265,9 +264,7 @@ TEST_F(GradientTest, SolidCasesPaintTheLastStop)
          "<rect x='40' width='20' height='20' fill='url(#zero)'/>"
          "<rect x='60' width='20' height='20' fill='url(#none) red'/>");
     Paint();
-    EXPECT_EQ(Pixel(10, 10), kRed);
-    EXPECT_EQ(Pixel(30, 10), kBlue);
-    EXPECT_EQ(Pixel(50, 10), kBlue);
+    ExpectPixels({{10, 10, kRed}, {30, 10, kBlue}, {50, 10, kBlue}});
     // Without stops the paint is none, whatever the fallback.
     EXPECT_EQ(Pixel(70, 10), kClear);
 }
@@ -298,6 +295,5 @@ TEST_F(GradientTest, StrokeKeepsDashesCapsAndUserSpaceOnDegenerateBoxes)
     EXPECT_EQ(Pixel(8, 30).a, 255);  // the square cap reaches 2 beyond the end
     // A horizontal line has no objectBoundingBox space: the fallback
     // strokes it, and without one nothing does.
-    EXPECT_EQ(Pixel(50, 50), kBlue);
-    EXPECT_EQ(Pixel(50, 70), kClear);
+    ExpectPixels({{50, 50, kBlue}, {50, 70, kClear}});
 }

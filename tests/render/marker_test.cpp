@@ -71,13 +71,11 @@ TEST_F(MarkerTest, PlacesStartMidAndEndMarkers)
     EXPECT_TRUE(Green(50, 10));
     EXPECT_TRUE(Green(50, 50));
     EXPECT_TRUE(Blue(90, 50));
-    EXPECT_TRUE(Empty(30, 10));
-    EXPECT_TRUE(Empty(14, 10));
+    ExpectPixels({{30, 10, kEmpty}, {14, 10, kEmpty}});
     EXPECT_TRUE(Red(10, 80));
     EXPECT_TRUE(Red(50, 80));
     EXPECT_TRUE(Blue(90, 80));
-    EXPECT_TRUE(Empty(10, 95));
-    EXPECT_TRUE(Empty(50, 95));
+    ExpectPixels({{10, 95, kEmpty}, {50, 95, kEmpty}});
 }
 
 TEST_F(MarkerTest, OrientAutoFollowsThePath)
@@ -95,8 +93,7 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
     EXPECT_TRUE(Blue(20, 16));
     EXPECT_TRUE(Empty(26, 10));
     EXPECT_TRUE(Blue(74, 54));
-    EXPECT_TRUE(Empty(76, 50));
-    EXPECT_TRUE(Empty(70, 56));
+    ExpectPixels({{76, 50, kEmpty}, {70, 56, kEmpty}});
     EXPECT_TRUE(Blue(12, 64));
     EXPECT_TRUE(Empty(16, 70));
     EXPECT_TRUE(Blue(26, 30));
@@ -130,8 +127,7 @@ TEST_F(MarkerTest, StrokeWidthUnitsScaleTheMarker)
     EXPECT_TRUE(Blue(21, 21));
     EXPECT_TRUE(Empty(23, 23));
     EXPECT_TRUE(Blue(52, 12));
-    EXPECT_TRUE(Empty(54, 12));
-    EXPECT_TRUE(Empty(10, 50));
+    ExpectPixels({{54, 12, kEmpty}, {10, 50, kEmpty}});
     EXPECT_TRUE(Red(52, 52));
 }
 
@@ -148,13 +144,10 @@ TEST_F(MarkerTest, ViewBoxScalesAroundTheReferencePoint)
                  "<path d='M70 30 L80 30' marker-start='url(#tall)'/>");
     EXPECT_TRUE(Blue(31, 31));
     EXPECT_TRUE(Blue(39, 39));
-    EXPECT_TRUE(Empty(41, 41));
-    EXPECT_TRUE(Empty(29, 29));
+    ExpectPixels({{41, 41, kEmpty}, {29, 29, kEmpty}});
     EXPECT_TRUE(Red(66, 31));
     EXPECT_TRUE(Red(84, 49));
-    EXPECT_TRUE(Empty(64, 31));
-    EXPECT_TRUE(Empty(86, 31));
-    EXPECT_TRUE(Empty(71, 29));
+    ExpectPixels({{64, 31, kEmpty}, {86, 31, kEmpty}, {71, 29, kEmpty}});
 }
 
 TEST_F(MarkerTest, ContentIsClippedToTheViewportUnlessOverflowIsVisible)
@@ -165,8 +158,7 @@ TEST_F(MarkerTest, ContentIsClippedToTheViewportUnlessOverflowIsVisible)
                  "<path d='M20 20 L25 20' marker-start='url(#hidden)'/>"
                  "<path d='M80 80 L85 80' marker-start='url(#auto)'/>");
     EXPECT_TRUE(Blue(24, 24));
-    EXPECT_TRUE(Empty(26, 20));
-    EXPECT_TRUE(Empty(20, 14));
+    ExpectPixels({{26, 20, kEmpty}, {20, 14, kEmpty}});
     EXPECT_TRUE(Blue(31, 31));
 }
 
@@ -201,21 +193,17 @@ TEST_F(MarkerTest, SizesAndValuesAreCheckedWithMessages)
                  "\n<path d='M10 10 L20 10' marker-start='url(#neg)'/>"
                  "<path d='M40 10 L50 10' marker-start='url(#zero)'/>"
                  "<path d='M70 10 L80 10' stroke-width='2' marker-start='url(#bad)'/>");
-    EXPECT_TRUE(HasMessage("E marker markerHeight=\"-1\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E marker refX=\"abc\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker markerUnits=\"qwe\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker orient=\"sideways\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker viewBox=\"0 0 0 5\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker preserveAspectRatio=\"defer\" :Invalid value at 4(1)"));
-    EXPECT_EQ(Messages().size(), 6u);
-    EXPECT_TRUE(Empty(10, 10));
-    EXPECT_TRUE(Empty(40, 10));
+    ExpectMessages(
+        {"E marker markerHeight=\"-1\" :Invalid value at 2(1)", "E marker refX=\"abc\" :Invalid value at 4(1)",
+         "E marker markerUnits=\"qwe\" :Invalid value at 4(1)", "E marker orient=\"sideways\" :Invalid value at 4(1)",
+         "E marker viewBox=\"0 0 0 5\" :Invalid value at 4(1)",
+         "E marker preserveAspectRatio=\"defer\" :Invalid value at 4(1)"});
+    ExpectPixels({{10, 10, kEmpty}, {40, 10, kEmpty}});
     // The bad marker still draws: refX 0, orient 0, no viewBox, and
     // strokeWidth units doubling it to 12 x 12 from 6 above the vertex.
     EXPECT_TRUE(Blue(72, 5));
     EXPECT_TRUE(Blue(81, 15));
-    EXPECT_TRUE(Empty(68, 8));
-    EXPECT_TRUE(Empty(83, 8));
+    ExpectPixels({{68, 8, kEmpty}, {83, 8, kEmpty}});
 }
 
 TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
