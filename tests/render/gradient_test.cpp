@@ -290,9 +290,8 @@ TEST_F(GradientTest, StrokeKeepsDashesCapsAndUserSpaceOnDegenerateBoxes)
          "<line x1='10' y1='50' x2='90' y2='50' stroke='url(#box) blue' stroke-width='4'/>"
          "<line x1='10' y1='70' x2='90' y2='70' stroke='url(#box)' stroke-width='4'/>");
     Paint();
-    EXPECT_EQ(Pixel(15, 10).a, 255);
-    EXPECT_EQ(Pixel(25, 10).a, 0);  // a gap of the dash array
-    EXPECT_EQ(Pixel(8, 30).a, 255);  // the square cap reaches 2 beyond the end
+    ExpectPixels({{15, 10, kOpaque}, {25, 10, kEmpty}});  // a gap of the dash array
+    ExpectPixels({{8, 30, kOpaque}});  // the square cap reaches 2 beyond the end
     // A horizontal line has no objectBoundingBox space: the fallback
     // strokes it, and without one nothing does.
     ExpectPixels({{50, 50, kBlue}, {50, 70, kClear}});

@@ -68,10 +68,7 @@ TEST_F(PatternTest, FractionalTilesKeepTheirExactPeriod)
     Load(Checker("p", "", 6.4) + "<rect width='100' height='10' fill='url(#p)'/>");
     Paint(2);
     // The 10th tile starts at 64 units (128 pixels); red until 67.2 (134.4).
-    EXPECT_GT(Pixel(129, 2).a, 200);
-    EXPECT_GT(Pixel(133, 2).a, 200);
-    EXPECT_EQ(Pixel(135, 2).a, 0);
-    EXPECT_EQ(Pixel(127, 2).a, 0);
+    ExpectPixels({{129, 2, AlphaAbove(200)}, {133, 2, AlphaAbove(200)}, {135, 2, kEmpty}, {127, 2, kEmpty}});
 }
 
 TEST_F(PatternTest, ObjectBoundingBoxUnitsForTilesAndContent)
@@ -197,8 +194,7 @@ TEST_F(PatternTest, TinyTilesOverHugeAreasAndHugeTilesStayCheap)
     Paint(4);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     // Half of each sub-pixel tile is red.
-    EXPECT_NEAR(Pixel(40, 40).a, 128, 20);
-    EXPECT_EQ(Pixel(200, 300), kBlue);
+    ExpectPixels({{40, 40, AlphaNear(128, 20)}, {200, 300, kBlue}});
     EXPECT_TRUE(HasMessagePrefix("W pattern tile reduced to "));
 }
 
