@@ -2,12 +2,14 @@
 // SVG files, and waiting for a load to finish.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 
-namespace vexo {
-class CVexoDoc;
-}
+#include <memory>
+
+#include "app/settings.h"
+#include "app/vexo_doc.h"
 
 namespace vexo::test {
 
@@ -23,6 +25,29 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// A test object with a private environment, its settings and an application
+// document: made in that order by MakeDocument(), dropped in reverse by
+// DropDocument() (views on the document must go first).
+class DocTestBase : public QObject {
+protected:
+    void MakeDocument()
+    {
+        env_ = std::make_unique<TestEnvironment>();
+        settings_ = std::make_unique<CSettings>(env_->IniPath());
+        doc_ = std::make_unique<CVexoDoc>(*settings_);
+    }
+    void DropDocument()
+    {
+        doc_.reset();
+        settings_.reset();
+        env_.reset();
+    }
+
+    std::unique_ptr<TestEnvironment> env_;
+    std::unique_ptr<CSettings> settings_;
+    std::unique_ptr<CVexoDoc> doc_;
 };
 
 // Opens `path` and waits until its load has finished and loaded() was sent.

@@ -56,14 +56,12 @@ protected:
 
 }  // namespace
 
-class ElemViewTest : public QObject {
+class ElemViewTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
+        MakeDocument();
         view_ = std::make_unique<TestElemView>(*doc_);
         env_->WriteFile("other.svg", kOther);
         env_->WriteFile("third.svg", kThird);
@@ -73,9 +71,7 @@ private slots:
     void cleanup()
     {
         view_.reset();
-        doc_.reset();
-        settings_.reset();
-        env_.reset();
+        DropDocument();
     }
 
     void referencedDocumentIsSecondRoot()
@@ -319,9 +315,6 @@ private:
     }
     int IconOf(const char* reference) const { return Icon(Find(reference)); }
 
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<TestElemView> view_;
     QString mainPath_;
 };

@@ -42,14 +42,12 @@ QAction* FindAction(QWidget* window, const QString& text)
 
 }  // namespace
 
-class MainFrameTest : public QObject {
+class MainFrameTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
+        MakeDocument();
         frame_ = std::make_unique<CMainFrame>(*doc_, *settings_);
         frame_->resize(900, 600);
         frame_->show();
@@ -58,8 +56,7 @@ private slots:
     void cleanup()
     {
         frame_.reset();
-        doc_.reset();
-        settings_.reset();
+        DropDocument();
     }
 
     void openFitsAndZoomsWithTheZoomPane()
@@ -174,9 +171,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
 };
 

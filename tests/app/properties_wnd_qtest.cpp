@@ -60,15 +60,13 @@ QTreeWidgetItem* FindItem(const QTreeWidget* tree, const QString& name)
 
 }  // namespace
 
-class PropertiesWndTest : public QObject {
+class PropertiesWndTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
+        MakeDocument();
         env_->WriteFile("other.svg", kOtherDocument);
-        settings_ = std::make_unique<vexo::CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
         wnd_ = std::make_unique<CPropertiesWnd>(*doc_);
         QObject::connect(doc_.get(), &CVexoDoc::elementSelected, [this](const svg::CElem* elem) { selected_.append(elem); });
         OpenAndWait(*doc_, env_->WriteFile("grid.svg", kDocument));
@@ -224,9 +222,6 @@ private slots:
 private:
     const svg::CElem* Element(const char* id) { return svg::FindLoadedReference(*doc_->Root(), std::string("#") + id, *doc_->Documents()); }
 
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<vexo::CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<CPropertiesWnd> wnd_;
     QList<const svg::CElem*> selected_;
 };

@@ -38,14 +38,12 @@ bool HasPixelNear(const QImage& image, QColor colour)
 
 }  // namespace
 
-class VexoViewTest : public QObject {
+class VexoViewTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<vexo::CSettings>(env_->IniPath());
-        doc_ = std::make_unique<vexo::CVexoDoc>(*settings_);
+        MakeDocument();
         view_ = std::make_unique<CVexoView>(*doc_);
         view_->show();
         QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
@@ -55,7 +53,7 @@ private slots:
     void cleanup()
     {
         view_.reset();
-        doc_.reset();
+        DropDocument();
     }
 
     void fitUsesFiveSixthsOfTheAreaBesideTheRulers()
@@ -267,9 +265,6 @@ private:
         return nullptr;
     }
 
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<vexo::CSettings> settings_;
-    std::unique_ptr<vexo::CVexoDoc> doc_;
     std::unique_ptr<CVexoView> view_;
 };
 
