@@ -7,9 +7,12 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <string>
 
 #include "app/settings.h"
 #include "app/vexo_doc.h"
+#include "model/document.h"
+#include "model/references.h"
 
 namespace vexo::test {
 
@@ -37,6 +40,11 @@ protected:
         env_ = std::make_unique<TestEnvironment>();
         settings_ = std::make_unique<CSettings>(env_->IniPath());
         doc_ = std::make_unique<CVexoDoc>(*settings_);
+    }
+    // The element `reference` ("#id", "file#id") names from the main document.
+    const svg::CElem* Find(const std::string& reference) const
+    {
+        return doc_ && doc_->Root() ? svg::FindLoadedReference(*doc_->Root(), reference, *doc_->Documents()) : nullptr;
     }
     void DropDocument()
     {

@@ -305,7 +305,6 @@ private slots:
     }
 
 private:
-    const svg::CElem* Find(const char* reference) const { return svg::FindLoadedReference(*doc_->Root(), reference, *doc_->Documents()); }
     QString Label(const QModelIndex& index) const { return view_->Model()->data(index).toString(); }
     QString Label(const svg::CElem* elem) const { return Label(view_->Model()->IndexOf(elem)); }
     QString LabelOf(const char* reference) const { return Label(Find(reference)); }

@@ -91,7 +91,7 @@ private slots:
         doc_->WaitForLoad();
         QCOMPARE(loaded.count(), 1);
         QCOMPARE(settings_->Read("MISC", "MEDIA"), QString("print"));
-        const svg::CElem* rect = svg::FindLoadedReference(*doc_->Root(), "#r", *doc_->Documents());
+        const svg::CElem* rect = Find("#r");
         QCOMPARE(int(rect->props.fillBrush->color.r), 255);
         // The Option menu's Media entries follow.
         QAction* print = nullptr;
