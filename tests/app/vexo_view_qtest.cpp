@@ -123,7 +123,9 @@ private slots:
             {1, 1, 100, 2}, {1, 5, 10, 1}, {1, 1000, 0.5, -1}, {1, 10000, 0.05, -2}, {1 / pxPerCm, 1, pxPerCm, 0}};
         for (const auto& expected : kSteps) {
             int exponent = 99;
-            QVERIFY(std::abs(vexo::RulerStep(expected.unitFactor, expected.scale, exponent) - expected.step) < 1e-9);
+            const double step = vexo::RulerStep(expected.unitFactor, expected.scale, exponent);
+            QVERIFY2(std::abs(step - expected.step) < 1e-9,
+                     qPrintable(QString("step %1 at scale %2").arg(step).arg(expected.scale)));
             QCOMPARE(exponent, expected.exponent);
         }
         int exponent = 99;
