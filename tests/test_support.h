@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -106,6 +107,19 @@ protected:
         return Current().LoadText(text, fullPath, shownName);
     }
     svg::CElem* Find(const std::string& reference) { return Current().Find(reference); }
+    // Expects the resolved `field` of each element, named by id, to hold its value.
+    template <class T>
+    void ExpectProps(T svg::ResolvedProperties::*field, std::initializer_list<std::pair<const char*, T>> cases)
+    {
+        for (const auto& [id, value] : cases) {
+            const svg::CElem* elem = Find(std::string("#") + id);
+            ASSERT_NE(elem, nullptr) << id;
+            if constexpr (std::is_floating_point_v<T>)
+                EXPECT_FLOAT_EQ(elem->props.*field, value) << id;
+            else
+                EXPECT_EQ(elem->props.*field, value) << id;
+        }
+    }
     // The element `reference` names from `from`, which may be in any document of the load.
     svg::CElem* FindIn(const svg::CElem& from, const std::string& reference);
     std::vector<std::string> Messages() { return Current().Messages(); }
