@@ -33,6 +33,12 @@ std::string Gzip(const std::string& data);
 // What a click at (x, y), in the parent's user space of `elem`, hits.
 const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y);
 
+// Whether `log` holds a message equal to `line` / starting with `prefix`,
+// and how many equal to `line`.
+bool HasLine(const svg::CMessageLog& log, const std::string& line);
+bool HasLinePrefix(const svg::CMessageLog& log, const std::string& prefix);
+int CountLines(const svg::CMessageLog& log, const std::string& line);
+
 // A click at (x, y) should hit the element of id `hitId`, or nothing when it is empty.
 struct HitProbe {
     double x;
@@ -70,8 +76,9 @@ public:
 
     std::vector<std::string> Messages() const { return log_.EntriesFrom(0); }
     // True when some message equals `line` exactly / starts with `prefix`.
-    bool HasMessage(const std::string& line) const;
-    bool HasMessagePrefix(const std::string& prefix) const;
+    bool HasMessage(const std::string& line) const { return HasLine(log_, line); }
+    bool HasMessagePrefix(const std::string& prefix) const { return HasLinePrefix(log_, prefix); }
+    int CountMessages(const std::string& line) const { return CountLines(log_, line); }
     // Expects exactly these messages, in any order.
     void ExpectMessages(std::vector<std::string> expected) const { ExpectSameLines(Messages(), std::move(expected)); }
     // Expects each of these messages, among others perhaps.
@@ -125,6 +132,13 @@ protected:
     std::vector<std::string> Messages() { return Current().Messages(); }
     bool HasMessage(const std::string& line) { return Current().HasMessage(line); }
     bool HasMessagePrefix(const std::string& prefix) { return Current().HasMessagePrefix(prefix); }
+    int CountMessages(const std::string& line) { return Current().CountMessages(line); }
+    // Expects each of these messages exactly once: a fault met again is reported once.
+    void ExpectMessagesOnce(const std::vector<std::string>& expected)
+    {
+        for (const std::string& line : expected)
+            EXPECT_EQ(CountMessages(line), 1) << line;
+    }
     void ExpectMessages(std::vector<std::string> expected) { Current().ExpectMessages(std::move(expected)); }
     void ExpectMessagesInclude(const std::vector<std::string>& expected) { Current().ExpectMessagesInclude(expected); }
     std::string Summary() { return Current().Summary(); }

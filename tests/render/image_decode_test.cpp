@@ -7,7 +7,6 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -623,10 +622,7 @@ TEST(DataUrlTest, HeaderAndMessages)
     image->line = 3;
     image->column = 5;
     CMessageLog log;
-    auto reported = [&log](const std::string& line) {
-        const std::vector<std::string> messages = log.EntriesFrom(0);
-        return std::find(messages.begin(), messages.end(), line) != messages.end();
-    };
+    auto reported = [&log](const std::string& line) { return vexo_test::HasLine(log, line); };
 
     auto png = DecodeDataUrl(*image, "IMAGE/PNG;base64,QUJD", log);
     ASSERT_TRUE(png);

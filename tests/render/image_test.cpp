@@ -82,14 +82,6 @@ std::string PlacedImage(const std::string& aspect, const std::string& href = Red
            aspect + "' xlink:href=\"" + href + "\"/></svg>";
 }
 
-int CountMessages(const std::vector<std::string>& messages, const std::string& line)
-{
-    int count = 0;
-    for (const std::string& message : messages)
-        count += message == line;
-    return count;
-}
-
 }  // namespace
 
 // --- Placement -------------------------------------------------------------------------
@@ -270,7 +262,7 @@ TEST_F(ImageTest, UseInstancesShareTheSourcePicture)
         ASSERT_EQ(instance->Class(), ElemClass::Image);
         EXPECT_EQ(static_cast<const CElemImage*>(instance)->raster, source.raster);
     }
-    EXPECT_EQ(CountMessages(Messages(), "I Loading Image file 'p.png'"), 1);
+    EXPECT_EQ(CountMessages("I Loading Image file 'p.png'"), 1);
 }
 
 // --- SVG pictures ------------------------------------------------------------------------
@@ -329,7 +321,7 @@ TEST_F(ImageTest, SelfReferenceIsReportedAndDrawnOnce)
                           "<image y='20' width='40' height='20' xlink:href='self.svg'/></svg>");
     CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages(Messages(), "F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
+    EXPECT_EQ(CountMessages("F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
     EXPECT_TRUE(IsRed(PixelAt(*document, 20, 22))) << "the inner copy's strip";
     EXPECT_TRUE(IsClear(PixelAt(*document, 20, 31))) << "no copy inside the copy";
 }
@@ -343,7 +335,7 @@ TEST_F(ImageTest, DocumentsShowingEachOtherStop)
         "pair/a.svg", header + "<image width='40' height='40' xlink:href='b.svg'/></svg>");
     CElemDocument* document = LoadDocument(a);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages(Messages(), "F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
+    EXPECT_EQ(CountMessages("F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
     PixelAt(*document, 0, 0);
 }
 
