@@ -18,6 +18,10 @@ using namespace svg;
 
 namespace {
 
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kGreen{0, 128, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+
 // A bar 8 long and 2 wide from the vertex along the marker's +x axis: it
 // shows where a marker is and which way it points.
 std::string Bar(const std::string& id, const std::string& orient)
@@ -51,9 +55,6 @@ protected:
         return count;
     }
 
-    bool Blue(int x, int y) const { return Argb(x, y) == 0xFF0000FF; }
-    bool Red(int x, int y) const { return Argb(x, y) == 0xFFFF0000; }
-    bool Green(int x, int y) const { return Argb(x, y) == 0xFF008000; }
 };
 
 }  // namespace
@@ -67,14 +68,9 @@ TEST_F(MarkerTest, PlacesStartMidAndEndMarkers)
                  "<path d='M10 80 L50 80 L90 80' style='marker:url(#s); marker-end:url(#e)'/>"
                  // As an attribute it is no presentation attribute and sets nothing.
                  "<path d='M10 95 L50 95 L90 95' marker='url(#s)'/>");
-    EXPECT_TRUE(Red(10, 10));
-    EXPECT_TRUE(Green(50, 10));
-    EXPECT_TRUE(Green(50, 50));
-    EXPECT_TRUE(Blue(90, 50));
+    ExpectPixels({{10, 10, kRed}, {50, 10, kGreen}, {50, 50, kGreen}, {90, 50, kBlue}});
     ExpectPixels({{30, 10, kEmpty}, {14, 10, kEmpty}});
-    EXPECT_TRUE(Red(10, 80));
-    EXPECT_TRUE(Red(50, 80));
-    EXPECT_TRUE(Blue(90, 80));
+    ExpectPixels({{10, 80, kRed}, {50, 80, kRed}, {90, 80, kBlue}});
     ExpectPixels({{10, 95, kEmpty}, {50, 95, kEmpty}});
 }
 
@@ -90,15 +86,9 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
                  "<path d='M10 70 L30 70 L30 90 Z' fill='none' marker-end='url(#bar)'/>"
                  // Both markers of a line point from its first point to its second.
                  "<line x1='20' y1='30' x2='60' y2='30' marker-start='url(#bar)' marker-end='url(#bar)'/>");
-    EXPECT_TRUE(Blue(20, 16));
-    EXPECT_TRUE(Empty(26, 10));
-    EXPECT_TRUE(Blue(74, 54));
+    ExpectPixels({{20, 16, kBlue}, {26, 10, kEmpty}, {74, 54, kBlue}});
     ExpectPixels({{76, 50, kEmpty}, {70, 56, kEmpty}});
-    EXPECT_TRUE(Blue(12, 64));
-    EXPECT_TRUE(Empty(16, 70));
-    EXPECT_TRUE(Blue(26, 30));
-    EXPECT_TRUE(Blue(66, 30));
-    EXPECT_TRUE(Empty(14, 30));
+    ExpectPixels({{12, 64, kBlue}, {16, 70, kEmpty}, {26, 30, kBlue}, {66, 30, kBlue}, {14, 30, kEmpty}});
 }
 
 TEST_F(MarkerTest, FixedOrientTakesAngleUnits)
@@ -108,10 +98,7 @@ TEST_F(MarkerTest, FixedOrientTakesAngleUnits)
                  "<path d='M10 20 L15 20' marker-start='url(#deg)'/>"
                  "<path d='M30 20 L35 20' marker-start='url(#rad)'/>"
                  "<path d='M50 20 L55 20' marker-start='url(#grad)'/>");
-    EXPECT_TRUE(Blue(10, 26));
-    EXPECT_TRUE(Blue(30, 26));
-    EXPECT_TRUE(Blue(50, 26));
-    EXPECT_TRUE(Empty(16, 20));
+    ExpectPixels({{10, 26, kBlue}, {30, 26, kBlue}, {50, 26, kBlue}, {16, 20, kEmpty}});
 }
 
 TEST_F(MarkerTest, StrokeWidthUnitsScaleTheMarker)
@@ -124,11 +111,9 @@ TEST_F(MarkerTest, StrokeWidthUnitsScaleTheMarker)
                  // Scaled to nothing; the picture goes on after it.
                  "<path d='M10 50 L20 50' stroke-width='0' marker-start='url(#sw)'/>"
                  "<rect x='50' y='50' width='5' height='5' fill='red'/>");
-    EXPECT_TRUE(Blue(21, 21));
-    EXPECT_TRUE(Empty(23, 23));
-    EXPECT_TRUE(Blue(52, 12));
+    ExpectPixels({{21, 21, kBlue}, {23, 23, kEmpty}, {52, 12, kBlue}});
     ExpectPixels({{54, 12, kEmpty}, {10, 50, kEmpty}});
-    EXPECT_TRUE(Red(52, 52));
+    EXPECT_EQ(Pixel(52, 52), kRed);
 }
 
 TEST_F(MarkerTest, ViewBoxScalesAroundTheReferencePoint)
@@ -142,11 +127,9 @@ TEST_F(MarkerTest, ViewBoxScalesAroundTheReferencePoint)
                  "viewBox='0 0 10 20'><rect x='-10' y='-10' width='30' height='40' fill='red'/></marker>"
                  "<path d='M30 30 L40 30' marker-start='url(#vb)'/>"
                  "<path d='M70 30 L80 30' marker-start='url(#tall)'/>");
-    EXPECT_TRUE(Blue(31, 31));
-    EXPECT_TRUE(Blue(39, 39));
+    ExpectPixels({{31, 31, kBlue}, {39, 39, kBlue}});
     ExpectPixels({{41, 41, kEmpty}, {29, 29, kEmpty}});
-    EXPECT_TRUE(Red(66, 31));
-    EXPECT_TRUE(Red(84, 49));
+    ExpectPixels({{66, 31, kRed}, {84, 49, kRed}});
     ExpectPixels({{64, 31, kEmpty}, {86, 31, kEmpty}, {71, 29, kEmpty}});
 }
 
@@ -157,9 +140,9 @@ TEST_F(MarkerTest, ContentIsClippedToTheViewportUnlessOverflowIsVisible)
     LoadAndPaint("<marker id='hidden' " + marker + "<marker id='auto' overflow='auto' " + marker +
                  "<path d='M20 20 L25 20' marker-start='url(#hidden)'/>"
                  "<path d='M80 80 L85 80' marker-start='url(#auto)'/>");
-    EXPECT_TRUE(Blue(24, 24));
+    EXPECT_EQ(Pixel(24, 24), kBlue);
     ExpectPixels({{26, 20, kEmpty}, {20, 14, kEmpty}});
-    EXPECT_TRUE(Blue(31, 31));
+    EXPECT_EQ(Pixel(31, 31), kBlue);
 }
 
 TEST_F(MarkerTest, ContentInheritsFromTheMarkerAndFadesWithTheShape)
@@ -175,9 +158,7 @@ TEST_F(MarkerTest, ContentInheritsFromTheMarkerAndFadesWithTheShape)
                  "<path d='M70 60 L90 60' visibility='hidden' marker-start='url(#shown)'/>");
     // Drawn though its group is not displayed; blue from the marker's
     // ancestors, not red from the shape; a child not displayed stays hidden.
-    EXPECT_TRUE(Blue(18, 18));
-    EXPECT_TRUE(Blue(21, 22));
-    EXPECT_TRUE(Blue(18, 58));
+    ExpectPixels({{18, 18, kBlue}, {21, 22, kBlue}, {18, 58, kBlue}});
     EXPECT_NEAR(Argb(70, 20) >> 24, 128, 1);
     EXPECT_TRUE(Empty(70, 60));
 }
@@ -201,8 +182,7 @@ TEST_F(MarkerTest, SizesAndValuesAreCheckedWithMessages)
     ExpectPixels({{10, 10, kEmpty}, {40, 10, kEmpty}});
     // The bad marker still draws: refX 0, orient 0, no viewBox, and
     // strokeWidth units doubling it to 12 x 12 from 6 above the vertex.
-    EXPECT_TRUE(Blue(72, 5));
-    EXPECT_TRUE(Blue(81, 15));
+    ExpectPixels({{72, 5, kBlue}, {81, 15, kBlue}});
     ExpectPixels({{68, 8, kEmpty}, {83, 8, kEmpty}});
 }
 
@@ -220,9 +200,7 @@ TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
     EXPECT_TRUE(HasMessagePrefix("F path marker-end=\"url(#a)\" : Cyclic reference at"));
     EXPECT_EQ(CountMessagesWith("Cyclic"), 2);
     // The outer instances draw their content without the inner markers.
-    EXPECT_TRUE(Blue(25, 20));
-    EXPECT_TRUE(Blue(45, 20));
-    EXPECT_TRUE(Blue(45, 63));
+    ExpectPixels({{25, 20, kBlue}, {45, 20, kBlue}, {45, 63, kBlue}});
 }
 
 TEST_F(MarkerTest, NestedMarkersAreBoundedInCostAndDepth)
