@@ -68,10 +68,9 @@ TEST_F(MarkerTest, PlacesStartMidAndEndMarkers)
                  "<path d='M10 80 L50 80 L90 80' style='marker:url(#s); marker-end:url(#e)'/>"
                  // As an attribute it is no presentation attribute and sets nothing.
                  "<path d='M10 95 L50 95 L90 95' marker='url(#s)'/>");
-    ExpectPixels({{10, 10, kRed}, {50, 10, kGreen}, {50, 50, kGreen}, {90, 50, kBlue}});
-    ExpectPixels({{30, 10, kEmpty}, {14, 10, kEmpty}});
-    ExpectPixels({{10, 80, kRed}, {50, 80, kRed}, {90, 80, kBlue}});
-    ExpectPixels({{10, 95, kEmpty}, {50, 95, kEmpty}});
+    ExpectPixels({{10, 10, kRed}, {50, 10, kGreen}, {50, 50, kGreen}, {90, 50, kBlue}, {30, 10, kEmpty}});
+    ExpectPixels({{14, 10, kEmpty}, {10, 80, kRed}, {50, 80, kRed}, {90, 80, kBlue}, {10, 95, kEmpty}});
+    ExpectPixels({{50, 95, kEmpty}});
 }
 
 TEST_F(MarkerTest, OrientAutoFollowsThePath)
@@ -86,8 +85,7 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
                  "<path d='M10 70 L30 70 L30 90 Z' fill='none' marker-end='url(#bar)'/>"
                  // Both markers of a line point from its first point to its second.
                  "<line x1='20' y1='30' x2='60' y2='30' marker-start='url(#bar)' marker-end='url(#bar)'/>");
-    ExpectPixels({{20, 16, kBlue}, {26, 10, kEmpty}, {74, 54, kBlue}});
-    ExpectPixels({{76, 50, kEmpty}, {70, 56, kEmpty}});
+    ExpectPixels({{20, 16, kBlue}, {26, 10, kEmpty}, {74, 54, kBlue}, {76, 50, kEmpty}, {70, 56, kEmpty}});
     ExpectPixels({{12, 64, kBlue}, {16, 70, kEmpty}, {26, 30, kBlue}, {66, 30, kBlue}, {14, 30, kEmpty}});
 }
 
@@ -111,8 +109,7 @@ TEST_F(MarkerTest, StrokeWidthUnitsScaleTheMarker)
                  // Scaled to nothing; the picture goes on after it.
                  "<path d='M10 50 L20 50' stroke-width='0' marker-start='url(#sw)'/>"
                  "<rect x='50' y='50' width='5' height='5' fill='red'/>");
-    ExpectPixels({{21, 21, kBlue}, {23, 23, kEmpty}, {52, 12, kBlue}});
-    ExpectPixels({{54, 12, kEmpty}, {10, 50, kEmpty}});
+    ExpectPixels({{21, 21, kBlue}, {23, 23, kEmpty}, {52, 12, kBlue}, {54, 12, kEmpty}, {10, 50, kEmpty}});
     EXPECT_EQ(Pixel(52, 52), kRed);
 }
 
@@ -127,10 +124,8 @@ TEST_F(MarkerTest, ViewBoxScalesAroundTheReferencePoint)
                  "viewBox='0 0 10 20'><rect x='-10' y='-10' width='30' height='40' fill='red'/></marker>"
                  "<path d='M30 30 L40 30' marker-start='url(#vb)'/>"
                  "<path d='M70 30 L80 30' marker-start='url(#tall)'/>");
-    ExpectPixels({{31, 31, kBlue}, {39, 39, kBlue}});
-    ExpectPixels({{41, 41, kEmpty}, {29, 29, kEmpty}});
-    ExpectPixels({{66, 31, kRed}, {84, 49, kRed}});
-    ExpectPixels({{64, 31, kEmpty}, {86, 31, kEmpty}, {71, 29, kEmpty}});
+    ExpectPixels({{31, 31, kBlue}, {39, 39, kBlue}, {41, 41, kEmpty}, {29, 29, kEmpty}, {66, 31, kRed}});
+    ExpectPixels({{84, 49, kRed}, {64, 31, kEmpty}, {86, 31, kEmpty}, {71, 29, kEmpty}});
 }
 
 TEST_F(MarkerTest, ContentIsClippedToTheViewportUnlessOverflowIsVisible)
@@ -182,8 +177,7 @@ TEST_F(MarkerTest, SizesAndValuesAreCheckedWithMessages)
     ExpectPixels({{10, 10, kEmpty}, {40, 10, kEmpty}});
     // The bad marker still draws: refX 0, orient 0, no viewBox, and
     // strokeWidth units doubling it to 12 x 12 from 6 above the vertex.
-    ExpectPixels({{72, 5, kBlue}, {81, 15, kBlue}});
-    ExpectPixels({{68, 8, kEmpty}, {83, 8, kEmpty}});
+    ExpectPixels({{72, 5, kBlue}, {81, 15, kBlue}, {68, 8, kEmpty}, {83, 8, kEmpty}});
 }
 
 TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
