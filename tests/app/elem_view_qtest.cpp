@@ -128,9 +128,8 @@ private slots:
         QCOMPARE(IconOf("#kab"), vexo::kIconElement);
 
         // Not rendered: display none, hidden, excluded by systemLanguage.
-        QCOMPARE(IconOf("#hidden"), vexo::kIconElement + vexo::kDimmedIcon);
-        QCOMPARE(IconOf("#invisible"), vexo::kIconElement + vexo::kDimmedIcon);
-        QCOMPARE(IconOf("#other-language"), vexo::kIconElement + vexo::kDimmedIcon);
+        for (const char* reference : {"#hidden", "#invisible", "#other-language"})
+            QCOMPARE(IconOf(reference), vexo::kIconElement + vexo::kDimmedIcon);
         QCOMPARE(vexo::ElemIcon(IconOf("#hidden")).cacheKey(),
                  vexo::ElemIcon(vexo::kIconElement + vexo::kDimmedIcon).cacheKey());
     }
