@@ -38,6 +38,24 @@ struct PixelProbe {
     AlphaRange alpha;
 };
 
+// The pixel of an ARGB32 image at (x, y): premultiplied 0xAARRGGBB, and
+// as a straight colour.
+inline std::uint32_t PremultipliedArgb(cairo_surface_t* surface, int x, int y)
+{
+    cairo_surface_flush(surface);
+    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    return reinterpret_cast<const std::uint32_t*>(row)[x];
+}
+inline svg::Rgba StraightPixel(cairo_surface_t* surface, int x, int y)
+{
+    const std::uint32_t pixel = PremultipliedArgb(surface, x, y);
+    const auto a = static_cast<std::uint8_t>(pixel >> 24);
+    auto unpremultiply = [a](std::uint32_t c) {
+        return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
+    };
+    return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
+}
+
 class PictureProbe : public LoadTest {
 protected:
     using AlphaRange = vexo_test::AlphaRange;
@@ -92,22 +110,9 @@ protected:
     }
 
     // Premultiplied 0xAARRGGBB.
-    std::uint32_t Argb(int x, int y) const
-    {
-        const unsigned char* row = cairo_image_surface_get_data(surface_) +
-            y * cairo_image_surface_get_stride(surface_);
-        return reinterpret_cast<const std::uint32_t*>(row)[x];
-    }
+    std::uint32_t Argb(int x, int y) const { return PremultipliedArgb(surface_, x, y); }
     // Straight colour of the pixel whose centre is (x + 0.5, y + 0.5).
-    svg::Rgba Pixel(int x, int y) const
-    {
-        const std::uint32_t pixel = Argb(x, y);
-        const auto a = static_cast<std::uint8_t>(pixel >> 24);
-        auto unpremultiply = [a](std::uint32_t c) {
-            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
-        };
-        return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
-    }
+    svg::Rgba Pixel(int x, int y) const { return StraightPixel(surface_, x, y); }
     int Alpha(int x, int y) const { return static_cast<int>(Argb(x, y) >> 24); }
     bool Opaque(int x, int y) const { return Alpha(x, y) == 255; }
     bool Empty(int x, int y) const { return Argb(x, y) == 0; }
