@@ -13,8 +13,6 @@ using namespace svg;
 
 namespace {
 
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
 constexpr Rgba kPlaceholder{0xEE, 0xE8, 0xAA, 0xFF};
 
 class ContainerTest : public vexo_test::PictureProbe {

@@ -18,10 +18,6 @@ using namespace svg;
 
 namespace {
 
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kGreen{0, 128, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
-
 // A bar 8 long and 2 wide from the vertex along the marker's +x axis: it
 // shows where a marker is and which way it points.
 std::string Bar(const std::string& id, const std::string& orient)

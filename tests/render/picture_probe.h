@@ -64,6 +64,11 @@ protected:
     static constexpr AlphaRange kOpaque{255, 255};
     static constexpr AlphaRange AlphaNear(int alpha, int tolerance) { return {alpha - tolerance, alpha + tolerance}; }
     static constexpr AlphaRange AlphaAbove(int alpha) { return {alpha + 1, 255}; }
+    // Opaque colours as the keywords name them.
+    static constexpr svg::Rgba kRed{255, 0, 0, 255};
+    static constexpr svg::Rgba kGreen{0, 128, 0, 255};
+    static constexpr svg::Rgba kLime{0, 255, 0, 255};
+    static constexpr svg::Rgba kBlue{0, 0, 255, 255};
 
     void TearDown() override
     {

@@ -53,9 +53,6 @@ void ExpectPoint(const PointF& p, double x, double y, const char* what)
     EXPECT_NEAR(p.y, y, 1e-3) << what;
 }
 
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
-constexpr Rgba kGreen{0, 128, 0, 255};
 
 }  // namespace
 

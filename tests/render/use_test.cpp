@@ -13,9 +13,6 @@ using namespace svg;
 
 namespace {
 
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
-
 class UseTest : public vexo_test::PictureProbe {
 protected:
     CElemDocument* Load(const std::string& body)
