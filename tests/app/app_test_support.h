@@ -58,6 +58,10 @@ protected:
     std::unique_ptr<CVexoDoc> doc_;
 };
 
+// An SVG document of `count` small rectangles, slow enough to load that a
+// test can stop or replace the load while it runs.
+QByteArray ManyRects(int count);
+
 // Opens `path` and waits until its load has finished and loaded() was sent.
 void OpenAndWait(CVexoDoc& doc, const QString& path);
 

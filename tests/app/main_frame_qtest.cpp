@@ -94,10 +94,7 @@ private slots:
         const svg::CElem* rect = Find("#r");
         QCOMPARE(int(rect->props.fillBrush->color.r), 255);
         // The Option menu's Media entries follow.
-        QAction* print = nullptr;
-        for (QAction* action : frame_->findChildren<QAction*>())
-            if (action->text() == "print")
-                print = action;
+        QAction* print = FindAction(frame_.get(), "print");
         QVERIFY(print != nullptr && print->isChecked());
     }
 
@@ -108,11 +105,7 @@ private slots:
         QVERIFY(!reload->isEnabled());
         QVERIFY(!stop->isEnabled());
         QCOMPARE(reload->shortcut(), QKeySequence(Qt::Key_F5));
-        QByteArray big = "<svg xmlns='http://www.w3.org/2000/svg'>";
-        for (int i = 0; i < 30000; ++i)
-            big += "<rect width='5' height='5'/>";
-        big += "</svg>";
-        frame_->Open(env_->WriteFile("big.svg", big));
+        frame_->Open(env_->WriteFile("big.svg", vexo::test::ManyRects(30000)));
         QVERIFY(reload->isEnabled());
         QVERIFY(stop->isEnabled());
         stop->trigger();

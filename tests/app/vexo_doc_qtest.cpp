@@ -110,12 +110,8 @@ private slots:
 
     void stopDuringALoadLeavesNothingLoaded()
     {
-        QByteArray big = "<svg xmlns='http://www.w3.org/2000/svg'>";
-        for (int i = 0; i < 30000; ++i)
-            big += "<rect width='5' height='5' fill='red'/>";
-        big += "</svg>";
         QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
-        doc_->Open(env_->WriteFile("big.svg", big));
+        doc_->Open(env_->WriteFile("big.svg", vexo::test::ManyRects(30000)));
         doc_->StopLoading();
         QCoreApplication::processEvents();
         QCOMPARE(doc_->State(), svg::DocumentState::Idle);
