@@ -151,11 +151,9 @@ TEST_F(ContainerTest, ClipAutoKeepsTheViewportEdgeAndNeedsOverflowHidden)
 
 TEST_F(ContainerTest, OverflowAutoShowsContentOutsideTheViewportAndScrollClips)
 {
-    CElemDocument* document = Load("width='100' height='100'",
-                                   "<svg overflow='auto' width='20' height='20'>"
-                                   "<rect x='30' y='30' width='10' height='10' fill='red'/></svg>"
-                                   "<svg overflow='scroll' width='20' height='20'>"
-                                   "<rect x='60' y='60' width='10' height='10' fill='blue'/></svg>");
+    Load("width='100' height='100'",
+         "<svg overflow='auto' width='20' height='20'><rect x='30' y='30' width='10' height='10' fill='red'/></svg>"
+         "<svg overflow='scroll' width='20' height='20'><rect x='60' y='60' width='10' height='10' fill='blue'/></svg>");
     Paint();
     ExpectPixels({{35, 35, kRed}, {65, 65, kEmpty}});
 }

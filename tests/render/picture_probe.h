@@ -30,8 +30,8 @@ struct AlphaRange {
 // One probe of a picture: the pixel whose centre is (x + 0.5, y + 0.5) holds
 // exactly `color` (straight, alpha included), or else an alpha in `alpha`.
 struct PixelProbe {
-    PixelProbe(int x, int y, svg::Rgba color) : x(x), y(y), color(color) { }
-    PixelProbe(int x, int y, AlphaRange alpha) : x(x), y(y), alpha(alpha) { }
+    PixelProbe(int atX, int atY, svg::Rgba expected) : x(atX), y(atY), color(expected) {}
+    PixelProbe(int atX, int atY, AlphaRange expected) : x(atX), y(atY), alpha(expected) {}
     int x;
     int y;
     std::optional<svg::Rgba> color;
