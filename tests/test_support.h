@@ -1,5 +1,6 @@
-// Helpers shared by the tests: fixture paths, scratch files, and loads that
-// a test drives with a message log of its own.
+// Helpers shared by the tests: fixture paths, scratch files, loads that a
+// test drives with a message log of its own, and checks that take a list of
+// cases (messages, hits, resolved properties) and name the case that fails.
 #pragma once
 
 #include <gtest/gtest.h>

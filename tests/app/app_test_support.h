@@ -1,5 +1,6 @@
 // Shared set-up for the shell's Qt tests: a private settings file, temporary
-// SVG files, and waiting for a load to finish.
+// SVG files, the settings-and-document fixture most of them start from, and
+// waiting for a load to finish.
 #pragma once
 
 #include <QObject>
