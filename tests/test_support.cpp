@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,31 @@ const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y)
     return svg::HitTest(elem, x, y, pass);
 }
 
+bool HasLine(const svg::CMessageLog& log, const std::string& line) { return CountLines(log, line) > 0; }
+
+bool HasLinePrefix(const svg::CMessageLog& log, const std::string& prefix)
+{
+    for (const std::string& message : log.EntriesFrom(0))
+        if (message.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
+int CountLines(const svg::CMessageLog& log, const std::string& line)
+{
+    const std::vector<std::string> messages = log.EntriesFrom(0);
+    return static_cast<int>(std::count(messages.begin(), messages.end(), line));
+}
+
+void ExpectHits(const svg::CElem& root, std::initializer_list<HitProbe> probes)
+{
+    for (const HitProbe& probe : probes) {
+        const svg::CElem* hit = HitTestAt(root, probe.x, probe.y);
+        EXPECT_EQ(hit != nullptr ? hit->id : "(nothing)", probe.hitId.empty() ? "(nothing)" : probe.hitId)
+            << "at (" << probe.x << ", " << probe.y << ")";
+    }
+}
+
 TestLoad::TestLoad(svg::CDocOptions options)
     : load_(std::make_unique<svg::CDocumentLoad>(log_, stop_, std::move(options)))
 {
@@ -104,20 +130,10 @@ svg::CElem* TestLoad::Find(const std::string& reference)
     return main != nullptr ? svg::FindReference(*main, reference, load_->Context()) : nullptr;
 }
 
-bool TestLoad::HasMessage(const std::string& line) const
+void TestLoad::ExpectMessagesInclude(const std::vector<std::string>& expected) const
 {
-    for (const std::string& message : Messages())
-        if (message == line)
-            return true;
-    return false;
-}
-
-bool TestLoad::HasMessagePrefix(const std::string& prefix) const
-{
-    for (const std::string& message : Messages())
-        if (message.compare(0, prefix.size(), prefix) == 0)
-            return true;
-    return false;
+    for (const std::string& line : expected)
+        EXPECT_TRUE(HasMessage(line)) << "no message \"" << line << "\"";
 }
 
 svg::CElem* LoadTest::FindIn(const svg::CElem& from, const std::string& reference)

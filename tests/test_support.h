@@ -1,11 +1,16 @@
-// Helpers shared by the tests: fixture paths, scratch files, and loads that
-// a test drives with a message log of its own.
+// Helpers shared by the tests: fixture paths, scratch files, loads that a
+// test drives with a message log of its own, and checks that take a list of
+// cases (messages, hits, resolved properties) and name the case that fails.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "base/stop_token.h"
@@ -29,6 +34,29 @@ std::string Gzip(const std::string& data);
 // What a click at (x, y), in the parent's user space of `elem`, hits.
 const svg::CElem* HitTestAt(const svg::CElem& elem, double x, double y);
 
+// Whether `log` holds a message equal to `line` / starting with `prefix`,
+// and how many equal to `line`.
+bool HasLine(const svg::CMessageLog& log, const std::string& line);
+bool HasLinePrefix(const svg::CMessageLog& log, const std::string& prefix);
+int CountLines(const svg::CMessageLog& log, const std::string& line);
+
+// A click at (x, y) should hit the element of id `hitId`, or nothing when it is empty.
+struct HitProbe {
+    double x;
+    double y;
+    std::string hitId;
+};
+// Checks each probe against HitTestAt(root, x, y).
+void ExpectHits(const svg::CElem& root, std::initializer_list<HitProbe> probes);
+
+// Expects `actual` to hold exactly the lines of `expected`, in any order.
+inline void ExpectSameLines(std::vector<std::string> actual, std::vector<std::string> expected)
+{
+    std::sort(actual.begin(), actual.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(actual, expected);
+}
+
 // One load a test drives: its log, its stop token and the load itself.
 class TestLoad {
 public:
@@ -49,8 +77,13 @@ public:
 
     std::vector<std::string> Messages() const { return log_.EntriesFrom(0); }
     // True when some message equals `line` exactly / starts with `prefix`.
-    bool HasMessage(const std::string& line) const;
-    bool HasMessagePrefix(const std::string& prefix) const;
+    bool HasMessage(const std::string& line) const { return HasLine(log_, line); }
+    bool HasMessagePrefix(const std::string& prefix) const { return HasLinePrefix(log_, prefix); }
+    int CountMessages(const std::string& line) const { return CountLines(log_, line); }
+    // Expects exactly these messages, in any order.
+    void ExpectMessages(std::vector<std::string> expected) const { ExpectSameLines(Messages(), std::move(expected)); }
+    // Expects each of these messages, among others perhaps.
+    void ExpectMessagesInclude(const std::vector<std::string>& expected) const;
     std::string Summary() const { return log_.Summary(); }
 
     svg::CMessageLog& Log() { return log_; }
@@ -82,11 +115,33 @@ protected:
         return Current().LoadText(text, fullPath, shownName);
     }
     svg::CElem* Find(const std::string& reference) { return Current().Find(reference); }
+    // Expects the resolved `field` of each element, named by id, to hold its value.
+    template <class T>
+    void ExpectProps(T svg::ResolvedProperties::*field, std::initializer_list<std::pair<const char*, T>> cases)
+    {
+        for (const auto& [id, value] : cases) {
+            const svg::CElem* elem = Find(std::string("#") + id);
+            ASSERT_NE(elem, nullptr) << id;
+            if constexpr (std::is_floating_point_v<T>)
+                EXPECT_FLOAT_EQ(elem->props.*field, value) << id;
+            else
+                EXPECT_EQ(elem->props.*field, value) << id;
+        }
+    }
     // The element `reference` names from `from`, which may be in any document of the load.
     svg::CElem* FindIn(const svg::CElem& from, const std::string& reference);
     std::vector<std::string> Messages() { return Current().Messages(); }
     bool HasMessage(const std::string& line) { return Current().HasMessage(line); }
     bool HasMessagePrefix(const std::string& prefix) { return Current().HasMessagePrefix(prefix); }
+    int CountMessages(const std::string& line) { return Current().CountMessages(line); }
+    // Expects each of these messages exactly once: a fault met again is reported once.
+    void ExpectMessagesOnce(const std::vector<std::string>& expected)
+    {
+        for (const std::string& line : expected)
+            EXPECT_EQ(CountMessages(line), 1) << line;
+    }
+    void ExpectMessages(std::vector<std::string> expected) { Current().ExpectMessages(std::move(expected)); }
+    void ExpectMessagesInclude(const std::vector<std::string>& expected) { Current().ExpectMessagesInclude(expected); }
     std::string Summary() { return Current().Summary(); }
 
     svg::CDocOptions options;

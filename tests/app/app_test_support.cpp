@@ -26,6 +26,14 @@ QString TestEnvironment::WriteFile(const QString& name, const QByteArray& text) 
     return path;
 }
 
+QByteArray ManyRects(int count)
+{
+    QByteArray text = "<svg xmlns='http://www.w3.org/2000/svg'>";
+    for (int i = 0; i < count; ++i)
+        text += "<rect width='5' height='5' fill='red'/>";
+    return text + "</svg>";
+}
+
 void OpenAndWait(CVexoDoc& doc, const QString& path)
 {
     doc.Open(path);

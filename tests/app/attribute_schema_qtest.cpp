@@ -134,27 +134,28 @@ private slots:
 
     void spotChecksAcrossModules()
     {
+        const struct {
+            const char* element;
+            const char* attribute;
+            const char* category;
+        } kRows[] = {{"feGaussianBlur", "in", "INPUT"},     {"use", "xlink:href", "XLINK SETTINGS"},
+                     {"text", "font-size", "TEXT STYLE"},   {"style", "type", "STYLE SHEET"},
+                     {"script", "type", "SCRIPT SETTINGS"}, {"glyph", "d", "GLYPH SHAPE"}};
+        for (const auto& expected : kRows) {
+            const SchemaRow* row = FindRow(vexo::SchemaRowsFor(expected.element), expected.attribute);
+            QVERIFY2(row != nullptr, expected.attribute);
+            QCOMPARE(row->category, std::string(expected.category));
+        }
         const std::vector<const SchemaRow*> blur = vexo::SchemaRowsFor("feGaussianBlur");
-        QVERIFY(FindRow(blur, "in") != nullptr);
-        QCOMPARE(FindRow(blur, "in")->category, std::string("INPUT"));
         QVERIFY(FindRow(blur, "stdDeviation") != nullptr);
         QVERIFY(FindRow(blur, "result") != nullptr);
-
-        const std::vector<const SchemaRow*> use = vexo::SchemaRowsFor("use");
-        const SchemaRow* href = FindRow(use, "xlink:href");
-        QVERIFY(href != nullptr);
-        QVERIFY(href->owner.starts_with("#XLink"));
-        QCOMPARE(href->category, std::string("XLINK SETTINGS"));
-        QVERIFY(FindRow(use, "fill") != nullptr);  // through #Presentation
+        QVERIFY(FindRow(vexo::SchemaRowsFor("use"), "xlink:href")->owner.starts_with("#XLink"));
+        QVERIFY(FindRow(vexo::SchemaRowsFor("use"), "fill") != nullptr);  // through #Presentation
 
         // Animation timing `fill` and the paint property `fill` stay apart.
         QCOMPARE(FindRow(vexo::SchemaRowsFor("animate"), "fill")->valueType, std::string("remove|freeze"));
         QVERIFY(FindRow(vexo::SchemaRowsFor("animate"), "xlink:href") != nullptr);
         QVERIFY(FindRow(vexo::SchemaRowsFor("stop"), "offset")->Required());
-        QCOMPARE(FindRow(vexo::SchemaRowsFor("text"), "font-size")->category, std::string("TEXT STYLE"));
-        QCOMPARE(FindRow(vexo::SchemaRowsFor("style"), "type")->category, std::string("STYLE SHEET"));
-        QCOMPARE(FindRow(vexo::SchemaRowsFor("script"), "type")->category, std::string("SCRIPT SETTINGS"));
-        QCOMPARE(FindRow(vexo::SchemaRowsFor("glyph"), "d")->category, std::string("GLYPH SHAPE"));
         QVERIFY(vexo::SchemaRowsFor("#string").empty());
         QVERIFY(vexo::SchemaRowsFor("unknownElement").empty());
     }

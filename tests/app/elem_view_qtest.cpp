@@ -56,14 +56,12 @@ protected:
 
 }  // namespace
 
-class ElemViewTest : public QObject {
+class ElemViewTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
+        MakeDocument();
         view_ = std::make_unique<TestElemView>(*doc_);
         env_->WriteFile("other.svg", kOther);
         env_->WriteFile("third.svg", kThird);
@@ -73,9 +71,7 @@ private slots:
     void cleanup()
     {
         view_.reset();
-        doc_.reset();
-        settings_.reset();
-        env_.reset();
+        DropDocument();
     }
 
     void referencedDocumentIsSecondRoot()
@@ -132,9 +128,8 @@ private slots:
         QCOMPARE(IconOf("#kab"), vexo::kIconElement);
 
         // Not rendered: display none, hidden, excluded by systemLanguage.
-        QCOMPARE(IconOf("#hidden"), vexo::kIconElement + vexo::kDimmedIcon);
-        QCOMPARE(IconOf("#invisible"), vexo::kIconElement + vexo::kDimmedIcon);
-        QCOMPARE(IconOf("#other-language"), vexo::kIconElement + vexo::kDimmedIcon);
+        for (const char* reference : {"#hidden", "#invisible", "#other-language"})
+            QCOMPARE(IconOf(reference), vexo::kIconElement + vexo::kDimmedIcon);
         QCOMPARE(vexo::ElemIcon(IconOf("#hidden")).cacheKey(),
                  vexo::ElemIcon(vexo::kIconElement + vexo::kDimmedIcon).cacheKey());
     }
@@ -309,7 +304,6 @@ private slots:
     }
 
 private:
-    const svg::CElem* Find(const char* reference) const { return svg::FindLoadedReference(*doc_->Root(), reference, *doc_->Documents()); }
     QString Label(const QModelIndex& index) const { return view_->Model()->data(index).toString(); }
     QString Label(const svg::CElem* elem) const { return Label(view_->Model()->IndexOf(elem)); }
     QString LabelOf(const char* reference) const { return Label(Find(reference)); }
@@ -319,9 +313,6 @@ private:
     }
     int IconOf(const char* reference) const { return Icon(Find(reference)); }
 
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<TestElemView> view_;
     QString mainPath_;
 };

@@ -42,14 +42,12 @@ QAction* FindAction(QWidget* window, const QString& text)
 
 }  // namespace
 
-class MainFrameTest : public QObject {
+class MainFrameTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
+        MakeDocument();
         frame_ = std::make_unique<CMainFrame>(*doc_, *settings_);
         frame_->resize(900, 600);
         frame_->show();
@@ -58,8 +56,7 @@ private slots:
     void cleanup()
     {
         frame_.reset();
-        doc_.reset();
-        settings_.reset();
+        DropDocument();
     }
 
     void openFitsAndZoomsWithTheZoomPane()
@@ -94,13 +91,10 @@ private slots:
         doc_->WaitForLoad();
         QCOMPARE(loaded.count(), 1);
         QCOMPARE(settings_->Read("MISC", "MEDIA"), QString("print"));
-        const svg::CElem* rect = svg::FindLoadedReference(*doc_->Root(), "#r", *doc_->Documents());
+        const svg::CElem* rect = Find("#r");
         QCOMPARE(int(rect->props.fillBrush->color.r), 255);
         // The Option menu's Media entries follow.
-        QAction* print = nullptr;
-        for (QAction* action : frame_->findChildren<QAction*>())
-            if (action->text() == "print")
-                print = action;
+        QAction* print = FindAction(frame_.get(), "print");
         QVERIFY(print != nullptr && print->isChecked());
     }
 
@@ -111,11 +105,7 @@ private slots:
         QVERIFY(!reload->isEnabled());
         QVERIFY(!stop->isEnabled());
         QCOMPARE(reload->shortcut(), QKeySequence(Qt::Key_F5));
-        QByteArray big = "<svg xmlns='http://www.w3.org/2000/svg'>";
-        for (int i = 0; i < 30000; ++i)
-            big += "<rect width='5' height='5'/>";
-        big += "</svg>";
-        frame_->Open(env_->WriteFile("big.svg", big));
+        frame_->Open(env_->WriteFile("big.svg", vexo::test::ManyRects(30000)));
         QVERIFY(reload->isEnabled());
         QVERIFY(stop->isEnabled());
         stop->trigger();
@@ -174,9 +164,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
 };
 

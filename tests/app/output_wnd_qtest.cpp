@@ -36,23 +36,19 @@ QStringList Lines(const QListWidget& list)
 
 }  // namespace
 
-class OutputWndTest : public QObject {
+class OutputWndTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
+        MakeDocument();
         output_ = std::make_unique<COutputWnd>(*doc_);
     }
 
     void cleanup()
     {
         output_.reset();
-        doc_.reset();
-        settings_.reset();
-        env_.reset();
+        DropDocument();
     }
 
     void linesArriveOnceAndInColour()
@@ -163,9 +159,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<COutputWnd> output_;
 };
 

@@ -60,15 +60,13 @@ QTreeWidgetItem* FindItem(const QTreeWidget* tree, const QString& name)
 
 }  // namespace
 
-class PropertiesWndTest : public QObject {
+class PropertiesWndTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
+        MakeDocument();
         env_->WriteFile("other.svg", kOtherDocument);
-        settings_ = std::make_unique<vexo::CSettings>(env_->IniPath());
-        doc_ = std::make_unique<CVexoDoc>(*settings_);
         wnd_ = std::make_unique<CPropertiesWnd>(*doc_);
         QObject::connect(doc_.get(), &CVexoDoc::elementSelected, [this](const svg::CElem* elem) { selected_.append(elem); });
         OpenAndWait(*doc_, env_->WriteFile("grid.svg", kDocument));
@@ -79,7 +77,7 @@ private slots:
 
     void rectGroupsByCategoryWithOtherLast()
     {
-        const svg::CElem* rect = Element("r");
+        const svg::CElem* rect = Find("#r");
         doc_->SelectElement(rect);
         QCOMPARE(wnd_->Element(), rect);
         const QTreeWidget* tree = wnd_->Tree();
@@ -108,25 +106,25 @@ private slots:
     void groupsFollowSchemaOrderNotAttributeOrder()
     {
         // Written as r, onclick, id, systemLanguage, fill.
-        doc_->SelectElement(Element("c"));
+        doc_->SelectElement(Find("#c"));
         QCOMPARE(TopLevelTexts(wnd_->Tree()), QStringList({"ID", "CONDITION", "STYLE", "EVENT", "POSITION"}));
     }
 
     void sortToggleListsRowsAlphabetically()
     {
-        doc_->SelectElement(Element("r"));
+        doc_->SelectElement(Find("#r"));
         QAction* sort = wnd_->SortAction();
         QVERIFY(sort->isEnabled());
         sort->setChecked(true);
         QCOMPARE(TopLevelTexts(wnd_->Tree()), QStringList({"fill", "foo", "height", "id", "width", "x", "y"}));
         // The mode stays while other elements are shown.
-        doc_->SelectElement(Element("c"));
+        doc_->SelectElement(Find("#c"));
         QCOMPARE(TopLevelTexts(wnd_->Tree()), QStringList({"fill", "id", "onclick", "r", "systemLanguage"}));
         sort->setChecked(false);
         QCOMPARE(TopLevelTexts(wnd_->Tree()).first(), QString("ID"));
 
         // An element whose only attribute is its source position has no rows.
-        const svg::CElem* title = Element("bare")->Children()[0];
+        const svg::CElem* title = Find("#bare")->Children()[0];
         QCOMPARE(title->Name(), std::string("title"));
         doc_->SelectElement(title);
         QCOMPARE(wnd_->Tree()->topLevelItemCount(), 0);
@@ -135,14 +133,14 @@ private slots:
 
     void unknownElementsListEverythingUnderOther()
     {
-        doc_->SelectElement(Element("m"));
+        doc_->SelectElement(Find("#m"));
         QCOMPARE(TopLevelTexts(wnd_->Tree()), QStringList({"Other"}));
         QCOMPARE(ChildTexts(wnd_->Tree()->topLevelItem(0)), QStringList({"id", "a"}));
     }
 
     void moveToLinkSelectsTheTarget()
     {
-        doc_->SelectElement(Element("u"));
+        doc_->SelectElement(Find("#u"));
         QAction* move = wnd_->MoveToLinkAction();
         QVERIFY(!move->isEnabled());
         wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "id"));
@@ -152,8 +150,8 @@ private slots:
         QVERIFY(move->isEnabled());
         selected_.clear();
         QVERIFY(wnd_->MoveToLink());
-        QCOMPARE(selected_, QList<const svg::CElem*>({Element("r")}));
-        QCOMPARE(wnd_->Element(), Element("r"));
+        QCOMPARE(selected_, QList<const svg::CElem*>({Find("#r")}));
+        QCOMPARE(wnd_->Element(), Find("#r"));
 
         // A paint reference "url(#grad)" leads to the gradient.
         wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "fill"));
@@ -164,30 +162,30 @@ private slots:
 
     void moveToLinkFailsWithoutSelecting()
     {
-        for (const char* id : {"lost", "web"}) {
-            doc_->SelectElement(Element(id));
+        for (const char* id : {"#lost", "#web"}) {
+            doc_->SelectElement(Find(id));
             wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "xlink:href"));
             QVERIFY(wnd_->MoveToLinkAction()->isEnabled());
             selected_.clear();
             QVERIFY2(!wnd_->MoveToLink(), id);
             QVERIFY(selected_.isEmpty());
-            QCOMPARE(wnd_->Element(), Element(id));
+            QCOMPARE(wnd_->Element(), Find(id));
         }
     }
 
     void moveToLinkFromNestedSvgAndOtherFile()
     {
-        doc_->SelectElement(Element("inner"));
+        doc_->SelectElement(Find("#inner"));
         QCOMPARE(ChildTexts(FindItem(wnd_->Tree(), "POSITION")), QStringList({"x"}));
 
-        const svg::CElem* innerUse = Element("innerUse");
-        QCOMPARE(innerUse->Parent(), Element("inner"));
+        const svg::CElem* innerUse = Find("#innerUse");
+        QCOMPARE(innerUse->Parent(), Find("#inner"));
         doc_->SelectElement(innerUse);
         wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "xlink:href"));
         QVERIFY(wnd_->MoveToLink());
-        QCOMPARE(wnd_->Element(), Element("c"));
+        QCOMPARE(wnd_->Element(), Find("#c"));
 
-        doc_->SelectElement(Element("far"));
+        doc_->SelectElement(Find("#far"));
         wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "xlink:href"));
         QVERIFY(wnd_->MoveToLink());
         QCOMPARE(wnd_->Element()->id, std::string("o"));
@@ -208,7 +206,7 @@ private slots:
     // Last: it drops the loaded document.
     void clearedAndReloadEmptyTheGrid()
     {
-        doc_->SelectElement(Element("r"));
+        doc_->SelectElement(Find("#r"));
         QVERIFY(wnd_->Tree()->topLevelItemCount() > 0);
         doc_->Close();
         QVERIFY(wnd_->Element() == nullptr);
@@ -222,11 +220,6 @@ private slots:
     }
 
 private:
-    const svg::CElem* Element(const char* id) { return svg::FindLoadedReference(*doc_->Root(), std::string("#") + id, *doc_->Documents()); }
-
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<vexo::CSettings> settings_;
-    std::unique_ptr<CVexoDoc> doc_;
     std::unique_ptr<CPropertiesWnd> wnd_;
     QList<const svg::CElem*> selected_;
 };

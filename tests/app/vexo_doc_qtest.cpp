@@ -28,13 +28,12 @@ const QByteArray kMediaDocument =
     "<text x='1' y='20'>Hello</text><text x='1' y='40'>world</text>\n"
     "</svg>";
 
-// The red and blue of the rectangle's solid fill.
-QPair<int, int> FillOf(CVexoDoc& doc, const char* id)
+// The red and blue of an element's solid fill.
+QPair<int, int> FillOf(const svg::CElem* elem)
 {
-    const svg::CElem* rect = svg::FindLoadedReference(*doc.Root(), std::string("#") + id, *doc.Documents());
-    if (rect == nullptr || !rect->props.fillBrush)
+    if (elem == nullptr || !elem->props.fillBrush)
         return {-1, -1};
-    return {rect->props.fillBrush->color.r, rect->props.fillBrush->color.b};
+    return {elem->props.fillBrush->color.r, elem->props.fillBrush->color.b};
 }
 
 QString ReadText(const QString& path)
@@ -45,128 +44,111 @@ QString ReadText(const QString& path)
 
 }  // namespace
 
-class VexoDocTest : public QObject {
+class VexoDocTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
-    void init() { env_ = std::make_unique<vexo::test::TestEnvironment>(); }
+    void init() { MakeDocument(); }
+    void cleanup() { DropDocument(); }
 
     void loadSendsClearedThenLoaded()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        QSignalSpy cleared(&doc, &CVexoDoc::cleared);
-        QSignalSpy loaded(&doc, &CVexoDoc::loaded);
+        QSignalSpy cleared(doc_.get(), &CVexoDoc::cleared);
+        QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
         const QString path = env_->WriteFile("a.svg", kMediaDocument);
-        OpenAndWait(doc, path);
+        OpenAndWait(*doc_, path);
         QCOMPARE(cleared.count(), 1);
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(doc.State(), svg::DocumentState::Loaded);
-        QVERIFY(doc.Root() != nullptr);
-        QVERIFY(doc.Picture() != nullptr);
-        QCOMPARE(doc.Picture()->Frame().width, 100.0f);
-        QCOMPARE(doc.CollectedText(), QString("Hello\nworld"));
+        QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
+        QVERIFY(doc_->Root() != nullptr);
+        QVERIFY(doc_->Picture() != nullptr);
+        QCOMPARE(doc_->Picture()->Frame().width, 100.0f);
+        QCOMPARE(doc_->CollectedText(), QString("Hello\nworld"));
         // The load wrote where it came from.
-        QCOMPARE(settings.Read("FILES", "LASTOPEN"), path);
-        QCOMPARE(settings.Read("DIR", "LASTOPEN"), QFileInfo(path).absolutePath());
+        QCOMPARE(settings_->Read("FILES", "LASTOPEN"), path);
+        QCOMPARE(settings_->Read("DIR", "LASTOPEN"), QFileInfo(path).absolutePath());
     }
 
     void failedLoadEndsIdleWithAFatalMessage()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        QSignalSpy loaded(&doc, &CVexoDoc::loaded);
-        OpenAndWait(doc, env_->WriteFile("broken.svg", "<svg><rect></svg>"));
+        QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
+        OpenAndWait(*doc_, env_->WriteFile("broken.svg", "<svg><rect></svg>"));
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(doc.State(), svg::DocumentState::Idle);
-        QVERIFY(doc.Root() == nullptr);
-        QVERIFY(doc.Log().Counts().fatal > 0);
+        QCOMPARE(doc_->State(), svg::DocumentState::Idle);
+        QVERIFY(doc_->Root() == nullptr);
+        QVERIFY(doc_->Log().Counts().fatal > 0);
     }
 
     void mediaSelectorReloadsWithPrintStyleSheets()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        OpenAndWait(doc, env_->WriteFile("m.svg", kMediaDocument));
-        QCOMPARE(FillOf(doc, "r"), qMakePair(0, 255));
-        doc.SetMedia("print");
-        doc.WaitForLoad();
-        QCOMPARE(settings.Read("MISC", "MEDIA"), QString("print"));
-        QCOMPARE(FillOf(doc, "r"), qMakePair(255, 0));
+        OpenAndWait(*doc_, env_->WriteFile("m.svg", kMediaDocument));
+        QCOMPARE(FillOf(Find("#r")), qMakePair(0, 255));
+        doc_->SetMedia("print");
+        doc_->WaitForLoad();
+        QCOMPARE(settings_->Read("MISC", "MEDIA"), QString("print"));
+        QCOMPARE(FillOf(Find("#r")), qMakePair(255, 0));
     }
 
     void optionsWriteTheirSettings()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        QVERIFY(doc.AlternateFonts());
-        QVERIFY(!doc.RasterEffectsDisabled());
-        doc.SetAlternateFonts(false);
-        doc.SetRasterEffectsDisabled(true);
-        doc.SetLanguage("fr");
-        doc.SetFilterResolution("x2.0");
+        QVERIFY(doc_->AlternateFonts());
+        QVERIFY(!doc_->RasterEffectsDisabled());
+        doc_->SetAlternateFonts(false);
+        doc_->SetRasterEffectsDisabled(true);
+        doc_->SetLanguage("fr");
+        doc_->SetFilterResolution("x2.0");
         // Nothing is open: nothing loads, and no error is reported.
-        QCOMPARE(doc.State(), svg::DocumentState::Idle);
-        QCOMPARE(doc.Log().Counts().fatal, 0);
+        QCOMPARE(doc_->State(), svg::DocumentState::Idle);
+        QCOMPARE(doc_->Log().Counts().fatal, 0);
         CSettings reread(env_->IniPath());
         QCOMPARE(reread.Read("ALTFONT", "ENABLE"), QString("0"));
         QCOMPARE(reread.Read("EFFECT", "DISABLE_RASTER"), QString("1"));
         QCOMPARE(reread.Read("MISC", "SYSTEM_LANGUAGE"), QString("fr"));
         QCOMPARE(reread.LoadOptions().filterResolutionFactor, 2.0f);
-        QCOMPARE(doc.LanguageChoices().size(), 13);
-        QCOMPARE(doc.MediaChoices().at(3), QString("print"));
+        QCOMPARE(doc_->LanguageChoices().size(), 13);
+        QCOMPARE(doc_->MediaChoices().at(3), QString("print"));
     }
 
     void stopDuringALoadLeavesNothingLoaded()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        QByteArray big = "<svg xmlns='http://www.w3.org/2000/svg'>";
-        for (int i = 0; i < 30000; ++i)
-            big += "<rect width='5' height='5' fill='red'/>";
-        big += "</svg>";
-        QSignalSpy loaded(&doc, &CVexoDoc::loaded);
-        doc.Open(env_->WriteFile("big.svg", big));
-        doc.StopLoading();
+        QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
+        doc_->Open(env_->WriteFile("big.svg", vexo::test::ManyRects(30000)));
+        doc_->StopLoading();
         QCoreApplication::processEvents();
-        QCOMPARE(doc.State(), svg::DocumentState::Idle);
-        QVERIFY(doc.Root() == nullptr);
-        QVERIFY(doc.Picture() == nullptr);
+        QCOMPARE(doc_->State(), svg::DocumentState::Idle);
+        QVERIFY(doc_->Root() == nullptr);
+        QVERIFY(doc_->Picture() == nullptr);
         QCOMPARE(loaded.count(), 0);
         // Reload brings it back.
-        doc.Reload();
-        doc.WaitForLoad();
-        QCOMPARE(doc.State(), svg::DocumentState::Loaded);
+        doc_->Reload();
+        doc_->WaitForLoad();
+        QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
         QCOMPARE(loaded.count(), 1);
     }
 
     void aSecondOpenReplacesTheFirst()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        QSignalSpy loaded(&doc, &CVexoDoc::loaded);
-        doc.Open(env_->WriteFile("one.svg", kMediaDocument));
+        QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
+        doc_->Open(env_->WriteFile("one.svg", kMediaDocument));
         const QString second = env_->WriteFile("two.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='7' height='7'/>");
-        OpenAndWait(doc, second);
+        OpenAndWait(*doc_, second);
         QCoreApplication::processEvents();
-        QCOMPARE(doc.Path(), second);
-        QCOMPARE(doc.Picture()->Frame().width, 7.0f);
-        QCOMPARE(doc.Documents()->Size(), std::size_t{1});
+        QCOMPARE(doc_->Path(), second);
+        QCOMPARE(doc_->Picture()->Frame().width, 7.0f);
+        QCOMPARE(doc_->Documents()->Size(), std::size_t{1});
         QVERIFY(loaded.count() >= 1);
     }
 
     void selectionIsSentAndClearedByALoad()
     {
-        CSettings settings(env_->IniPath());
-        CVexoDoc doc(settings);
-        OpenAndWait(doc, env_->WriteFile("s.svg", kMediaDocument));
-        QSignalSpy selected(&doc, &CVexoDoc::elementSelected);
-        const svg::CElem* rect = svg::FindLoadedReference(*doc.Root(), "#r", *doc.Documents());
-        doc.SelectElement(rect);
+        OpenAndWait(*doc_, env_->WriteFile("s.svg", kMediaDocument));
+        QSignalSpy selected(doc_.get(), &CVexoDoc::elementSelected);
+        const svg::CElem* rect = Find("#r");
+        doc_->SelectElement(rect);
         QCOMPARE(selected.count(), 1);
-        QCOMPARE(doc.Selected(), rect);
-        doc.Reload();
-        QVERIFY(doc.Selected() == nullptr);
-        doc.WaitForLoad();
+        QCOMPARE(doc_->Selected(), rect);
+        doc_->Reload();
+        QVERIFY(doc_->Selected() == nullptr);
+        doc_->WaitForLoad();
     }
 
     void textEditorGetsThePathAsOneArgument()
@@ -187,8 +169,6 @@ private slots:
         qunsetenv("VISUAL");
     }
 
-private:
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
 };
 
 QTEST_MAIN(VexoDocTest)

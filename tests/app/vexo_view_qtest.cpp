@@ -38,14 +38,12 @@ bool HasPixelNear(const QImage& image, QColor colour)
 
 }  // namespace
 
-class VexoViewTest : public QObject {
+class VexoViewTest : public vexo::test::DocTestBase {
     Q_OBJECT
 private slots:
     void init()
     {
-        env_ = std::make_unique<vexo::test::TestEnvironment>();
-        settings_ = std::make_unique<vexo::CSettings>(env_->IniPath());
-        doc_ = std::make_unique<vexo::CVexoDoc>(*settings_);
+        MakeDocument();
         view_ = std::make_unique<CVexoView>(*doc_);
         view_->show();
         QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
@@ -55,7 +53,7 @@ private slots:
     void cleanup()
     {
         view_.reset();
-        doc_.reset();
+        DropDocument();
     }
 
     void fitUsesFiveSixthsOfTheAreaBesideTheRulers()
@@ -114,19 +112,23 @@ private slots:
 
     void rulerStepsAndDigits()
     {
-        int exponent = 99;
-        QCOMPARE(vexo::RulerStep(1, 1, exponent), 100.0);
-        QCOMPARE(exponent, 2);
-        QCOMPARE(vexo::RulerStep(1, 5, exponent), 10.0);
-        QCOMPARE(exponent, 1);
-        QCOMPARE(vexo::RulerStep(1, 1000, exponent), 0.5);
-        QCOMPARE(exponent, -1);
-        QCOMPARE(vexo::RulerStep(1, 10000, exponent), 0.05);
-        QCOMPARE(exponent, -2);
-        // One centimetre a tick at 96 dpi: the step is in user units.
+        // Centimetres at 96 dpi: the step is in user units.
         const double pxPerCm = 96 / 2.54;
-        QVERIFY(std::abs(vexo::RulerStep(1 / pxPerCm, 1, exponent) - pxPerCm) < 1e-9);
-        QCOMPARE(exponent, 0);
+        const struct {
+            double unitFactor;
+            double scale;
+            double step;
+            int exponent;
+        } kSteps[] = {
+            {1, 1, 100, 2}, {1, 5, 10, 1}, {1, 1000, 0.5, -1}, {1, 10000, 0.05, -2}, {1 / pxPerCm, 1, pxPerCm, 0}};
+        for (const auto& expected : kSteps) {
+            int exponent = 99;
+            const double step = vexo::RulerStep(expected.unitFactor, expected.scale, exponent);
+            QVERIFY2(std::abs(step - expected.step) < 1e-9,
+                     qPrintable(QString("step %1 at scale %2").arg(step).arg(expected.scale)));
+            QCOMPARE(exponent, expected.exponent);
+        }
+        int exponent = 99;
         vexo::RulerStep(1, 0, exponent);
         QCOMPARE(exponent, 0);
 
@@ -152,14 +154,14 @@ private slots:
     void highlightFollowsTheSelectionButNotDefs()
     {
         Open(kShapes);
-        const svg::CElem* box = FindById("box");
+        const svg::CElem* box = Find("#box");
         QVERIFY(box != nullptr);
         doc_->SelectElement(box);
         QVERIFY(!view_->HighlightCorners());  // nothing painted yet
         view_->grab();
         QCOMPARE(*view_->HighlightCorners(), QPolygon({{121, 90}, {271, 90}, {271, 190}, {121, 190}}));
 
-        doc_->SelectElement(FindById("unused"));
+        doc_->SelectElement(Find("#unused"));
         QVERIFY(!view_->HighlightCorners());
         doc_->SelectElement(doc_->Root());
         QCOMPARE(*view_->HighlightCorners(), QPolygon({{71, 40}, {571, 40}, {571, 290}, {71, 290}}));
@@ -237,7 +239,7 @@ private slots:
             QSKIP("VEXO_VIEW_SCREENSHOT not set");
         SetClientSize(QSize(640, 480));
         vexo::test::OpenAndWait(*doc_, vexo::test::DataPath("../samples/drawing.svg"));
-        doc_->SelectElement(FindById("sun-disc"));
+        doc_->SelectElement(Find("#sun-disc"));
         QVERIFY(view_->grab().save(QString::fromLocal8Bit(path)));
     }
 
@@ -255,21 +257,6 @@ private:
         QVERIFY(view_->Scale() > 0);
     }
 
-    const svg::CElem* FindById(const std::string& id) const { return FindIn(doc_->Root(), id); }
-
-    static const svg::CElem* FindIn(const svg::CElem* elem, const std::string& id)
-    {
-        if (elem == nullptr || elem->id == id)
-            return elem;
-        for (const svg::CElem* child : elem->Children())
-            if (const svg::CElem* found = FindIn(child, id))
-                return found;
-        return nullptr;
-    }
-
-    std::unique_ptr<vexo::test::TestEnvironment> env_;
-    std::unique_ptr<vexo::CSettings> settings_;
-    std::unique_ptr<vexo::CVexoDoc> doc_;
     std::unique_ptr<CVexoView> view_;
 };
 

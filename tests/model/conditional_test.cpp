@@ -77,33 +77,31 @@ TEST_F(ConditionalTest, FeaturesNotImplementedFail)
 
 TEST_F(ConditionalTest, EmptyValuesAndUnknownTokensFail)
 {
-    EXPECT_FALSE(FeatureTest(""));
-    EXPECT_FALSE(FeatureTest(" \t "));
-    EXPECT_FALSE(FeatureTest(Feature("#NoSuchFeature")));
-    EXPECT_FALSE(FeatureTest(kFeature));
-    EXPECT_FALSE(FeatureTest(Feature("#")));
-    EXPECT_FALSE(FeatureTest("Shape"));
-    EXPECT_FALSE(FeatureTest(Feature("#shape")));  // names are case-sensitive
-    // A foreign namespace does not name an SVG feature, whatever follows "#".
-    EXPECT_FALSE(FeatureTest("http://example.org/ext#Shape"));
-    EXPECT_FALSE(FeatureTest("org.w3c.svg.static.extra"));
+    // Feature names are case-sensitive; a foreign namespace names no SVG
+    // feature, whatever follows "#".
+    for (const std::string& value : {std::string(""), std::string(" \t "), Feature("#NoSuchFeature"),
+                                     std::string(kFeature), Feature("#"), std::string("Shape"), Feature("#shape"),
+                                     std::string("http://example.org/ext#Shape"),
+                                     std::string("org.w3c.svg.static.extra")})
+        EXPECT_FALSE(FeatureTest(value)) << value;
 }
 
 // --- Language test --------------------------------------------------------------
 
 TEST_F(ConditionalTest, LanguageMatchesWholeSubtagsOfTheUserLanguage)
 {
-    EXPECT_TRUE(LanguageTest("ja-JP, en", "ja"));
-    EXPECT_TRUE(LanguageTest("en", "en"));
-    EXPECT_TRUE(LanguageTest("de,en-US", "fr , en"));
-    EXPECT_TRUE(LanguageTest("EN-us", "en"));
-    EXPECT_FALSE(LanguageTest("fr", "ja"));
-    EXPECT_FALSE(LanguageTest("en", "en-US"));
-    EXPECT_FALSE(LanguageTest("english", "en"));
-    EXPECT_FALSE(LanguageTest("", "ja"));
-    EXPECT_FALSE(LanguageTest(" , ,", "ja"));
-    // An empty item in the user's list matches nothing.
-    EXPECT_FALSE(LanguageTest("fr", "ja,"));
+    // (systemLanguage, user languages, passes); an empty item in the user's
+    // list matches nothing.
+    const struct {
+        const char* attribute;
+        const char* user;
+        bool passes;
+    } kCases[] = {{"ja-JP, en", "ja", true}, {"en", "en", true},      {"de,en-US", "fr , en", true},
+                  {"EN-us", "en", true},     {"fr", "ja", false},     {"en", "en-US", false},
+                  {"english", "en", false},  {"", "ja", false},       {" , ,", "ja", false},
+                  {"fr", "ja,", false}};
+    for (const auto& c : kCases)
+        EXPECT_EQ(LanguageTest(c.attribute, c.user), c.passes) << c.attribute << " for " << c.user;
 }
 
 // --- Conditions of an element ---------------------------------------------------

@@ -25,9 +25,8 @@ TEST_F(LoaderTest, EmptyOneByteAndMissingFilesAreRefused)
     EXPECT_EQ(LoadDocument(one), nullptr);
     EXPECT_EQ(LoadDocument("no/such/file.svg", vexo_test::TempDirectory()), nullptr);
     EXPECT_TRUE(HasMessage("I Opening file " + empty));
-    EXPECT_TRUE(HasMessage("F Not SVG file or damaged file '" + empty + "'"));
-    EXPECT_TRUE(HasMessage("F Not SVG file or damaged file '" + one + "'"));
-    EXPECT_TRUE(HasMessage("F Open error 'no/such/file.svg'"));
+    ExpectMessagesInclude({"F Not SVG file or damaged file '" + empty + "'",
+                           "F Not SVG file or damaged file '" + one + "'", "F Open error 'no/such/file.svg'"});
     EXPECT_EQ(Summary(), "3 Fatal Errors.  ");
 }
 
@@ -71,8 +70,7 @@ TEST_F(LoaderTest, RootMustBeAnSvgElement)
         "prefixed.svg", "<svg:svg xmlns:svg='http://www.w3.org/2000/svg'><svg:rect width='1' height='1'/></svg:svg>");
     EXPECT_EQ(LoadDocument(html), nullptr);
     EXPECT_EQ(LoadDocument(foreign), nullptr);
-    EXPECT_TRUE(HasMessage("F " + html + " :Root element is NOT SVG"));
-    EXPECT_TRUE(HasMessage("F " + foreign + " :Root element is NOT SVG"));
+    ExpectMessagesInclude({"F " + html + " :Root element is NOT SVG", "F " + foreign + " :Root element is NOT SVG"});
     // A prefix bound to the SVG namespace names the same elements.
     const svg::CElemDocument* document = LoadDocument(prefixed);
     ASSERT_NE(document, nullptr);

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "model/text_decoder.h"
@@ -124,22 +125,15 @@ TEST(TextDecoderTable, EveryRowConvertsItsSample)
 
 TEST(TextDecoderCharsetNames, AliasesMatchExactlyCanonicalNamesIgnoreCase)
 {
-    EXPECT_EQ(CanonicalCharset("latin1"), "iso-8859-1");
-    EXPECT_EQ(CanonicalCharset("csISOLatin1"), "iso-8859-1");
-    EXPECT_EQ(CanonicalCharset("ISO-8859-1"), "iso-8859-1");
-    EXPECT_EQ(CanonicalCharset("MS_Kanji"), "shift_jis");
-    EXPECT_EQ(CanonicalCharset("SHIFT_JIS"), "shift_jis");
-    EXPECT_EQ(CanonicalCharset("UTF-16BE"), "unicodeFFFE");
-    EXPECT_EQ(CanonicalCharset("UNICODE"), "unicode");
-    EXPECT_EQ(CanonicalCharset("ISO-8859-6"), "ASMO-708");
-    EXPECT_EQ(CanonicalCharset("ISO-8859-8-I"), "iso-8859-8-i");
-    EXPECT_EQ(CanonicalCharset("KOI8-U"), "koi8-ru");
-    EXPECT_EQ(CanonicalCharset("IBM862"), "DOS-862");
-
     // Aliases are compared with case; other names pass through unchanged.
-    EXPECT_EQ(CanonicalCharset("LATIN1"), "LATIN1");
-    EXPECT_EQ(CanonicalCharset("ms_kanji"), "ms_kanji");
-    EXPECT_EQ(CanonicalCharset("windows-1252"), "windows-1252");
+    const std::pair<const char*, const char*> kNames[] = {
+        {"latin1", "iso-8859-1"},       {"csISOLatin1", "iso-8859-1"}, {"ISO-8859-1", "iso-8859-1"},
+        {"MS_Kanji", "shift_jis"},      {"SHIFT_JIS", "shift_jis"},    {"UTF-16BE", "unicodeFFFE"},
+        {"UNICODE", "unicode"},         {"ISO-8859-6", "ASMO-708"},    {"ISO-8859-8-I", "iso-8859-8-i"},
+        {"KOI8-U", "koi8-ru"},          {"IBM862", "DOS-862"},         {"LATIN1", "LATIN1"},
+        {"ms_kanji", "ms_kanji"},       {"windows-1252", "windows-1252"}};
+    for (const auto& [name, canonical] : kNames)
+        EXPECT_EQ(CanonicalCharset(name), canonical) << name;
 }
 
 TEST(TextDecoderConvert, AliasesAndOtherIconvNamesConvert)

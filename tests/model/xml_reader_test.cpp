@@ -51,20 +51,8 @@ protected:
         return svg::css::ReadStyledXml(bytes, fullPath, sheets, context);
     }
 
-    bool HasMessage(const std::string& line) const
-    {
-        for (const std::string& message : log.EntriesFrom(0))
-            if (message == line)
-                return true;
-        return false;
-    }
-    bool HasMessagePrefix(const std::string& prefix) const
-    {
-        for (const std::string& message : log.EntriesFrom(0))
-            if (message.rfind(prefix, 0) == 0)
-                return true;
-        return false;
-    }
+    bool HasMessage(const std::string& line) const { return vexo_test::HasLine(log, line); }
+    bool HasMessagePrefix(const std::string& prefix) const { return vexo_test::HasLinePrefix(log, prefix); }
 
     svg::CMessageLog log;
     svg::CStopToken stop;

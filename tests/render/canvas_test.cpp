@@ -3,25 +3,25 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <initializer_list>
 
 #include "render/canvas.h"
 #include "render/output.h"
+#include "picture_probe.h"
 
 using namespace svg;
 
 namespace {
 
-// Straight RGBA of one pixel of an ARGB32 image surface.
-Rgba PixelAt(cairo_surface_t* surface, int x, int y)
+Rgba PixelAt(cairo_surface_t* surface, int x, int y) { return vexo_test::StraightPixel(surface, x, y); }
+
+// A closed figure through `corners`, added to `path`.
+void AddPolygon(CGraphicsPath& path, std::initializer_list<PointF> corners)
 {
-    cairo_surface_flush(surface);
-    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
-    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
-    const auto a = static_cast<std::uint8_t>(pixel >> 24);
-    auto unpremultiply = [a](std::uint32_t c) {
-        return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
-    };
-    return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
+    path.StartFigure(*corners.begin());
+    for (auto corner = corners.begin() + 1; corner != corners.end(); ++corner)
+        path.AddLine(*corner);
+    path.CloseFigure();
 }
 
 struct Surface {
@@ -80,16 +80,8 @@ TEST(Canvas, ClipAndFillRuleAndDashes)
     CCanvas canvas(image.surface);
     CGraphicsPath ring;
     ring.fillRule = FillRule::EvenOdd;
-    ring.StartFigure({0, 0});
-    ring.AddLine({20, 0});
-    ring.AddLine({20, 20});
-    ring.AddLine({0, 20});
-    ring.CloseFigure();
-    ring.StartFigure({5, 5});
-    ring.AddLine({15, 5});
-    ring.AddLine({15, 15});
-    ring.AddLine({5, 15});
-    ring.CloseFigure();
+    AddPolygon(ring, {{0, 0}, {20, 0}, {20, 20}, {0, 20}});
+    AddPolygon(ring, {{5, 5}, {15, 5}, {15, 15}, {5, 15}});
     canvas.Fill(ring, kRed);
     EXPECT_EQ(PixelAt(image.surface, 2, 2), kRed);
     EXPECT_EQ(PixelAt(image.surface, 10, 10).a, 0);  // the even-odd hole
@@ -119,11 +111,7 @@ TEST(Canvas, HugeCoordinatesAreClampedInsteadOfWrapping)
     Surface image;
     CCanvas canvas(image.surface);
     CGraphicsPath wide;
-    wide.StartFigure({-1e12f, 0});
-    wide.AddLine({1e12f, 0});
-    wide.AddLine({1e12f, 20});
-    wide.AddLine({-1e12f, 20});
-    wide.CloseFigure();
+    AddPolygon(wide, {{-1e12f, 0}, {1e12f, 0}, {1e12f, 20}, {-1e12f, 20}});
     canvas.Fill(wide, kRed);
     EXPECT_EQ(PixelAt(image.surface, 10, 10), kRed);
 }

@@ -26,14 +26,8 @@ TEST_F(ClipTest, ChildrenUniteEachUnderItsOwnRule)
                  "<path d='M0 50H40V90H0Z M10 60H30V80H10Z' clip-rule='evenodd'/>"
                  "<path d='M50 50H90V90H50Z M60 60H80V80H60Z'/></clipPath>" +
                  kClipped);
-    EXPECT_TRUE(Opaque(20, 20));
-    EXPECT_TRUE(Opaque(50, 20));
-    EXPECT_TRUE(Opaque(80, 20));
-    EXPECT_TRUE(Empty(95, 20));
-    EXPECT_TRUE(Opaque(5, 55));
-    EXPECT_TRUE(Empty(20, 70));
-    EXPECT_TRUE(Opaque(70, 70));
-    EXPECT_TRUE(Empty(45, 70));
+    ExpectPixels({{20, 20, kOpaque}, {50, 20, kOpaque}, {80, 20, kOpaque}, {95, 20, kEmpty}, {5, 55, kOpaque}});
+    ExpectPixels({{20, 70, kEmpty}, {70, 70, kOpaque}, {45, 70, kEmpty}});
 }
 
 TEST_F(ClipTest, ClipRuleInheritsFromTheClipPathsAncestors)
@@ -41,8 +35,7 @@ TEST_F(ClipTest, ClipRuleInheritsFromTheClipPathsAncestors)
     LoadAndPaint("<g clip-rule='evenodd'><clipPath id='c'><path d='M0 0H80V80H0Z M20 20H60V60H20Z'/>"
                  "</clipPath></g>" +
                  kClipped);
-    EXPECT_TRUE(Opaque(10, 10));
-    EXPECT_TRUE(Empty(40, 40));
+    ExpectPixels({{10, 10, kOpaque}, {40, 40, kEmpty}});
 }
 
 TEST_F(ClipTest, ObjectBoundingBoxUnitsMapOntoTheBoxBeforeTheClipPathsTransform)
@@ -52,12 +45,9 @@ TEST_F(ClipTest, ObjectBoundingBoxUnitsMapOntoTheBoxBeforeTheClipPathsTransform)
                  "<rect width='0.5' height='1'/></clipPath>"
                  "<rect x='20' y='0' width='60' height='40' clip-path='url(#c)'/>"
                  "<rect x='20' y='50' width='60' height='40' clip-path='url(#t)'/>");
-    EXPECT_TRUE(Opaque(30, 20));
-    EXPECT_TRUE(Empty(60, 20));
+    ExpectPixels({{30, 20, kOpaque}, {60, 20, kEmpty}});
     // Box 20..80 gives 20..50; the transform then moves it 10 user units.
-    EXPECT_TRUE(Empty(25, 70));
-    EXPECT_TRUE(Opaque(55, 70));
-    EXPECT_TRUE(Empty(65, 70));
+    ExpectPixels({{25, 70, kEmpty}, {55, 70, kOpaque}, {65, 70, kEmpty}});
 }
 
 TEST_F(ClipTest, NestedTransformsAndUseChildrenMapIntoTheElementsSpace)
@@ -67,12 +57,8 @@ TEST_F(ClipTest, NestedTransformsAndUseChildrenMapIntoTheElementsSpace)
                  "<use xlink:href='#r' x='50' y='50'/></clipPath>"
                  "<g transform='translate(0 30)'>" +
                  kClipped + "</g>");
-    EXPECT_TRUE(Empty(5, 35));
-    EXPECT_TRUE(Opaque(15, 35));
-    EXPECT_TRUE(Opaque(29, 49));
-    EXPECT_TRUE(Empty(31, 35));
-    EXPECT_TRUE(Opaque(65, 85));
-    EXPECT_TRUE(Empty(55, 75));
+    ExpectPixels({{5, 35, kEmpty}, {15, 35, kOpaque}, {29, 49, kOpaque}, {31, 35, kEmpty}, {65, 85, kOpaque}});
+    ExpectPixels({{55, 75, kEmpty}});
 }
 
 TEST_F(ClipTest, ClipPathOnAChildIntersectsThatChildOnly)
@@ -81,9 +67,7 @@ TEST_F(ClipTest, ClipPathOnAChildIntersectsThatChildOnly)
                  "<clipPath id='c'><rect width='100' height='40' clip-path='url(#half)'/>"
                  "<rect y='60' width='100' height='40'/></clipPath>" +
                  kClipped);
-    EXPECT_TRUE(Opaque(20, 20));
-    EXPECT_TRUE(Empty(70, 20));
-    EXPECT_TRUE(Opaque(70, 80));
+    ExpectPixels({{20, 20, kOpaque}, {70, 20, kEmpty}, {70, 80, kOpaque}});
 }
 
 TEST_F(ClipTest, ClipPathOnTheClipPathIntersectsTheUnion)
@@ -92,11 +76,7 @@ TEST_F(ClipTest, ClipPathOnTheClipPathIntersectsTheUnion)
                  "<clipPath id='c' clip-path='url(#band)'><rect width='30' height='100'/>"
                  "<rect x='50' width='30' height='100'/></clipPath>" +
                  kClipped);
-    EXPECT_TRUE(Empty(10, 50));
-    EXPECT_TRUE(Opaque(25, 50));
-    EXPECT_TRUE(Empty(40, 50));
-    EXPECT_TRUE(Opaque(55, 50));
-    EXPECT_TRUE(Empty(70, 50));
+    ExpectPixels({{10, 50, kEmpty}, {25, 50, kOpaque}, {40, 50, kEmpty}, {55, 50, kOpaque}, {70, 50, kEmpty}});
 }
 
 TEST_F(ClipTest, HiddenUndisplayedAndIndirectChildrenContributeNothing)
@@ -107,10 +87,7 @@ TEST_F(ClipTest, HiddenUndisplayedAndIndirectChildrenContributeNothing)
                  "<use xlink:href='#g'/>"
                  "<rect y='50' width='50' height='50'/></clipPath>" +
                  kClipped);
-    EXPECT_TRUE(Empty(25, 25));
-    EXPECT_TRUE(Empty(75, 25));
-    EXPECT_TRUE(Empty(75, 75));
-    EXPECT_TRUE(Opaque(25, 75));
+    ExpectPixels({{25, 25, kEmpty}, {75, 25, kEmpty}, {75, 75, kEmpty}, {25, 75, kOpaque}});
 }
 
 TEST_F(ClipTest, DisplayNoneOnTheClipPathOrItsAncestorsDoesNotHideItsContent)
@@ -119,9 +96,7 @@ TEST_F(ClipTest, DisplayNoneOnTheClipPathOrItsAncestorsDoesNotHideItsContent)
                  "<g display='none'><clipPath id='d'><rect x='50' y='50' width='50' height='50'/></clipPath></g>"
                  "<rect width='100' height='100' clip-path='url(#c)'/>"
                  "<rect width='100' height='100' clip-path='url(#d)'/>");
-    EXPECT_TRUE(Opaque(25, 25));
-    EXPECT_TRUE(Opaque(75, 75));
-    EXPECT_TRUE(Empty(75, 25));
+    ExpectPixels({{25, 25, kOpaque}, {75, 75, kOpaque}, {75, 25, kEmpty}});
 }
 
 TEST_F(ClipTest, AClipThatLeavesNothingDrawsNothing)
@@ -131,8 +106,7 @@ TEST_F(ClipTest, AClipThatLeavesNothingDrawsNothing)
                  kClipped +
                  // objectBoundingBox units on a line: its box has no height.
                  "<line x1='0' y1='50' x2='100' y2='50' stroke='black' stroke-width='10' clip-path='url(#box)'/>");
-    EXPECT_TRUE(Empty(50, 20));
-    EXPECT_TRUE(Empty(50, 50));
+    ExpectPixels({{50, 20, kEmpty}, {50, 50, kEmpty}});
 }
 
 TEST_F(ClipTest, ReferencesThatCloseACycleAreIgnored)
@@ -141,9 +115,7 @@ TEST_F(ClipTest, ReferencesThatCloseACycleAreIgnored)
                  "<clipPath id='d'><rect width='100' height='50' clip-path='url(#c)'/></clipPath>" +
                  kClipped);
     // c's child is clipped by d, whose child's way back to c is ignored.
-    EXPECT_TRUE(Opaque(25, 25));
-    EXPECT_TRUE(Empty(75, 25));
-    EXPECT_TRUE(Empty(25, 75));
+    ExpectPixels({{25, 25, kOpaque}, {75, 25, kEmpty}, {25, 75, kEmpty}});
 }
 
 TEST_F(ClipTest, InvalidUnitsAndRulesAreReportedOnceAndKeepTheirDefaults)
@@ -151,12 +123,10 @@ TEST_F(ClipTest, InvalidUnitsAndRulesAreReportedOnceAndKeepTheirDefaults)
     LoadAndPaint("\n<clipPath id='c' clipPathUnits='bogus'>\n<path d='M0 0H80V80H0Z M20 20H60V60H20Z' "
                  "clip-rule='odd'/></clipPath>" +
                  kClipped + kClipped);
-    EXPECT_TRUE(HasMessage("E clipPath clipPathUnits=\"bogus\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E path clip-rule=\"odd\" :Invalid value at 3(1)"));
-    EXPECT_EQ(Messages().size(), 2u);
+    ExpectMessages({"E clipPath clipPathUnits=\"bogus\" :Invalid value at 2(1)",
+                    "E path clip-rule=\"odd\" :Invalid value at 3(1)"});
     // userSpaceOnUse and nonzero: the hole is filled.
-    EXPECT_TRUE(Opaque(40, 40));
-    EXPECT_TRUE(Empty(90, 90));
+    ExpectPixels({{40, 40, kOpaque}, {90, 90, kEmpty}});
 }
 
 TEST_F(ClipTest, EdgesStaySharpWhenTheRecordingIsZoomed)
@@ -168,11 +138,8 @@ TEST_F(ClipTest, EdgesStaySharpWhenTheRecordingIsZoomed)
     Paint(1, 4);
     // A plain clip, and a union drawn as a mask: both edges at x = 40 land
     // exactly on pixel 160.
-    EXPECT_TRUE(Opaque(159, 100));
-    EXPECT_TRUE(Empty(160, 100));
-    EXPECT_TRUE(Opaque(159, 300));
-    EXPECT_TRUE(Empty(160, 300));
-    EXPECT_TRUE(Opaque(240, 300));
+    ExpectPixels({{159, 100, kOpaque}, {160, 100, kEmpty}, {159, 300, kOpaque}, {160, 300, kEmpty}});
+    ExpectPixels({{240, 300, kOpaque}});
 }
 
 TEST_F(ClipTest, ClipPathsThatMultiplyAreCutShortWithAWarning)

@@ -1,65 +1,26 @@
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
-#include <cstdint>
 #include <string>
 
 #include "model/document.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/render.h"
+#include "picture_probe.h"
 #include "test_support.h"
 
 using namespace svg;
 
 namespace {
 
-constexpr Rgba kClear{0, 0, 0, 0};
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
 constexpr Rgba kPlaceholder{0xEE, 0xE8, 0xAA, 0xFF};
 
-// An ARGB32 surface a document is rendered into, read back as straight RGBA.
-class Picture {
-public:
-    Picture(CElemDocument& document, int width, int height)
-        : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height))
-    {
-        CCanvas canvas(surface_);
-        CRenderPass pass(nullptr, CStopToken::Never());
-        Render(document, canvas, RenderArgs(pass));
-        cairo_surface_flush(surface_);
-    }
-    ~Picture() { cairo_surface_destroy(surface_); }
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-
-    Rgba At(int x, int y) const
-    {
-        const unsigned char* row =
-            cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
-        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
-        const auto a = static_cast<std::uint8_t>(pixel >> 24);
-        auto channel = [a](std::uint32_t c) {
-            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
-        };
-        return {channel(pixel >> 16), channel(pixel >> 8), channel(pixel), a};
-    }
-
-private:
-    cairo_surface_t* surface_;
-};
-
-class ContainerTest : public vexo_test::LoadTest {
+class ContainerTest : public vexo_test::PictureProbe {
 protected:
     // `body` inside an svg root with the given root attributes.
     CElemDocument* Load(const std::string& rootAttributes, const std::string& body)
     {
-        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
-                                 "xmlns:xlink='http://www.w3.org/1999/xlink' " +
-                                 rootAttributes + ">" + body + "</svg>";
-        CElemDocument* document = LoadText(text, "/tmp/vexo-container-test.svg", "test.svg");
+        CElemDocument* document = PictureProbe::Load(body, {}, rootAttributes);
         EXPECT_NE(document, nullptr);
         return document;
     }
@@ -79,11 +40,8 @@ TEST_F(ContainerTest, ViewBoxMeetScalesByTwoAndCentresVertically)
     CElemDocument* document = Load("width='200' height='200' viewBox='0 0 100 50'",
                                    "<rect width='100' height='50' fill='red'/>");
     EXPECT_EQ(document->viewBoxMatrix, (Matrix{2, 0, 0, 2, 0, 50}));
-    const Picture picture(*document, 200, 200);
-    EXPECT_EQ(picture.At(100, 45), kClear);
-    EXPECT_EQ(picture.At(100, 55), kRed);
-    EXPECT_EQ(picture.At(100, 145), kRed);
-    EXPECT_EQ(picture.At(100, 155), kClear);
+    Paint();
+    ExpectPixels({{100, 45, kEmpty}, {100, 55, kRed}, {100, 145, kRed}, {100, 155, kEmpty}});
 }
 
 TEST_F(ContainerTest, ViewBoxSliceScalesByFourAndShiftsLeft)
@@ -92,9 +50,8 @@ TEST_F(ContainerTest, ViewBoxSliceScalesByFourAndShiftsLeft)
                                    "preserveAspectRatio='xMidYMid slice'",
                                    "<rect width='30' height='50' fill='red'/>");
     EXPECT_EQ(document->viewBoxMatrix, (Matrix{4, 0, 0, 4, -100, 0}));
-    const Picture picture(*document, 200, 200);
-    EXPECT_EQ(picture.At(15, 100), kRed);  // 30 * 4 - 100 = 20
-    EXPECT_EQ(picture.At(25, 100), kClear);
+    Paint();
+    ExpectPixels({{25, 100, kEmpty}, {15, 100, kRed}});  // 30 * 4 - 100 = 20
 }
 
 TEST_F(ContainerTest, AlignmentPlacesTheFreeSpace)
@@ -119,9 +76,8 @@ TEST_F(ContainerTest, NestedSvgWithoutSizeFillsTheParentViewportFromItsX)
     EXPECT_EQ(inner.region, (RectF{30, 0, 200, 100}));  // 100%, x not subtracted
     EXPECT_EQ(inner.viewport, (RectF{0, 0, 200, 100}));
     EXPECT_EQ(inner.viewBoxMatrix, Matrix::Translate(30, 0));
-    const Picture picture(*document, 200, 100);
-    EXPECT_EQ(picture.At(25, 50), kClear);
-    EXPECT_EQ(picture.At(35, 50), kRed);
+    Paint();
+    ExpectPixels({{25, 50, kEmpty}, {35, 50, kRed}});
 }
 
 TEST_F(ContainerTest, ZeroOrNegativeSizesDisableRendering)
@@ -132,8 +88,8 @@ TEST_F(ContainerTest, ZeroOrNegativeSizesDisableRendering)
                                    "<svg id='emptyBox' viewBox='0 0 0 10'><rect width='100' height='100'/></svg>");
     EXPECT_TRUE(HasMessagePrefix("E svg height=\"-5\" :Invalid value at "));
     EXPECT_TRUE(HasMessagePrefix("E svg viewBox=\"0 0 0 10\" :Invalid value at "));
-    const Picture picture(*document, 100, 100);
-    EXPECT_EQ(picture.At(50, 50), kClear);
+    Paint();
+    EXPECT_TRUE(Empty(50, 50));
     EXPECT_EQ(vexo_test::HitTestAt(Container(document, "zero"), 50, 50), nullptr);
 }
 
@@ -144,9 +100,8 @@ TEST_F(ContainerTest, NegativeViewBoxIsReportedAndIgnored)
                                    "<rect width='20' height='20' fill='red'/></svg>");
     EXPECT_TRUE(HasMessagePrefix("E svg viewBox=\"0 0 -10 10\" :Invalid value at "));
     EXPECT_FALSE(Container(document, "inner").hasViewBox);
-    const Picture picture(*document, 100, 100);
-    EXPECT_EQ(picture.At(10, 10), kRed);  // unscaled, not mirrored
-    EXPECT_EQ(picture.At(30, 30), kClear);
+    Paint();
+    ExpectPixels({{30, 30, kEmpty}, {10, 10, kRed}});  // unscaled, not mirrored
 }
 
 TEST_F(ContainerTest, RootWithoutSizeTakesItsViewBoxElseTheDefault)
@@ -177,13 +132,9 @@ TEST_F(ContainerTest, ClipRectTakesTopRightBottomLeftFromTheViewportEdges)
                                    "<rect x='-50' y='-50' width='200' height='200' fill='red'/></svg>");
     // Offsets are taken in the svg's own user space, whose origin is (5, 5).
     EXPECT_EQ(Container(document, "inner").clipRect, (RectF{20, 10, 30, 70}));
-    const Picture picture(*document, 100, 100);
-    EXPECT_EQ(picture.At(27, 50), kRed);
-    EXPECT_EQ(picture.At(23, 50), kClear);
-    EXPECT_EQ(picture.At(57, 50), kClear);
-    EXPECT_EQ(picture.At(40, 13), kClear);
-    EXPECT_EQ(picture.At(40, 83), kRed);
-    EXPECT_EQ(picture.At(40, 87), kClear);
+    Paint();
+    ExpectPixels(
+        {{27, 50, kRed}, {23, 50, kEmpty}, {57, 50, kEmpty}, {40, 13, kEmpty}, {40, 83, kRed}, {40, 87, kEmpty}});
 }
 
 TEST_F(ContainerTest, ClipAutoKeepsTheViewportEdgeAndNeedsOverflowHidden)
@@ -194,20 +145,17 @@ TEST_F(ContainerTest, ClipAutoKeepsTheViewportEdgeAndNeedsOverflowHidden)
                                    "<svg id='visible' overflow='visible' clip='rect(0, 10, 10, 0)'>"
                                    "<rect x='80' y='80' width='10' height='10' fill='blue'/></svg>");
     EXPECT_EQ(Container(document, "autoSides").clipRect, (RectF{0, 0, 20, 30}));
-    const Picture picture(*document, 100, 100);
-    EXPECT_EQ(picture.At(85, 85), kBlue);
+    Paint();
+    EXPECT_EQ(Pixel(85, 85), kBlue);
 }
 
 TEST_F(ContainerTest, OverflowAutoShowsContentOutsideTheViewportAndScrollClips)
 {
-    CElemDocument* document = Load("width='100' height='100'",
-                                   "<svg overflow='auto' width='20' height='20'>"
-                                   "<rect x='30' y='30' width='10' height='10' fill='red'/></svg>"
-                                   "<svg overflow='scroll' width='20' height='20'>"
-                                   "<rect x='60' y='60' width='10' height='10' fill='blue'/></svg>");
-    const Picture picture(*document, 100, 100);
-    EXPECT_EQ(picture.At(35, 35), kRed);
-    EXPECT_EQ(picture.At(65, 65), kClear);
+    Load("width='100' height='100'",
+         "<svg overflow='auto' width='20' height='20'><rect x='30' y='30' width='10' height='10' fill='red'/></svg>"
+         "<svg overflow='scroll' width='20' height='20'><rect x='60' y='60' width='10' height='10' fill='blue'/></svg>");
+    Paint();
+    ExpectPixels({{35, 35, kRed}, {65, 65, kEmpty}});
 }
 
 TEST_F(ContainerTest, InvalidClipValuesAreReported)
@@ -215,8 +163,7 @@ TEST_F(ContainerTest, InvalidClipValuesAreReported)
     CElemDocument* document = Load("width='100' height='100'",
                                    "<svg id='a' clip='circle(5)'/><svg id='b' clip='rect(1, 2, 3)'/>"
                                    "<g clip='bogus'/>");
-    EXPECT_TRUE(HasMessage("E clip=\"circle(5)\" :Invalid value"));
-    EXPECT_TRUE(HasMessage("E clip=\"1, 2, 3)\" :Invalid value"));
+    ExpectMessagesInclude({"E clip=\"circle(5)\" :Invalid value", "E clip=\"1, 2, 3)\" :Invalid value"});
     EXPECT_FALSE(HasMessage("E clip=\"bogus\" :Invalid value")) << "clip does not apply to g";
     EXPECT_EQ(Container(document, "a").clipRect, RectF{});
     EXPECT_EQ(Container(document, "b").clipRect, RectF{});
@@ -226,15 +173,12 @@ TEST_F(ContainerTest, InvalidClipValuesAreReported)
 
 TEST_F(ContainerTest, SwitchDrawsOnlyTheFirstChildThatPasses)
 {
-    CElemDocument* document =
-        Load("width='30' height='10'",
-             "<switch><rect id='first' systemLanguage='fr' width='10' height='10' fill='blue'/>"
-             "<rect id='second' x='10' width='10' height='10' fill='red'/>"
-             "<rect id='third' x='20' width='10' height='10' fill='blue'/></switch>");
-    const Picture picture(*document, 30, 10);
-    EXPECT_EQ(picture.At(5, 5), kClear);
-    EXPECT_EQ(picture.At(15, 5), kRed);
-    EXPECT_EQ(picture.At(25, 5), kClear);
+    CElemDocument* document = Load("width='30' height='10'",
+                                   "<switch><rect id='first' systemLanguage='fr' width='10' height='10' fill='blue'/>"
+                                   "<rect id='second' x='10' width='10' height='10' fill='red'/>"
+                                   "<rect id='third' x='20' width='10' height='10' fill='blue'/></switch>");
+    Paint();
+    ExpectPixels({{5, 5, kEmpty}, {15, 5, kRed}, {25, 5, kEmpty}});
     EXPECT_TRUE(FindIn(*document, "#third")->excluded);
     EXPECT_EQ(vexo_test::HitTestAt(*document, 25, 5), nullptr);
     EXPECT_EQ(vexo_test::HitTestAt(*document, 15, 5), FindIn(*document, "#second"));
@@ -246,11 +190,11 @@ TEST_F(ContainerTest, ForeignObjectShowsAPlaceholderBoxInsteadOfItsContent)
                                    "<foreignObject id='own' x='10' y='10' width='20' height='20'>"
                                    "<div xmlns='http://www.w3.org/1999/xhtml'>text</div></foreignObject>"
                                    "<svg x='50' width='50'><foreignObject/></svg>");
-    const Picture picture(*document, 100, 100);
-    EXPECT_EQ(picture.At(5, 5), kClear);
-    EXPECT_EQ(picture.At(20, 20), kPlaceholder);
-    EXPECT_EQ(picture.At(35, 35), kClear);
-    EXPECT_EQ(picture.At(75, 90), kPlaceholder);  // no size: the parent's viewport
+    Paint();
+    ExpectPixels({{5, 5, kEmpty},
+                  {20, 20, kPlaceholder},
+                  {35, 35, kEmpty},
+                  {75, 90, kPlaceholder}});  // no size: the parent's viewport
     EXPECT_EQ(vexo_test::HitTestAt(*document, 20, 20), FindIn(*document, "#own"));
 }
 
@@ -264,9 +208,7 @@ TEST_F(ContainerTest, HitTestMapsThroughTransformAndViewBoxAndSkipsHidden)
                                    "<rect id='target' x='5' y='5' width='5' height='5'/></svg></g>"
                                    "<g display='none'><rect width='50' height='50'/></g>"
                                    "<rect id='top' x='190' y='90' width='10' height='10'/>");
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 175, 75), FindIn(*document, "#target"));
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 125, 25), nullptr);
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 25, 25), nullptr);
+    vexo_test::ExpectHits(*document, {{175, 75, "target"}, {125, 25, ""}, {25, 25, ""}});
     EXPECT_EQ(vexo_test::HitTestAt(*document, 195, 95), FindIn(*document, "#top"));  // later siblings first
 }
 
@@ -274,22 +216,26 @@ TEST_F(ContainerTest, HitTestReachesEveryPaintedPixelOfStrokesAndTransformedShap
 {
     // A sharp miter reaches far beyond the geometry box: its tip, the square
     // caps' corners and a scaled shape's stroke must all still be found.
-    CElemDocument* document =
-        Load("width='500' height='400'",
-             "<polyline id='miter' points='10,100 60,90 10,80' fill='none' stroke='black' stroke-width='10' "
-             "stroke-miterlimit='20'/>"
-             "<line id='square' x1='150' y1='50' x2='200' y2='50' stroke='black' stroke-width='20' "
-             "stroke-linecap='square'/>"
-             "<rect id='scaled' x='50' y='50' width='10' height='10' transform='translate(200 100) scale(4)' "
-             "fill='none' stroke='black' stroke-width='2'/>");
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 80, 90), FindIn(*document, "#miter"));
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 95, 90), nullptr);
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 208, 58), FindIn(*document, "#square"));
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 214, 50), nullptr);
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 402, 290), nullptr);
-    EXPECT_EQ(vexo_test::HitTestAt(*document, 380, 250), nullptr);
-    for (int x : {436, 438, 440, 442, 444})
-        EXPECT_EQ(vexo_test::HitTestAt(*document, x, 320), FindIn(*document, "#scaled")) << x;
+    CElemDocument* document = Load(
+        "width='500' height='400'",
+        "<polyline id='miter' points='10,100 60,90 10,80' fill='none' stroke='black' stroke-width='10' "
+        "stroke-miterlimit='20'/>"
+        "<line id='square' x1='150' y1='50' x2='200' y2='50' stroke='black' stroke-width='20' "
+        "stroke-linecap='square'/>"
+        "<rect id='scaled' x='50' y='50' width='10' height='10' transform='translate(200 100) scale(4)' "
+        "fill='none' stroke='black' stroke-width='2'/>");
+    vexo_test::ExpectHits(*document,
+                          {{80, 90, "miter"},
+                           {95, 90, ""},
+                           {208, 58, "square"},
+                           {214, 50, ""},
+                           {402, 290, ""},
+                           {380, 250, ""},
+                           {436, 320, "scaled"},
+                           {438, 320, "scaled"},
+                           {440, 320, "scaled"},
+                           {442, 320, "scaled"},
+                           {444, 320, "scaled"}});
     EXPECT_EQ(vexo_test::HitTestAt(*document, 420, 320), nullptr);  // inside, but not filled
 }
 

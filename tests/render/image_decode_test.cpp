@@ -7,10 +7,10 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +54,17 @@ void ExpectPixel(const CRasterImage& image, int x, int y, Pixel expected, int to
     EXPECT_NEAR(p.a, expected.a, tolerance) << "alpha at " << x << "," << y;
 }
 
+// Each (x, y) pixel as expected, channel by channel within `tolerance`.
+struct PixelAtXY {
+    int x, y;
+    Pixel expected;
+};
+void ExpectPixels(const CRasterImage& image, std::initializer_list<PixelAtXY> pixels, int tolerance = 0)
+{
+    for (const PixelAtXY& p : pixels)
+        ExpectPixel(image, p.x, p.y, p.expected, tolerance);
+}
+
 std::vector<unsigned char> Repeat(int count, std::vector<unsigned char> pixel)
 {
     std::vector<unsigned char> pixels;
@@ -93,12 +104,8 @@ void ExpectSixPixels(const CRasterImage& image)
 {
     ASSERT_EQ(image.Width(), 3);
     ASSERT_EQ(image.Height(), 2);
-    ExpectPixel(image, 0, 0, {255, 0, 0, 255});
-    ExpectPixel(image, 1, 0, {0, 128, 0, 128});
-    ExpectPixel(image, 2, 0, {0, 0, 0, 0});
-    ExpectPixel(image, 0, 1, {0, 0, 255, 255});
-    ExpectPixel(image, 1, 1, {255, 255, 255, 255});
-    ExpectPixel(image, 2, 1, {0, 0, 0, 255});
+    ExpectPixels(image, {{0, 0, {255, 0, 0, 255}}, {1, 0, {0, 128, 0, 128}}, {2, 0, {0, 0, 0, 0}},
+                         {0, 1, {0, 0, 255, 255}}, {1, 1, {255, 255, 255, 255}}, {2, 1, {0, 0, 0, 255}}});
 }
 
 // --- JPEG ------------------------------------------------------------------------------
@@ -310,8 +317,7 @@ TEST(ImageDecodeTest, PngGreyIsExpanded)
     grey.colorType = PNG_COLOR_TYPE_GRAY;
     const auto image = DecodeRasterImage(EncodePng(2, 1, {10, 200}, grey));
     ASSERT_NE(image, nullptr);
-    ExpectPixel(*image, 0, 0, {10, 10, 10, 255});
-    ExpectPixel(*image, 1, 0, {200, 200, 200, 255});
+    ExpectPixels(*image, {{0, 0, {10, 10, 10, 255}}, {1, 0, {200, 200, 200, 255}}});
 }
 
 TEST(ImageDecodeTest, PngEmbeddedProfileAndGammaReachSrgb)
@@ -406,9 +412,7 @@ TEST(ImageDecodeTest, GifFirstFrameWithTransparency)
     const auto image = DecodeRasterImage(EncodeGif(3, 2, {first, second}));
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->Width(), 3);
-    ExpectPixel(*image, 0, 0, {255, 0, 0, 255});
-    ExpectPixel(*image, 1, 0, {0, 255, 0, 255});
-    ExpectPixel(*image, 0, 1, {0, 0, 255, 255});
+    ExpectPixels(*image, {{0, 0, {255, 0, 0, 255}}, {1, 0, {0, 255, 0, 255}}, {0, 1, {0, 0, 255, 255}}});
     ExpectPixel(*image, 1, 1, {0, 0, 0, 0});  // the transparent index
     ExpectPixel(*image, 2, 0, {0, 0, 0, 0});  // the screen beyond the frame
 }
@@ -418,9 +422,7 @@ TEST(ImageDecodeTest, GifInterlacedRowsLandInPlace)
     GifFrame frame{1, 9, {0, 1, 2, 3, 0, 1, 2, 3, 0}, NO_TRANSPARENT_COLOR, true};
     const auto image = DecodeRasterImage(EncodeGif(1, 9, {frame}));
     ASSERT_NE(image, nullptr);
-    ExpectPixel(*image, 0, 1, {0, 255, 0, 255});
-    ExpectPixel(*image, 0, 4, {255, 0, 0, 255});
-    ExpectPixel(*image, 0, 7, {255, 255, 255, 255});
+    ExpectPixels(*image, {{0, 1, {0, 255, 0, 255}}, {0, 4, {255, 0, 0, 255}}, {0, 7, {255, 255, 255, 255}}});
 }
 
 TEST(ImageDecodeTest, GifTruncatedOrGiganticIsRefused)
@@ -488,25 +490,20 @@ TEST(ImageDecodeTest, BmpUncompressedDepths)
     BmpSpec truecolor{2, 2, 24, 0, {}, {}, Bytes({255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0})};
     const auto rgb = DecodeRasterImage(EncodeBmp(truecolor));
     ASSERT_NE(rgb, nullptr);
-    ExpectPixel(*rgb, 0, 1, {0, 0, 255, 255});
-    ExpectPixel(*rgb, 1, 1, {255, 255, 255, 255});
-    ExpectPixel(*rgb, 0, 0, {255, 0, 0, 255});
-    ExpectPixel(*rgb, 1, 0, {0, 255, 0, 255});
+    ExpectPixels(*rgb, {{0, 1, {0, 0, 255, 255}}, {1, 1, {255, 255, 255, 255}}, {0, 0, {255, 0, 0, 255}},
+                        {1, 0, {0, 255, 0, 255}}});
 
     // 1 bit, top-down: bits 1 0 1 select the second and first colours.
     BmpSpec mono{3, -1, 1, 0, {}, {0x000000, 0xFFFF00}, Bytes({0xA0, 0, 0, 0})};
     const auto bits = DecodeRasterImage(EncodeBmp(mono));
     ASSERT_NE(bits, nullptr);
-    ExpectPixel(*bits, 0, 0, {255, 255, 0, 255});
-    ExpectPixel(*bits, 1, 0, {0, 0, 0, 255});
-    ExpectPixel(*bits, 2, 0, {255, 255, 0, 255});
+    ExpectPixels(*bits, {{0, 0, {255, 255, 0, 255}}, {1, 0, {0, 0, 0, 255}}, {2, 0, {255, 255, 0, 255}}});
 
     // 4 bits: an index beyond the table is black, not a read past it.
     BmpSpec nibbles{2, 1, 4, 0, {}, {0xFF0000}, Bytes({0x0F, 0, 0, 0})};
     const auto four = DecodeRasterImage(EncodeBmp(nibbles));
     ASSERT_NE(four, nullptr);
-    ExpectPixel(*four, 0, 0, {255, 0, 0, 255});
-    ExpectPixel(*four, 1, 0, {0, 0, 0, 255});
+    ExpectPixels(*four, {{0, 0, {255, 0, 0, 255}}, {1, 0, {0, 0, 0, 255}}});
 
     // 16 bits 5-6-5 through BI_BITFIELDS: pure green.
     BmpSpec highColor{1, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {}, Bytes({0xE0, 0x07, 0, 0})};
@@ -526,8 +523,7 @@ TEST(ImageDecodeTest, BmpAlphaOnlyWithAnAlphaMask)
     BmpSpec masked{2, 1, 32, 6, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {}, Bytes({0, 0, 255, 128, 0, 0, 255, 0})};
     const auto alpha = DecodeRasterImage(EncodeBmp(masked));
     ASSERT_NE(alpha, nullptr);
-    ExpectPixel(*alpha, 0, 0, {128, 0, 0, 128});
-    ExpectPixel(*alpha, 1, 0, {0, 0, 0, 0});
+    ExpectPixels(*alpha, {{0, 0, {128, 0, 0, 128}}, {1, 0, {0, 0, 0, 0}}});
 
     // A declared alpha mask that is zero everywhere means an opaque picture.
     masked.pixels = Bytes({0, 0, 255, 0, 0, 0, 255, 0});
@@ -545,22 +541,15 @@ TEST(ImageDecodeTest, BmpRunLengthEncoding)
                  Bytes({3, 1, 0, 0, 0, 2, 1, 0, 0, 3, 2, 0, 1, 0, 0, 1})};
     const auto image = DecodeRasterImage(EncodeBmp(rle8));
     ASSERT_NE(image, nullptr);
-    ExpectPixel(*image, 0, 2, {0, 255, 0, 255});
-    ExpectPixel(*image, 2, 2, {0, 255, 0, 255});
-    ExpectPixel(*image, 3, 2, {0, 0, 0, 0});
-    ExpectPixel(*image, 0, 1, {0, 0, 0, 0});
-    ExpectPixel(*image, 1, 1, {0, 0, 255, 255});
-    ExpectPixel(*image, 2, 1, {255, 0, 0, 255});
-    ExpectPixel(*image, 3, 1, {0, 255, 0, 255});
-    ExpectPixel(*image, 0, 0, {0, 0, 0, 0});
+    ExpectPixels(*image, {{0, 2, {0, 255, 0, 255}}, {2, 2, {0, 255, 0, 255}}, {3, 2, {0, 0, 0, 0}},
+                          {0, 1, {0, 0, 0, 0}}, {1, 1, {0, 0, 255, 255}}, {2, 1, {255, 0, 0, 255}},
+                          {3, 1, {0, 255, 0, 255}}, {0, 0, {0, 0, 0, 0}}});
 
     // RLE4: a run of 3 alternating colours 1 and 2.
     BmpSpec rle4{3, 1, 4, 2, {}, {0, 0xFF0000, 0x00FF00}, Bytes({3, 0x12, 0, 1})};
     const auto nibbles = DecodeRasterImage(EncodeBmp(rle4));
     ASSERT_NE(nibbles, nullptr);
-    ExpectPixel(*nibbles, 0, 0, {255, 0, 0, 255});
-    ExpectPixel(*nibbles, 1, 0, {0, 255, 0, 255});
-    ExpectPixel(*nibbles, 2, 0, {255, 0, 0, 255});
+    ExpectPixels(*nibbles, {{0, 0, {255, 0, 0, 255}}, {1, 0, {0, 255, 0, 255}}, {2, 0, {255, 0, 0, 255}}});
 }
 
 TEST(ImageDecodeTest, BmpBrokenOrGiganticIsRefused)
@@ -588,19 +577,14 @@ TEST(ImageDecodeTest, BmpBrokenOrGiganticIsRefused)
 
 TEST(DataUrlTest, Base64PaddingAddsNoBytes)
 {
+    // Padding may be left out and adds no NUL byte; white space may stand anywhere.
+    const std::pair<const char*, const char*> kDecoded[] = {
+        {"QUJD", "ABC"}, {"QUI=", "AB"}, {"QQ==", "A"}, {"QUI", "AB"}, {" Q U\n\tJ D\r\n QQ = = ", "ABCA"}, {"", ""}};
     std::string out;
-    EXPECT_TRUE(DecodeBase64("QUJD", out));
-    EXPECT_EQ(out, "ABC");
-    EXPECT_TRUE(DecodeBase64("QUI=", out));
-    EXPECT_EQ(out, "AB") << "no NUL byte for the padding";
-    EXPECT_TRUE(DecodeBase64("QQ==", out));
-    EXPECT_EQ(out, "A");
-    EXPECT_TRUE(DecodeBase64("QUI", out));
-    EXPECT_EQ(out, "AB") << "padding may be left out";
-    EXPECT_TRUE(DecodeBase64(" Q U\n\tJ D\r\n QQ = = ", out));
-    EXPECT_EQ(out, "ABCA") << "white space anywhere";
-    EXPECT_TRUE(DecodeBase64("", out));
-    EXPECT_EQ(out, "");
+    for (const auto& [text, bytes] : kDecoded) {
+        EXPECT_TRUE(DecodeBase64(text, out)) << text;
+        EXPECT_EQ(out, bytes) << text;
+    }
 
     EXPECT_FALSE(DecodeBase64("QU*D", out));
     EXPECT_FALSE(DecodeBase64("QQ==QUJD", out)) << "data after the padding";
@@ -623,10 +607,7 @@ TEST(DataUrlTest, HeaderAndMessages)
     image->line = 3;
     image->column = 5;
     CMessageLog log;
-    auto reported = [&log](const std::string& line) {
-        const std::vector<std::string> messages = log.EntriesFrom(0);
-        return std::find(messages.begin(), messages.end(), line) != messages.end();
-    };
+    auto reported = [&log](const std::string& line) { return vexo_test::HasLine(log, line); };
 
     auto png = DecodeDataUrl(*image, "IMAGE/PNG;base64,QUJD", log);
     ASSERT_TRUE(png);

@@ -82,14 +82,6 @@ std::string PlacedImage(const std::string& aspect, const std::string& href = Red
            aspect + "' xlink:href=\"" + href + "\"/></svg>";
 }
 
-int CountMessages(const std::vector<std::string>& messages, const std::string& line)
-{
-    int count = 0;
-    for (const std::string& message : messages)
-        count += message == line;
-    return count;
-}
-
 }  // namespace
 
 // --- Placement -------------------------------------------------------------------------
@@ -216,16 +208,13 @@ TEST_F(ImageTest, BadReferencesAreReported)
              "<image width='4' height='4' xlink:href='missing.png'/>\n"
              "<image width='4' height='4' xlink:href='#nowhere'/></svg>");
     ASSERT_NE(document, nullptr);
-    EXPECT_TRUE(HasMessage("E image xlink:href NOT defined at 2(1)"));
-    EXPECT_TRUE(HasMessage("E image xlink:href unsupported mimetype 'text/html' at 3(1)"));
-    EXPECT_TRUE(HasMessage("E image xlink:href not found mimetype at 4(1)"));
-    EXPECT_TRUE(HasMessage("E image xlink:href invalid base64 data at 5(1)"));
-    EXPECT_TRUE(HasMessage("E image file 'data:image/png;base64,...' can NOT open at 6(1)"));
-    EXPECT_TRUE(HasMessage("E image file 'data:image/png;base64,...' can NOT open at 7(1)"));
-    EXPECT_TRUE(HasMessage("E image xlink:href invalid path 'http://example.com/a.png' at 8(1)"));
-    EXPECT_TRUE(HasMessage("I Loading Image file 'missing.png'"));
-    EXPECT_TRUE(HasMessage("E image file 'missing.png' can NOT open at 9(1)"));
-    EXPECT_TRUE(HasMessage("E image file '#nowhere' can NOT open at 10(1)"));
+    ExpectMessagesInclude(
+        {"E image xlink:href NOT defined at 2(1)", "E image xlink:href unsupported mimetype 'text/html' at 3(1)",
+         "E image xlink:href not found mimetype at 4(1)", "E image xlink:href invalid base64 data at 5(1)",
+         "E image file 'data:image/png;base64,...' can NOT open at 6(1)",
+         "E image file 'data:image/png;base64,...' can NOT open at 7(1)",
+         "E image xlink:href invalid path 'http://example.com/a.png' at 8(1)", "I Loading Image file 'missing.png'",
+         "E image file 'missing.png' can NOT open at 9(1)", "E image file '#nowhere' can NOT open at 10(1)"});
 }
 
 TEST_F(ImageTest, UntypedDataIsToldByItsContent)
@@ -273,7 +262,7 @@ TEST_F(ImageTest, UseInstancesShareTheSourcePicture)
         ASSERT_EQ(instance->Class(), ElemClass::Image);
         EXPECT_EQ(static_cast<const CElemImage*>(instance)->raster, source.raster);
     }
-    EXPECT_EQ(CountMessages(Messages(), "I Loading Image file 'p.png'"), 1);
+    EXPECT_EQ(CountMessages("I Loading Image file 'p.png'"), 1);
 }
 
 // --- SVG pictures ------------------------------------------------------------------------
@@ -332,7 +321,7 @@ TEST_F(ImageTest, SelfReferenceIsReportedAndDrawnOnce)
                           "<image y='20' width='40' height='20' xlink:href='self.svg'/></svg>");
     CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages(Messages(), "F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
+    EXPECT_EQ(CountMessages("F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
     EXPECT_TRUE(IsRed(PixelAt(*document, 20, 22))) << "the inner copy's strip";
     EXPECT_TRUE(IsClear(PixelAt(*document, 20, 31))) << "no copy inside the copy";
 }
@@ -346,7 +335,7 @@ TEST_F(ImageTest, DocumentsShowingEachOtherStop)
         "pair/a.svg", header + "<image width='40' height='40' xlink:href='b.svg'/></svg>");
     CElemDocument* document = LoadDocument(a);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages(Messages(), "F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
+    EXPECT_EQ(CountMessages("F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
     PixelAt(*document, 0, 0);
 }
 
@@ -369,10 +358,8 @@ TEST_F(ImageTest, ColorProfileOpensThroughLcms)
     const CElem* good = ById(*document, "good");
     ASSERT_EQ(good->Class(), ElemClass::ColorProfile);
     EXPECT_TRUE(static_cast<const CElemColorProfile*>(good)->colorTransform);
-    EXPECT_TRUE(HasMessage("E color-profile xlink:href=\"missing.icc\" open failed at 3(1)"));
-    EXPECT_TRUE(HasMessage(
-        "E color-profile xlink:href=\"data:application/vnd.iccprofile,...\" open failed at 4(1)"));
-    EXPECT_TRUE(HasMessage("E color-profile xlink:href=\"ftp://example.com/p.icc\" invalid path at 5(1)"));
-    EXPECT_TRUE(HasMessage("E image filter=\"#r\" :Link NOT refer to 'color-profile' at 7(1)"));
-    EXPECT_EQ(Messages().size(), 4u);
+    ExpectMessages({"E color-profile xlink:href=\"missing.icc\" open failed at 3(1)",
+                    "E color-profile xlink:href=\"data:application/vnd.iccprofile,...\" open failed at 4(1)",
+                    "E color-profile xlink:href=\"ftp://example.com/p.icc\" invalid path at 5(1)",
+                    "E image filter=\"#r\" :Link NOT refer to 'color-profile' at 7(1)"});
 }

@@ -51,9 +51,6 @@ protected:
         return count;
     }
 
-    bool Blue(int x, int y) const { return Argb(x, y) == 0xFF0000FF; }
-    bool Red(int x, int y) const { return Argb(x, y) == 0xFFFF0000; }
-    bool Green(int x, int y) const { return Argb(x, y) == 0xFF008000; }
 };
 
 }  // namespace
@@ -67,17 +64,9 @@ TEST_F(MarkerTest, PlacesStartMidAndEndMarkers)
                  "<path d='M10 80 L50 80 L90 80' style='marker:url(#s); marker-end:url(#e)'/>"
                  // As an attribute it is no presentation attribute and sets nothing.
                  "<path d='M10 95 L50 95 L90 95' marker='url(#s)'/>");
-    EXPECT_TRUE(Red(10, 10));
-    EXPECT_TRUE(Green(50, 10));
-    EXPECT_TRUE(Green(50, 50));
-    EXPECT_TRUE(Blue(90, 50));
-    EXPECT_TRUE(Empty(30, 10));
-    EXPECT_TRUE(Empty(14, 10));
-    EXPECT_TRUE(Red(10, 80));
-    EXPECT_TRUE(Red(50, 80));
-    EXPECT_TRUE(Blue(90, 80));
-    EXPECT_TRUE(Empty(10, 95));
-    EXPECT_TRUE(Empty(50, 95));
+    ExpectPixels({{10, 10, kRed}, {50, 10, kGreen}, {50, 50, kGreen}, {90, 50, kBlue}, {30, 10, kEmpty}});
+    ExpectPixels({{14, 10, kEmpty}, {10, 80, kRed}, {50, 80, kRed}, {90, 80, kBlue}, {10, 95, kEmpty}});
+    ExpectPixels({{50, 95, kEmpty}});
 }
 
 TEST_F(MarkerTest, OrientAutoFollowsThePath)
@@ -92,16 +81,8 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
                  "<path d='M10 70 L30 70 L30 90 Z' fill='none' marker-end='url(#bar)'/>"
                  // Both markers of a line point from its first point to its second.
                  "<line x1='20' y1='30' x2='60' y2='30' marker-start='url(#bar)' marker-end='url(#bar)'/>");
-    EXPECT_TRUE(Blue(20, 16));
-    EXPECT_TRUE(Empty(26, 10));
-    EXPECT_TRUE(Blue(74, 54));
-    EXPECT_TRUE(Empty(76, 50));
-    EXPECT_TRUE(Empty(70, 56));
-    EXPECT_TRUE(Blue(12, 64));
-    EXPECT_TRUE(Empty(16, 70));
-    EXPECT_TRUE(Blue(26, 30));
-    EXPECT_TRUE(Blue(66, 30));
-    EXPECT_TRUE(Empty(14, 30));
+    ExpectPixels({{20, 16, kBlue}, {26, 10, kEmpty}, {74, 54, kBlue}, {76, 50, kEmpty}, {70, 56, kEmpty}});
+    ExpectPixels({{12, 64, kBlue}, {16, 70, kEmpty}, {26, 30, kBlue}, {66, 30, kBlue}, {14, 30, kEmpty}});
 }
 
 TEST_F(MarkerTest, FixedOrientTakesAngleUnits)
@@ -111,10 +92,7 @@ TEST_F(MarkerTest, FixedOrientTakesAngleUnits)
                  "<path d='M10 20 L15 20' marker-start='url(#deg)'/>"
                  "<path d='M30 20 L35 20' marker-start='url(#rad)'/>"
                  "<path d='M50 20 L55 20' marker-start='url(#grad)'/>");
-    EXPECT_TRUE(Blue(10, 26));
-    EXPECT_TRUE(Blue(30, 26));
-    EXPECT_TRUE(Blue(50, 26));
-    EXPECT_TRUE(Empty(16, 20));
+    ExpectPixels({{10, 26, kBlue}, {30, 26, kBlue}, {50, 26, kBlue}, {16, 20, kEmpty}});
 }
 
 TEST_F(MarkerTest, StrokeWidthUnitsScaleTheMarker)
@@ -127,12 +105,8 @@ TEST_F(MarkerTest, StrokeWidthUnitsScaleTheMarker)
                  // Scaled to nothing; the picture goes on after it.
                  "<path d='M10 50 L20 50' stroke-width='0' marker-start='url(#sw)'/>"
                  "<rect x='50' y='50' width='5' height='5' fill='red'/>");
-    EXPECT_TRUE(Blue(21, 21));
-    EXPECT_TRUE(Empty(23, 23));
-    EXPECT_TRUE(Blue(52, 12));
-    EXPECT_TRUE(Empty(54, 12));
-    EXPECT_TRUE(Empty(10, 50));
-    EXPECT_TRUE(Red(52, 52));
+    ExpectPixels({{21, 21, kBlue}, {23, 23, kEmpty}, {52, 12, kBlue}, {54, 12, kEmpty}, {10, 50, kEmpty}});
+    EXPECT_EQ(Pixel(52, 52), kRed);
 }
 
 TEST_F(MarkerTest, ViewBoxScalesAroundTheReferencePoint)
@@ -146,15 +120,8 @@ TEST_F(MarkerTest, ViewBoxScalesAroundTheReferencePoint)
                  "viewBox='0 0 10 20'><rect x='-10' y='-10' width='30' height='40' fill='red'/></marker>"
                  "<path d='M30 30 L40 30' marker-start='url(#vb)'/>"
                  "<path d='M70 30 L80 30' marker-start='url(#tall)'/>");
-    EXPECT_TRUE(Blue(31, 31));
-    EXPECT_TRUE(Blue(39, 39));
-    EXPECT_TRUE(Empty(41, 41));
-    EXPECT_TRUE(Empty(29, 29));
-    EXPECT_TRUE(Red(66, 31));
-    EXPECT_TRUE(Red(84, 49));
-    EXPECT_TRUE(Empty(64, 31));
-    EXPECT_TRUE(Empty(86, 31));
-    EXPECT_TRUE(Empty(71, 29));
+    ExpectPixels({{31, 31, kBlue}, {39, 39, kBlue}, {41, 41, kEmpty}, {29, 29, kEmpty}, {66, 31, kRed}});
+    ExpectPixels({{84, 49, kRed}, {64, 31, kEmpty}, {86, 31, kEmpty}, {71, 29, kEmpty}});
 }
 
 TEST_F(MarkerTest, ContentIsClippedToTheViewportUnlessOverflowIsVisible)
@@ -164,10 +131,9 @@ TEST_F(MarkerTest, ContentIsClippedToTheViewportUnlessOverflowIsVisible)
     LoadAndPaint("<marker id='hidden' " + marker + "<marker id='auto' overflow='auto' " + marker +
                  "<path d='M20 20 L25 20' marker-start='url(#hidden)'/>"
                  "<path d='M80 80 L85 80' marker-start='url(#auto)'/>");
-    EXPECT_TRUE(Blue(24, 24));
-    EXPECT_TRUE(Empty(26, 20));
-    EXPECT_TRUE(Empty(20, 14));
-    EXPECT_TRUE(Blue(31, 31));
+    EXPECT_EQ(Pixel(24, 24), kBlue);
+    ExpectPixels({{26, 20, kEmpty}, {20, 14, kEmpty}});
+    EXPECT_EQ(Pixel(31, 31), kBlue);
 }
 
 TEST_F(MarkerTest, ContentInheritsFromTheMarkerAndFadesWithTheShape)
@@ -183,9 +149,7 @@ TEST_F(MarkerTest, ContentInheritsFromTheMarkerAndFadesWithTheShape)
                  "<path d='M70 60 L90 60' visibility='hidden' marker-start='url(#shown)'/>");
     // Drawn though its group is not displayed; blue from the marker's
     // ancestors, not red from the shape; a child not displayed stays hidden.
-    EXPECT_TRUE(Blue(18, 18));
-    EXPECT_TRUE(Blue(21, 22));
-    EXPECT_TRUE(Blue(18, 58));
+    ExpectPixels({{18, 18, kBlue}, {21, 22, kBlue}, {18, 58, kBlue}});
     EXPECT_NEAR(Argb(70, 20) >> 24, 128, 1);
     EXPECT_TRUE(Empty(70, 60));
 }
@@ -201,21 +165,15 @@ TEST_F(MarkerTest, SizesAndValuesAreCheckedWithMessages)
                  "\n<path d='M10 10 L20 10' marker-start='url(#neg)'/>"
                  "<path d='M40 10 L50 10' marker-start='url(#zero)'/>"
                  "<path d='M70 10 L80 10' stroke-width='2' marker-start='url(#bad)'/>");
-    EXPECT_TRUE(HasMessage("E marker markerHeight=\"-1\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E marker refX=\"abc\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker markerUnits=\"qwe\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker orient=\"sideways\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker viewBox=\"0 0 0 5\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E marker preserveAspectRatio=\"defer\" :Invalid value at 4(1)"));
-    EXPECT_EQ(Messages().size(), 6u);
-    EXPECT_TRUE(Empty(10, 10));
-    EXPECT_TRUE(Empty(40, 10));
+    ExpectMessages(
+        {"E marker markerHeight=\"-1\" :Invalid value at 2(1)", "E marker refX=\"abc\" :Invalid value at 4(1)",
+         "E marker markerUnits=\"qwe\" :Invalid value at 4(1)", "E marker orient=\"sideways\" :Invalid value at 4(1)",
+         "E marker viewBox=\"0 0 0 5\" :Invalid value at 4(1)",
+         "E marker preserveAspectRatio=\"defer\" :Invalid value at 4(1)"});
+    ExpectPixels({{10, 10, kEmpty}, {40, 10, kEmpty}});
     // The bad marker still draws: refX 0, orient 0, no viewBox, and
     // strokeWidth units doubling it to 12 x 12 from 6 above the vertex.
-    EXPECT_TRUE(Blue(72, 5));
-    EXPECT_TRUE(Blue(81, 15));
-    EXPECT_TRUE(Empty(68, 8));
-    EXPECT_TRUE(Empty(83, 8));
+    ExpectPixels({{72, 5, kBlue}, {81, 15, kBlue}, {68, 8, kEmpty}, {83, 8, kEmpty}});
 }
 
 TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
@@ -232,9 +190,7 @@ TEST_F(MarkerTest, MarkersMetAgainInTheirOwnContentAreSkippedWithOneMessage)
     EXPECT_TRUE(HasMessagePrefix("F path marker-end=\"url(#a)\" : Cyclic reference at"));
     EXPECT_EQ(CountMessagesWith("Cyclic"), 2);
     // The outer instances draw their content without the inner markers.
-    EXPECT_TRUE(Blue(25, 20));
-    EXPECT_TRUE(Blue(45, 20));
-    EXPECT_TRUE(Blue(45, 63));
+    ExpectPixels({{25, 20, kBlue}, {45, 20, kBlue}, {45, 63, kBlue}});
 }
 
 TEST_F(MarkerTest, NestedMarkersAreBoundedInCostAndDepth)

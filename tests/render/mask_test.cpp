@@ -36,12 +36,9 @@ TEST_F(MaskTest, AlphaIsTheLuminanceInLinearLight)
                  FilledMask("green", "#00ff00") + FilledMask("faint", "white' fill-opacity='0.5") +
                  MaskedBand("white", 0) + MaskedBand("black", 20) + MaskedBand("grey", 40) + MaskedBand("green", 60) +
                  MaskedBand("faint", 80));
-    EXPECT_EQ(Alpha(50, 10), 255);
-    EXPECT_EQ(Alpha(50, 30), 0);
+    ExpectPixels({{50, 10, kOpaque}, {50, 30, kEmpty}});
     // Mid grey is about 21.6% in linear light, not 50%.
-    EXPECT_NEAR(Alpha(50, 50), 55, 1);
-    EXPECT_NEAR(Alpha(50, 70), 182, 1);
-    EXPECT_NEAR(Alpha(50, 90), 127, 1);
+    ExpectPixels({{50, 50, AlphaNear(55, 1)}, {50, 70, AlphaNear(182, 1)}, {50, 90, AlphaNear(127, 1)}});
 }
 
 TEST_F(MaskTest, ContentOutsideTheRegionDisappears)
@@ -56,15 +53,8 @@ TEST_F(MaskTest, ContentOutsideTheRegionDisappears)
                  "<rect x='20' y='5' width='60' height='30' stroke='black' stroke-width='30' mask='url(#box)'/>"
                  "<rect x='20' y='60' width='60' height='10' mask='url(#left)'/>"
                  "<rect x='20' y='80' width='60' height='10' mask='url(#user)'/>");
-    EXPECT_TRUE(Opaque(50, 10));
-    EXPECT_TRUE(Opaque(16, 20));
-    EXPECT_TRUE(Empty(10, 20));
-    EXPECT_TRUE(Empty(90, 20));
-    EXPECT_TRUE(Empty(50, 1));
-    EXPECT_TRUE(Opaque(45, 65));
-    EXPECT_TRUE(Empty(55, 65));
-    EXPECT_TRUE(Opaque(45, 85));
-    EXPECT_TRUE(Empty(55, 85));
+    ExpectPixels({{50, 10, kOpaque}, {16, 20, kOpaque}, {10, 20, kEmpty}, {90, 20, kEmpty}, {50, 1, kEmpty}});
+    ExpectPixels({{45, 65, kOpaque}, {55, 65, kEmpty}, {45, 85, kOpaque}, {55, 85, kEmpty}});
 }
 
 TEST_F(MaskTest, ObjectBoundingBoxContentMapsOntoTheBox)
@@ -72,8 +62,7 @@ TEST_F(MaskTest, ObjectBoundingBoxContentMapsOntoTheBox)
     LoadAndPaint("<mask id='m' maskContentUnits='objectBoundingBox'>"
                  "<rect width='0.5' height='1' fill='white'/></mask>"
                  "<rect x='20' y='20' width='60' height='60' mask='url(#m)'/>");
-    EXPECT_TRUE(Opaque(45, 50));
-    EXPECT_TRUE(Empty(55, 50));
+    ExpectPixels({{45, 50, kOpaque}, {55, 50, kEmpty}});
 }
 
 TEST_F(MaskTest, ABoxWithoutAreaDrawsNothingUnlessTheMaskWorksInUserSpace)
@@ -81,8 +70,7 @@ TEST_F(MaskTest, ABoxWithoutAreaDrawsNothingUnlessTheMaskWorksInUserSpace)
     LoadAndPaint(FilledMask("user", "white") + "<mask id='box'><rect width='100' height='100' fill='white'/></mask>" +
                  "<line x1='0' y1='30' x2='100' y2='30' stroke='black' stroke-width='10' mask='url(#box)'/>"
                  "<line x1='0' y1='70' x2='100' y2='70' stroke='black' stroke-width='10' mask='url(#user)'/>");
-    EXPECT_TRUE(Empty(50, 30));
-    EXPECT_TRUE(Opaque(50, 70));
+    ExpectPixels({{50, 30, kEmpty}, {50, 70, kOpaque}});
 }
 
 TEST_F(MaskTest, GroupOpacityFadesTheMaskedResultOnce)
@@ -90,8 +78,7 @@ TEST_F(MaskTest, GroupOpacityFadesTheMaskedResultOnce)
     LoadAndPaint(FilledMask("white", "white") + FilledMask("grey", "#808080") +
                  "<g opacity='0.5' mask='url(#white)'><rect width='100' height='50'/><rect width='100' height='50'/>"
                  "</g><g opacity='0.5' mask='url(#grey)'><rect y='50' width='100' height='50'/></g>");
-    EXPECT_NEAR(Alpha(50, 25), 128, 1);
-    EXPECT_NEAR(Alpha(50, 75), 28, 1);
+    ExpectPixels({{50, 25, AlphaNear(128, 1)}, {50, 75, AlphaNear(28, 1)}});
 }
 
 TEST_F(MaskTest, MasksAreRasterisedAtTheDeviceScale)
@@ -103,10 +90,7 @@ TEST_F(MaskTest, MasksAreRasterisedAtTheDeviceScale)
     // The edge at x = 40.125 falls in the middle of pixel 160: only a raster
     // made at 4 pixels a unit shows one half-covered pixel between a full
     // and an empty one.
-    EXPECT_EQ(Alpha(159, 20), 255);
-    EXPECT_NEAR(Alpha(160, 20), 128, 10);
-    EXPECT_EQ(Alpha(161, 20), 0);
-    EXPECT_EQ(Alpha(200, 200), 255);
+    ExpectPixels({{159, 20, kOpaque}, {160, 20, AlphaNear(128, 10)}, {161, 20, kEmpty}, {200, 200, kOpaque}});
 }
 
 TEST_F(MaskTest, ARasterBeyondTheBitmapLimitsIsMadeCoarser)
@@ -126,9 +110,7 @@ TEST_F(MaskTest, AMaskMetAgainInsideItsOwnContentIsIgnoredThere)
                  "<mask id='b' maskUnits='userSpaceOnUse'>"
                  "<rect width='100' height='50' fill='white' mask='url(#a)'/></mask>" +
                  Masked("a"));
-    EXPECT_TRUE(Opaque(25, 25));
-    EXPECT_TRUE(Empty(75, 25));
-    EXPECT_TRUE(Empty(25, 75));
+    ExpectPixels({{25, 25, kOpaque}, {75, 25, kEmpty}, {25, 75, kEmpty}});
 }
 
 TEST_F(MaskTest, AMaskOnTheMaskMasksItsContent)
@@ -137,9 +119,7 @@ TEST_F(MaskTest, AMaskOnTheMaskMasksItsContent)
                  "<mask id='m' maskUnits='userSpaceOnUse' mask='url(#top)'>"
                  "<rect width='50' height='100' fill='white'/></mask>" +
                  Masked("m"));
-    EXPECT_TRUE(Opaque(25, 25));
-    EXPECT_TRUE(Empty(75, 25));
-    EXPECT_TRUE(Empty(25, 75));
+    ExpectPixels({{25, 25, kOpaque}, {75, 25, kEmpty}, {25, 75, kEmpty}});
 }
 
 TEST_F(MaskTest, RasterEffectsDisabledDrawsMaskedElementsUnmasked)
@@ -159,11 +139,10 @@ TEST_F(MaskTest, SetUpReportsInvalidValuesAndEmptyRegions)
                  "\n<mask id='z' width='0'><rect width='100' height='100' fill='white'/></mask>"
                  "\n<mask id='n' height='-1'/>" +
                  Masked("a") + "<g opacity='0.5'>" + Masked("z") + "</g>");
-    EXPECT_TRUE(HasMessage("E maek, maskUnits=\"bogus\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E mask maskContentUnits=\"strokeWidth\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E mask x=\"1q\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E mask width=\"0\" must be positive value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E mask height=\"-1\" must be positive value at 4(1)"));
+    ExpectMessagesInclude(
+        {"E maek, maskUnits=\"bogus\" :Invalid value at 2(1)",
+         "E mask maskContentUnits=\"strokeWidth\" :Invalid value at 2(1)", "E mask x=\"1q\" :Invalid value at 2(1)",
+         "E mask width=\"0\" must be positive value at 3(1)", "E mask height=\"-1\" must be positive value at 4(1)"});
     // The defaults stand in for the invalid values; a zero width hides the
     // element.
     EXPECT_TRUE(Opaque(50, 50));

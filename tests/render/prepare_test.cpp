@@ -44,9 +44,8 @@ TEST_F(PrepareTest, ClipPathRejectsContainersAndImages)
     CElemDocument* root = LoadText("<svg><clipPath><rect width='1' height='1'/><text/><use/>\n"
                                    "<g/>\n<image/><title/></clipPath></svg>");
     ASSERT_NE(root, nullptr);
-    EXPECT_TRUE(HasMessage("E g illegal for clipPath's child at 2(1)"));
-    EXPECT_TRUE(HasMessage("E image illegal for clipPath's child at 3(1)"));
-    EXPECT_TRUE(HasMessage("E image xlink:href NOT defined at 3(1)"));
+    ExpectMessagesInclude({"E g illegal for clipPath's child at 2(1)", "E image illegal for clipPath's child at 3(1)",
+                           "E image xlink:href NOT defined at 3(1)"});
     const CElem* clipPath = root->Children()[0];
     EXPECT_EQ(clipPath->Children()[0]->props.display, Display::Inline);  // rect
     EXPECT_EQ(clipPath->Children()[3]->props.display, Display::None);    // g

@@ -5,51 +5,32 @@
 
 #include "render/output.h"
 #include "render/render.h"
+#include "picture_probe.h"
 #include "test_support.h"
 
 using namespace svg;
 
 namespace {
 
-class RenderTest : public vexo_test::LoadTest {
-protected:
-    CElemDocument* Load(const std::string& svg) { return LoadText(svg, "/vexo-test/render.svg", "render.svg"); }
-    std::unique_ptr<CPicture> Record() { return Current().Record(); }
-};
-
-// Alpha of one pixel of `picture` replayed at `scale` into a w x h image.
-int AlphaAt(const CPicture& picture, double scale, int w, int h, int x, int y)
-{
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(surface);
-    picture.Replay(cr, Matrix::Scale(scale, scale));
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
-    const int alpha = row[x * 4 + 3];
-    cairo_surface_destroy(surface);
-    return alpha;
-}
+using RenderTest = vexo_test::PictureProbe;
 
 }  // namespace
 
 TEST_F(RenderTest, RecordingReplaysSharpAtAnyScale)
 {
-    CElemDocument* document = Load("<svg width='10' height='10'><rect x='2' y='2' width='5' height='5'/></svg>");
-    ASSERT_NE(document, nullptr);
-    const auto picture = Record();
-    EXPECT_EQ(picture->Frame(), (RectF{0, 0, 10, 10}));
-    EXPECT_EQ(AlphaAt(*picture, 1, 10, 10, 3, 3), 255);
+    ASSERT_NE(Load("<rect x='2' y='2' width='5' height='5'/>", {}, "width='10' height='10'"), nullptr);
+    EXPECT_EQ(Current().Record()->Frame(), (RectF{0, 0, 10, 10}));
+    Paint();
+    EXPECT_TRUE(Opaque(3, 3));
     // At 10x the rect's edge at x = 7 user units falls exactly on pixel 70.
-    EXPECT_EQ(AlphaAt(*picture, 10, 100, 100, 69, 50), 255);
-    EXPECT_EQ(AlphaAt(*picture, 10, 100, 100, 70, 50), 0);
+    Paint(1, 10);
+    ExpectPixels({{69, 50, kOpaque}, {70, 50, kEmpty}});
 }
 
 TEST_F(RenderTest, BoundsFollowTransformsExactlyUnderRotation)
 {
-    CElemDocument* document = Load(
-        "<svg><g id='g' transform='rotate(45)'><circle id='c' r='10'/></g>"
-        "<g id='s' transform='translate(5,0) scale(2)'><rect width='1' height='3'/></g></svg>");
+    CElemDocument* document = Load("<g id='g' transform='rotate(45)'><circle id='c' r='10'/></g>"
+                                   "<g id='s' transform='translate(5,0) scale(2)'><rect width='1' height='3'/></g>");
     ASSERT_NE(document, nullptr);
     const CElem* rotated = document->Children()[0];
     ASSERT_TRUE(rotated->bboxUser && rotated->bboxParent);
@@ -66,27 +47,20 @@ TEST_F(RenderTest, BoundsFollowTransformsExactlyUnderRotation)
 
 TEST_F(RenderTest, DisplayNoneAndSingularTransformsDrawNothing)
 {
-    CElemDocument* document = Load("<svg width='10' height='10'><rect width='10' height='10' display='none'/>"
-                                   "<rect width='10' height='10' transform='scale(0)'/></svg>");
-    ASSERT_NE(document, nullptr);
-    const auto picture = Record();
-    EXPECT_EQ(AlphaAt(*picture, 1, 10, 10, 5, 5), 0);
+    LoadAndPaint("<rect width='10' height='10' display='none'/><rect width='10' height='10' transform='scale(0)'/>");
+    EXPECT_TRUE(Empty(5, 5));
 }
 
 TEST_F(RenderTest, GroupOpacityFadesOverlapsOnce)
 {
-    CElemDocument* document = Load("<svg width='10' height='10'><g opacity='0.5'>"
-                                   "<rect width='10' height='10'/><rect width='10' height='10'/></g></svg>");
-    ASSERT_NE(document, nullptr);
-    const auto picture = Record();
-    EXPECT_NEAR(AlphaAt(*picture, 1, 10, 10, 5, 5), 128, 1);
+    LoadAndPaint("<g opacity='0.5'><rect width='10' height='10'/><rect width='10' height='10'/></g>");
+    EXPECT_NEAR(Alpha(5, 5), 128, 1);
 }
 
 TEST_F(RenderTest, WritesPngPdfAndSvgFiles)
 {
-    CElemDocument* document = Load("<svg width='20' height='10'><rect width='5' height='5' fill='red'/></svg>");
-    ASSERT_NE(document, nullptr);
-    const auto picture = Record();
+    ASSERT_NE(Load("<rect width='5' height='5' fill='red'/>", {}, "width='20' height='10'"), nullptr);
+    const auto picture = Current().Record();
     const OutputSize size = ComputeOutputSize(picture->Frame(), 40, std::nullopt, 1);
     for (const char* name : {"out.png", "out.pdf", "out.svg"}) {
         const std::string path = vexo_test::TempDirectory() + "/" + name;

@@ -53,9 +53,6 @@ void ExpectPoint(const PointF& p, double x, double y, const char* what)
     EXPECT_NEAR(p.y, y, 1e-3) << what;
 }
 
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
-constexpr Rgba kGreen{0, 128, 0, 255};
 
 }  // namespace
 
@@ -73,25 +70,16 @@ TEST_F(ShapeTest, RectMessagesAndWhichOnesStopDrawing)
          "\n<rect id='negRy' width='5' height='5' ry='-1'/>"
          "\n<rect id='badRy' width='5' height='5' ry='big'/>"
          "\n<rect id='zero' width='0' height='5'/>");
-    EXPECT_TRUE(HasMessage("E rect 'width' NOT defined at 2(1)"));
-    EXPECT_TRUE(HasMessage("E rect 'height' NOT defined at 3(1)"));
-    EXPECT_TRUE(HasMessage("E rect width=\"wide\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E rect height=\"5x\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E rect width=\"-1\": must be positive value at 5(1)"));
-    EXPECT_TRUE(HasMessage("E rect height=\"-2\": must be positive value at 5(1)"));
-    EXPECT_TRUE(HasMessage("E rect x=\"left\" :Invalid value at 6(1)"));
-    EXPECT_TRUE(HasMessage("E rect y=\"1 2\" :Invalid value at 6(1)"));
-    EXPECT_TRUE(HasMessage("E rect rx=\"round\" :Invalid value at 7(1)"));
-    EXPECT_TRUE(HasMessage("E rect rx=\"-3\" :Invalid value at 8(1)"));
-    EXPECT_TRUE(HasMessage("E rect ry=\"-1\": must be positive value at 9(1)"));
-    EXPECT_TRUE(HasMessage("E rect ry=\"big\" :Invalid value at 10(1)"));
-    EXPECT_EQ(Messages().size(), 12u);
+    ExpectMessages({"E rect 'width' NOT defined at 2(1)", "E rect 'height' NOT defined at 3(1)",
+                    "E rect width=\"wide\" :Invalid value at 4(1)", "E rect height=\"5x\" :Invalid value at 4(1)",
+                    "E rect width=\"-1\": must be positive value at 5(1)",
+                    "E rect height=\"-2\": must be positive value at 5(1)", "E rect x=\"left\" :Invalid value at 6(1)",
+                    "E rect y=\"1 2\" :Invalid value at 6(1)", "E rect rx=\"round\" :Invalid value at 7(1)",
+                    "E rect rx=\"-3\" :Invalid value at 8(1)", "E rect ry=\"-1\": must be positive value at 9(1)",
+                    "E rect ry=\"big\" :Invalid value at 10(1)"});
 
-    EXPECT_FALSE(Drawn("noWidth"));
-    EXPECT_FALSE(Drawn("noHeight"));
-    EXPECT_FALSE(Drawn("badSize"));
-    EXPECT_FALSE(Drawn("negative"));
-    EXPECT_FALSE(Drawn("zero"));
+    for (const char* id : {"noWidth", "noHeight", "badSize", "negative", "zero"})
+        EXPECT_FALSE(Drawn(id)) << id;
     ExpectPoint(OnlyPath("badXY").points[0], 0, 0, "bad x, y are 0");
     // A bad radius yields to the other one; with neither the corners are square.
     EXPECT_EQ(OnlyPath("badRx").points[0].x, 2);
@@ -162,21 +150,16 @@ TEST_F(ShapeTest, CircleMessages)
          "\n<circle id='noR'/>"
          "\n<circle id='badR' cx='1' cy='1' r='five'/>"
          "\n<circle id='negR' cx='1' cy='1' r='-5'/>");
-    EXPECT_TRUE(HasMessage("W circle 'cx' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("W circle 'cy' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("E circle cx=\"a\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E circle cy=\"b\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E circle r=\"\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E circle r=\"five\" :Invalid value at 5(1)"));
-    EXPECT_TRUE(HasMessage("E circle r=\"-5\" :Invalid value at 6(1)"));
-    // The missing-centre warnings of 'noR' come before its radius message.
-    EXPECT_EQ(Messages().size(), 9u);
+    ExpectMessages({"W circle 'cx' :NOT difined.(using 0) at 2(1)", "W circle 'cy' :NOT difined.(using 0) at 2(1)",
+                    "E circle cx=\"a\" :Invalid value at 3(1)", "E circle cy=\"b\" :Invalid value at 3(1)",
+                    "W circle 'cx' :NOT difined.(using 0) at 4(1)", "W circle 'cy' :NOT difined.(using 0) at 4(1)",
+                    "E circle r=\"\" :Invalid value at 4(1)", "E circle r=\"five\" :Invalid value at 5(1)",
+                    "E circle r=\"-5\" :Invalid value at 6(1)"});
 
     ExpectPoint(OnlyPath("noCentre").points[0], 5, 0, "centred at 0, 0");
     ExpectPoint(OnlyPath("badCentre").points[0], 5, 0, "unreadable centre is 0, 0");
-    EXPECT_FALSE(Drawn("noR"));
-    EXPECT_FALSE(Drawn("badR"));
-    EXPECT_FALSE(Drawn("negR"));
+    for (const char* id : {"noR", "badR", "negR"})
+        EXPECT_FALSE(Drawn(id)) << id;
 }
 
 TEST_F(ShapeTest, PercentageCircleRadiusIsOfTheNormalisedDiagonal)
@@ -209,19 +192,13 @@ TEST_F(ShapeTest, EllipseMessagesReportEachBadRadius)
          "\n<ellipse id='bad' cx='1' cy='1' rx='-1' ry='x'/>"
          "\n<ellipse id='oneBad' cx='1' cy='1' rx='4' ry='-2'/>"
          "\n<ellipse id='zero' cx='q' cy='r' rx='0' ry='5'/>");
-    EXPECT_TRUE(HasMessage("W ellipse 'cx' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("W ellipse 'cy' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse rx=\"\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse ry=\"\" :Invalid value at 2(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse rx=\"-1\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse ry=\"x\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse ry=\"-2\" :Invalid value at 4(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse cx=\"q\" :Invalid value at 5(1)"));
-    EXPECT_TRUE(HasMessage("E ellipse cy=\"r\" :Invalid value at 5(1)"));
-    EXPECT_EQ(Messages().size(), 9u);
-    EXPECT_FALSE(Drawn("none"));
-    EXPECT_FALSE(Drawn("bad"));
-    EXPECT_FALSE(Drawn("oneBad"));
+    ExpectMessages({"W ellipse 'cx' :NOT difined.(using 0) at 2(1)", "W ellipse 'cy' :NOT difined.(using 0) at 2(1)",
+                    "E ellipse rx=\"\" :Invalid value at 2(1)", "E ellipse ry=\"\" :Invalid value at 2(1)",
+                    "E ellipse rx=\"-1\" :Invalid value at 3(1)", "E ellipse ry=\"x\" :Invalid value at 3(1)",
+                    "E ellipse ry=\"-2\" :Invalid value at 4(1)", "E ellipse cx=\"q\" :Invalid value at 5(1)",
+                    "E ellipse cy=\"r\" :Invalid value at 5(1)"});
+    for (const char* id : {"none", "bad", "oneBad"})
+        EXPECT_FALSE(Drawn(id)) << id;
     EXPECT_FALSE(Drawn("zero"));  // a zero radius draws nothing, quietly
 }
 
@@ -232,14 +209,10 @@ TEST_F(ShapeTest, LineMessagesAndAMissingY2IsQuietlyZero)
     Load("\n<line id='empty'/>"
          "\n<line id='bad' x1='a' y1='b' x2='c' y2='d'/>"
          "\n<line id='ok' x1='1' y1='2' x2='3'/>");
-    EXPECT_TRUE(HasMessage("W line 'x1' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("W line 'y1' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("W line 'x2' :NOT difined.(using 0) at 2(1)"));
-    EXPECT_TRUE(HasMessage("E line x1=\"a\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E line y1=\"b\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E line x2=\"c\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E line y2=\"d\" :Invalid value at 3(1)"));
-    EXPECT_EQ(Messages().size(), 7u);
+    ExpectMessages({"W line 'x1' :NOT difined.(using 0) at 2(1)", "W line 'y1' :NOT difined.(using 0) at 2(1)",
+                    "W line 'x2' :NOT difined.(using 0) at 2(1)", "E line x1=\"a\" :Invalid value at 3(1)",
+                    "E line y1=\"b\" :Invalid value at 3(1)", "E line x2=\"c\" :Invalid value at 3(1)",
+                    "E line y2=\"d\" :Invalid value at 3(1)"});
     const CGraphicsPath& path = OnlyPath("ok");
     ASSERT_EQ(path.Size(), 2u);
     ExpectPoint(path.points[0], 1, 2, "start");
@@ -253,15 +226,11 @@ TEST_F(ShapeTest, PointsAndPathDataMessages)
          "\n<path id='noD'/>"
          "\n<g><path id='inheritNothing' d='inherit'/></g>"
          "\n<path id='empty' d=''/>");
-    EXPECT_TRUE(HasMessage("E polyline 'points' NOT defined at 2(1)"));
-    EXPECT_TRUE(HasMessage("E polygon points=\"a,b\" :Invalid value at 3(1)"));
-    EXPECT_TRUE(HasMessage("E path 'd' NOT defined at 4(1)"));
-    EXPECT_TRUE(HasMessage("E path 'd' NOT defined at 5(4)"));
     // Empty path data is no error: the path is empty.
-    EXPECT_EQ(Messages().size(), 4u);
-    EXPECT_FALSE(Drawn("noPoints"));
-    EXPECT_FALSE(Drawn("badPoints"));
-    EXPECT_FALSE(Drawn("noD"));
+    ExpectMessages({"E polyline 'points' NOT defined at 2(1)", "E polygon points=\"a,b\" :Invalid value at 3(1)",
+                    "E path 'd' NOT defined at 4(1)", "E path 'd' NOT defined at 5(4)"});
+    for (const char* id : {"noPoints", "badPoints", "noD"})
+        EXPECT_FALSE(Drawn(id)) << id;
 }
 
 TEST_F(ShapeTest, PolygonClosesItsFigureAndAnUnpairedNumberIsDropped)
@@ -314,9 +283,8 @@ TEST_F(ShapeTest, MarkerReferencesAndTheirMessages)
     EXPECT_EQ(all.markers[2].kind, MarkerKind::End);
 
     // The `marker` attribute is no presentation attribute: it is not even read.
-    EXPECT_TRUE(HasMessage("E path marker-start=\"url(#missing)\" NOT refer element 'marker' at 3(1)"));
-    EXPECT_TRUE(HasMessage("E path marker-mid=\"url(#notMarker)\" NOT refer element 'marker' at 3(1)"));
-    EXPECT_EQ(Messages().size(), 2u);
+    ExpectMessages({"E path marker-start=\"url(#missing)\" NOT refer element 'marker' at 3(1)",
+                    "E path marker-mid=\"url(#notMarker)\" NOT refer element 'marker' at 3(1)"});
     EXPECT_EQ(Shape("bad").markerStart, nullptr);
     EXPECT_TRUE(Shape("bad").markers.empty());
 
@@ -346,11 +314,7 @@ TEST_F(ShapeTest, FilledRectPaintsInsideOnly)
 {
     Load("<rect x='10' y='10' width='30' height='20' fill='red'/>", "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Pixel(10, 10), kRed);
-    EXPECT_EQ(Pixel(39, 29), kRed);
-    EXPECT_EQ(Alpha(9, 20), 0);
-    EXPECT_EQ(Alpha(40, 20), 0);
-    EXPECT_EQ(Alpha(20, 30), 0);
+    ExpectPixels({{10, 10, kRed}, {39, 29, kRed}, {9, 20, kEmpty}, {40, 20, kEmpty}, {20, 30, kEmpty}});
 }
 
 TEST_F(ShapeTest, EvenOddLeavesAHoleAndNonZeroDoesNot)
@@ -360,20 +324,15 @@ TEST_F(ShapeTest, EvenOddLeavesAHoleAndNonZeroDoesNot)
              "/>",
          "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Pixel(5, 5), kBlue);
-    EXPECT_EQ(Alpha(20, 20), 0);
-    EXPECT_EQ(Pixel(70, 20), (Rgba{0, 0, 0, 255}));
+    ExpectPixels({{5, 5, kBlue}, {20, 20, kEmpty}, {70, 20, Rgba{0, 0, 0, 255}}});
 }
 
 TEST_F(ShapeTest, StrokeIsCentredOnTheOutlineWithItsWidth)
 {
     Load("<line x1='10' y1='20' x2='90' y2='20' stroke='green' stroke-width='4'/>", "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Pixel(50, 18), kGreen);
-    EXPECT_EQ(Pixel(50, 21), kGreen);
-    EXPECT_EQ(Alpha(50, 17), 0);
-    EXPECT_EQ(Alpha(50, 22), 0);
-    EXPECT_EQ(Alpha(9, 20), 0);  // butt caps
+    ExpectPixels(
+        {{50, 18, kGreen}, {50, 21, kGreen}, {50, 17, kEmpty}, {50, 22, kEmpty}, {9, 20, kEmpty}});  // butt caps
 }
 
 TEST_F(ShapeTest, DashesAreInUserUnitsWithCapsOutside)
@@ -388,17 +347,9 @@ TEST_F(ShapeTest, DashesAreInUserUnitsWithCapsOutside)
     EXPECT_EQ(Shape("butt").props.strokePen->dashes, expected);
     EXPECT_EQ(Shape("round").props.strokePen->dashes, expected);
     Paint();
-    EXPECT_EQ(Pixel(2, 9), kBlue);
-    EXPECT_EQ(Alpha(5, 9), 0);
-    EXPECT_EQ(Alpha(6, 9), 0);
-    EXPECT_EQ(Pixel(10, 9), kBlue);
-    EXPECT_EQ(Alpha(14, 9), 0);
-    EXPECT_EQ(Pixel(18, 9), kBlue);
+    ExpectPixels({{2, 9, kBlue}, {5, 9, kEmpty}, {6, 9, kEmpty}, {10, 9, kBlue}, {14, 9, kEmpty}, {18, 9, kBlue}});
     // Round caps reach one half width beyond each dash end, into the gaps.
-    EXPECT_GT(Alpha(5, 29), 128);
-    EXPECT_EQ(Alpha(6, 29), 0);
-    EXPECT_GT(Alpha(7, 29), 128);
-    EXPECT_GT(Alpha(12, 29), 128);
+    ExpectPixels({{5, 29, AlphaAbove(128)}, {6, 29, kEmpty}, {7, 29, AlphaAbove(128)}, {12, 29, AlphaAbove(128)}});
 }
 
 TEST_F(ShapeTest, EmptyDashesAreDotsWithRoundCapsAndNothingWithButtCaps)
@@ -413,20 +364,13 @@ TEST_F(ShapeTest, EmptyDashesAreDotsWithRoundCapsAndNothingWithButtCaps)
          "width='100' height='100'");
     Paint();
     // No join shows at a corner where an empty butt-capped dash lies.
-    EXPECT_TRUE(Empty(17, 17));
-    EXPECT_TRUE(Empty(82, 82));
-    EXPECT_TRUE(Empty(50, 20));
+    ExpectPixels({{17, 17, kEmpty}, {82, 82, kEmpty}, {50, 20, kEmpty}});
     // The empty dash goes, the rest keeps its place: a dash from 20 to 50.
-    EXPECT_TRUE(Empty(15, 95));
-    EXPECT_EQ(Pixel(25, 95), kBlue);
-    EXPECT_EQ(Pixel(45, 95), kBlue);
-    EXPECT_TRUE(Empty(55, 95));
+    ExpectPixels({{15, 95, kEmpty}, {25, 95, kBlue}, {45, 95, kBlue}, {55, 95, kEmpty}});
     // Round caps make an empty dash a dot.
-    EXPECT_EQ(Pixel(30, 5), kBlue);
-    EXPECT_TRUE(Empty(40, 5));
+    ExpectPixels({{30, 5, kBlue}, {40, 5, kEmpty}});
     // A dot on a corner is a dot, without the corner's miter.
-    EXPECT_EQ(Pixel(60, 40), kBlue);
-    EXPECT_TRUE(Empty(64, 36));
+    ExpectPixels({{60, 40, kBlue}, {64, 36, kEmpty}});
 }
 
 TEST_F(ShapeTest, ZeroLengthSubpathsWithSquareCapsAreSquaresOnTheAxes)
@@ -440,16 +384,13 @@ TEST_F(ShapeTest, ZeroLengthSubpathsWithSquareCapsAreSquaresOnTheAxes)
          "<path d='M80 60 L80 60' stroke='blue' stroke-width='10' stroke-linecap='butt'/>",
          "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Pixel(16, 16), kBlue);
-    EXPECT_EQ(Pixel(23, 23), kBlue);
-    EXPECT_TRUE(Empty(26, 20));
-    EXPECT_EQ(Pixel(46, 23), kBlue);  // the square cap of a line in the same path
-    EXPECT_EQ(Pixel(83, 16), kBlue);
+    ExpectPixels({{16, 16, kBlue},
+                  {23, 23, kBlue},
+                  {26, 20, kEmpty},
+                  {83, 16, kBlue},
+                  {46, 23, kBlue}});  // the square cap of a line in the same path
     // The square turns with the user space: its corners point along the axes.
-    EXPECT_EQ(Pixel(20, 47), kBlue);
-    EXPECT_TRUE(Empty(11, 51));
-    EXPECT_TRUE(Empty(50, 60));
-    EXPECT_TRUE(Empty(80, 60));
+    ExpectPixels({{20, 47, kBlue}, {11, 51, kEmpty}, {50, 60, kEmpty}, {80, 60, kEmpty}});
 }
 
 TEST_F(ShapeTest, ClosedLoneMovesAreDotsWithRoundAndSquareCaps)
@@ -459,10 +400,10 @@ TEST_F(ShapeTest, ClosedLoneMovesAreDotsWithRoundAndSquareCaps)
          "<path d='M80 20 Z' stroke='blue' stroke-width='10' stroke-linecap='butt'/>",
          "width='100' height='40'");
     Paint();
-    EXPECT_EQ(Pixel(20, 20), kBlue);
-    EXPECT_TRUE(Empty(15, 15));  // round: the corner of its box stays empty
-    EXPECT_EQ(Pixel(46, 16), kBlue);
-    EXPECT_TRUE(Empty(80, 20));
+    ExpectPixels({{20, 20, kBlue},
+                  {46, 16, kBlue},
+                  {80, 20, kEmpty},
+                  {15, 15, kEmpty}});  // round: the corner of its box stays empty
 }
 
 TEST_F(ShapeTest, EllipseAndRectDashesStartWhereSvgSays)
@@ -474,11 +415,7 @@ TEST_F(ShapeTest, EllipseAndRectDashesStartWhereSvgSays)
          "stroke-dasharray='10 500'/>",
          "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Pixel(79, 33), kRed);
-    EXPECT_EQ(Alpha(79, 26), 0);
-    EXPECT_EQ(Pixel(15, 69), kRed);
-    EXPECT_EQ(Alpha(9, 75), 0);
-    EXPECT_EQ(Alpha(25, 69), 0);
+    ExpectPixels({{79, 33, kRed}, {79, 26, kEmpty}, {15, 69, kRed}, {9, 75, kEmpty}, {25, 69, kEmpty}});
 }
 
 TEST_F(ShapeTest, OpacityFadesFillAndStrokeTogether)
@@ -503,8 +440,7 @@ TEST_F(ShapeTest, HiddenShapesPaintNothingButKeepTheirBounds)
          "<g visibility='collapse'><rect width='100' height='100' fill='red'/></g>",
          "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Alpha(25, 25), 0);
-    EXPECT_EQ(Alpha(75, 75), 0);
+    ExpectPixels({{25, 25, kEmpty}, {75, 75, kEmpty}});
     ASSERT_TRUE(Shape("hidden").bboxUser);
     EXPECT_EQ(*Shape("hidden").bboxUser, (RectF{0, 0, 50, 50}));
 }
@@ -516,8 +452,7 @@ TEST_F(ShapeTest, PaintServersPaintAndMissingOnesFallBack)
          "<rect x='0' y='50' width='40' height='40' fill='url(#missing) red'/>",
          "width='100' height='100'");
     Paint();
-    EXPECT_EQ(Pixel(20, 20), (Rgba{0, 255, 0, 255}));  // a one-stop gradient is its colour
-    EXPECT_EQ(Pixel(20, 70), kRed);
+    ExpectPixels({{20, 70, kRed}, {20, 20, Rgba{0, 255, 0, 255}}});  // a one-stop gradient is its colour
 }
 
 // --- Bounds and hit testing -----------------------------------------------------------
@@ -548,16 +483,8 @@ TEST_F(ShapeTest, HitTestingFillStrokeTransformAndDisplay)
          "<rect id='outline' x='10' y='50' width='20' height='20' fill='none' stroke='red' stroke-width='4'/>"
          "<path id='hole' fill-rule='evenodd' d='M0 100 H40 V140 H0 Z M10 110 H30 V130 H10 Z'/>"
          "<rect id='gone' width='10' height='10' display='none'/>");
-    CElemShape& filled = Shape("filled");
-    EXPECT_EQ(vexo_test::HitTestAt(filled, 120, 20), &filled);
-    EXPECT_EQ(vexo_test::HitTestAt(filled, 20, 20), nullptr);
-    CElemShape& outline = Shape("outline");
-    EXPECT_EQ(vexo_test::HitTestAt(outline, 20, 60), nullptr);
-    EXPECT_EQ(vexo_test::HitTestAt(outline, 11, 60), &outline);
-    EXPECT_EQ(vexo_test::HitTestAt(outline, 8.5, 60), &outline);
-    EXPECT_EQ(vexo_test::HitTestAt(outline, 7.5, 60), nullptr);
-    CElemShape& hole = Shape("hole");
-    EXPECT_EQ(vexo_test::HitTestAt(hole, 5, 105), &hole);
-    EXPECT_EQ(vexo_test::HitTestAt(hole, 20, 120), nullptr);
+    vexo_test::ExpectHits(Shape("filled"), {{120, 20, "filled"}, {20, 20, ""}});
+    vexo_test::ExpectHits(Shape("outline"), {{20, 60, ""}, {11, 60, "outline"}, {8.5, 60, "outline"}, {7.5, 60, ""}});
+    vexo_test::ExpectHits(Shape("hole"), {{5, 105, "hole"}, {20, 120, ""}});
     EXPECT_EQ(vexo_test::HitTestAt(Shape("gone"), 5, 5), nullptr);
 }

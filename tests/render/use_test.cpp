@@ -1,67 +1,27 @@
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
 #include <chrono>
-#include <cstdint>
 #include <string>
 
 #include "model/document.h"
 #include "base/limits.h"
-#include "render/canvas.h"
 #include "render/render.h"
+#include "picture_probe.h"
 #include "test_support.h"
 
 using namespace svg;
 
 namespace {
 
-constexpr Rgba kClear{0, 0, 0, 0};
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
-
-class UseTest : public vexo_test::LoadTest {
+class UseTest : public vexo_test::PictureProbe {
 protected:
-    void TearDown() override
-    {
-        cairo_surface_destroy(surface_);
-    }
-
     CElemDocument* Load(const std::string& body)
     {
-        const std::string text = "<svg xmlns='http://www.w3.org/2000/svg' "
-                                 "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>" +
-                                 body + "</svg>";
-        NewLoad();
-        document_ = LoadText(text, "/tmp/vexo-use-test.svg", "test.svg");
-        EXPECT_NE(document_, nullptr);
+        EXPECT_NE(PictureProbe::Load(body), nullptr);
         return document_;
     }
 
     CElem* ById(const std::string& id) { return Find("#" + id); }
-
-    CElemDocument* document_ = nullptr;
-
-    void RenderDocument()
-    {
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
-        CCanvas canvas(surface_);
-        CRenderPass pass(nullptr, CStopToken::Never());
-        Render(*document_, canvas, RenderArgs(pass));
-        cairo_surface_flush(surface_);
-    }
-
-    Rgba At(int x, int y) const
-    {
-        const unsigned char* row =
-            cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
-        const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
-        const auto a = static_cast<std::uint8_t>(pixel >> 24);
-        auto channel = [a](std::uint32_t c) {
-            return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
-        };
-        return {channel(pixel >> 16), channel(pixel >> 8), channel(pixel), a};
-    }
 
     static std::size_t CountElements(const CElem& elem)
     {
@@ -78,9 +38,6 @@ protected:
             count += message.starts_with(prefix) ? 1 : 0;
         return count;
     }
-
-private:
-    cairo_surface_t* surface_ = nullptr;
 };
 
 TEST_F(UseTest, SymbolWithoutSizeFillsTheUsesViewport)
@@ -91,12 +48,9 @@ TEST_F(UseTest, SymbolWithoutSizeFillsTheUsesViewport)
     const CElem* copy = ById("whole")->Children()[0];
     EXPECT_TRUE(copy->graphicsElement);
     EXPECT_EQ(copy->region, (RectF{0, 0, 100, 100}));
-    RenderDocument();
-    EXPECT_EQ(At(45, 45), kRed);
-    EXPECT_EQ(At(55, 55), kClear);
-    EXPECT_EQ(At(65, 65), kRed);
-    EXPECT_EQ(At(75, 75), kClear);
-    EXPECT_EQ(At(5, 95), kClear) << "the symbol itself is drawn only through use";
+    Paint();
+    ExpectPixels({{45, 45, kRed}, {55, 55, kEmpty}, {65, 65, kRed}, {75, 75, kEmpty}});
+    EXPECT_TRUE(Empty(5, 95)) << "the symbol itself is drawn only through use";
     const CElem* hit = vexo_test::HitTestAt(*document_, 65, 65);
     ASSERT_NE(hit, nullptr);
     EXPECT_EQ(hit->instanceSource, ById("s")->Children()[0]);
@@ -116,9 +70,8 @@ TEST_F(UseTest, PositionAppliesBeforeTheUsesTransform)
     Load("<defs><rect id='r' width='5' height='5' fill='red'/></defs>"
          "<use id='u' xlink:href='#r' x='10' transform='scale(2)'/>");
     EXPECT_EQ(ById("u")->props.transform, (Matrix{2, 0, 0, 2, 20, 0}));
-    RenderDocument();
-    EXPECT_EQ(At(25, 5), kRed);
-    EXPECT_EQ(At(15, 5), kClear);
+    Paint();
+    ExpectPixels({{25, 5, kRed}, {15, 5, kEmpty}});
 }
 
 TEST_F(UseTest, InstanceIsADeepCopyThatInheritsFromTheUse)
@@ -137,8 +90,8 @@ TEST_F(UseTest, InstanceIsADeepCopyThatInheritsFromTheUse)
     EXPECT_EQ(*copy->attributes.Value("VexoLoc"), *original->attributes.Value("VexoLoc"));
     EXPECT_EQ(copy->TextContent(), "hello");
     EXPECT_EQ(copy->Children()[0]->instanceSource, ById("r"));
-    RenderDocument();
-    EXPECT_EQ(At(5, 5), kBlue);
+    Paint();
+    EXPECT_EQ(Pixel(5, 5), kBlue);
 }
 
 TEST_F(UseTest, MissingTargetIsReported)
@@ -153,9 +106,8 @@ TEST_F(UseTest, UseOfItsOwnAncestorIsCyclicAndDrawsNothing)
     Load("<g id='g'><rect width='10' height='10' fill='red'/><use id='u' xlink:href='#g' x='50'/></g>");
     EXPECT_TRUE(HasMessagePrefix("F use xlink:href=\"#g\" : Cyclic reference at 1("));
     EXPECT_TRUE(ById("u")->Children().empty());
-    RenderDocument();
-    EXPECT_EQ(At(5, 5), kRed);
-    EXPECT_EQ(At(55, 5), kClear);
+    Paint();
+    ExpectPixels({{5, 5, kRed}, {55, 5, kEmpty}});
 }
 
 TEST_F(UseTest, GroupsUsingEachOtherThroughCopiesStop)
@@ -183,7 +135,7 @@ TEST_F(UseTest, ExponentialUseBombStopsAtTheInstanceBudget)
 
     const auto start = std::chrono::steady_clock::now();
     CElemDocument* document = Load(body);
-    RenderDocument();
+    Paint();
     const auto elapsed = std::chrono::steady_clock::now() - start;
 
     EXPECT_LT(elapsed, std::chrono::seconds(20));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include <libxml/tree.h>
@@ -60,6 +61,18 @@ protected:
         return Attr(FindById(xmlDocGetRootElement(document.get()), id), property);
     }
 
+    // Each element's property, by element id, holds its value ("-": none).
+    struct Written {
+        const char* id;
+        const char* property;
+        const char* value;
+    };
+    void ExpectWritten(std::initializer_list<Written> expected) const
+    {
+        for (const Written& w : expected)
+            EXPECT_EQ(Fill(w.id, w.property), w.value) << w.id << " " << w.property;
+    }
+
     XmlDocPtr document;
     CMessageLog log;
     CStopToken stop;
@@ -90,17 +103,14 @@ TEST_F(Cascade, LastDeclarationWinsWithinARule)
 {
     Load("<svg><rect id='r'/><circle id='c'/></svg>");
     Apply("rect{fill:red; fill:green} circle{fill:blue !important; fill:red; stroke:red !important; stroke:green !important}");
-    EXPECT_EQ(Fill("r"), "green");
-    EXPECT_EQ(Fill("c"), "blue");
-    EXPECT_EQ(Fill("c", "stroke"), "green");
+    ExpectWritten({{"r", "fill", "green"}, {"c", "fill", "blue"}, {"c", "stroke", "green"}});
 }
 
 TEST_F(Cascade, SheetsOverridePresentationAttributesAndEarlierSheets)
 {
     Load("<svg><rect id='r' fill='red' stroke='black'/></svg>");
     Apply("rect{fill:green}");
-    EXPECT_EQ(Fill("r"), "green");
-    EXPECT_EQ(Fill("r", "stroke"), "black");
+    ExpectWritten({{"r", "fill", "green"}, {"r", "stroke", "black"}});
     Apply("#r{fill:yellow}");
     Apply("rect{fill:blue}");  // a later sheet wins even with lower specificity
     EXPECT_EQ(Fill("r"), "blue");
@@ -111,9 +121,8 @@ TEST_F(Cascade, ImportantBeatsSpecificityWithinASheet)
     Load("<svg><rect id='r'/><circle id='c'/></svg>");
     Apply("#r{fill:red; stroke:red} rect{fill:blue !important; stroke:blue} *{fill:green !important}"
           "#c{fill:red !important} circle{fill:blue !important}");
-    EXPECT_EQ(Fill("r"), "blue");
-    EXPECT_EQ(Fill("r", "stroke"), "red");
-    EXPECT_EQ(Fill("c"), "red");  // both important: specificity decides again
+    // For c both rules are important: specificity decides again.
+    ExpectWritten({{"r", "fill", "blue"}, {"r", "stroke", "red"}, {"c", "fill", "red"}});
 }
 
 TEST_F(Cascade, ImportantSurvivesLaterSheetsNormalDeclarations)
@@ -121,8 +130,7 @@ TEST_F(Cascade, ImportantSurvivesLaterSheetsNormalDeclarations)
     Load("<svg><rect id='r'/></svg>");
     Apply("rect{fill:blue !important; stroke:blue}");
     Apply("#r{fill:red; stroke:red}");
-    EXPECT_EQ(Fill("r"), "blue");
-    EXPECT_EQ(Fill("r", "stroke"), "red");
+    ExpectWritten({{"r", "fill", "blue"}, {"r", "stroke", "red"}});
     Apply("rect{fill:green !important}");
     EXPECT_EQ(Fill("r"), "green");
 }
@@ -131,16 +139,11 @@ TEST_F(Cascade, OnlyPropertiesAreWritten)
 {
     Load("<svg><rect id='r' width='5'/></svg>");
     Apply("rect{width:10; x:5; d:M0; transform:scale(2); id:other; FILL:red; Font:12px serif; marker:url(#m)}");
-    EXPECT_EQ(Fill("r", "width"), "5");
-    EXPECT_EQ(Fill("r", "x"), "-");
-    EXPECT_EQ(Fill("r", "transform"), "-");
-    EXPECT_EQ(Fill("r"), "red");
-    EXPECT_EQ(Fill("r", "font"), "12px serif");
+    ExpectWritten({{"r", "width", "5"}, {"r", "x", "-"}, {"r", "transform", "-"}, {"r", "fill", "red"},
+                   {"r", "font", "12px serif"}});
     // The marker shorthand is written as the three properties it stands for.
-    EXPECT_EQ(Fill("r", "marker"), "-");
-    EXPECT_EQ(Fill("r", "marker-start"), "url(#m)");
-    EXPECT_EQ(Fill("r", "marker-mid"), "url(#m)");
-    EXPECT_EQ(Fill("r", "marker-end"), "url(#m)");
+    ExpectWritten({{"r", "marker", "-"}, {"r", "marker-start", "url(#m)"}, {"r", "marker-mid", "url(#m)"},
+                   {"r", "marker-end", "url(#m)"}});
 }
 
 TEST_F(Cascade, DescendantChildAndAdjacentCombinators)
@@ -148,21 +151,15 @@ TEST_F(Cascade, DescendantChildAndAdjacentCombinators)
     Load("<svg><g id='g'><g><rect id='deep'/></g><rect id='child'/><circle id='next'/></g>"
          "<rect id='top'/></svg>");
     Apply("g rect{fill:red} g > rect{stroke:red} rect + circle{fill:blue} svg>g>g>rect{opacity:0.5}");
-    EXPECT_EQ(Fill("deep"), "red");
-    EXPECT_EQ(Fill("top"), "-");
-    EXPECT_EQ(Fill("child", "stroke"), "red");
-    EXPECT_EQ(Fill("deep", "stroke"), "red");
-    EXPECT_EQ(Fill("top", "stroke"), "-");
-    EXPECT_EQ(Fill("next"), "blue");
-    EXPECT_EQ(Fill("deep", "opacity"), "0.5");
+    ExpectWritten({{"deep", "fill", "red"}, {"top", "fill", "-"}, {"child", "stroke", "red"}, {"deep", "stroke", "red"},
+                   {"top", "stroke", "-"}, {"next", "fill", "blue"}, {"deep", "opacity", "0.5"}});
 }
 
 TEST_F(Cascade, FirstChildBeatsADescendantSelector)
 {
     Load("<svg><g><rect id='a'/><rect id='b'/></g></svg>");
     Apply("rect:first-child{fill:red} g rect{fill:blue}");
-    EXPECT_EQ(Fill("a"), "red");
-    EXPECT_EQ(Fill("b"), "blue");
+    ExpectWritten({{"a", "fill", "red"}, {"b", "fill", "blue"}});
 }
 
 TEST_F(Cascade, AttributeConditionCaseDependsOnQuoting)
@@ -170,21 +167,15 @@ TEST_F(Cascade, AttributeConditionCaseDependsOnQuoting)
     Load("<svg><rect id='u' type='Foo'/><rect id='v' type='foo'/><rect id='w' lang='en-US' words='a Big c'/></svg>");
     Apply("[type=FOO]{fill:red} [type='Foo']{stroke:red} [lang|=EN]{opacity:0.5} [words~=big]{color:red}"
           "[words~='big']{display:none}");
-    EXPECT_EQ(Fill("u"), "red");
-    EXPECT_EQ(Fill("v"), "red");
-    EXPECT_EQ(Fill("u", "stroke"), "red");
-    EXPECT_EQ(Fill("v", "stroke"), "-");
-    EXPECT_EQ(Fill("w", "opacity"), "0.5");
-    EXPECT_EQ(Fill("w", "color"), "red");
-    EXPECT_EQ(Fill("w", "display"), "-");
+    ExpectWritten({{"u", "fill", "red"}, {"v", "fill", "red"}, {"u", "stroke", "red"}, {"v", "stroke", "-"},
+                   {"w", "opacity", "0.5"}, {"w", "color", "red"}, {"w", "display", "-"}});
 }
 
 TEST_F(Cascade, ConditionsAfterAnAttributeConditionCount)
 {
     Load("<svg><rect id='plain' x='1'/><rect id='classed' x='1' class='a'/></svg>");
     Apply("rect[x].a{fill:red}");
-    EXPECT_EQ(Fill("plain"), "-");
-    EXPECT_EQ(Fill("classed"), "red");
+    ExpectWritten({{"plain", "fill", "-"}, {"classed", "fill", "red"}});
 }
 
 TEST_F(Cascade, LangLooksAtTheElementsOwnAttributeOnly)
@@ -192,10 +183,7 @@ TEST_F(Cascade, LangLooksAtTheElementsOwnAttributeOnly)
     Load("<svg><g id='g' xml:lang='en-US'><text id='t'/></g><text id='plain' lang='en'/>"
          "<text id='fr' lang='fr'/></svg>");
     Apply(":lang(en){fill:red}");
-    EXPECT_EQ(Fill("g"), "red");
-    EXPECT_EQ(Fill("t"), "-");
-    EXPECT_EQ(Fill("plain"), "red");
-    EXPECT_EQ(Fill("fr"), "-");
+    ExpectWritten({{"g", "fill", "red"}, {"t", "fill", "-"}, {"plain", "fill", "red"}, {"fr", "fill", "-"}});
 }
 
 TEST_F(Cascade, QualifiedNamesForElementsAndAttributes)
@@ -203,18 +191,14 @@ TEST_F(Cascade, QualifiedNamesForElementsAndAttributes)
     Load("<svg xmlns:s='http://www.w3.org/2000/svg' xmlns:l='http://www.w3.org/1999/xlink'>"
          "<s:rect id='p'/><rect id='r'/><use id='u' l:href='#p'/></svg>");
     Apply("s\\:rect{fill:red} [xlink\\:href='#p']{fill:blue} [href]{stroke:red}");
-    EXPECT_EQ(Fill("p"), "red");
-    EXPECT_EQ(Fill("r"), "-");
-    EXPECT_EQ(Fill("u"), "blue");
-    EXPECT_EQ(Fill("u", "stroke"), "-");
+    ExpectWritten({{"p", "fill", "red"}, {"r", "fill", "-"}, {"u", "fill", "blue"}, {"u", "stroke", "-"}});
 }
 
 TEST_F(Cascade, MediaOfTheLoadSelectsMediaRules)
 {
     Load("<svg><rect id='r'/></svg>");
     Apply("@media print{rect{fill:red}} @media screen{rect{stroke:red}}", "print");
-    EXPECT_EQ(Fill("r"), "red");
-    EXPECT_EQ(Fill("r", "stroke"), "-");
+    ExpectWritten({{"r", "fill", "red"}, {"r", "stroke", "-"}});
 }
 
 TEST_F(Cascade, StopFlagLeavesTheDocumentAlone)

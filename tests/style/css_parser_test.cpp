@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -26,11 +25,7 @@ protected:
     }
 
     std::vector<std::string> Messages() const { return log.EntriesFrom(0); }
-    bool HasMessage(const std::string& line) const
-    {
-        const std::vector<std::string> messages = Messages();
-        return std::find(messages.begin(), messages.end(), line) != messages.end();
-    }
+    bool HasMessage(const std::string& line) const { return vexo_test::HasLine(log, line); }
 
     // The selector of each ruleset, rebuilt as text, in cascade order.
     std::vector<std::string> Subjects() const

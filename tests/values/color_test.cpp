@@ -40,11 +40,8 @@ TEST(ColorParse, HexDigits)
     EXPECT_EQ(ParseColor("#ff0000"), kRed);
     EXPECT_EQ(ParseColor("#A1b2C3"), (Rgb{0xa1, 0xb2, 0xc3}));
     EXPECT_EQ(ParseColor("#abc;junk"), (Rgb{0xaa, 0xbb, 0xcc}));  // read up to the first non-digit
-    EXPECT_FALSE(ParseColor("#ff00"));
-    EXPECT_FALSE(ParseColor("#12345"));
-    EXPECT_FALSE(ParseColor("#1234567"));
-    EXPECT_FALSE(ParseColor("#"));
-    EXPECT_FALSE(ParseColor("#ggg"));
+    for (const char* text : {"#ff00", "#12345", "#1234567", "#", "#ggg"})
+        EXPECT_FALSE(ParseColor(text)) << text;
 }
 
 TEST(ColorParse, RgbFunction)
@@ -54,9 +51,8 @@ TEST(ColorParse, RgbFunction)
     EXPECT_EQ(ParseColor("rgb( 10 20 ,30 )"), (Rgb{10, 20, 30}));
     EXPECT_EQ(ParseColor("rgb(127.9,0,0)"), (Rgb{127, 0, 0}));        // numbers truncate
     EXPECT_EQ(ParseColor("rgb(50%,20%,0.2%)"), (Rgb{128, 51, 1}));  // percentages round
-    EXPECT_FALSE(ParseColor("rgb(1,2,3"));
-    EXPECT_FALSE(ParseColor("rgb(1,2)"));
-    EXPECT_FALSE(ParseColor("rgb(1,2,3,)"));
+    for (const char* text : {"rgb(1,2,3", "rgb(1,2)", "rgb(1,2,3,)"})
+        EXPECT_FALSE(ParseColor(text)) << text;
     EXPECT_EQ(ParseColor("RGB(1,2,3)"), (Rgb{1, 2, 3}));
     EXPECT_EQ(ParseColor("Rgb(100%, 0%, 0%)"), kRed);
 }
@@ -71,9 +67,8 @@ TEST(ColorParse, KeywordsIgnoreCase)
     EXPECT_EQ(ParseColor("aliceblue"), (Rgb{240, 248, 255}));
     EXPECT_EQ(ParseColor("yellowgreen"), (Rgb{154, 205, 50}));
     EXPECT_FALSE(ParseColor("none"));  // not white: stop-color="none" is invalid
-    EXPECT_FALSE(ParseColor("currentColor"));
-    EXPECT_FALSE(ParseColor("redd"));
-    EXPECT_FALSE(ParseColor(""));
+    for (const char* text : {"currentColor", "redd", ""})
+        EXPECT_FALSE(ParseColor(text)) << text;
 }
 
 TEST(ColorParse, AllKeywordsKnown)

@@ -40,9 +40,8 @@ TEST(UrlParse, ReferenceAndFallback)
     ASSERT_TRUE(quoted);
     EXPECT_EQ(quoted->reference, "other.svg#b");
     EXPECT_EQ(quoted->fallback, "red");
-    EXPECT_FALSE(ParseUrl("url(#a"));
-    EXPECT_FALSE(ParseUrl("#a"));
-    EXPECT_FALSE(ParseUrl("URL(#a)"));
+    for (const char* text : {"url(#a", "#a", "URL(#a)"})
+        EXPECT_FALSE(ParseUrl(text)) << text;
 }
 
 TEST(AspectRatioParse, AlignmentDeferAndSlice)
@@ -79,10 +78,8 @@ TEST(UnicodeRangeParse, Forms)
     ExpectRange("  U+ 41 - 5a", 0x41, 0x5A);
     ExpectRange("U+FFFFFFFFFFFF", 0xFFFFFFFF, 0xFFFFFFFF);
     ExpectRange("U+FFFFF?????????", 0xFFFFFFFF, 0xFFFFFFFF);
-    EXPECT_FALSE(Range("U+"));
-    EXPECT_FALSE(Range("U+-5"));
-    EXPECT_FALSE(Range("U+41-"));
-    EXPECT_FALSE(Range("41"));
+    for (const char* text : {"U+", "U+-5", "U+41-", "41"})
+        EXPECT_FALSE(Range(text)) << text;
 }
 
 TEST(UnicodeRangeParse, ListEndsAtFirstBadEntry)

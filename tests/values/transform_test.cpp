@@ -72,17 +72,8 @@ TEST(TransformParse, SeparatorsAndTrailingText)
 
 TEST(TransformParse, InvalidLists)
 {
-    EXPECT_TRUE(Invalid(""));
-    EXPECT_TRUE(Invalid("  "));
-    EXPECT_TRUE(Invalid("rotate(30 50)"));
-    EXPECT_TRUE(Invalid("translate(10) rotate(30 50)"));
-    EXPECT_TRUE(Invalid("matrix(1 0 0 1)"));
-    EXPECT_TRUE(Invalid("translate(1 2 3)"));
-    EXPECT_TRUE(Invalid("scale(1 2 3 4 5 6 7)"));
-    EXPECT_TRUE(Invalid("Scale(2)"));
-    EXPECT_TRUE(Invalid("scale(2) foo"));
-    EXPECT_TRUE(Invalid("scale(2"));
-    EXPECT_TRUE(Invalid("scale 2"));
-    EXPECT_TRUE(Invalid("scale(1e)"));
-    EXPECT_TRUE(Invalid("skewX()"));
+    for (const char* text :
+         {"", "  ", "rotate(30 50)", "translate(10) rotate(30 50)", "matrix(1 0 0 1)", "translate(1 2 3)",
+          "scale(1 2 3 4 5 6 7)", "Scale(2)", "scale(2) foo", "scale(2", "scale 2", "scale(1e)", "skewX()"})
+        EXPECT_TRUE(Invalid(text)) << text;
 }
