@@ -87,8 +87,8 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
                  "<path d='M20 10 L20 40' marker-start='url(#bar)'/>"
                  // A right-angle corner: the mid bar points at 45 degrees.
                  "<polyline points='40,50 70,50 70,90' fill='none' marker-mid='url(#bar)'/>"
-                 // Back at (10, 70) the closing line (heading up-left) turns into
-                 // the first segment (heading right): -67.5 degrees.
+                 // Back at (10, 70) the end follows the closing line alone,
+                 // heading up-left (-135 degrees).
                  "<path d='M10 70 L30 70 L30 90 Z' fill='none' marker-end='url(#bar)'/>"
                  // Both markers of a line point from its first point to its second.
                  "<line x1='20' y1='30' x2='60' y2='30' marker-start='url(#bar)' marker-end='url(#bar)'/>");
@@ -97,7 +97,8 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
     EXPECT_TRUE(Blue(74, 54));
     EXPECT_TRUE(Empty(76, 50));
     EXPECT_TRUE(Empty(70, 56));
-    EXPECT_TRUE(Blue(12, 64));
+    EXPECT_TRUE(Blue(6, 66));
+    EXPECT_TRUE(Empty(12, 64));
     EXPECT_TRUE(Empty(16, 70));
     EXPECT_TRUE(Blue(26, 30));
     EXPECT_TRUE(Blue(66, 30));
