@@ -403,6 +403,27 @@ TEST_F(ShapeTest, StrokeIsCentredOnTheOutlineWithItsWidth)
     EXPECT_EQ(Alpha(9, 20), 0);  // butt caps
 }
 
+TEST_F(ShapeTest, StrokesIgnoreControlHandlesShorterThanAPixel)
+{
+    // Straight curves from x 10 to 90 whose first handle points down. A
+    // tenth of a unit long, it is drawn as none: a butt cap across the line
+    // at x 10. Two units long, the curve really turns there: its stroke
+    // starts across the handle, fans out below the start and leaves a notch
+    // above it. Plain and paint-server strokes alike.
+    Load("<linearGradient id='g' gradientUnits='userSpaceOnUse'><stop stop-color='green'/></linearGradient>"
+         "<path d='M10 15 C10 15.1 90 15 90 15' stroke='green' stroke-width='20' fill='none'/>"
+         "<path d='M10 50 C10 50.1 90 50 90 50' stroke='url(#g)' stroke-width='20' fill='none'/>"
+         "<path d='M10 85 C10 87 90 85 90 85' stroke='green' stroke-width='20' fill='none'/>",
+         "width='100' height='100'");
+    Paint();
+    EXPECT_EQ(Pixel(12, 8), kGreen);
+    EXPECT_EQ(Alpha(4, 20), 0);
+    EXPECT_EQ(Pixel(12, 43), kGreen);
+    EXPECT_EQ(Alpha(4, 55), 0);
+    EXPECT_EQ(Pixel(4, 90), kGreen);
+    EXPECT_EQ(Alpha(11, 80), 0);
+}
+
 TEST_F(ShapeTest, DashesAreInUserUnitsWithCapsOutside)
 {
     // 5 3 4 repeats to 5 3 4 5 3 4: dashes 0-5, 8-12, 17-20, 24-29.
