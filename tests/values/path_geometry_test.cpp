@@ -63,6 +63,8 @@ TEST(PathMarkers, UTurnsTakeTheMeanOfTheirAnglesCountedFromZeroTo360)
     ExpectMarker(Markers("M0 0 L0 10 L0 0")[1], 0, 10, 180, kMid);
     // A cusp between two curves.
     ExpectMarker(Markers("M0 10 C0 5 0 0 0 0 C0 0 0 5 5 10")[1], 0, 0, 180, kMid);
+    // Slanted: 53.13 and 233.13 degrees give 143.13.
+    ExpectMarker(Markers("M0.3 0.4 L3.3 4.4 L0.3 0.4")[1], 3.3f, 4.4f, 143.130102f, kMid);
 }
 
 TEST(PathMarkers, ClosedFigureStartsAlongItsFirstSegmentAndEndsAlongItsClosingLine)
