@@ -480,6 +480,9 @@ ColorRendering ResolveColorRendering(const CElem& elem, const CLoadContext& cont
     return ColorRendering::OptimizeQuality;
 }
 
+// Only a mask reads the result (the space it takes its luminance in):
+// gradients and group compositing stay in sRGB whatever it says, as most
+// current renderers draw them.
 ColorInterpolation ResolveColorInterpolation(const CElem& elem, const CLoadContext& context)
 {
     if (elem.props.colorRendering == ColorRendering::OptimizeSpeed)
