@@ -186,6 +186,13 @@ private:
     std::vector<std::unique_ptr<CElem>> children_;
 };
 
+// The `clip` property's rect(top, right, bottom, left), in user units from
+// the top and left edges of a viewport; null where it says `auto` (that edge
+// of the viewport).
+struct ClipOffsets {
+    std::optional<double> top, right, bottom, left;
+};
+
 // Viewports: svg, symbol and foreignObject, and the base of the elements
 // that share their fields (image, marker, mask, glyph, paint servers).
 class CElemContainer : public CElem {
@@ -312,6 +319,8 @@ public:
     Units units = Units::ObjectBoundingBox;        // patternUnits
     Units contentUnits = Units::UserSpaceOnUse;    // patternContentUnits
     Matrix patternTransform;
+    // The `clip` property's offsets, for each tile's viewport; null without one.
+    std::optional<ClipOffsets> clipOffsets;
     // The tile, in patternUnits.
     float x = 0, y = 0, width = 0, height = 0;
     // With hasViewBox (and aspect): mapped onto each tile.

@@ -192,7 +192,30 @@ void CCanvas::IntersectClip(const CGraphicsPath& path, FillRule rule)
     cairo_clip(cr_);
 }
 
-void CCanvas::SetPath(const CGraphicsPath& path)
+namespace {
+
+// cairo starts and ends the stroke of a curve along its first and last
+// control handles however short they are, so a handle a fraction of a pixel
+// long turns a cap or join toward a direction the curve leaves within that
+// fraction: a fan or a notch as wide as the stroke. Other renderers draw such
+// a curve as it shows; its control point moved onto the end point shifts the
+// curve by less than half this length.
+constexpr double kNegligibleHandlePx = 0.25;
+
+// `control` replaced by `end` when the handle between them is negligible on
+// the device that `userToDevice` maps to.
+PointF WithoutNegligibleHandle(PointF end, PointF control, const Matrix& userToDevice)
+{
+    const double dx = double{control.x} - end.x;
+    const double dy = double{control.y} - end.y;
+    const double deviceX = dx * userToDevice.m11 + dy * userToDevice.m21;
+    const double deviceY = dx * userToDevice.m12 + dy * userToDevice.m22;
+    return std::hypot(deviceX, deviceY) < kNegligibleHandlePx ? end : control;
+}
+
+}  // namespace
+
+void CCanvas::SetPath(const CGraphicsPath& path, PathUse use)
 {
     cairo_new_path(cr_);
     cairo_matrix_t toDevice;
@@ -229,8 +252,14 @@ void CCanvas::SetPath(const CGraphicsPath& path)
             break;
         case PathPoint::kBezier:
             if (i + 2 < count) {
-                safe(path.points[i], x1, y1);
-                safe(path.points[i + 1], x2, y2);
+                PointF control1 = path.points[i];
+                PointF control2 = path.points[i + 1];
+                if (use == PathUse::Stroke && i > 0) {
+                    control1 = WithoutNegligibleHandle(path.points[i - 1], control1, ctm_);
+                    control2 = WithoutNegligibleHandle(path.points[i + 2], control2, ctm_);
+                }
+                safe(control1, x1, y1);
+                safe(control2, x2, y2);
                 safe(path.points[i + 2], x3, y3);
                 cairo_curve_to(cr_, x1, y1, x2, y2, x3, y3);
                 i += 2;
@@ -315,7 +344,7 @@ void CCanvas::Stroke(const CGraphicsPath& path, const StrokePen& pen)
 {
     if (pen.color.a == 0 || !(pen.width > 0) || path.Empty())
         return;
-    SetPath(path);
+    SetPath(path, PathUse::Stroke);
     SetSource(cr_, pen.color);
     StrokePath(path, pen);
 }

@@ -85,7 +85,11 @@ public:
     void IntersectClip(const CGraphicsPath& path, FillRule rule);
 
     // Replaces cairo's current path by `path` (clamped to cairo's range).
-    void SetPath(const CGraphicsPath& path);
+    // For a stroke, a curve's control handle shorter than a fraction of a
+    // device pixel counts as none, so that caps and joins follow the curve
+    // as it shows rather than the direction of an invisible handle.
+    enum class PathUse { Fill, Stroke };
+    void SetPath(const CGraphicsPath& path, PathUse use = PathUse::Fill);
     void Fill(const CGraphicsPath& path, const Rgba& color);
     void Stroke(const CGraphicsPath& path, const StrokePen& pen);
     void FillRect(const RectF& rect, const Rgba& color);

@@ -172,7 +172,7 @@ void ReadEnableBackground(CElemContainer& elem)
 
 // rect( followed by offsets, each a length or `auto` (null), separated by
 // commas or blanks; reading stops at ")" or at anything else.
-std::vector<std::optional<double>> ReadClipOffsets(const CElem& elem, std::string_view text, CPreparer& preparer)
+std::vector<std::optional<double>> ReadOffsetList(const CElem& elem, std::string_view text, CPreparer& preparer)
 {
     std::vector<std::optional<double>> offsets;
     std::size_t pos = SkipSpace(text, 0);
@@ -220,38 +220,55 @@ Matrix ViewBoxToViewport(const RectF& viewportRect, const RectF& viewBox, const 
             viewportRect.y - viewBox.y * scale + freeY * yPosition * 0.5};
 }
 
-void ReadClipProperty(CElemContainer& elem, CPreparer& preparer)
+std::optional<ClipOffsets> ReadClipOffsets(const CElem& elem, ClipCountMessage countMessage, CPreparer& preparer)
 {
-    elem.clipRect = {};
     const std::string* text = elem.GetAttribute(AttributeId::clip, false);
     if (text == nullptr)
-        return;
+        return std::nullopt;
     const std::string_view value = TrimSpace(*text);
     // `auto` is the viewport itself, which overflow already clips to.
     if (value == "auto")
-        return;
+        return std::nullopt;
     constexpr std::string_view kRect = "rect(";
     if (!value.starts_with(kRect)) {
         preparer.Log().Report(msg::kClipInvalid, static_cast<int>(text->size()), text->data());
-        return;
+        return std::nullopt;
     }
     const std::string_view inside = value.substr(kRect.size());
-    const std::vector<std::optional<double>> offsets = ReadClipOffsets(elem, inside, preparer);
-    if (offsets.size() != 4)
-        preparer.Log().Report(msg::kClipInvalid, static_cast<int>(inside.size()), inside.data());
-    const std::optional<Matrix> toContent = elem.viewBoxMatrix.Inverse();
-    if (offsets.size() < 4 || !toContent || IsEmptyRect(elem.region))
-        return;
+    const std::vector<std::optional<double>> offsets = ReadOffsetList(elem, inside, preparer);
+    if (offsets.size() != 4) {
+        if (countMessage == ClipCountMessage::Located)
+            preparer.ReportInvalid(elem, AttributeId::clip, std::string(inside));
+        else
+            preparer.Log().Report(msg::kClipInvalid, static_cast<int>(inside.size()), inside.data());
+    }
+    if (offsets.size() < 4)
+        return std::nullopt;
+    return ClipOffsets{offsets[0], offsets[1], offsets[2], offsets[3]};
+}
 
+RectF ClipRectIn(const RectF& viewport, const ClipOffsets& offsets)
+{
+    if (IsEmptyRect(viewport))
+        return {};
     // CSS: top and bottom are offsets from the top edge, right and left from
     // the left edge; `auto` keeps that edge of the viewport.
-    const RectF box = MapRectBounds(elem.region, *toContent);
-    const double top = box.y + offsets[0].value_or(0);
-    const double right = box.x + offsets[1].value_or(box.width);
-    const double bottom = box.y + offsets[2].value_or(box.height);
-    const double left = box.x + offsets[3].value_or(0);
-    elem.clipRect = {static_cast<float>(std::min(left, right)), static_cast<float>(std::min(top, bottom)),
-                     static_cast<float>(std::abs(right - left)), static_cast<float>(std::abs(bottom - top))};
+    const double top = viewport.y + offsets.top.value_or(0);
+    const double right = viewport.x + offsets.right.value_or(viewport.width);
+    const double bottom = viewport.y + offsets.bottom.value_or(viewport.height);
+    const double left = viewport.x + offsets.left.value_or(0);
+    return {static_cast<float>(std::min(left, right)), static_cast<float>(std::min(top, bottom)),
+            static_cast<float>(std::abs(right - left)), static_cast<float>(std::abs(bottom - top))};
+}
+
+void ReadClipProperty(CElemContainer& elem, CPreparer& preparer, ClipCountMessage countMessage)
+{
+    elem.clipRect = {};
+    const std::optional<ClipOffsets> offsets = ReadClipOffsets(elem, countMessage, preparer);
+    const std::optional<Matrix> toContent = elem.viewBoxMatrix.Inverse();
+    if (!offsets || !toContent || IsEmptyRect(elem.region))
+        return;
+    elem.clipRect = ClipRectIn(MapRectBounds(elem.region, *toContent), *offsets);
 }
 
 // --- Containers ----------------------------------------------------------------------

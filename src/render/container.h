@@ -25,12 +25,26 @@ const CElem* HitTestContainer(const CElemContainer& elem, double x, double y, CR
 // `aspect`; identity when either rectangle has no width or height.
 Matrix ViewBoxToViewport(const RectF& viewportRect, const RectF& viewBox, const AspectRatio& aspect);
 
+// How a `clip` whose rect( does not hold four offsets is reported: without
+// element or location as viewports report it, or naming the element at its
+// location as markers, images and patterns do. (A value that does not begin
+// with rect( is reported without them by all.)
+enum class ClipCountMessage { Plain, Located };
+
 // Reads the `clip` property, rect(top, right, bottom, left) with `auto`
-// allowed, into elem.clipRect. The offsets are taken from the top and left
-// edges of the viewport and the rectangle is stored in the user space the
-// content is drawn in, so call it once elem.region (the viewport in the
-// parent's user space), elem.viewport and elem.viewBoxMatrix are set.
-void ReadClipProperty(CElemContainer& elem, CPreparer& preparer);
+// allowed. Null when it is absent, `auto`, or unusable (reported).
+std::optional<ClipOffsets> ReadClipOffsets(const CElem& elem, ClipCountMessage countMessage, CPreparer& preparer);
+
+// The clip rectangle of `offsets` in the user space the content is drawn in:
+// the offsets are taken from the top and left edges of `viewport`, the
+// viewport in that same space. Empty when `viewport` is.
+RectF ClipRectIn(const RectF& viewport, const ClipOffsets& offsets);
+
+// ReadClipOffsets into elem.clipRect, for the viewport elem.region (in the
+// parent's user space) seen through elem.viewBoxMatrix: call it once both
+// are set.
+void ReadClipProperty(CElemContainer& elem, CPreparer& preparer,
+                      ClipCountMessage countMessage = ClipCountMessage::Plain);
 
 // `use` (its set-up): clones the target named by xlink:href as the only
 // child of the `use`, appends x and y to the use's transform and prepares the

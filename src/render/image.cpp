@@ -398,7 +398,7 @@ bool SetUpImage(CElemImage& image, CPreparer& preparer)
     image.aspect = ReadImageAspectRatio(image, preparer);
     image.viewBoxMatrix = IsEmptyRect(image.viewport) ? Matrix::Translate(image.region.x, image.region.y)
                                                       : ViewBoxToViewport(image.region, image.viewport, image.aspect);
-    ReadClipProperty(image, preparer);
+    ReadClipProperty(image, preparer, ClipCountMessage::Located);
     return true;
 }
 

@@ -347,7 +347,7 @@ bool SetUpMarker(CElemMarker& marker, CPreparer& preparer)
     // The content's percentages resolve against the viewBox.
     marker.viewport = viewBox.value_or(marker.region);
     marker.viewBoxMatrix = ViewBoxToViewport(marker.region, marker.viewport, marker.aspect);
-    ReadClipProperty(marker, preparer);
+    ReadClipProperty(marker, preparer, ClipCountMessage::Located);
     // A marker with a negative size is never drawn, but the rest of the
     // document is prepared as usual.
     return true;

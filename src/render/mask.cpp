@@ -21,7 +21,8 @@
 namespace svg {
 namespace {
 
-// Luminance weights of linear-light red, green and blue.
+// Luminance weights of red, green and blue, applied to the channels in the
+// mask's colour space.
 constexpr double kLuminanceRed = 0.2125;
 constexpr double kLuminanceGreen = 0.7154;
 constexpr double kLuminanceBlue = 0.0721;
@@ -244,8 +245,12 @@ void RenderMaskContent(const CElemMask& mask, const std::optional<RectF>& bbox, 
 }
 
 // Turns the premultiplied ARGB32 mask content into an A8 image of its
-// luminance in linear light times its alpha.
-cairo_surface_t* LuminanceToAlpha(cairo_surface_t* content, const CRenderPass& pass)
+// luminance times its alpha. The luminance is taken of the sRGB channels as
+// they stand unless the mask asks for linearRGB: SVG 1.1's wording can be
+// read as always linear, but every current renderer computes it in the
+// mask's color-interpolation, sRGB by default, and documents are drawn to
+// look right there.
+cairo_surface_t* LuminanceToAlpha(cairo_surface_t* content, ColorInterpolation space, const CRenderPass& pass)
 {
     cairo_surface_flush(content);
     const int width = cairo_image_surface_get_width(content);
@@ -267,8 +272,9 @@ cairo_surface_t* LuminanceToAlpha(cairo_surface_t* content, const CRenderPass& p
                 out[x] = 0;
                 continue;
             }
-            const auto straight = [a](unsigned premultiplied) {
-                return DecodeSrgbByte(static_cast<std::uint8_t>(std::min(255u, (premultiplied * 255 + a / 2) / a)));
+            const auto straight = [a, space](unsigned premultiplied) {
+                const auto srgb = static_cast<std::uint8_t>(std::min(255u, (premultiplied * 255 + a / 2) / a));
+                return space == ColorInterpolation::LinearRGB ? DecodeSrgbByte(srgb) : srgb;
             };
             const double luminance = kLuminanceRed * straight((pixel >> 16) & 0xFF) +
                                      kLuminanceGreen * straight((pixel >> 8) & 0xFF) +
@@ -301,7 +307,7 @@ cairo_surface_t* RasteriseMask(const CElemMask& mask, const std::optional<RectF>
     }
     cairo_surface_t* alpha = nullptr;
     if (cairo_surface_status(content) == CAIRO_STATUS_SUCCESS)
-        alpha = LuminanceToAlpha(content, args.pass);
+        alpha = LuminanceToAlpha(content, mask.props.colorInterpolation, args.pass);
     cairo_surface_destroy(content);
     if (alpha != nullptr && cairo_surface_status(alpha) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(alpha);

@@ -158,7 +158,7 @@ void PaintWithSource(CCanvas& canvas, const CGraphicsPath& item, const ResolvedP
     const bool faded = alpha < 1;
     if (faded)
         canvas.BeginGroup();
-    canvas.SetPath(item);
+    canvas.SetPath(item, isStroke ? CCanvas::PathUse::Stroke : CCanvas::PathUse::Fill);
     cairo_set_source(cr, source);
     if (isStroke) {
         canvas.StrokePath(item, *style.strokePen);

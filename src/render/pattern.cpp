@@ -184,6 +184,19 @@ Matrix ContentMatrix(const CElemPattern& pattern, const Tile& tile, const RectF&
     return {};
 }
 
+// The `clip` property cuts each tile further where overflow clips: its
+// offsets are taken from the tile's edges, seen in content units.
+void ClipToClipProperty(const CElemPattern& pattern, const Tile& tile, const Matrix& content, CCanvas& tileCanvas)
+{
+    if (!pattern.clipOffsets || !ClipsOverflow(pattern.props.overflow))
+        return;
+    const std::optional<Matrix> toContent = Invert(content);
+    if (!toContent)
+        return;
+    const RectF viewport = MapRectBounds({0, 0, tile.rect.width, tile.rect.height}, *toContent);
+    tileCanvas.IntersectClip(ClipRectIn(viewport, *pattern.clipOffsets));
+}
+
 // Renders the pattern's content into an image of one tile, clipped to it;
 // null when cairo cannot make the image.
 cairo_surface_t* RenderTile(const CElemPattern& pattern, const Tile& tile, const RectF& box,
@@ -201,8 +214,9 @@ cairo_surface_t* RenderTile(const CElemPattern& pattern, const Tile& tile, const
     const Matrix tileToPattern = Matrix::Translate(tile.rect.x, tile.rect.y);
     // Nested patterns and effects learn the device resolution from the ctm.
     tileCanvas.InheritCtm(Matrix::Multiply(Matrix::Multiply(pixelsToTile, tileToPattern), patternToDevice));
-    if (tileCanvas.MultiplyTransform(tileToPixels) &&
-        tileCanvas.MultiplyTransform(ContentMatrix(pattern, tile, box))) {
+    const Matrix content = ContentMatrix(pattern, tile, box);
+    if (tileCanvas.MultiplyTransform(tileToPixels) && tileCanvas.MultiplyTransform(content)) {
+        ClipToClipProperty(pattern, tile, content, tileCanvas);
         for (const CElem* child : pattern.content->Children())
             if (child->graphicsElement)
                 Render(*child, tileCanvas, args);
@@ -277,6 +291,7 @@ bool SetUpPattern(CElemPattern& pattern, CPreparer& preparer)
     pattern.width = TileSize(pattern, chain, AttributeId::width, PercentRule::HorizontalSize, preparer);
     pattern.height = TileSize(pattern, chain, AttributeId::height, PercentRule::VerticalSize, preparer);
     pattern.content = ContentElement(chain);
+    pattern.clipOffsets = ReadClipOffsets(pattern, ClipCountMessage::Located, preparer);
     pattern.ready = pattern.width > 0 && pattern.height > 0 && ReadViewBox(pattern, chain, preparer);
     if (pattern.ready)
         ReadAspectRatio(pattern, chain, preparer);

@@ -68,9 +68,25 @@ private:
 
 // --- Reading lengths --------------------------------------------------------------
 
+// A geometry attribute as the element itself writes it; null when missing.
+// "inherit" takes the parent's attribute for other attributes, but geometry
+// attributes are not properties (SVG 1.1) and have nothing to inherit: every
+// current renderer ignores an ancestor's x or d here, so "inherit" reads as
+// missing.
+const std::string* GeometryText(const CElem& elem, AttributeId name)
+{
+    const std::string* text = elem.attributes.Value(name);
+    return text != nullptr && TrimSpace(*text) == "inherit" ? nullptr : text;
+}
+
 LengthAttribute ReadLength(const ShapeReporter& shape, AttributeId name, PercentRule rule)
 {
-    return ReadLengthValue(shape.Elem(), name, rule, shape.Preparer().Context());
+    LengthAttribute read{GeometryText(shape.Elem(), name), std::nullopt};
+    if (read.text == nullptr)
+        return read;
+    if (const std::optional<Number> number = ParseLength(*read.text))
+        read.value = ResolveLength(*number, rule, shape.Preparer().Lengths(shape.Elem()));
+    return read;
 }
 
 // A coordinate that defaults to 0. A missing value is 0, with the warning when
@@ -269,7 +285,7 @@ std::optional<CGraphicsPath> PointsPath(const ShapeReporter& shape, FillRule fil
                                         std::vector<MarkerInfo>* markers)
 {
     const CElem& elem = shape.Elem();
-    const std::string* points = elem.GetAttribute(AttributeId::points, false);
+    const std::string* points = GeometryText(elem, AttributeId::points);
     if (points == nullptr) {
         shape.NotDefined(AttributeId::points);
         return std::nullopt;
@@ -288,7 +304,7 @@ std::optional<CGraphicsPath> PathDataPath(const ShapeReporter& shape, FillRule f
                                           std::vector<MarkerInfo>* markers)
 {
     const CElem& elem = shape.Elem();
-    const std::string* data = elem.GetAttribute(AttributeId::d, false);
+    const std::string* data = GeometryText(elem, AttributeId::d);
     if (data == nullptr) {
         shape.NotDefined(AttributeId::d);
         return std::nullopt;

@@ -480,6 +480,9 @@ ColorRendering ResolveColorRendering(const CElem& elem, const CLoadContext& cont
     return ColorRendering::OptimizeQuality;
 }
 
+// Only a mask reads the result (the space it takes its luminance in):
+// gradients and group compositing stay in sRGB whatever it says, as most
+// current renderers draw them.
 ColorInterpolation ResolveColorInterpolation(const CElem& elem, const CLoadContext& context)
 {
     if (elem.props.colorRendering == ColorRendering::OptimizeSpeed)
@@ -665,6 +668,41 @@ void ResolveStroke(CElem& elem, CLoadContext& context)
     props.strokePen = MakePen(elem, color, props.strokeWidth, context);
 }
 
+// The overflow that a child's "inherit" takes from `elem`: its own value,
+// else the one the user-agent style sheet gives it (hidden on the elements
+// that establish a viewport or a tile, other than the root, and the initial
+// visible everywhere else). Elements that ignore overflow keep hidden as
+// their value; it matters only to a child that inherits it.
+Overflow OverflowToInherit(const CElem& elem)
+{
+    if (elem.attributes.Value(AttributeId::overflow) != nullptr)
+        return elem.props.overflow;
+    switch (elem.Id()) {
+    case ElementId::svg: return elem.Parent() != nullptr ? Overflow::Hidden : Overflow::Visible;
+    case ElementId::symbol:
+    case ElementId::image:
+    case ElementId::marker:
+    case ElementId::pattern:
+    case ElementId::foreignObject: return Overflow::Hidden;
+    default: return Overflow::Visible;
+    }
+}
+
+// overflow is not inherited: hidden (what the viewports, tiles and markers
+// that read it start with) unless the element gives a value; "inherit" takes
+// the parent's value as CSS computes it, so a marker in the root inherits
+// the root's visible.
+Overflow ResolveOverflow(const CElem& elem)
+{
+    const std::string* value = elem.attributes.Value(AttributeId::overflow);
+    if (value == nullptr)
+        return Overflow::Hidden;
+    const std::string_view text = TrimCssSpace(*value);
+    if (text == "inherit")
+        return elem.Parent() != nullptr ? OverflowToInherit(*elem.Parent()) : Overflow::Visible;
+    return static_cast<Overflow>(ResolveKeyword(text, kOverflows, static_cast<int>(Overflow::Hidden)));
+}
+
 // Character data and comments have no attributes of their own: they take
 // their element's values, except those that are not inherited, without
 // repeating its messages at a location they do not have.
@@ -706,8 +744,7 @@ void ResolveProperties(CElem& elem, CLoadContext& context)
     ResolveFont(elem, start, context);
     props.display = ResolveDisplay(elem, start.display);
     ResolveTransform(elem, context);
-    props.overflow = static_cast<Overflow>(
-        ResolveKeyword(OwnText(elem, AttributeId::overflow), kOverflows, static_cast<int>(Overflow::Hidden)));
+    props.overflow = ResolveOverflow(elem);
     props.visibility = static_cast<Visibility>(ResolveKeyword(OwnOverride(elem, AttributeId::visibility),
                                                               kVisibilities, static_cast<int>(start.visibility)));
     props.color = ResolveColor(elem, start.color, context.Options().desktop.palette);

@@ -92,13 +92,28 @@ SegmentDirections DirectionsOf(const CGraphicsPath& path, std::size_t first, boo
     return d;
 }
 
-// Bisector of the incoming and outgoing directions. A full U-turn, where the
-// two cancel, keeps the incoming direction.
+// The mean of two directions whose angles are taken in 0..360 degrees.
+double MeanOfTurns(Vec a, Vec b)
+{
+    const auto turn = [](Vec v) {
+        const double degrees = AngleDegrees(v);
+        return degrees < 0 ? degrees + 360 : degrees;
+    };
+    return (turn(a) + turn(b)) / 2;
+}
+
+// Bisector of the incoming and outgoing directions. A full U-turn has two
+// bisectors; SVG leaves the choice open, and the mean of the two angles taken
+// in 0..360 degrees is what current renderers draw (a cusp going up and
+// coming back down points left, a line doubling back to the left points
+// down).
 float VertexAngle(const Vertex& v)
 {
     if (v.in && v.out) {
         const Vec sum = *v.in + *v.out;
-        return static_cast<float>(AngleDegrees(Length(sum) < 1e-9 ? *v.in : sum));
+        if (Length(sum) < 1e-9)
+            return static_cast<float>(MeanOfTurns(*v.in, *v.out));
+        return static_cast<float>(AngleDegrees(sum));
     }
     if (v.in)
         return static_cast<float>(AngleDegrees(*v.in));
@@ -127,7 +142,6 @@ private:
         const bool sharesClosingVertex = previousClosed_ && vertices_.back().at == start;
         if (!sharesClosingVertex)
             vertices_.push_back({start, std::nullopt, std::nullopt});
-        const std::size_t firstVertex = vertices_.size() - 1;
         needsOut_ = true;
         // Zero-length segments keep the direction the path had before them.
         std::optional<Vec> lastDirection;
@@ -145,22 +159,21 @@ private:
         });
         previousClosed_ = IsClosed(path_, end);
         if (previousClosed_)
-            AddClosingVertex(start, path_.points[end - 1], lastDirection, firstVertex, sharesClosingVertex);
+            AddClosingVertex(start, path_.points[end - 1], lastDirection);
     }
 
-    // The closing line runs back to the figure's start, where the path turns
-    // into the figure's first segment again.
-    void AddClosingVertex(PointF start, PointF last, std::optional<Vec> lastDirection, std::size_t firstVertex,
-                          bool firstVertexShared)
+    // The closing line runs back to the figure's start and ends there in a
+    // vertex of its own. Nothing goes into the figure's first vertex and nothing
+    // leaves the closing one (unless drawing goes on from it): SVG 1.1 bisects
+    // only where one segment goes in and another comes out, so a closed
+    // figure's start and end markers follow its first and closing segments.
+    void AddClosingVertex(PointF start, PointF last, std::optional<Vec> lastDirection)
     {
         std::optional<Vec> closing = Direction(last, start);
         if (!closing)
             closing = lastDirection;
         SetOut(closing);
-        const std::optional<Vec> firstOut = vertices_[firstVertex].out;
-        if (!firstVertexShared)
-            vertices_[firstVertex].in = closing;
-        vertices_.push_back({start, closing, firstOut});
+        vertices_.push_back({start, closing, std::nullopt});
         needsOut_ = false;
     }
 

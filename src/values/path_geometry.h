@@ -73,10 +73,12 @@ struct MarkerInfo {
 // Appends one entry per vertex: the first vertex of the path is the start, the
 // last the end, every other vertex (figure starts included) a mid vertex. The
 // angle bisects the incoming and outgoing directions (a figure's first vertex
-// has only the outgoing one, an open figure's last only the incoming one). A
-// closed figure adds a vertex for its closing line back at its start, and its
-// first and closing vertices both turn from the closing line into the first
-// segment. Points inside converted arcs are not vertices.
+// has only the outgoing one, an open figure's last only the incoming one); a
+// U-turn takes the mean of the two angles counted in 0..360 degrees. A closed
+// figure adds a vertex for its closing line back at its start, which takes
+// the closing line's direction unless drawing goes on from there; its first
+// vertex keeps the first segment's. Points inside converted arcs are not
+// vertices.
 void AppendMarkers(const CGraphicsPath& path, std::vector<MarkerInfo>& out);
 
 // The smallest rectangle holding the path itself (curve extremes, not control

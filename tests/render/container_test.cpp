@@ -169,6 +169,21 @@ TEST_F(ContainerTest, InvalidClipValuesAreReported)
     EXPECT_EQ(Container(document, "b").clipRect, RectF{});
 }
 
+TEST_F(ContainerTest, MarkersImagesAndPatternsNameAClipWithoutFourOffsets)
+{
+    // A value that is no rect( is reported as for viewports; a rect( without
+    // four offsets names the element and where it stands.
+    Load("width='100' height='100'",
+         "\n<marker clip='rect(1 2)'/>"
+         "\n<image width='5' height='5' clip='rect(1, 2, 3, 4, 5'/>"
+         "\n<pattern width='5' height='5' clip='rect(auto)'/>"
+         "\n<pattern width='5' height='5' clip='square(1)'/>");
+    EXPECT_TRUE(HasMessage("E marker clip=\"1 2)\" :Invalid value at 2(1)"));
+    EXPECT_TRUE(HasMessage("E image clip=\"1, 2, 3, 4, 5\" :Invalid value at 3(1)"));
+    EXPECT_TRUE(HasMessage("E pattern clip=\"auto)\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("E clip=\"square(1)\" :Invalid value"));
+}
+
 // --- switch and foreignObject -------------------------------------------------------------
 
 TEST_F(ContainerTest, SwitchDrawsOnlyTheFirstChildThatPasses)

@@ -76,13 +76,14 @@ TEST_F(MarkerTest, OrientAutoFollowsThePath)
                  "<path d='M20 10 L20 40' marker-start='url(#bar)'/>"
                  // A right-angle corner: the mid bar points at 45 degrees.
                  "<polyline points='40,50 70,50 70,90' fill='none' marker-mid='url(#bar)'/>"
-                 // Back at (10, 70) the closing line (heading up-left) turns into
-                 // the first segment (heading right): -67.5 degrees.
+                 // Back at (10, 70) the end follows the closing line alone,
+                 // heading up-left (-135 degrees).
                  "<path d='M10 70 L30 70 L30 90 Z' fill='none' marker-end='url(#bar)'/>"
                  // Both markers of a line point from its first point to its second.
                  "<line x1='20' y1='30' x2='60' y2='30' marker-start='url(#bar)' marker-end='url(#bar)'/>");
     ExpectPixels({{20, 16, kBlue}, {26, 10, kEmpty}, {74, 54, kBlue}, {76, 50, kEmpty}, {70, 56, kEmpty}});
-    ExpectPixels({{12, 64, kBlue}, {16, 70, kEmpty}, {26, 30, kBlue}, {66, 30, kBlue}, {14, 30, kEmpty}});
+    ExpectPixels({{6, 66, kBlue}, {12, 64, kEmpty}, {16, 70, kEmpty}, {26, 30, kBlue}, {66, 30, kBlue}});
+    ExpectPixels({{14, 30, kEmpty}});
 }
 
 TEST_F(MarkerTest, FixedOrientTakesAngleUnits)

@@ -147,6 +147,25 @@ TEST_F(PatternTest, PatternsPaintingEachOtherStopAndReportOnce)
 
 // --- Zero sizes, messages and bounds -----------------------------------------------------
 
+TEST_F(PatternTest, TheClipPropertyCutsEveryTileWhereOverflowClips)
+{
+    // 20 x 20 tiles of solid green cut to rect(5, 15, 15, 5): a 10 x 10
+    // square in the middle of each tile. With overflow visible, whole tiles.
+    LoadAndPaint("<pattern id='cut' patternUnits='userSpaceOnUse' width='20' height='20' clip='rect(5, 15, 15, 5)'>"
+                 "<rect width='20' height='20' fill='green'/></pattern>"
+                 "<pattern id='whole' patternUnits='userSpaceOnUse' width='20' height='20' overflow='visible' "
+                 "clip='rect(5, 15, 15, 5)'><rect width='20' height='20' fill='green'/></pattern>"
+                 "<rect width='100' height='40' fill='url(#cut)'/>"
+                 "<rect y='60' width='100' height='40' fill='url(#whole)'/>");
+    EXPECT_TRUE(Opaque(10, 10));
+    EXPECT_TRUE(Opaque(30, 30));
+    EXPECT_TRUE(Empty(2, 10));
+    EXPECT_TRUE(Empty(10, 18));
+    EXPECT_TRUE(Empty(21, 30));
+    EXPECT_TRUE(Opaque(2, 62));
+    EXPECT_TRUE(Opaque(10, 78));
+}
+
 TEST_F(PatternTest, TilesWithoutAreaPaintNothingNotTheFallback)
 {
     Load("\n<pattern id='noWidth' patternUnits='userSpaceOnUse' height='10'><rect width='5' height='5'/></pattern>"

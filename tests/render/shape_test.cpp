@@ -235,12 +235,39 @@ TEST_F(ShapeTest, PointsAndPathDataMessages)
 
 TEST_F(ShapeTest, PolygonClosesItsFigureAndAnUnpairedNumberIsDropped)
 {
-    Load("<polyline id='open' points='0,0 10,10 20'/><polygon id='closed' points='0,0 10,0 10,10'/>"
-         "<g d='M0 0 L5 5'><path id='inherited' d='inherit'/></g>");
+    Load("<polyline id='open' points='0,0 10,10 20'/><polygon id='closed' points='0,0 10,0 10,10'/>");
     EXPECT_EQ(OnlyPath("open").Size(), 2u);
     EXPECT_FALSE(OnlyPath("open").types[1] & PathPoint::kClose);
     EXPECT_EQ(OnlyPath("closed").types[2], L | PathPoint::kClose);
-    EXPECT_EQ(OnlyPath("inherited").Size(), 2u);
+}
+
+TEST_F(ShapeTest, GeometryAttributesHaveNothingToInherit)
+{
+    // "inherit" reads as missing even where an ancestor (or a use) has the
+    // attribute: geometry attributes are not properties.
+    Load("<g x='20' y='30' width='40' cx='5' r='9' x1='7' d='M0 0 L5 5' points='1,1 2,2'>"
+         "\n<rect id='x' x='inherit' y=' inherit ' width='10' height='10'/>"
+         "\n<rect id='width' width='inherit' height='10'/>"
+         "\n<circle id='circle' cx='inherit' cy='1' r='inherit'/>"
+         "\n<line id='line' x1='inherit' y1='0' x2='1' y2='1'/>"
+         "\n<path id='path' d='inherit'/>"
+         "\n<polyline id='polyline' points='inherit'/></g>"
+         "<use id='use' x='50' xlink:href='#x'/>");
+    ExpectPoint(OnlyPath("x").points[0], 0, 0, "x and y are 0");
+    const CElem* copy = Find("#use")->Children()[0];
+    ASSERT_TRUE(copy->IsA(ElemClass::Shape));
+    ExpectPoint(static_cast<const CElemShape*>(copy)->paths.at(0).points[0], 0, 0, "the copy's x is 0 too");
+    EXPECT_FALSE(Drawn("width"));
+    EXPECT_FALSE(Drawn("circle"));
+    ExpectPoint(OnlyPath("line").points[0], 0, 0, "x1 is 0");
+    EXPECT_FALSE(Drawn("path"));
+    EXPECT_FALSE(Drawn("polyline"));
+    EXPECT_TRUE(HasMessage("E rect 'width' NOT defined at 3(1)"));
+    EXPECT_TRUE(HasMessage("E circle r=\"\" :Invalid value at 4(1)"));
+    EXPECT_TRUE(HasMessage("W circle 'cx' :NOT difined.(using 0) at 4(1)"));
+    EXPECT_TRUE(HasMessage("W line 'x1' :NOT difined.(using 0) at 5(1)"));
+    EXPECT_TRUE(HasMessage("E path 'd' NOT defined at 6(1)"));
+    EXPECT_TRUE(HasMessage("E polyline 'points' NOT defined at 7(1)"));
 }
 
 TEST_F(ShapeTest, FillRuleSetsEveryItemsFillRule)
@@ -333,6 +360,27 @@ TEST_F(ShapeTest, StrokeIsCentredOnTheOutlineWithItsWidth)
     Paint();
     ExpectPixels(
         {{50, 18, kGreen}, {50, 21, kGreen}, {50, 17, kEmpty}, {50, 22, kEmpty}, {9, 20, kEmpty}});  // butt caps
+}
+
+TEST_F(ShapeTest, StrokesIgnoreControlHandlesShorterThanAPixel)
+{
+    // Straight curves from x 10 to 90 whose first handle points down. A
+    // tenth of a unit long, it is drawn as none: a butt cap across the line
+    // at x 10. Two units long, the curve really turns there: its stroke
+    // starts across the handle, fans out below the start and leaves a notch
+    // above it. Plain and paint-server strokes alike.
+    Load("<linearGradient id='g' gradientUnits='userSpaceOnUse'><stop stop-color='green'/></linearGradient>"
+         "<path d='M10 15 C10 15.1 90 15 90 15' stroke='green' stroke-width='20' fill='none'/>"
+         "<path d='M10 50 C10 50.1 90 50 90 50' stroke='url(#g)' stroke-width='20' fill='none'/>"
+         "<path d='M10 85 C10 87 90 85 90 85' stroke='green' stroke-width='20' fill='none'/>",
+         "width='100' height='100'");
+    Paint();
+    EXPECT_EQ(Pixel(12, 8), kGreen);
+    EXPECT_EQ(Alpha(4, 20), 0);
+    EXPECT_EQ(Pixel(12, 43), kGreen);
+    EXPECT_EQ(Alpha(4, 55), 0);
+    EXPECT_EQ(Pixel(4, 90), kGreen);
+    EXPECT_EQ(Alpha(11, 80), 0);
 }
 
 TEST_F(ShapeTest, DashesAreInUserUnitsWithCapsOutside)

@@ -166,6 +166,22 @@ TEST_F(ResolveTest, OwnValuesAreNotInherited)
     EXPECT_EQ(Props("unknown").overflow, Overflow::Hidden);
 }
 
+TEST_F(ResolveTest, InheritedOverflowIsTheParentsAsCssComputesIt)
+{
+    // Without a value of its own the root and a group are visible, a nested
+    // svg, a symbol or a marker hidden; an inherited "inherit" passes on.
+    Load("<marker id='inRoot' overflow='inherit'/>"
+         "<g><marker id='inGroup' overflow='inherit'/></g>"
+         "<svg><marker id='inSvg' overflow='inherit'/></svg>"
+         "<g overflow='scroll'><g overflow='inherit'><marker id='twice' overflow='inherit'/></g></g>"
+         "<symbol><marker id='inSymbol' overflow=' inherit'/></symbol>");
+    EXPECT_EQ(Props("inRoot").overflow, Overflow::Visible);
+    EXPECT_EQ(Props("inGroup").overflow, Overflow::Visible);
+    EXPECT_EQ(Props("inSvg").overflow, Overflow::Hidden);
+    EXPECT_EQ(Props("twice").overflow, Overflow::Scroll);
+    EXPECT_EQ(Props("inSymbol").overflow, Overflow::Hidden);
+}
+
 TEST_F(ResolveTest, OpacitiesAreClampedAndNotFoldedIntoPaint)
 {
     Load("<rect width='1' height='1' id='big' opacity='150%'/><rect width='1' height='1' id='negative' opacity='-1'/><rect width='1' height='1' id='bad' opacity='half'/>"

@@ -51,24 +51,43 @@ TEST(PathMarkers, MidAngleBisectsAcrossTheWrapAround)
     const std::vector<MarkerInfo> m = Markers(d);
     ASSERT_EQ(m.size(), 3u);
     ExpectMarker(m[1], 0, 0, 180, kMid);
-    // A U-turn keeps the incoming direction.
-    ExpectMarker(Markers("M0 0 L10 0 L0 0")[1], 10, 0, 0, kMid);
 }
 
-TEST(PathMarkers, ClosedFigureEndsAtItsStartTurningIntoTheFirstSegment)
+TEST(PathMarkers, UTurnsTakeTheMeanOfTheirAnglesCountedFromZeroTo360)
+{
+    // Right then back left: 0 and 180 give 90 (down); left then right the
+    // same. Up then down (270 and 90) gives 180, and so does down then up.
+    ExpectMarker(Markers("M0 0 L10 0 L0 0")[1], 10, 0, 90, kMid);
+    ExpectMarker(Markers("M10 0 L0 0 L10 0")[1], 0, 0, 90, kMid);
+    ExpectMarker(Markers("M0 10 L0 0 L0 10")[1], 0, 0, 180, kMid);
+    ExpectMarker(Markers("M0 0 L0 10 L0 0")[1], 0, 10, 180, kMid);
+    // A cusp between two curves.
+    ExpectMarker(Markers("M0 10 C0 5 0 0 0 0 C0 0 0 5 5 10")[1], 0, 0, 180, kMid);
+    // Slanted: 53.13 and 233.13 degrees give 143.13.
+    ExpectMarker(Markers("M0.3 0.4 L3.3 4.4 L0.3 0.4")[1], 3.3f, 4.4f, 143.130102f, kMid);
+}
+
+TEST(PathMarkers, ClosedFigureStartsAlongItsFirstSegmentAndEndsAlongItsClosingLine)
 {
     // The closing line runs at -135 degrees; the first segment at 0.
     const std::vector<MarkerInfo> m = Markers("M0 0 L10 0 L10 10 Z");
     ASSERT_EQ(m.size(), 4u);
-    ExpectMarker(m[0], 0, 0, -67.5f, kStart);
+    ExpectMarker(m[0], 0, 0, 0, kStart);
     ExpectMarker(m[1], 10, 0, 45, kMid);
     ExpectMarker(m[2], 10, 10, 157.5f, kMid);
-    ExpectMarker(m[3], 0, 0, -67.5f, kEnd);
+    ExpectMarker(m[3], 0, 0, -135, kEnd);
     // A polygon is a closed figure too.
     std::vector<MarkerInfo> polygon;
     ParsePoints("0,0 10,0 10,10", FillRule::NonZero, true, &polygon);
     ASSERT_EQ(polygon.size(), 4u);
-    ExpectMarker(polygon[3], 0, 0, -67.5f, kEnd);
+    ExpectMarker(polygon[0], 0, 0, 0, kStart);
+    ExpectMarker(polygon[3], 0, 0, -135, kEnd);
+    // A closed figure before another one: its closing vertex is a mid vertex
+    // with the closing direction alone, the next figure's start the outgoing.
+    const std::vector<MarkerInfo> two = Markers("M0 0 L10 0 Z M20 0 L20 10");
+    ASSERT_EQ(two.size(), 5u);
+    ExpectMarker(two[2], 0, 0, 180, kMid);
+    ExpectMarker(two[3], 20, 0, 90, kMid);
 }
 
 TEST(PathMarkers, DrawingOnAfterClosepathSharesTheClosingVertex)
