@@ -29,7 +29,7 @@ namespace {
 // would draw a cone and leave the plane behind the focal point unpainted, so
 // it goes just inside instead, where everything outside the circle takes the
 // last stop as SVG means.
-constexpr double kFocalLimit = 0.999;
+constexpr double kFocalLimit = 1.0;
 
 // --- Geometry attributes --------------------------------------------------------
 
@@ -184,22 +184,6 @@ void AddStop(cairo_pattern_t* source, double offset, const CGradientStop& stop, 
                                       stop.color.b / 255.0, stop.opacity * alpha);
 }
 
-// The focal point, moved toward the centre when it lies outside the circle
-// (SVG) or on it (a cone in cairo).
-void FocalPoint(const CElemGradient& gradient, double& fx, double& fy)
-{
-    fx = gradient.fx;
-    fy = gradient.fy;
-    const double dx = fx - gradient.cx;
-    const double dy = fy - gradient.cy;
-    const double distance = std::hypot(dx, dy);
-    const double limit = kFocalLimit * gradient.r;
-    if (distance > limit) {
-        fx = gradient.cx + dx * limit / distance;
-        fy = gradient.cy + dy * limit / distance;
-    }
-}
-
 // SVG paints the last stop's colour all over when the gradient has a single
 // stop, a linear vector of no length or a zero radius.
 bool IsSolid(const CElemGradient& gradient)
@@ -232,9 +216,11 @@ cairo_pattern_t* CreateSource(const CElemGradient& gradient, double alpha)
     if (gradient.kind == CElemGradient::Linear) {
         source = cairo_pattern_create_linear(gradient.x1, gradient.y1, gradient.x2, gradient.y2);
     } else {
-        double fx = 0, fy = 0;
-        FocalPoint(gradient, fx, fy);
-        source = cairo_pattern_create_radial(fx, fy, 0, gradient.cx, gradient.cy, gradient.r);
+        // The focal point stays where it is given, also outside the circle:
+        // cairo then paints the cone that touches both circles and leaves the
+        // rest unpainted. SVG 1.1 moved such a point onto the circle; SVG 2
+        // and every current renderer draw the cone, and authors see that.
+        source = cairo_pattern_create_radial(gradient.fx, gradient.fy, 0, gradient.cx, gradient.cy, gradient.r);
     }
     for (const CGradientStop& stop : gradient.stops)
         AddStop(source, stop.offset, stop, alpha);
