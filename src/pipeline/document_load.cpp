@@ -176,13 +176,14 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     return context_.StopRequested() ? nullptr : root;
 }
 
-std::unique_ptr<CPicture> CDocumentLoad::Record(double deviceScale)
+std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
 {
     const CElemDocument* document = Main();
     if (document == nullptr || context_.StopRequested())
         return nullptr;
     CRenderPass pass(&context_.Log(), context_.Stop(), &context_.Conditions());
-    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, deviceScale);
+    pass.SetProgress(&context_.Progress());
+    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, recordedToDevice);
     if (context_.StopRequested())
         return nullptr;
     context_.Conditions().Report(context_.Log());
