@@ -24,8 +24,6 @@ struct MorphologyPrimitive final : CFilterPrimitiveParams {
     // Radii in primitive units; a zero radius disables the primitive.
     float radiusX = 0;
     float radiusY = 0;
-    // The input passes through unchanged (a negative radius).
-    bool passThrough = false;
 };
 
 }  // namespace
@@ -67,8 +65,7 @@ int GaussianBlurReach(const CFilterPrimitiveParams& params, const FilterSpace& s
 }
 
 // SVG: a missing radius is 0, which disables the primitive (a transparent
-// result); a negative one is an error: reported, and the input passes
-// through as today's viewers have it.
+// result); a negative one is an error, which disables it too.
 ParsedParams ParseMorphology(const CElemFilterPrimitive& primitive, CLoadContext& context)
 {
     auto params = std::make_unique<MorphologyPrimitive>();
@@ -84,7 +81,6 @@ ParsedParams ParseMorphology(const CElemFilterPrimitive& primitive, CLoadContext
         return params;
     if (radius->x < 0 || radius->y < 0) {
         context.Log().Report(primitive, msg::kRadiusNegative, primitive.Name().c_str(), text->c_str());
-        params->passThrough = true;
         return params;
     }
     params->radiusX = radius->x;
@@ -96,8 +92,6 @@ PrimitiveResult ApplyMorphology(const CFilterPrimitiveParams& params, PrimitiveI
                                 const PrimitiveRun& run)
 {
     const auto& morphology = static_cast<const MorphologyPrimitive&>(params);
-    if (morphology.passThrough)
-        return CopyToRect(InputAt(inputs, 0), run.outRect);
     MorphologyParams pixels;
     pixels.op = morphology.op;
     pixels.radiusXPx = static_cast<float>(run.space.LengthXPx(morphology.radiusX));

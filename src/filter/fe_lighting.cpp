@@ -78,8 +78,10 @@ LightSource ReadLight(const CElem& source, CLoadContext& context)
         light.pointsAtXPx = NumberOr(source, AttributeId::pointsAtX, 0, context);
         light.pointsAtYPx = NumberOr(source, AttributeId::pointsAtY, 0, context);
         light.pointsAtZPx = NumberOr(source, AttributeId::pointsAtZ, 0, context);
-        // Out of 1..128 the fall-off would be a point of light or none.
-        light.specularExponent = std::clamp(NumberOr(source, AttributeId::specularExponent, 1, context), 1.0f, 128.0f);
+        // A focus that is not positive is the default, as today's viewers have it.
+        light.specularExponent = NumberOr(source, AttributeId::specularExponent, 1, context);
+        if (!(light.specularExponent > 0))
+            light.specularExponent = 1;
         light.limitingConeAngleDeg = ReadAngle(source, AttributeId::limitingConeAngle, context);
         break;
     default: light.type = LightType::Point; break;

@@ -140,8 +140,9 @@ std::unique_ptr<CRtBitmap> Morphology(const CRtBitmap* in, const MorphologyParam
 {
     if (!IsValidRadius(params.radiusXPx) || !IsValidRadius(params.radiusYPx))
         return nullptr;
-    if (in == nullptr)
-        return CRtBitmap::Create(outRect, false);
+    const bool alphaOnly = in != nullptr && in->AlphaOnly();
+    if (params.radiusXPx == 0.0f || params.radiusYPx == 0.0f || in == nullptr)
+        return CRtBitmap::Create(outRect, alphaOnly);
     const PixelRect& inRect = in->Rect();
     const int kx = HalfWindow(params.radiusXPx, UnionSpan(outRect.x, outRect.width, inRect.x, inRect.width));
     const int ky = HalfWindow(params.radiusYPx, UnionSpan(outRect.y, outRect.height, inRect.y, inRect.height));

@@ -18,9 +18,9 @@ namespace svg {
 struct MorphologyParams {
     MorphologyOperator op = MorphologyOperator::Erode;
     // Radii in filter pixels. Negative or not finite is an error (null). A
-    // radius below one pixel, zero included, leaves that direction
-    // unchanged, so two zero radii pass the input through, as today's
-    // viewers have it; huge radii are clamped (limits.h).
+    // zero radius in either direction disables the primitive: the result is
+    // transparent black, as SVG 1.1 defines it. A radius below one pixel
+    // leaves that direction unchanged; huge radii are clamped (limits.h).
     float radiusXPx = 0.0f;
     float radiusYPx = 0.0f;
     // Threads to use; 0 lets the size of the job decide.

@@ -85,20 +85,14 @@ TEST(Morphology, ErodeEatsInFromTheInputEdgesAndKeepsFullValues)
     EXPECT_EQ(At(*out, 5, 9), 0u);
 }
 
-TEST(Morphology, AZeroRadiusLeavesItsDirectionAloneAndBadRadiiFail)
+TEST(Morphology, ZeroRadiusIsTransparentAndBadRadiiFail)
 {
     auto in = filter_test::RandomBitmap({0, 0, 8, 8}, 4, 0.0);
-    auto both = Morph(in.get(), MorphologyOperator::Dilate, 0, 0, in->Rect());
-    ASSERT_NE(both, nullptr);
-    EXPECT_EQ(filter_test::MaxDifference(*both, *in), 0);
-    // Only rows are dilated: a column filter of radius 0 would be the same
-    // as the row filter alone.
-    auto rowsOnly = Morph(in.get(), MorphologyOperator::Dilate, 2, 0, in->Rect());
-    auto rowsAndColumns = Morph(in.get(), MorphologyOperator::Dilate, 2, 0.4f, in->Rect());
-    ASSERT_NE(rowsOnly, nullptr);
-    ASSERT_NE(rowsAndColumns, nullptr);
-    EXPECT_EQ(filter_test::MaxDifference(*rowsOnly, *rowsAndColumns), 0);
-    EXPECT_GT(filter_test::MaxDifference(*rowsOnly, *in), 0);
+    for (auto [rx, ry] : {std::pair{0.0f, 3.0f}, std::pair{2.0f, 0.0f}}) {
+        auto out = Morph(in.get(), MorphologyOperator::Dilate, rx, ry, in->Rect());
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(At(*out, 4, 4), 0u) << rx << " " << ry;
+    }
     for (float bad : {-1.0f, std::nanf(""), INFINITY})
         EXPECT_EQ(Morph(in.get(), MorphologyOperator::Erode, bad, 1, in->Rect()), nullptr) << bad;
     filter_test::StoppedToken stopped;
