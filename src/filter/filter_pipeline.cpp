@@ -101,8 +101,6 @@ public:
         const std::vector<const CElemFilterPrimitive*>& primitives = filter_.primitives;
         if (primitives.empty())
             return nullptr;
-        if (context_.progress != nullptr)
-            context_.progress->primitivesTotal += static_cast<int>(primitives.size());
         MarkLastUses();
         for (std::size_t i = 0; i < primitives.size(); ++i) {
             if (context_.stop.StopRequested())

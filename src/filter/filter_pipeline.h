@@ -60,8 +60,8 @@ struct FilterRunContext {
     const CStopToken& stop;
     // The primitive that takes longer than kSlowPrimitiveMs is reported here.
     CMessageLog* log = nullptr;
-    // primitivesTotal grows by the filter's primitives when the run starts,
-    // primitivesDone by one as each ends.
+    // primitivesDone grows by one as each primitive ends (whoever draws
+    // sets primitivesTotal).
     LoadProgress* progress = nullptr;
 };
 
