@@ -165,12 +165,6 @@ LightingParams ToPixels(const LightingPrimitive& primitive, const PrimitiveRun& 
         light.pointsAtXPx = static_cast<float>(target.x);
         light.pointsAtYPx = static_cast<float>(target.y);
         light.pointsAtZPx = static_cast<float>(space.DiagonalPx(light.pointsAtZPx));
-    } else if (space.userToPixel.m11 < 0 || space.userToPixel.m22 < 0) {
-        // A mirrored picture mirrors the light's direction.
-        const double radians = light.azimuthDeg * 3.14159265358979323846 / 180;
-        const double x = std::cos(radians) * (space.userToPixel.m11 < 0 ? -1 : 1);
-        const double y = std::sin(radians) * (space.userToPixel.m22 < 0 ? -1 : 1);
-        light.azimuthDeg = static_cast<float>(std::atan2(y, x) * 180 / 3.14159265358979323846);
     }
     for (int i = 0; i < 3; ++i) {
         const std::uint8_t channel = i == 0 ? primitive.color.r : i == 1 ? primitive.color.g : primitive.color.b;

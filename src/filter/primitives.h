@@ -27,8 +27,8 @@ class CFilterInputSource;
 
 // The pixel space one filter computes in, for one drawing of one element.
 struct FilterSpace {
-    // The filtered element's user space to filter pixels: scales (negative
-    // for a mirrored picture) and a translation, never a rotation or skew.
+    // The filtered element's user space to filter pixels: positive scales
+    // and a translation, never a rotation, skew or mirror.
     Matrix userToPixel;
     // The filtered element's bounding box in its user space; null without one.
     std::optional<RectF> bboxUser;

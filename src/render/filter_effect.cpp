@@ -282,6 +282,15 @@ std::optional<RectF> FilterRegion(const CElemFilter& filter, const CElem& elem, 
     return region;
 }
 
+// The device's pixels, mirrored back where the device mirrors the user
+// space: primitives see the picture the right way round (a kernel, a light's
+// direction), and the pixels still fall on the device's one to one.
+Matrix Unmirrored(const Matrix& ctm)
+{
+    return {std::fabs(ctm.m11), 0, 0, std::fabs(ctm.m22), ctm.m11 < 0 ? -ctm.dx : ctm.dx,
+            ctm.m22 < 0 ? -ctm.dy : ctm.dy};
+}
+
 // The element's user space to filter pixels before any reduction: the
 // device's pixels (the canvas's ctm) when the device does not rotate or
 // skew, else the user space scaled as the device scales it; with filterRes,
@@ -295,7 +304,7 @@ Matrix BaseMatrix(const CElemFilter& filter, const CElem& elem, const RectF& reg
         base = Matrix::Multiply(Matrix::Translate(-region.x, -region.y),
                                 Matrix::Scale(*filter.resolutionX / region.width, *filter.resolutionY / region.height));
     else if (IsAxisAligned(canvas.Ctm()))
-        base = canvas.Ctm();
+        base = Unmirrored(canvas.Ctm());
     else
         base = Matrix::Scale(canvas.DeviceScaleX(), canvas.DeviceScaleY());
     if (args.noEffectScale)

@@ -95,6 +95,19 @@ TEST_F(FilterEffectTest, SubregionsAreSharpAtTheDeviceScale)
     EXPECT_TRUE(Empty(201, 200));
 }
 
+// A mirrored element is filtered the right way round: its offset moves it
+// along its own x axis, which points left on the device.
+TEST_F(FilterEffectTest, MirroredElementsAreFilteredInTheirOwnSpace)
+{
+    LoadAndPaint(WholeFilter("f", "<feOffset dx='10'/>") +
+                 "<g transform='translate(100 0) scale(-1 1)'>"
+                 "<rect width='20' height='20' fill='#ff0000' filter='url(#f)'/></g>");
+    EXPECT_TRUE(Empty(95, 10));
+    EXPECT_EQ(Argb(89, 10), 0xFFFF0000u);
+    EXPECT_EQ(Argb(70, 10), 0xFFFF0000u);
+    EXPECT_TRUE(Empty(69, 10));
+}
+
 TEST_F(FilterEffectTest, NamedResultsAndStandardInputs)
 {
     LoadAndPaint(BoxFilter("named", "<feFlood flood-color='#ff0000' result='red'/>"
