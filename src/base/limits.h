@@ -94,6 +94,13 @@ inline constexpr std::size_t kMaxFilterPrimitives = 1024;
 // shapes, an feImage of a filtered element) each hold their images while the
 // inner ones run: past this depth an element is drawn unfiltered.
 inline constexpr std::size_t kMaxFilterNesting = 16;
+// ... and feImage multiplies them: twenty filtered elements whose feImage
+// each shows the whole document would run twenty factorial filters. Filters
+// run inside the pictures of feImage are bounded in one drawing; past this,
+// an element drawn there through a filter is not drawn (reported once).
+// Filters nested without feImage (a filtered group of filtered shapes) cost
+// what the document's size says and are not counted.
+inline constexpr std::size_t kMaxFiltersInPictures = 1000;
 
 // numOctaves="1000000" would evaluate a million noise octaves per pixel and
 // channel. Each octave adds half the amplitude of the previous one, so past

@@ -272,6 +272,11 @@ private:
                                context_.stop, &sources_};
         const auto start = std::chrono::steady_clock::now();
         result.bitmap = family.apply(*primitive.params, inputs, run);
+        // Parameters were accepted and the rectangle is within the limits: a
+        // primitive that still gives nothing ran out of memory or work.
+        if (!result.bitmap && family.element != ElementId::feImage && !context_.stop.StopRequested() &&
+            context_.log != nullptr)
+            context_.log->Report(primitive, msg::kFilterInternalError, primitive.Name().c_str());
         const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
         if (elapsed.count() > kSlowPrimitiveMs && context_.log != nullptr && !context_.stop.StopRequested())
             context_.log->Report(primitive, msg::kFilterSlow, primitive.Name().c_str(), elapsed.count() / 1000,

@@ -145,13 +145,13 @@ inline constexpr char kFilterMustBePositive[] = "E filter %s=\"%s\" must be posi
 inline constexpr char kPrimitiveMustBePositive[] = "E %s %s=\"%s\" must be positive value";
 inline constexpr char kColorInterpolationFiltersInvalid[] = "E %s color-interpolation-filters=\"%s\" :invalid";
 inline constexpr char kFilterBoxInvalid[] = "W %s unitObjectBoundingBox invalid";
-inline constexpr char kFilterRegionNotFound[] = "E %s x/y/width/height for filter NOT found";
 inline constexpr char kFilterInternalError[] = "E %s internal error";
 // primitive name, seconds, width, height
 inline constexpr char kFilterSlow[] = "W filter '%s' took %.1f seconds to process %.0f x %.0f image";
 inline constexpr char kFilterReduced[] = "W %s filter reduced to %dx%d pixels";
 inline constexpr char kFilterTooManyPrimitives[] = "W %s has more than %zu primitives; the rest are ignored";
 inline constexpr char kFilterNestedTooDeeply[] = "W %s filters nested too deeply: drawn unfiltered";
+inline constexpr char kFilterNestedTooOften[] = "W %s filters in feImage pictures too many: not drawn";
 // primitive, attribute value
 inline constexpr char kBlendModeUnknown[] = "E %s mode=\"%s\" Unknown";
 inline constexpr char kOperatorUnknown[] = "E %s operator=\"%s\" Unknown";
@@ -179,7 +179,6 @@ inline constexpr char kFeImageHrefNotFound[] = "E %s xlink:href=\"%s\" NOT found
 inline constexpr char kFeImageCannotOpen[] = "E %s feImage xlink:href=\"%s\" :can NOT open";
 inline constexpr char kFeImageLinkNotFound[] = "E %s feImage xlink:href=\"%s\" :Link NOT found";
 inline constexpr char kFeImageCycle[] = "F %s xlink:href=\"%s\" : Cyclic reference";
-inline constexpr char kFeImageCycleDetected[] = "F %s xlink:href=\"%s\" : Cyclic reference detected";
 
 // --- Text, until it is drawn -----------------------------------------------------------------
 // element name

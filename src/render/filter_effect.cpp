@@ -421,6 +421,31 @@ CGraphicsPath UserRectPath(const PixelRect& rect, const Matrix& userToPixel)
     return path;
 }
 
+// Counts a filter about to run inside an feImage picture; false (reported
+// once a drawing) past the bound.
+bool ChargePictureRun(const CElem& elem, CRenderPass& pass)
+{
+    CRenderPass::FilterState& filters = pass.filters;
+    if (filters.picturesDrawing == 0 || ++filters.runsInPictures <= limits::kMaxFiltersInPictures)
+        return true;
+    if (!filters.picturesReported)
+        pass.Report(elem, msg::kFilterNestedTooOften, elem.Name().c_str());
+    filters.picturesReported = true;
+    return false;
+}
+
+// Notes an feImage picture being drawn.
+class DrawingPicture {
+public:
+    explicit DrawingPicture(CRenderPass& pass) : pass_(pass) { ++pass_.filters.picturesDrawing; }
+    ~DrawingPicture() { --pass_.filters.picturesDrawing; }
+    DrawingPicture(const DrawingPicture&) = delete;
+    DrawingPicture& operator=(const DrawingPicture&) = delete;
+
+private:
+    CRenderPass& pass_;
+};
+
 class CFilterSources final : public CFilterInputSource {
 public:
     CFilterSources(const CElem& elem, const CCanvas& canvas, const RenderArgs& args, const FilterSpace& space,
@@ -455,6 +480,7 @@ public:
                    const PrimitiveRun& run) override
     {
         const auto& image = static_cast<const CFeImageParams&>(params);
+        const DrawingPicture drawing(args_.pass);
         return PaintOnBitmap(target, space_.userToPixel, [&](CCanvas& canvas) {
             canvas.IntersectClip(run.subregionUser);
             if (image.element != nullptr)
@@ -606,7 +632,7 @@ void DrawThroughFilter(const CElem& elem, CCanvas& canvas, const RenderArgs& arg
     if (!region)
         return;
     const std::optional<FilterSpace> space = LayOut(filter, elem, *region, bbox, canvas, args);
-    if (!space)
+    if (!space || !ChargePictureRun(elem, pass))
         return;
     pass.filters.rasterEffectsDrawn = true;
     std::unique_ptr<CRtBitmap> result;

@@ -90,6 +90,10 @@ public:
         std::vector<const CElemFilter*> active;
         bool nestingReported = false;
         bool rasterEffectsDrawn = false;
+        // feImage pictures being drawn, and the filters run inside them.
+        unsigned picturesDrawing = 0;
+        std::size_t runsInPictures = 0;
+        bool picturesReported = false;
     } filters;
 
     // What containers with enable-background have drawn so far, outermost

@@ -277,6 +277,24 @@ TEST_F(FilterEffectTest, FiltersNestedBeyondTheBoundDrawUnfiltered)
     EXPECT_EQ(Argb(50, 50), 0xFF0000FFu);
 }
 
+// Nine filtered elements whose feImage each shows them all: a filter is
+// never run inside itself, and yet they would nest 9! + 9! / 1! + ...
+// filters; the filters run inside feImage pictures are bounded.
+TEST_F(FilterEffectTest, FiltersNestedThroughPicturesAreBounded)
+{
+    std::string shapes;
+    std::string filters;
+    for (int i = 0; i < 9; ++i) {
+        const std::string id = std::to_string(i);
+        filters += WholeFilter("f" + id, "<feImage xlink:href='#all'/>");
+        shapes += "<rect x='" + std::to_string(i * 8) + "' width='8' height='8' fill='#ff0000' filter='url(#f" + id +
+                  ")'/>";
+    }
+    LoadAndPaint("<g id='all'>" + shapes + "</g>" + filters);
+    EXPECT_TRUE(HasMessagePrefix("W rect filters in feImage pictures too many: not drawn at "));
+    EXPECT_GT(Covered(), 0);
+}
+
 // Hostile values end in bounded time with a picture.
 TEST_F(FilterEffectTest, HostileParametersAreBounded)
 {
