@@ -77,6 +77,31 @@ inline constexpr std::size_t kMaxConvolveKernelCells = 1024;
 // run for minutes).
 inline constexpr std::size_t kMaxConvolveOperations = std::size_t{1} << 31;
 
+// A filter region under a huge zoom or transform (x="-10000" width="100000"
+// at scale 100) would need billions of pixels per intermediate image, and a
+// filter holds several at once. The part of a region that is computed is
+// kept within this many pixels (128 MiB an image): beyond it the filter runs
+// at a coarser resolution, with a warning, and its result is scaled up.
+inline constexpr std::size_t kMaxFilterPixels = std::size_t{32} << 20;
+// ... and a filter's pixels times its primitives within this many, so that
+// ten thousand chained primitives run at a coarser resolution rather than
+// for hours.
+inline constexpr std::size_t kMaxFilterWorkPixels = std::size_t{2} << 30;
+// A filter with thousands of primitives costs their sum for every element
+// drawn through it; primitives past this count are ignored (reported).
+inline constexpr std::size_t kMaxFilterPrimitives = 1024;
+// Filters inside the source of a filter (a filtered group of filtered
+// shapes, an feImage of a filtered element) each hold their images while the
+// inner ones run: past this depth an element is drawn unfiltered.
+inline constexpr std::size_t kMaxFilterNesting = 16;
+// ... and feImage multiplies them: twenty filtered elements whose feImage
+// each shows the whole document would run twenty factorial filters. Filters
+// run inside the pictures of feImage are bounded in one drawing; past this,
+// an element drawn there through a filter is not drawn (reported once).
+// Filters nested without feImage (a filtered group of filtered shapes) cost
+// what the document's size says and are not counted.
+inline constexpr std::size_t kMaxFiltersInPictures = 1000;
+
 // numOctaves="1000000" would evaluate a million noise octaves per pixel and
 // channel. Each octave adds half the amplitude of the previous one, so past
 // this count the rest add less than 1/128 of a colour step; more are clamped.

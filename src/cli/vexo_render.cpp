@@ -39,6 +39,9 @@ constexpr const char* kUsage =
     "  --zoom Z        scale of the output (default 1: the document's own size at 96 dpi)\n"
     "  --background C  colour under the picture (default transparent)\n"
     "  --dpi N         resolution of physical units such as mm and pt (default 96)\n"
+    "  --filter-res F  resolution of filters and masks as a multiple of the output's\n"
+    "                  (default 1: one filter pixel an output pixel)\n"
+    "  --no-raster     draw without filters and masks\n"
     "  -h, --help      show this help\n"
     "\n"
     "Exit status: 0 loaded (and written), 1 not loaded or not written, 2 bad usage.\n";
@@ -271,6 +274,8 @@ Options ParseArguments(int argc, char** argv)
 {
     Options options;
     options.document.language = LanguageFromEnvironment();
+    // The output is drawn at its own resolution: filters need no more.
+    options.document.filterResolutionFactor = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> std::string_view {
@@ -299,6 +304,10 @@ Options ParseArguments(int argc, char** argv)
             options.background = ParseBackground(value());
         } else if (arg == "--dpi") {
             options.document.dpi = ParseOptionNumber("--dpi", value(), 10.0f, 1000.0f);
+        } else if (arg == "--filter-res") {
+            options.document.filterResolutionFactor = ParseOptionNumber("--filter-res", value(), 0.1f, 4.0f);
+        } else if (arg == "--no-raster") {
+            options.document.rasterEffectsDisabled = true;
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -347,7 +356,9 @@ int main(int argc, char** argv)
         // picture is recorded at the scale it is written at.
         const svg::OutputSize size =
             svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
-        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? 1 : size.scale);
+        const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
+        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? svg::Matrix{}
+                                                                                          : outputTransform);
         if (picture != nullptr && !options.output.empty())
             written = WriteOutput(options, *picture, size);
     }

@@ -135,7 +135,52 @@ inline constexpr char kFileCannotOpen[] = "E %s file '%s' can NOT open";
 inline constexpr char kImageMessage[] = "W %s";
 inline constexpr char kImageError[] = "E %s";
 
-// --- Filters and text, until they are drawn -----------------------------------------------
+// --- Filters ----------------------------------------------------------------------------
+// attribute value
+inline constexpr char kFilterPrimitiveUnitsInvalid[] = "E filter primitiveUnits=\"%s\" :Invalid value";
+inline constexpr char kFilterUnitsInvalid[] = "E filter filterUnits=\"%s\" :Invalid value";
+// attribute name, value
+inline constexpr char kFilterMustBePositive[] = "E filter %s=\"%s\" must be positive value";
+// element, attribute name, value
+inline constexpr char kPrimitiveMustBePositive[] = "E %s %s=\"%s\" must be positive value";
+inline constexpr char kColorInterpolationFiltersInvalid[] = "E %s color-interpolation-filters=\"%s\" :invalid";
+inline constexpr char kFilterBoxInvalid[] = "W %s unitObjectBoundingBox invalid";
+inline constexpr char kFilterInternalError[] = "E %s internal error";
+// primitive name, seconds, width, height
+inline constexpr char kFilterSlow[] = "W filter '%s' took %.1f seconds to process %.0f x %.0f image";
+inline constexpr char kFilterReduced[] = "W %s filter reduced to %dx%d pixels";
+inline constexpr char kFilterTooManyPrimitives[] = "W %s has more than %zu primitives; the rest are ignored";
+inline constexpr char kFilterNestedTooDeeply[] = "W %s filters nested too deeply: drawn unfiltered";
+inline constexpr char kFilterNestedTooOften[] = "W %s filters in feImage pictures too many: not drawn";
+// primitive, attribute value
+inline constexpr char kBlendModeUnknown[] = "E %s mode=\"%s\" Unknown";
+inline constexpr char kOperatorUnknown[] = "E %s operator=\"%s\" Unknown";
+inline constexpr char kTypeUnknown[] = "E %s type=\"%s\" Unknown";
+inline constexpr char kStitchTilesUnknown[] = "E %s stitchTiles=\"%s\" Unknown";
+// Reported without a location, as they always have been.
+inline constexpr char kColorMatrixNeedsValues[] = "W feColorMatrix type=matrix needs 20 values";
+inline constexpr char kSaturateNeedsValue[] = "W feColorMatrix type=typeSaturate needs 1 values";
+inline constexpr char kHueRotateNeedsValue[] = "W feColorMatrix type=typeHueRotate needs 1 values";
+inline constexpr char kStdDeviationNegative[] = "E %s stdDeviation MUST be positive value";
+inline constexpr char kRadiusNotSpecified[] = "W %s radius NOT specified. (using 0)";
+inline constexpr char kRadiusNegative[] = "E %s radius=\"%s\" must be positive value";
+inline constexpr char kKernelMatrixNotFound[] = "E %s kernelMatrix NOT found";
+inline constexpr char kKernelMatrixCount[] = "E %s Num of kernelMatrix elements must equals to order.x * order.y";
+inline constexpr char kKernelTooLarge[] = "E %s order=\"%s\" too large";
+inline constexpr char kKernelUnitLengthNotPositive[] = "E %s kernelUnitLength MUST be positive value";
+inline constexpr char kXChannelSelectorInvalid[] = "E %s xChannelSelector MUST be R/G/B/A";
+inline constexpr char kYChannelSelectorInvalid[] = "E %s yChannelSelector MUST be R/G/B/A";
+// light source element
+inline constexpr char kUnknownLightSource[] = "W %s Unknown for Lighting Source";
+inline constexpr char kSpecularExponentTooSmall[] = "E %s specularExponent must be >=1.0";
+inline constexpr char kLightSourceNotFound[] = "E %s Light Source NOT found";
+// feImage: element, reference
+inline constexpr char kFeImageHrefNotFound[] = "E %s xlink:href=\"%s\" NOT found";
+inline constexpr char kFeImageCannotOpen[] = "E %s feImage xlink:href=\"%s\" :can NOT open";
+inline constexpr char kFeImageLinkNotFound[] = "E %s feImage xlink:href=\"%s\" :Link NOT found";
+inline constexpr char kFeImageCycle[] = "F %s xlink:href=\"%s\" : Cyclic reference";
+
+// --- Text, until it is drawn -----------------------------------------------------------------
 // element name
 inline constexpr char kNotDrawnYet[] = "W %s NOT supported";
 

@@ -39,9 +39,14 @@ public:
     CElemDocument* LoadBytes(std::string bytes, const std::string& fullPath, std::string_view shownName);
 
     // Draws the main document into a new recording (see RecordDocument), then
-    // reports the conditional-processing values met. Null without a document
-    // or when stopped.
-    std::unique_ptr<CPicture> Record(double deviceScale = 1);
+    // reports the conditional-processing values met. Filter primitives are
+    // counted in the load's progress as they run. Null without a document or
+    // when stopped.
+    std::unique_ptr<CPicture> Record(const Matrix& recordedToDevice);
+    std::unique_ptr<CPicture> Record(double deviceScale = 1)
+    {
+        return Record(Matrix::Scale(deviceScale, deviceScale));
+    }
 
     // The main document; null until one has loaded.
     CElemDocument* Main() const { return context_.Documents().Main(); }

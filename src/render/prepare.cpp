@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "filter/primitives.h"
 #include "model/conditional.h"
 #include "model/messages.h"
 #include "model/references.h"
 #include "render/clip_path.h"
 #include "render/color_profile.h"
 #include "render/container.h"
+#include "render/filter_effect.h"
 #include "render/image.h"
 #include "render/marker.h"
 #include "render/mask.h"
@@ -78,12 +78,10 @@ bool CPreparer::SetUp(CElem& elem)
     case ElemClass::Shape: return SetUpShape(static_cast<CElemShape&>(elem), *this);
     case ElemClass::Text: return SetUpText(static_cast<CElemText&>(elem), *this);
     case ElemClass::ClipPath: return SetUpClipPath(static_cast<CElemClipPath&>(elem), *this);
-    case ElemClass::FilterPrimitive:
-        PreparePrimitive(static_cast<CElemFilterPrimitive&>(elem), context_);
-        return true;
+    case ElemClass::Filter: return SetUpFilter(static_cast<CElemFilter&>(elem), *this);
+    case ElemClass::FilterPrimitive: return SetUpFilterPrimitive(static_cast<CElemFilterPrimitive&>(elem), *this);
     case ElemClass::ColorProfile: return SetUpColorProfile(static_cast<CElemColorProfile&>(elem), *this);
     case ElemClass::Elem:
-    case ElemClass::Filter:
     case ElemClass::Font:
     case ElemClass::AltGlyphDef:
     case ElemClass::String:
