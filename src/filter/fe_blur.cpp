@@ -64,8 +64,9 @@ int GaussianBlurReach(const CFilterPrimitiveParams& params, const FilterSpace& s
     return ReachPx(3 * std::min(deviationPx, double{limits::kMaxBlurDeviationPx}));
 }
 
-// SVG: a missing radius is 0, which disables the primitive (a transparent
-// result); a negative one is an error, which disables it too.
+// A missing radius is 0, which disables the primitive (the input passes
+// through, as today's viewers draw it); a negative one is an error, which
+// disables it too.
 ParsedParams ParseMorphology(const CElemFilterPrimitive& primitive, CLoadContext& context)
 {
     auto params = std::make_unique<MorphologyPrimitive>();
