@@ -146,6 +146,10 @@ inline constexpr std::size_t kMaxShapeCacheRunChars = 256;
 // past this many the memory is dropped and rebuilt, so that a document with
 // a new family list on every element cannot grow it without end.
 inline constexpr std::size_t kMaxRememberedFaceLists = 1024;
+// Characters whose last-resort font (a fontconfig search by character) is
+// remembered; text of many scripts would otherwise grow the memory without
+// end. Past this many it is dropped and rebuilt.
+inline constexpr std::size_t kMaxRememberedCharFonts = 4096;
 // Characters shaped from one string: a text node of millions of characters
 // would otherwise become millions of glyph records (hundreds of MB). The rest
 // of such a string is not laid out.
@@ -154,5 +158,9 @@ inline constexpr std::size_t kMaxShapedChars = std::size_t{1} << 18;
 // turn advances, sums of advances and outline transforms into infinities
 // and NaNs, which would poison the geometry drawn from them.
 inline constexpr float kMaxFontSize = 1e9f;
+// Characters laid out for one text element, its tspan and tref content
+// included: a text node of megabytes would become millions of glyphs and
+// outlines. The rest of such a text is not laid out.
+inline constexpr std::size_t kMaxTextChars = std::size_t{1} << 18;
 
 }  // namespace svg::limits

@@ -135,6 +135,12 @@ inline constexpr char kFileCannotOpen[] = "E %s file '%s' can NOT open";
 inline constexpr char kImageMessage[] = "W %s";
 inline constexpr char kImageError[] = "E %s";
 
+// --- Text ------------------------------------------------------------------------------
+// element name, character bound
+inline constexpr char kTextTooLong[] = "W %s has more than %zu characters; the rest is ignored";
+// element, reference
+inline constexpr char kHrefNotPath[] = "E %s xlink:href=\"%s\" NOT refer element 'path'";
+
 // --- Filters and text, until they are drawn -----------------------------------------------
 // element name
 inline constexpr char kNotDrawnYet[] = "W %s NOT supported";

@@ -92,6 +92,9 @@ public:
     float underlinePosition = -0.0f, underlineThickness = 50;
     float strikethroughPosition = 500, strikethroughThickness = 50;
     float overlinePosition = 1000, overlineThickness = 50;
+    // How far baseline-shift sub and super move text down and up (OS/2
+    // subscript and superscript offsets), font units.
+    float subscriptOffset = 200, superscriptOffset = 400;
     // The face slants an upright font itself (the family has no italic):
     // outlines are sheared, advances stay.
     bool syntheticSlant = false;
@@ -103,6 +106,9 @@ public:
     // Appends the glyph's outline, placed with its origin (em-box top) at
     // `origin` and scaled to fs, to `out`; false when nothing was added.
     virtual bool AddGlyphOutline(const CGlyph& glyph, PointF origin, float fontSize, CGraphicsPath& out) const;
+    // Where a glyph set upright in vertical text has its alphabetic
+    // baseline, down from the top of its vertical advance, at fs.
+    virtual float VerticalOriginY(const CGlyph& glyph, float fontSize) const;
     // A glyph of an SVG font for the text with an Arabic form; none elsewhere.
     virtual const CGlyphDef* FindGlyphForForm(std::u32string_view text, int arabicForm) const;
     // Pair kerning between two glyph texts at fs, user units (positive

@@ -259,6 +259,13 @@ void CSfntFont::ReadMetrics(CFontFace& face) const
         face.strikethroughThickness = underlineThickness;
         face.strikethroughPosition = (face.xHeight + underlineThickness) / 2;
     }
+    if (os2 != nullptr && os2->version != 0xFFFF) {
+        face.subscriptOffset = os2->ySubscriptYOffset;
+        face.superscriptOffset = os2->ySuperscriptYOffset;
+    } else {
+        face.subscriptOffset = unitsPerEm * 0.2f;
+        face.superscriptOffset = unitsPerEm * 0.4f;
+    }
     face.overlinePosition = ascender;
     face.overlineThickness = underlineThickness;
 }
@@ -271,6 +278,16 @@ float CSfntFont::HAdvance(std::uint32_t glyph) const
     if (FT_Get_Advance(face_, glyph, kUnscaledLoad, &advance) != 0)
         return 0;
     return static_cast<float>(advance);
+}
+
+float CSfntFont::VerticalOriginY(std::uint32_t glyph) const
+{
+    const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face_, FT_SFNT_HHEA));
+    const float ascender = hhea != nullptr && hhea->Ascender != 0 ? hhea->Ascender : face_->ascender;
+    if (!FT_HAS_VERTICAL(face_) || FT_Load_Glyph(face_, glyph, kUnscaledLoad | FT_LOAD_VERTICAL_LAYOUT) != 0)
+        return ascender;
+    const FT_Glyph_Metrics& metrics = face_->glyph->metrics;
+    return static_cast<float>(metrics.horiBearingY + metrics.vertBearingY);
 }
 
 float CSfntFont::VAdvance(std::uint32_t glyph) const

@@ -8,7 +8,7 @@
 #include "model/document.h"
 #include "model/properties.h"
 #include "test_support.h"
-#include "text/font_lookup.h"
+#include "text/font_context.h"
 
 using namespace svg;
 
@@ -44,7 +44,7 @@ protected:
     // The metrics the load's fonts give for a family at weight 400, upright.
     FaceMetrics Face(const std::string& family)
     {
-        CSystemFaceMetrics fonts;
+        CFontContext fonts{CDocOptions{}};
         return fonts.Metrics(family, 400, FontStyle::Normal);
     }
 
@@ -91,16 +91,24 @@ TEST_F(ResolveTest, FontWeights)
     Load("<g id='g' font-weight='900'><text id='bolder' font-weight='bolder'/></g>"
          "<text id='odd' font-weight='550'/><text id='abc' font-weight='abc'/>"
          "<text id='zero' font-weight='0'/><text id='huge' font-weight='1000'/><text id='tiny' font-weight='50'/>"
+         "<g font-weight='300'><text id='beyond' font-weight='1500'/></g>"
          "<g font-weight='100'><text id='lighter' font-weight='lighter'/></g>"
-         "<g font-weight='bold'><text id='step' font-weight='bolder'/><text id='normal' font-weight='normal'/></g>");
+         "<g font-weight='bold'><text id='step' font-weight='bolder'/><text id='normal' font-weight='normal'/></g>"
+         "<text id='up' font-weight='bolder'/><text id='down' font-weight='lighter'/>"
+         "<g font-weight='600'><text id='lighter600' font-weight='lighter'/></g>");
     EXPECT_EQ(Props("bolder").fontWeight, 900);
     EXPECT_EQ(Props("odd").fontWeight, 550);
     EXPECT_EQ(Props("abc").fontWeight, 400);
     EXPECT_EQ(Props("zero").fontWeight, 400);
     EXPECT_EQ(Props("huge").fontWeight, 900);
     EXPECT_EQ(Props("tiny").fontWeight, 100);
+    EXPECT_EQ(Props("beyond").fontWeight, 300) << "no weight: the parent's stays";
     EXPECT_EQ(Props("lighter").fontWeight, 100);
-    EXPECT_EQ(Props("step").fontWeight, 800);
+    // bolder and lighter step along CSS's table, not by 100.
+    EXPECT_EQ(Props("step").fontWeight, 900);
+    EXPECT_EQ(Props("up").fontWeight, 700);
+    EXPECT_EQ(Props("down").fontWeight, 100);
+    EXPECT_EQ(Props("lighter600").fontWeight, 400);
     EXPECT_EQ(Props("normal").fontWeight, 400);
 }
 
@@ -157,7 +165,7 @@ TEST_F(ResolveTest, InheritTakesTheParentsResolvedValueOnce)
     Load("<g font-size='150%' font-weight='bolder' font-family='serif'>"
          "<text id='t' font-size='inherit' font-weight='inherit' font-family='inherit'/></g>");
     EXPECT_FLOAT_EQ(Props("t").fontSize, 15.5f * 1.5f);
-    EXPECT_EQ(Props("t").fontWeight, 500);
+    EXPECT_EQ(Props("t").fontWeight, 700) << "400 bolder, once";
     EXPECT_EQ(Props("t").fontFamily, "serif");
 }
 
