@@ -158,6 +158,12 @@ inline constexpr std::size_t kMaxShapedChars = std::size_t{1} << 18;
 // turn advances, sums of advances and outline transforms into infinities
 // and NaNs, which would poison the geometry drawn from them.
 inline constexpr float kMaxFontSize = 1e9f;
+// Spans of different fonts in one text chunk are each shaped over the whole
+// chunk, so that kerning and joining cross their boundaries; a chunk of
+// thousands of one-character spans would be shaped thousands of times. Past
+// this many characters shaped for one chunk (runs times length), each run is
+// shaped alone.
+inline constexpr std::size_t kMaxChunkReshapeChars = 16384;
 // Characters laid out for one text element, its tspan and tref content
 // included: a text node of megabytes would become millions of glyphs and
 // outlines. The rest of such a text is not laid out.

@@ -27,8 +27,6 @@ bool CFontFace::GetGlyphMetrics(const CGlyph&, float, GlyphMetrics& out) const
 
 bool CFontFace::AddGlyphOutline(const CGlyph&, PointF, float, CGraphicsPath&) const { return false; }
 
-float CFontFace::VerticalOriginY(const CGlyph&, float fontSize) const { return ascent * UserScale(fontSize); }
-
 const CGlyphDef* CFontFace::FindGlyphForForm(std::u32string_view, int) const { return nullptr; }
 
 float CFontFace::GetHKerning(std::u32string_view, std::u32string_view, float) const { return 0; }

@@ -106,9 +106,6 @@ public:
     // Appends the glyph's outline, placed with its origin (em-box top) at
     // `origin` and scaled to fs, to `out`; false when nothing was added.
     virtual bool AddGlyphOutline(const CGlyph& glyph, PointF origin, float fontSize, CGraphicsPath& out) const;
-    // Where a glyph set upright in vertical text has its alphabetic
-    // baseline, down from the top of its vertical advance, at fs.
-    virtual float VerticalOriginY(const CGlyph& glyph, float fontSize) const;
     // A glyph of an SVG font for the text with an Arabic form; none elsewhere.
     virtual const CGlyphDef* FindGlyphForForm(std::u32string_view text, int arabicForm) const;
     // Pair kerning between two glyph texts at fs, user units (positive

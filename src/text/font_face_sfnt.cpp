@@ -49,13 +49,6 @@ bool CFontFaceSfnt::AddGlyphOutline(const CGlyph& glyph, PointF origin, float fo
     return true;
 }
 
-float CFontFaceSfnt::VerticalOriginY(const CGlyph& glyph, float fontSize) const
-{
-    if (!font_)
-        return CFontFace::VerticalOriginY(glyph, fontSize);
-    return font_->VerticalOriginY(glyph.glyphIndex) * UserScale(fontSize);
-}
-
 namespace {
 
 template <class Face>

@@ -25,7 +25,6 @@ public:
 
     bool GetGlyphMetrics(const CGlyph& glyph, float fontSize, GlyphMetrics& out) const override;
     bool AddGlyphOutline(const CGlyph& glyph, PointF origin, float fontSize, CGraphicsPath& out) const override;
-    float VerticalOriginY(const CGlyph& glyph, float fontSize) const override;
     CSfntFont* Sfnt() const override { return font_.get(); }
 
     // A copy of this face that slants its outlines, answering to `styleBits`

@@ -280,16 +280,6 @@ float CSfntFont::HAdvance(std::uint32_t glyph) const
     return static_cast<float>(advance);
 }
 
-float CSfntFont::VerticalOriginY(std::uint32_t glyph) const
-{
-    const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face_, FT_SFNT_HHEA));
-    const float ascender = hhea != nullptr && hhea->Ascender != 0 ? hhea->Ascender : face_->ascender;
-    if (!FT_HAS_VERTICAL(face_) || FT_Load_Glyph(face_, glyph, kUnscaledLoad | FT_LOAD_VERTICAL_LAYOUT) != 0)
-        return ascender;
-    const FT_Glyph_Metrics& metrics = face_->glyph->metrics;
-    return static_cast<float>(metrics.horiBearingY + metrics.vertBearingY);
-}
-
 float CSfntFont::VAdvance(std::uint32_t glyph) const
 {
     FT_Fixed advance = 0;

@@ -86,10 +86,6 @@ public:
     // em size unless the font has vertical metrics.
     float HAdvance(std::uint32_t glyph) const;
     float VAdvance(std::uint32_t glyph) const;
-    // How far below the top of its vertical em box a glyph set upright in
-    // vertical text has its baseline: its top plus its top side bearing
-    // from the vertical metrics; the ascender without them.
-    float VerticalOriginY(std::uint32_t glyph) const;
     // Bounds of the glyph's outline; false when it has none.
     bool InkBounds(std::uint32_t glyph, float& xMin, float& xMax) const;
 

@@ -233,27 +233,59 @@ private:
         return request;
     }
 
-    void Shape(Chunk& chunk)
+    // Runs of one shaping style and one bidi level, [start, end) pairs.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ShapingRuns(const Chunk& chunk,
+                                                                     const std::vector<std::uint8_t>& levels) const
     {
-        const std::vector<std::uint8_t> levels = Levels(chunk);
-        const std::u32string_view text = std::u32string_view(content_.chars).substr(chunk.first, chunk.end - chunk.first);
-        std::vector<CGlyph> shaped;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
         for (std::uint32_t start = chunk.first; start < chunk.end;) {
             std::uint32_t end = start + 1;
             while (end < chunk.end && levels[end - chunk.first] == levels[start - chunk.first] &&
                    SameShaping(content_.owner[end], content_.owner[start]))
                 ++end;
+            runs.emplace_back(start, end);
+            start = end;
+        }
+        return runs;
+    }
+
+    // Each run is shaped with its font over the whole chunk and keeps the
+    // glyphs of its own characters, so that kerning and joining work across
+    // a change of font between spans (a bold V between two regular As is
+    // kerned with both). Where that would shape too much text, a run is
+    // shaped alone, with the chunk as context only.
+    void Shape(Chunk& chunk)
+    {
+        const std::vector<std::uint8_t> levels = Levels(chunk);
+        const std::u32string_view text = std::u32string_view(content_.chars).substr(chunk.first, chunk.end - chunk.first);
+        const auto runs = ShapingRuns(chunk, levels);
+        // Only a chunk of one direction can be shaped whole in each run's direction.
+        const bool oneLevel = std::all_of(levels.begin(), levels.end(), [&](std::uint8_t l) { return l == levels[0]; });
+        const bool wholeChunk =
+            oneLevel && runs.size() > 1 && runs.size() * text.size() <= limits::kMaxChunkReshapeChars;
+        std::vector<CGlyph> shaped;
+        std::size_t covered = 0;  // characters (from the chunk's start) that have glyphs
+        for (const auto& [start, end] : runs) {
             const SpanStyle& span = style_.spans[content_.owner[start]];
             bool cursive = false;
             for (std::uint32_t i = start; i < end && !cursive; ++i)
                 cursive = IsCursiveScript(content_.chars[i]);
+            const std::uint8_t level = levels[start - chunk.first];
             shaped.clear();
-            AssignFonts(fonts_.Pool(), text, start - chunk.first, end - chunk.first,
-                        Request(span, levels[start - chunk.first], cursive), shaped, context_.Stop());
+            if (wholeChunk)
+                AssignFonts(fonts_.Pool(), text, Request(span, level, cursive), shaped, context_.Stop());
+            else
+                AssignFonts(fonts_.Pool(), text, start - chunk.first, end - chunk.first,
+                            Request(span, level, cursive), shaped, context_.Stop());
+            std::erase_if(shaped, [&](const CGlyph& glyph) {
+                return glyph.firstChar < std::max<std::size_t>(covered, start - chunk.first) ||
+                       glyph.firstChar >= end - chunk.first;
+            });
+            for (const CGlyph& glyph : shaped)
+                covered = std::max(covered, glyph.firstChar + glyph.text.size());
             for (CGlyph& glyph : shaped)
                 ScaleGlyph(glyph, style_.spans[content_.owner[chunk.first + glyph.firstChar]].fontSize);
-            AddClusters(chunk, shaped, levels[start - chunk.first]);
-            start = end;
+            AddClusters(chunk, shaped, level);
         }
         std::vector<std::uint8_t> clusterLevels;
         clusterLevels.reserve(chunk.clusters.size());
@@ -454,23 +486,16 @@ private:
         return rotate ? *rotate : 0.0f;
     }
 
-    // Half the ascent less the descent of the span's font: how far the
+    // Half the ascent less the descent of the glyph's font: how far the
     // alphabetic baseline of a turned glyph lies left of its vertical line,
-    // which runs along the central baseline of the span's own font.
+    // which runs along the glyph's central baseline.
     float CentralOffset(const Cluster& cluster) const
     {
-        const SpanStyle& span = SpanOf(cluster);
-        const CFontFace* face = span.primaryFace.get();
+        const CGlyph& glyph = glyphs_[cluster.glyphBegin];
+        const CFontFace* face = glyph.face.get();
         if (face == nullptr || !(face->unitsPerEm > 0))
             return 0;
-        return (face->ascent - face->descent) * span.fontSize / face->unitsPerEm * 0.5f;
-    }
-
-    // How far below the top of its advance an upright glyph has its baseline.
-    float VerticalOrigin(const Cluster& cluster) const
-    {
-        const CGlyph& glyph = glyphs_[cluster.glyphBegin];
-        return glyph.face ? glyph.face->VerticalOriginY(glyph, glyph.fontSize) : glyph.fontSize;
+        return (face->ascent - face->descent) * glyph.fontSize / face->unitsPerEm * 0.5f;
     }
 
     Matrix LineMatrix(const Cluster& cluster) const
@@ -488,7 +513,10 @@ private:
         if (cluster.upright) {
             const float width = glyphs_[cluster.glyphBegin].advance;
             m = Then(m, Matrix::Rotate(Rotation(cluster)));
-            return Then(m, Matrix::Translate(line - width / 2, cluster.u + VerticalOrigin(cluster)));
+            // The glyph is centred in its advance on the central baseline of
+            // the span's font, like the turned glyphs around it.
+            const float baseline = cluster.u + cluster.advance / 2 + CentralOffset(cluster);
+            return Then(m, Matrix::Translate(line - width / 2, baseline));
         }
         m = Then(m, Matrix::Translate(0, CentralOffset(cluster)));
         m = Then(m, Matrix::Rotate(90.0 * Orientation(cluster)));
@@ -577,30 +605,31 @@ private:
                 cluster.hidden = true;
                 continue;
             }
-            const SpanStyle& span = SpanOf(cluster);
+            // The cluster as laid out on a straight line with its middle at
+            // the origin, then turned with the path and moved onto it.
             const PathPosition& at = positions[k];
-            Matrix m = Matrix::Scale(cluster.scale, 1);
-            if (vertical_ && !cluster.upright)
-                m = Then(Then(m, Matrix::Translate(0, CentralOffset(cluster))), Matrix::Rotate(90));
-            m = Then(m, Matrix::Rotate(Rotation(cluster)));
-            const double along = vertical_ && !cluster.upright ? 0 : -AdvanceOf(cluster) / 2.0;
-            m = Then(m, Matrix::Translate(along, cluster.v + span.baselineOffset));
-            if (vertical_ && !cluster.upright)
-                m = Then(m, Matrix::Translate(0, -AdvanceOf(cluster) / 2.0));
+            Cluster local = cluster;
+            local.u = -AdvanceOf(cluster) / 2;
+            Matrix m = LineMatrix(local);
             m = Then(m, Matrix::Rotate(at.angle - (vertical_ ? 90.0 : 0.0)));
             cluster.toUser = Then(m, Matrix::Translate(at.x, at.y));
         }
     }
 
-    // After a text path, text goes on from where its last glyph ended.
-    PointD PathEnd(const Chunk& chunk, PointD pen) const
+    // After a text path, text goes on from the point of the path where its
+    // last glyph drawn ended.
+    PointD PathEnd(const Chunk& chunk, PointD pen)
     {
+        const PathGeometry& path = PathOf(chunk.textPath);
         for (auto it = chunk.visual.rbegin(); it != chunk.visual.rend(); ++it) {
             const Cluster& cluster = clusters_[*it];
             if (cluster.hidden)
                 continue;
-            const float cross = cluster.v + SpanOf(cluster).baselineOffset;
-            return cluster.toUser.Apply({cluster.advance, -cross});
+            const double end = std::min<double>(cluster.u + AdvanceOf(cluster), path.length);
+            std::vector<PathPosition> at;
+            const double distance[] = {end};
+            if (PositionsAlongPaths(path.paths, Matrix{}, distance, at) == 1)
+                return {at[0].x, at[0].y};
         }
         return pen;
     }
@@ -747,10 +776,16 @@ private:
     // under turned glyphs, whether the glyph above them stands upright or not.
     Matrix DecorationFrame(const Chunk& chunk, const Cluster& cluster) const
     {
-        if (!vertical_ || chunk.textPath != kNoSpan || !cluster.upright)
+        if (!vertical_ || chunk.textPath != kNoSpan)
             return cluster.toUser;
+        // One line for the span, along the central baseline of its own font.
+        const SpanStyle& span = SpanOf(cluster);
+        const CFontFace* face = span.primaryFace.get();
+        const float central =
+            face != nullptr && face->unitsPerEm > 0 ? (face->ascent - face->descent) * span.fontSize / face->unitsPerEm / 2
+                                                    : 0.0f;
         Matrix m = Matrix::Scale(cluster.scale, 1);
-        m = Then(m, Matrix::Translate(0, CentralOffset(cluster)));
+        m = Then(m, Matrix::Translate(0, central));
         m = Then(m, Matrix::Rotate(90));
         return Then(m, Matrix::Translate(cluster.v + SpanOf(cluster).baselineOffset, cluster.u));
     }
