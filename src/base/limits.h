@@ -164,6 +164,12 @@ inline constexpr float kMaxFontSize = 1e9f;
 // this many characters shaped for one chunk (runs times length), each run is
 // shaped alone.
 inline constexpr std::size_t kMaxChunkReshapeChars = 16384;
+// A glyph of an SVG font may be drawn from its child content, which may hold
+// text set in the same font: each nesting multiplies the glyphs drawn. Glyph
+// content is drawn at most this deep inside glyph content, and at most this
+// many times in one drawing.
+inline constexpr unsigned kMaxGlyphContentNesting = 4;
+inline constexpr std::size_t kMaxGlyphContentDraws = 100'000;
 // Characters laid out for one text element, its tspan and tref content
 // included: a text node of megabytes would become millions of glyphs and
 // outlines. The rest of such a text is not laid out.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "base/limits.h"
 #include "model/document.h"
+#include "model/messages.h"
 #include "render/clip_path.h"
 #include "render/paint_server.h"
 #include "render/prepare.h"
@@ -79,6 +81,28 @@ void FinishText(CElemText& text, CPreparer& preparer)
     LayOutText(text, fonts, references, preparer.Context());
 }
 
+// SVG-font glyphs drawn from their child content, bounded in nesting and
+// in count (glyph content may hold text in the same font).
+void DrawGlyphContent(const CElemText& text, const CLaidOutText& layout, CCanvas& canvas, const RenderArgs& args)
+{
+    CRenderPass::GlyphContentState& state = args.pass.glyphContent;
+    for (const GlyphContentUse& use : layout.glyphContent) {
+        if (state.depth >= limits::kMaxGlyphContentNesting || state.drawsLeft == 0) {
+            if (!state.reported)
+                args.pass.Report(text, msg::kGlyphContentTooDeep, text.Name().c_str());
+            state.reported = true;
+            return;
+        }
+        --state.drawsLeft;
+        ++state.depth;
+        const CCanvasSaveGuard saved(canvas);
+        if (canvas.MultiplyTransform(use.transform))
+            for (const CElem* child : use.glyph->Children())
+                Render(*child, canvas, args);
+        --state.depth;
+    }
+}
+
 void DrawText(const CElemText& text, CCanvas& canvas, const RenderArgs& args)
 {
     const CLaidOutText* layout = LaidOut(text);
@@ -89,6 +113,8 @@ void DrawText(const CElemText& text, CCanvas& canvas, const RenderArgs& args)
             return;
         PaintItem(item, text, canvas, args);
     }
+    if (!layout->glyphContent.empty() && text.props.visibility == Visibility::Visible)
+        DrawGlyphContent(text, *layout, canvas, args);
 }
 
 std::optional<RectF> TextOutlineBounds(const CElemText& text, const Matrix& toSpace)

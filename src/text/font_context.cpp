@@ -29,4 +29,12 @@ FaceMetrics CFontContext::Metrics(std::string_view familyList, int weight, FontS
     return metrics_.emplace(std::move(key), metrics).first->second;
 }
 
+std::shared_ptr<CFontFaceSvg> CFontContext::SvgFont(const CElem& font, const CLoadContext& context)
+{
+    const auto found = svgFonts_.find(&font);
+    if (found != svgFonts_.end())
+        return found->second;
+    return svgFonts_.emplace(&font, BuildSvgFontFace(font, context)).first->second;
+}
+
 }  // namespace svg

@@ -17,6 +17,7 @@
 #include "model/doc_options.h"
 #include "model/load_context.h"
 #include "text/font_pool.h"
+#include "text/svg_font.h"
 
 namespace svg {
 
@@ -34,6 +35,9 @@ public:
     // True the first time it is asked for `document`: its declared fonts are
     // to be installed now.
     bool FirstTextOf(const CElem* document) { return documentsWithFonts_.insert(document).second; }
+    // The face of an SVG `font` element, built (and reported on) once; null
+    // when the font has no usable font-face.
+    std::shared_ptr<CFontFaceSvg> SvgFont(const CElem& font, const CLoadContext& context);
 
 private:
     using MetricsKey = std::tuple<std::string, int, FontStyle>;
@@ -41,6 +45,7 @@ private:
     CFontPool pool_;
     std::string alternateFamilies_;
     std::set<const CElem*> documentsWithFonts_;
+    std::map<const CElem*, std::shared_ptr<CFontFaceSvg>> svgFonts_;
     std::map<MetricsKey, FaceMetrics> metrics_;
 };
 

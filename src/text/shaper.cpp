@@ -9,6 +9,7 @@
 
 #include "base/limits.h"
 #include "text/sfnt_font.h"
+#include "text/svg_font.h"
 
 namespace svg {
 namespace {
@@ -172,6 +173,11 @@ std::vector<Cluster> ShapeWith(CFontPool& pool, const FaceList& faces, std::size
                                std::size_t start, std::size_t end, const ShapeOptions& options)
 {
     const CFontFace& face = *faces[faceIndex];
+    if (face.Kind() == FaceKind::Svg) {
+        const auto& svgFont = static_cast<const CFontFaceSvg&>(face);
+        return Clusters(svgFont.Shape(text, start, end, options.direction == TextDirection::RightToLeft, options.kerning),
+                        start, end, faceIndex, face, text);
+    }
     CSfntFont* font = face.Sfnt();
     if (font == nullptr)
         return MissingClusters(start, end, faceIndex);
@@ -234,6 +240,8 @@ void AppendGlyphs(const std::vector<Cluster>& clusters, const FaceList& faces, s
             first = false;
             glyph.firstChar = cluster.start;
             glyph.glyphIndex = shaped.glyph;
+            if (face->Kind() == FaceKind::Svg)
+                glyph.glyphDef = static_cast<const CFontFaceSvg&>(*face).Def(shaped.glyph);
             glyph.missing = cluster.missing;
             glyph.face = face;
             glyph.fontSize = fontSize;
@@ -242,7 +250,10 @@ void AppendGlyphs(const std::vector<Cluster>& clusters, const FaceList& faces, s
                 glyph.vAdvance = -shaped.yAdvance * scale;
             } else {
                 glyph.advance = shaped.xAdvance * scale;
-                glyph.vAdvance = font != nullptr ? font->VAdvance(shaped.glyph) * scale : fontSize;
+                // SVG fonts give their vertical advance with the glyph.
+                glyph.vAdvance = font != nullptr         ? font->VAdvance(shaped.glyph) * scale
+                                 : shaped.yAdvance != 0 ? -shaped.yAdvance * scale
+                                                        : fontSize;
             }
             glyph.offsetX = shaped.xOffset * scale;
             glyph.offsetY = -shaped.yOffset * scale;

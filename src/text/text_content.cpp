@@ -68,6 +68,8 @@ private:
         span.parent = parent;
         span.first = static_cast<std::uint32_t>(content_.chars.size());
         span.textPath = elem.Id() == ElementId::textPath ? index : textPath;
+        if (elem.Id() == ElementId::altGlyph)
+            span.altGlyphs = AltGlyphs(elem);
         content_.spans.push_back(span);
         if (elem.Id() == ElementId::tref)
             AppendTref(elem, index);
@@ -93,6 +95,59 @@ private:
                 continue;
             VisitElement(*child, span, textPath);
         }
+    }
+
+    // A glyphRef names a glyph of an SVG font.
+    const CElem* GlyphOfRef(const CElem& glyphRef)
+    {
+        const std::string* href = glyphRef.GetAttribute(AttributeId::xlink_href, false);
+        bool cycle = false;
+        const CElem* target = href != nullptr ? references_.Resolve(glyphRef, *href, cycle) : nullptr;
+        return target != nullptr && target->Id() == ElementId::glyph && target->Parent() != nullptr &&
+                       target->Parent()->Id() == ElementId::font
+                   ? target
+                   : nullptr;
+    }
+
+    // The glyphs an altGlyph stands for: the glyph it names, or those of the
+    // altGlyphDef it names (each glyphRef, or the first glyphRef of each
+    // altGlyphItem that resolves; one that does not empties the list).
+    std::vector<const CElem*> AltGlyphs(const CElem& altGlyph)
+    {
+        const std::string* href = altGlyph.GetAttribute(AttributeId::xlink_href, false);
+        if (href == nullptr)
+            return {};
+        const char* name = altGlyph.Name().c_str();
+        bool cycle = false;
+        const CElem* target = references_.Resolve(altGlyph, *href, cycle);
+        if (target == nullptr) {
+            context_.Log().Report(altGlyph, cycle ? msg::kHrefCycle : msg::kAltGlyphNotFound, name, href->c_str());
+            return {};
+        }
+        if (target->Id() == ElementId::glyph && target->Parent() != nullptr &&
+            target->Parent()->Id() == ElementId::font)
+            return {target};
+        if (target->Id() != ElementId::altGlyphDef) {
+            context_.Log().Report(altGlyph, msg::kAltGlyphWrongElement, name, href->c_str());
+            return {};
+        }
+        std::vector<const CElem*> glyphs;
+        for (const CElem* child : target->Children()) {
+            const CElem* glyph = nullptr;
+            if (child->Id() == ElementId::glyphRef) {
+                glyph = GlyphOfRef(*child);
+            } else if (child->Id() == ElementId::altGlyphItem) {
+                for (const CElem* ref : child->Children())
+                    if (ref->Id() == ElementId::glyphRef && (glyph = GlyphOfRef(*ref)) != nullptr)
+                        break;
+            } else {
+                continue;
+            }
+            if (glyph == nullptr)
+                return {};
+            glyphs.push_back(glyph);
+        }
+        return glyphs;
     }
 
     // A textPath must name a `path` element.

@@ -29,6 +29,9 @@ struct TextSpan {
     std::uint32_t first = 0;           // its first character
     std::uint32_t end = 0;             // one past its last character
     std::int32_t textPath = kNoSpan;   // the enclosing (or own) textPath span
+    // An altGlyph whose reference resolved: the SVG-font glyph elements its
+    // characters are drawn with, as one cluster.
+    std::vector<const CElem*> altGlyphs;
 };
 
 struct TextContent {

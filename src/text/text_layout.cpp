@@ -25,6 +25,7 @@
 #include "text/bidi.h"
 #include "text/font_context.h"
 #include "text/shaper.h"
+#include "text/svg_font.h"
 #include "text/text_content.h"
 #include "text/text_style.h"
 
@@ -206,6 +207,8 @@ private:
     {
         if (a == b)
             return true;
+        if (!ContentSpan(a).altGlyphs.empty() || !ContentSpan(b).altGlyphs.empty())
+            return false;
         const SpanStyle& x = style_.spans[a];
         const SpanStyle& y = style_.spans[b];
         return x.familyList == y.familyList && x.query.style == y.query.style && x.query.weight == y.query.weight &&
@@ -272,7 +275,10 @@ private:
                 cursive = IsCursiveScript(content_.chars[i]);
             const std::uint8_t level = levels[start - chunk.first];
             shaped.clear();
-            if (wholeChunk)
+            if (!ContentSpan(content_.owner[start]).altGlyphs.empty()) {
+                AltGlyphCluster(ContentSpan(content_.owner[start]), chunk.first, start - chunk.first,
+                                end - chunk.first, shaped);
+            } else if (wholeChunk)
                 AssignFonts(fonts_.Pool(), text, Request(span, level, cursive), shaped, context_.Stop());
             else
                 AssignFonts(fonts_.Pool(), text, start - chunk.first, end - chunk.first,
@@ -293,6 +299,35 @@ private:
             clusterLevels.push_back(clusters_[index].level);
         for (std::size_t k : VisualOrder(clusterLevels))
             chunk.visual.push_back(chunk.clusters[k]);
+    }
+
+    // The characters of an altGlyph drawn with the glyphs it names, as one
+    // cluster (its first glyph stands for all of them), in em units.
+    void AltGlyphCluster(const TextSpan& span, std::uint32_t chunkFirst, std::uint32_t start, std::uint32_t end,
+                         std::vector<CGlyph>& out)
+    {
+        for (const CElem* element : span.altGlyphs) {
+            const std::shared_ptr<CFontFaceSvg> face = fonts_.SvgFont(*element->Parent(), context_);
+            if (!face)
+                continue;
+            CGlyph glyph;
+            glyph.firstChar = start;
+            for (std::size_t g = 0; g < face->glyphs.size(); ++g)
+                if (face->glyphs[g].element == element)
+                    glyph.glyphIndex = static_cast<std::uint32_t>(g + 1);
+            glyph.glyphDef = face->Def(glyph.glyphIndex);
+            const float advance = glyph.glyphDef != nullptr && glyph.glyphDef->horizAdvX > 0
+                                      ? glyph.glyphDef->horizAdvX : face->unitsPerEm;
+            glyph.advance = advance / face->unitsPerEm;
+            glyph.vAdvance = (glyph.glyphDef != nullptr && glyph.glyphDef->vertAdvY > 0 ? glyph.glyphDef->vertAdvY
+                                                                                          : face->unitsPerEm) /
+                             face->unitsPerEm;
+            glyph.face = face;
+            out.push_back(std::move(glyph));
+        }
+        if (!out.empty())
+            out.front().text = std::u32string(content_.chars.begin() + chunkFirst + start,
+                                              content_.chars.begin() + chunkFirst + end);
     }
 
     static void ScaleGlyph(CGlyph& glyph, float fontSize)
@@ -638,7 +673,7 @@ private:
 
     // Outline of one cluster's glyphs in glyph space: in their visual order
     // (a right-to-left cluster's glyphs were kept in logical order).
-    void OutlineCluster(const Cluster& cluster, CGraphicsPath& out) const
+    void OutlineCluster(const Cluster& cluster, CGraphicsPath& out)
     {
         std::vector<std::uint32_t> order(cluster.glyphEnd - cluster.glyphBegin);
         std::iota(order.begin(), order.end(), cluster.glyphBegin);
@@ -650,6 +685,11 @@ private:
             if (glyph.face) {
                 const PointF origin{pen + glyph.offsetX, glyph.offsetY - glyph.face->AlphabeticOffset(glyph.fontSize)};
                 glyph.face->AddGlyphOutline(glyph, origin, glyph.fontSize, out);
+                if (glyph.glyphDef != nullptr && glyph.glyphDef->hasContent) {
+                    const auto& svgFont = static_cast<const CFontFaceSvg&>(*glyph.face);
+                    result_->glyphContent.push_back(
+                        {glyph.glyphDef->element, Then(svgFont.ContentTransform(origin, glyph.fontSize), cluster.toUser)});
+                }
             }
             pen += glyph.advance;
         }
