@@ -185,6 +185,11 @@ std::vector<Cluster> ShapeWith(CFontPool& pool, const FaceList& faces, std::size
                     face, text);
 }
 
+bool AllMissing(const std::vector<Cluster>& clusters)
+{
+    return std::all_of(clusters.begin(), clusters.end(), [](const Cluster& cluster) { return cluster.missing; });
+}
+
 // Re-shapes every run of consecutive missing clusters with face `faceIndex`.
 void FillMissing(CFontPool& pool, const FaceList& faces, std::size_t faceIndex, std::u32string_view text,
                  const ShapeOptions& options, std::vector<Cluster>& clusters, const CStopToken& stop)
@@ -199,8 +204,17 @@ void FillMissing(CFontPool& pool, const FaceList& faces, std::size_t faceIndex, 
         std::size_t j = i;
         while (j < clusters.size() && clusters[j].missing)
             ++j;
-        for (Cluster& cluster : ShapeWith(pool, faces, faceIndex, text, clusters[i].start, clusters[j - 1].end, options))
-            result.push_back(std::move(cluster));
+        std::vector<Cluster> reshaped = ShapeWith(pool, faces, faceIndex, text, clusters[i].start, clusters[j - 1].end,
+                                                  options);
+        // A face that has none of the characters either leaves the earlier
+        // face's missing glyphs: the first face draws what no face has.
+        if (!AllMissing(reshaped)) {
+            for (Cluster& cluster : reshaped)
+                result.push_back(std::move(cluster));
+        } else {
+            for (std::size_t k = i; k < j; ++k)
+                result.push_back(std::move(clusters[k]));
+        }
         i = j;
     }
     clusters = std::move(result);

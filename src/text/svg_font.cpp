@@ -276,47 +276,48 @@ const CGlyphDef* CFontFaceSvg::Def(std::uint32_t glyphNumber) const
     return &glyphs[glyphNumber - 1];
 }
 
-// A glyph with an Arabic form fits after a glyph of form `preceding` (0, or
-// the form of the last letter matched) when it continues a word (medial,
-// terminal) after an initial or medial, or begins one (initial, isolated)
-// elsewhere.
-int CFontFaceSvg::FindMatch(std::u32string_view text, std::size_t at, int precedingForm) const
+// The first glyph in document order whose characters begin the text at
+// `at` and whose Arabic form, if it has one, is the form the joining of its
+// characters with their neighbours asks for.
+int CFontFaceSvg::FindMatch(std::u32string_view text, std::size_t at, const std::vector<Joins>& joins) const
 {
-    const bool joined = precedingForm == ArabicForm::kInitial || precedingForm == ArabicForm::kMedial;
     for (std::size_t g = 0; g < glyphs.size(); ++g) {
         const CGlyphDef& def = glyphs[g];
         if (def.unicode.empty() || text.substr(at).substr(0, def.unicode.size()) != def.unicode)
             continue;
-        const int form = def.arabicForm;
-        if (form == ArabicForm::kNone)
+        if (def.arabicForm == ArabicForm::kNone)
             return static_cast<int>(g);
-        const bool continues = form == ArabicForm::kMedial || form == ArabicForm::kTerminal;
-        if (continues != joined)
-            continue;
-        if (FormFits(text, at + def.unicode.size(), form))
+        const bool before = joins[at].before;
+        const bool after = joins[at + def.unicode.size() - 1].after;
+        const int form = before && after ? ArabicForm::kMedial
+                         : before        ? ArabicForm::kTerminal
+                         : after         ? ArabicForm::kInitial
+                                         : ArabicForm::kIsolated;
+        if (def.arabicForm == form)
             return static_cast<int>(g);
     }
     return -1;
 }
 
-// A form that leaves the word open (initial, medial) needs a letter after
-// it that can continue it; one that closes it (terminal, isolated) needs
-// none or a letter that can begin a new one. Marks in between do not count.
-bool CFontFaceSvg::FormFits(std::u32string_view text, std::size_t after, int form) const
+// Which characters join the letter before and after them (Unicode joining
+// types; transparent marks are skipped and do not break a word).
+std::vector<CFontFaceSvg::Joins> CFontFaceSvg::Joining(std::u32string_view text)
 {
-    while (after < text.size() && IsMarkCategory(text[after]))
-        ++after;
-    const bool open = form == ArabicForm::kInitial || form == ArabicForm::kMedial;
-    if (after >= text.size())
-        return !open;
-    for (const CGlyphDef& def : glyphs) {
-        if (def.unicode.empty() || text.substr(after).substr(0, def.unicode.size()) != def.unicode)
+    std::vector<Joins> joins(text.size());
+    const auto joinsForward = [](char t) { return t == 'D' || t == 'L' || t == 'C'; };
+    const auto joinsBackward = [](char t) { return t == 'D' || t == 'R' || t == 'C'; };
+    std::size_t previous = text.size();  // the last letter that is not transparent
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char type = JoiningType(text[i]);
+        if (type == 'T')
             continue;
-        const bool continues = def.arabicForm == ArabicForm::kMedial || def.arabicForm == ArabicForm::kTerminal;
-        if (def.arabicForm != ArabicForm::kNone && continues == open)
-            return true;
+        if (previous < text.size() && joinsForward(JoiningType(text[previous])) && joinsBackward(type)) {
+            joins[previous].after = true;
+            joins[i].before = true;
+        }
+        previous = i;
     }
-    return false;
+    return joins;
 }
 
 std::vector<ShapedGlyph> CFontFaceSvg::Shape(std::u32string_view text, std::size_t start, std::size_t end,
@@ -327,10 +328,10 @@ std::vector<ShapedGlyph> CFontFaceSvg::Shape(std::u32string_view text, std::size
         for (char32_t& c : run)
             c = MirroredChar(c);
     std::vector<ShapedGlyph> shaped;
-    int precedingForm = ArabicForm::kNone;
+    const std::vector<Joins> joins = Joining(run);
     for (std::size_t at = 0; at < run.size();) {
         const bool mark = IsMarkCategory(run[at]);
-        const int match = FindMatch(run, at, mark ? ArabicForm::kNone : precedingForm);
+        const int match = FindMatch(run, at, joins);
         ShapedGlyph glyph;
         glyph.cluster = static_cast<std::uint32_t>(at);
         glyph.glyph = match < 0 ? 0 : static_cast<std::uint32_t>(match + 1);
@@ -338,8 +339,6 @@ std::vector<ShapedGlyph> CFontFaceSvg::Shape(std::u32string_view text, std::size
         // Marks and format characters take no room in an SVG font.
         glyph.xAdvance = mark ? 0 : def != nullptr && def->horizAdvX > 0 ? def->horizAdvX : unitsPerEm;
         glyph.yAdvance = -(def != nullptr && def->vertAdvY > 0 ? def->vertAdvY : unitsPerEm);
-        if (!mark)
-            precedingForm = match < 0 ? ArabicForm::kNone : glyphs[static_cast<std::size_t>(match)].arabicForm;
         at += match < 0 ? 1 : std::max<std::size_t>(glyphs[static_cast<std::size_t>(match)].unicode.size(), 1);
         if (kerning && !shaped.empty())
             shaped.back().xAdvance -= Kerning(hkerns, Def(shaped.back().glyph), def);

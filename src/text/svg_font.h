@@ -1,8 +1,9 @@
 // SVG fonts: a `font` element (with its font-face, glyph, missing-glyph,
 // hkern and vkern children) made into a face of the font pool. Text is
-// matched to glyphs here, in document order with ligatures and Arabic
-// forms, and kerned here, once, by glyph names (g1, g2) and by characters
-// (u1, u2); outlines come from the glyphs' `d` in font units, y upward.
+// matched to glyphs here, in document order with ligatures, each Arabic
+// letter taking the form its joining with its neighbours asks for, and
+// kerned here, once, by glyph names (g1, g2) and by characters (u1, u2);
+// outlines come from the glyphs' `d` in font units, y upward.
 // A glyph with child content is drawn by the renderer from that content
 // (the layout lists where).
 //
@@ -88,9 +89,13 @@ public:
     Matrix ContentTransform(PointF origin, float fontSize) const;
 
 private:
+    struct Joins {
+        bool before = false;
+        bool after = false;
+    };
+    static std::vector<Joins> Joining(std::u32string_view text);
     float Kerning(const std::vector<CKern>& kerns, const CGlyphDef* first, const CGlyphDef* second) const;
-    int FindMatch(std::u32string_view text, std::size_t at, int precedingForm) const;
-    bool FormFits(std::u32string_view text, std::size_t after, int form) const;
+    int FindMatch(std::u32string_view text, std::size_t at, const std::vector<Joins>& joins) const;
 };
 
 // The face of a `font` element; null, after "E <font %s> :font-face element
