@@ -30,6 +30,7 @@ public:
     FaceMetrics Metrics(std::string_view familyList, int weight, FontStyle style) override;
 
     CFontPool& Pool() { return pool_; }
+    const CFontPool& Pool() const { return pool_; }
     // The "Alt Fonts" list, or empty when that setting is off.
     const std::string& AlternateFamilies() const { return alternateFamilies_; }
     // True the first time it is asked for `document`: its declared fonts are
