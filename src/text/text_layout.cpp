@@ -157,10 +157,10 @@ private:
 
     // --- 3. Shaping ----------------------------------------------------------------
 
-    bool ParagraphRtl() const
-    {
-        return style_.mode == WritingMode::RightToLeft || (!vertical_ && style_.spans.front().rtl);
-    }
+    // The `direction` of the first span decides; writing-mode rl and rl-tb
+    // lay out like lr (SVG 1.1 leaves how they combine with `direction`
+    // open, and current renderers give them no effect).
+    bool ParagraphRtl() const { return !vertical_ && style_.spans.front().rtl; }
 
     // Embedding levels of the chunk's characters: the chunk is one paragraph,
     // with each span's direction override or embedding put around its characters.
@@ -492,7 +492,7 @@ private:
             return 0;
         const SpanStyle& span = style_.spans[content_.owner[chunk.first]];
         const double width = endU - startU;
-        const bool rtl = !vertical_ && (span.rtl || style_.mode == WritingMode::RightToLeft);
+        const bool rtl = !vertical_ && span.rtl;
         switch (span.anchor) {
         case TextAnchor::Start: return rtl ? -width : 0;
         case TextAnchor::Middle: return -width / 2;

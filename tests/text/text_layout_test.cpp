@@ -107,7 +107,8 @@ TEST_F(TextLayoutTest, AnchorsMoveEachChunk)
          "<text id='end' x='100' y='50' text-anchor='end'>abc</text>"
          "<text id='chunks' x='100 300' y='50' text-anchor='end'>ab</text>"
          "<text id='spaced' x='100' y='50' text-anchor='end' letter-spacing='10'>abc</text>"
-         "<text id='rtl' x='100' y='50' direction='rtl'>abc</text>");
+         "<text id='rtl' x='100' y='50' direction='rtl'>abc</text>"
+         "<text id='rl' x='100' y='50' writing-mode='rl'>abc</text>");
     const std::vector<RectF> start = Boxes("start");
     const float width = start.back().Right() - start.front().x;
     EXPECT_FLOAT_EQ(start.front().x, 100);
@@ -121,6 +122,9 @@ TEST_F(TextLayoutTest, AnchorsMoveEachChunk)
     EXPECT_NEAR(Boxes("spaced").back().Right(), 100, 1e-3);
     // Right to left, the start is the right end.
     EXPECT_NEAR(Boxes("rtl").back().Right(), 100, 1e-3);
+    // writing-mode rl leaves the direction alone, as renderers do.
+    EXPECT_NEAR(Boxes("rl").front().x, 100, 1e-3);
+    EXPECT_LT(Boxes("rl")[0].x, Boxes("rl")[1].x);
 }
 
 TEST_F(TextLayoutTest, WordSpacingAddsToTheSpaceAndLetterSpacingFollowsEveryLetter)
