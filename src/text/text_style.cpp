@@ -98,9 +98,6 @@ int ReadOrientation(const CElem& elem, AttributeId attribute, int automatic, con
     return static_cast<int>(std::floor(degrees / 90 + 0.5)) % 4;
 }
 
-// The element (within the text) whose paint draws decoration `word` over
-// `elem`'s glyphs: the nearest element from `elem` up that declares it; one
-// declared above the `text` element paints with the text's own paint.
 // The decorations a text-decoration value declares, as words separated by
 // white space (CSS); a value with any other word declares none.
 bool Declares(std::string_view value, std::string_view word)
