@@ -171,6 +171,10 @@ inline constexpr std::size_t kMaxShapeCacheRunChars = 256;
 // past this many the memory is dropped and rebuilt, so that a document with
 // a new family list on every element cannot grow it without end.
 inline constexpr std::size_t kMaxRememberedFaceLists = 1024;
+// Characters whose last-resort font (a fontconfig search by character) is
+// remembered; text of many scripts would otherwise grow the memory without
+// end. Past this many it is dropped and rebuilt.
+inline constexpr std::size_t kMaxRememberedCharFonts = 4096;
 // Characters shaped from one string: a text node of millions of characters
 // would otherwise become millions of glyph records (hundreds of MB). The rest
 // of such a string is not laid out.
@@ -179,5 +183,21 @@ inline constexpr std::size_t kMaxShapedChars = std::size_t{1} << 18;
 // turn advances, sums of advances and outline transforms into infinities
 // and NaNs, which would poison the geometry drawn from them.
 inline constexpr float kMaxFontSize = 1e9f;
+// Spans of different fonts in one text chunk are each shaped over the whole
+// chunk, so that kerning and joining cross their boundaries; a chunk of
+// thousands of one-character spans would be shaped thousands of times. Past
+// this many characters shaped for one chunk (runs times length), each run is
+// shaped alone.
+inline constexpr std::size_t kMaxChunkReshapeChars = 16384;
+// A glyph of an SVG font may be drawn from its child content, which may hold
+// text set in the same font: each nesting multiplies the glyphs drawn. Glyph
+// content is drawn at most this deep inside glyph content, and at most this
+// many times in one drawing.
+inline constexpr unsigned kMaxGlyphContentNesting = 4;
+inline constexpr std::size_t kMaxGlyphContentDraws = 100'000;
+// Characters laid out for one text element, its tspan and tref content
+// included: a text node of megabytes would become millions of glyphs and
+// outlines. The rest of such a text is not laid out.
+inline constexpr std::size_t kMaxTextChars = std::size_t{1} << 18;
 
 }  // namespace svg::limits

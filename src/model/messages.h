@@ -180,7 +180,42 @@ inline constexpr char kFeImageCannotOpen[] = "E %s feImage xlink:href=\"%s\" :ca
 inline constexpr char kFeImageLinkNotFound[] = "E %s feImage xlink:href=\"%s\" :Link NOT found";
 inline constexpr char kFeImageCycle[] = "F %s xlink:href=\"%s\" : Cyclic reference";
 
-// --- Text, until it is drawn -----------------------------------------------------------------
+// --- Text ------------------------------------------------------------------------------
+// element name, character bound
+inline constexpr char kTextTooLong[] = "W %s has more than %zu characters; the rest is ignored";
+// element, reference
+inline constexpr char kHrefNotPath[] = "E %s xlink:href=\"%s\" NOT refer element 'path'";
+// element, reference
+inline constexpr char kAltGlyphNotFound[] = "E %s altGlyph xlink:href=\"%s\" :Link NOT found";
+inline constexpr char kAltGlyphWrongElement[] = "E %s xlink:href=\"%s\" NOT refer element 'altGlyphDef' / 'glyph'";
+// element name: glyph content nested beyond the bound, or past the budget of one drawing
+inline constexpr char kGlyphContentTooDeep[] = "W %s glyph content nested too deeply or too often: not drawn";
+
+// --- Fonts ----------------------------------------------------------------------------
+// Declared fonts. A @font-face rule has no element: its messages carry no location.
+inline constexpr char kFontInstallFailed[] = "E font \"%s\" :install failed";  // family
+// URI
+inline constexpr char kFontUriUnusable[] = "E font-face-uri=\"%s\" : NOT found or Unsupported format";
+inline constexpr char kFontFormatUnsupported[] = "E \"%s\" :Unsupported font format";
+inline constexpr char kFontUriNotFont[] = "E font-face-uri=\"%s\" :NOT refer to font element";
+inline constexpr char kFontUriNotFound[] = "E font-face-uri=\"%s\" :Link NOT found";
+// element name
+inline constexpr char kFontFaceNoFamily[] = "E %s NOT defined font-family element";
+inline constexpr char kFontFaceNoSource[] = "E %s NOT defined font-face-src element";
+inline constexpr char kHrefAttributeNotFound[] = "E %s xlink:href attribute NOT found";
+// SVG fonts: the font's family
+inline constexpr char kFontFaceTwice[] = "W :<font %s> font-face element is defined twice";
+inline constexpr char kFontFaceMissing[] = "E <font %s> :font-face element is Invalid or not defined";
+// position of the fault, the next characters
+inline constexpr char kGlyphPathInvalid[] = "E glyph 'd' attribute is invalid at pos %d-(%20.20s)";
+// kerning element name, value
+inline constexpr char kKernU1Invalid[] = "E %s kern u1=\"%s\" :Invalid value";
+inline constexpr char kKernU2Invalid[] = "E %s u2=\"%s\" :Invalid value";
+// kerning element name
+inline constexpr char kKernFirstMissing[] = "E %s 'u1' and 'g1' are NOT defined or invalid";
+inline constexpr char kKernSecondMissing[] = "E %s 'u2' and 'g2' are NOT defined or invalid";
+
+// --- Not drawn yet -----------------------------------------------------------------------
 // element name
 inline constexpr char kNotDrawnYet[] = "W %s NOT supported";
 

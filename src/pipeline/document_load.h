@@ -54,6 +54,8 @@ public:
     CLoadContext& Context() { return context_; }
     const CLoadContext& Context() const { return context_; }
     CMessageLog& Log() const { return context_.Log(); }
+    // The load's fonts: started only once text or ex units need them.
+    const CFontContext& Fonts() const { return fonts_; }
 
     // CDocumentSource: the documents references name, in the same load.
     CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory) override;

@@ -10,6 +10,7 @@
 #include "render/image.h"
 #include "render/marker.h"
 #include "render/shape.h"
+#include "render/text.h"
 
 namespace svg {
 namespace {
@@ -25,8 +26,8 @@ void DrawElement(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
     case ElemClass::Glyph: DrawContainer(static_cast<const CElemContainer&>(elem), canvas, args); break;
     case ElemClass::Image: DrawImage(static_cast<const CElemImage&>(elem), canvas, args); break;
     case ElemClass::Marker: DrawMarkerContent(static_cast<const CElemMarker&>(elem), canvas, args); break;
-    case ElemClass::Shape:
-    case ElemClass::Text: DrawShape(static_cast<const CElemShape&>(elem), canvas, args); break;
+    case ElemClass::Shape: DrawShape(static_cast<const CElemShape&>(elem), canvas, args); break;
+    case ElemClass::Text: DrawText(static_cast<const CElemText&>(elem), canvas, args); break;
     // Paint servers are drawn only through the shapes that reference them,
     // clip paths through the elements they clip, filters by their users.
     case ElemClass::Paint:
@@ -87,8 +88,8 @@ std::optional<RectF> OutlineBounds(const CElem& elem, const Matrix& toSpace)
 {
     switch (elem.Class()) {
     case ElemClass::Image: return ImageOutlineBounds(static_cast<const CElemImage&>(elem), toSpace);
-    case ElemClass::Shape:
-    case ElemClass::Text: return ShapeOutlineBounds(static_cast<const CElemShape&>(elem), toSpace);
+    case ElemClass::Shape: return ShapeOutlineBounds(static_cast<const CElemShape&>(elem), toSpace);
+    case ElemClass::Text: return TextOutlineBounds(static_cast<const CElemText&>(elem), toSpace);
     default: return std::nullopt;
     }
 }
@@ -105,8 +106,8 @@ const CElem* HitTest(const CElem& elem, double x, double y, CRenderPass& pass)
     case ElemClass::Gradient:
     case ElemClass::Pattern: return HitTestContainer(static_cast<const CElemContainer&>(elem), x, y, pass);
     case ElemClass::Image: return HitTestImage(static_cast<const CElemImage&>(elem), x, y);
-    case ElemClass::Shape:
-    case ElemClass::Text: return HitTestShape(static_cast<const CElemShape&>(elem), x, y, pass);
+    case ElemClass::Shape: return HitTestShape(static_cast<const CElemShape&>(elem), x, y, pass);
+    case ElemClass::Text: return HitTestText(static_cast<const CElemText&>(elem), x, y);
     default: return nullptr;
     }
 }

@@ -113,6 +113,15 @@ public:
     };
     std::vector<BackgroundLayer> backgrounds;
 
+    // SVG-font glyph content being drawn inside glyph content (text set in
+    // an SVG font inside a glyph of that font), and what such content may
+    // still cost this drawing.
+    struct GlyphContentState {
+        unsigned depth = 0;
+        std::size_t drawsLeft = limits::kMaxGlyphContentDraws;
+        bool reported = false;
+    } glyphContent;
+
 private:
     CMessageLog* log_;
     const CStopToken& stop_;
