@@ -165,6 +165,51 @@ TEST_F(TextLayoutTest, TextLengthFitsSpacingOrGlyphs)
     EXPECT_NEAR(Boxes("negative").back().Right() - 10, Boxes("word").back().Right() - 10, 1e-3);
 }
 
+TEST_F(TextLayoutTest, KerningComesFromTheFontOnceOrIsALengthAddedAfterEachLetter)
+{
+    Load("<text id='auto' x='0' y='50'>AV</text><text id='off' x='0' y='50' kerning='0'>AV</text>"
+         "<text id='two' x='0' y='50' kerning='2'>AV</text><text id='a' x='0' y='50'>A</text>");
+    const float a = Boxes("a")[0].width;
+    EXPECT_FLOAT_EQ(Lefts("off")[1], a) << "no pair kerning with a length";
+    EXPECT_LT(Lefts("auto")[1], a) << "the font's A-V pair pulls V closer";
+    EXPECT_GT(Lefts("auto")[1], a - 4) << "and only once";
+    EXPECT_FLOAT_EQ(Lefts("two")[1], a + 2);
+}
+
+TEST_F(TextLayoutTest, GlyphOrientationRoundsToQuarterTurns)
+{
+    struct Case {
+        const char* angle;
+        bool onItsSide;
+    };
+    const Case cases[] = {
+        {"0", false},  {"90", true},   {"-90", true},    {"180", false},        {"314", true},
+        {"316", false}, {"359", false}, {"450", true},   {"1.5708rad", true},   {"100grad", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.angle);
+        Load(std::string("<text id='t' x='50' y='50' glyph-orientation-horizontal='") + c.angle + "'>a</text>");
+        const RectF cell = Boxes("t").at(0);
+        EXPECT_EQ(cell.width > cell.height, c.onItsSide);
+        EXPECT_TRUE(Current().Log().Counts().errors == 0);
+    }
+}
+
+TEST_F(TextLayoutTest, TextLengthLeavesRunsWithoutExtentAlone)
+{
+    // Combining marks alone advance nothing: no length can be reached by
+    // scaling or spacing them, and nothing may become infinite.
+    Load("<text id='marks' x='10' y='50' textLength='100' lengthAdjust='spacingAndGlyphs'>\u0301\u0301</text>"
+         "<text id='spacing' x='10' y='50' textLength='100'>\u0301\u0301</text>"
+         "<text id='zero' x='10' y='50' textLength='0' lengthAdjust='spacingAndGlyphs'>ab</text>");
+    for (const char* id : {"marks", "spacing", "zero"}) {
+        SCOPED_TRACE(id);
+        for (const RectF& box : Boxes(id))
+            EXPECT_TRUE(std::isfinite(box.x) && std::isfinite(box.width) && std::isfinite(box.y));
+    }
+    EXPECT_NE(Current().Record(), nullptr);
+}
+
 // --- Text on a path ------------------------------------------------------------------------
 
 TEST_F(TextLayoutTest, TextPathPlacesGlyphsAlongThePathAndDropsThoseOffIt)
