@@ -203,7 +203,7 @@ TEST_F(XmlReaderTest, DeepNestingIsRefusedWithoutOverflowingTheStack)
         deep += "<g>";
     deep += "</svg>";
     EXPECT_FALSE(PreprocessXml(deep, "/t/a.svg").document);
-    EXPECT_TRUE(HasMessagePrefix("F Excessive depth in document"));
+    EXPECT_TRUE(HasMessagePrefix("F Elements nested more than 256 deep at 1("));
 }
 
 TEST_F(XmlReaderTest, StopEndsTheParseWithoutFatalMessage)
