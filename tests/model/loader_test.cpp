@@ -185,10 +185,12 @@ TEST_F(LoaderTest, StoppingALoadReportsAbortWithoutFatalMessage)
     EXPECT_EQ(job.State(), svg::DocumentState::Idle);
     EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
     EXPECT_EQ(log.Counts().fatal, 0);
-    // A stopped load keeps no main document and no picture.
-    EXPECT_EQ(job.Load()->Main(), nullptr);
+    // A stopped load is abandoned: no documents and no picture remain.
+    EXPECT_EQ(job.Load(), nullptr);
     EXPECT_EQ(job.Picture(), nullptr);
     job.Close();
+    job.WaitForAbandonedLoads();
+    EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
 }
 
 TEST_F(LoaderTest, TwoLoadsRunSideBySideWithLogsOfTheirOwn)
