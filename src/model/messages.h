@@ -154,6 +154,10 @@ inline constexpr char kFileCannotOpen[] = "E %s file '%s' can NOT open";
 inline constexpr char kImageMessage[] = "W %s";
 inline constexpr char kImageError[] = "E %s";
 
+// --- Output ---------------------------------------------------------------------------------
+// requested width and height, width and height drawn, the budget in megapixels
+inline constexpr char kPictureReduced[] = "W Picture of %.0fx%.0f pixels reduced to %dx%d: more than %zu megapixels";
+
 // --- Filters and text, until they are drawn -----------------------------------------------
 // element name
 inline constexpr char kNotDrawnYet[] = "W %s NOT supported";
