@@ -361,7 +361,7 @@ TEST_F(ResolveTest, MaskReferences)
     EXPECT_EQ(Props("ok").mask, &Elem("m"));
     EXPECT_EQ(Props("cycle").mask, nullptr);
     EXPECT_EQ(Props("none").mask, nullptr);
-    ExpectMessages({"F rect xlink:href=\"url(#m)\" : Cyclic reference at 3(1)",
+    ExpectMessages({"F rect mask=\"url(#m)\" : Cyclic reference at 3(1)",
                     "E rect mask=\"url(#ok)\" :Link NOT refer to 'mask' at 5(1)",
                     "E rect mask=\"url(#nothing)\" :Link NOT found at 6(1)"});
 }
@@ -375,7 +375,7 @@ TEST_F(ResolveTest, MasksMaskingEachOtherCloseALoopThatIsBroken)
     EXPECT_EQ(Props("m1").mask, &Elem("m2"));
     EXPECT_EQ(Props("m2").mask, nullptr);
     EXPECT_EQ(Props("m3").mask, &Elem("m1"));  // leads into the loop, not back to itself
-    ExpectMessages({"F mask xlink:href=\"url(#m1)\" : Cyclic reference at 3(1)"});
+    ExpectMessages({"F mask mask=\"url(#m1)\" : Cyclic reference at 3(1)"});
 }
 
 TEST_F(ResolveTest, FilterReferences)
@@ -400,7 +400,7 @@ TEST_F(ResolveTest, ClipPathReferences)
     ExpectProps(&ResolvedProperties::clipPath, {{"ok", &Elem("c")}, {"wrong", nullptr}, {"missing", nullptr}});
     // A clip path clipped by itself would never finish drawing.
     EXPECT_EQ(Props("self").clipPath, nullptr);
-    ExpectMessages({"F rect xlink:href=\"url(#c)\" : Cyclic reference at 2(18)"});
+    ExpectMessages({"F rect clip-path=\"url(#c)\" : Cyclic reference at 2(18)"});
 }
 
 // --- Stroke pen ---------------------------------------------------------------------
