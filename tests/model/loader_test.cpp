@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 #include "model/document.h"
@@ -238,4 +240,55 @@ TEST_F(LoaderTest, TwoLoadsRunSideBySideWithLogsOfTheirOwn)
         EXPECT_FALSE(l.HasMessagePrefix("W a NOT supported"));
         EXPECT_FALSE(r.HasMessagePrefix("E rect"));
     }
+}
+
+// --- Hostile documents through the loading job ------------------------------------------
+
+TEST_F(LoaderTest, AFifoNamedAnywhereEndsTheLoadWithAMessage)
+{
+    const std::string folder = vexo_test::TempDirectory() + "/fifo-job";
+    std::filesystem::create_directories(folder);
+    const std::string pipe = folder + "/pipe.svg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string document = vexo_test::WriteTempFile(
+        "fifo-job/doc.svg", "<svg xmlns:xlink='http://www.w3.org/1999/xlink'><use xlink:href='pipe.svg#a'/></svg>");
+    svg::CMessageLog log;
+    svg::CLoadingJob job(log);
+    for (const std::string& path : {pipe, document}) {
+        job.Start(path, options);
+        job.Wait();  // would never return if opening the FIFO blocked
+        EXPECT_TRUE(vexo_test::HasLinePrefix(log, "F File '" + std::string(path == pipe ? pipe : "pipe.svg") +
+                                                      "' is not a regular file: NOT read"))
+            << ::testing::PrintToString(log.EntriesFrom(0));
+    }
+    EXPECT_EQ(job.State(), svg::DocumentState::Loaded);
+}
+
+TEST_F(LoaderTest, StopAbandonsARunawayTransformAndItsThreadEnds)
+{
+    vexo_test::WriteTempFile(
+        "runaway-job/loop.xsl",
+        "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+        "<xsl:template match='/'><svg><xsl:call-template name='r'><xsl:with-param name='n' select='60'/>"
+        "</xsl:call-template></svg></xsl:template><xsl:template name='r'><xsl:param name='n'/>"
+        "<xsl:if test='$n &gt; 0'><xsl:call-template name='r'><xsl:with-param name='n' select='$n - 1'/>"
+        "</xsl:call-template><xsl:call-template name='r'><xsl:with-param name='n' select='$n - 1'/>"
+        "</xsl:call-template></xsl:if></xsl:template></xsl:stylesheet>");
+    const std::string path = vexo_test::WriteTempFile(
+        "runaway-job/doc.svg", "<?xml-stylesheet type='text/xsl' href='loop.xsl'?><svg/>");
+    svg::CMessageLog log;
+    svg::CLoadingJob job(log);
+    // Load, stop, reload and close in quick succession: every call returns
+    // at once, and every abandoned load's thread ends.
+    for (int round = 0; round < 3; ++round) {
+        job.Start(path, options);
+        job.Stop();
+        EXPECT_EQ(job.State(), svg::DocumentState::Idle);
+        EXPECT_EQ(job.Load(), nullptr);
+    }
+    job.Start(path, options);
+    job.Close();
+    job.WaitForAbandonedLoads();
+    EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
+    EXPECT_EQ(log.Counts().errors, 0) << ::testing::PrintToString(log.EntriesFrom(0));
 }

@@ -378,6 +378,21 @@ TEST_F(ResolveTest, MasksMaskingEachOtherCloseALoopThatIsBroken)
     ExpectMessages({"F mask mask=\"url(#m1)\" : Cyclic reference at 3(1)"});
 }
 
+TEST_F(ResolveTest, CyclesNameThePropertyThatClosesThem)
+{
+    // Each loop goes through a use or a second element; the message names
+    // the property, not xlink:href.
+    Load("\n<mask id='m'><use xlink:href='#g'/></mask>"
+         "\n<g id='g' mask='url(#m)'><rect width='1' height='1'/></g>"
+         "\n<clipPath id='a' clip-path='url(#b)'><rect width='1' height='1'/></clipPath>"
+         "\n<clipPath id='b' clip-path='url(#a)'><rect width='1' height='1'/></clipPath>"
+         "\n<rect width='1' height='1' clip-path='url(#a)'/>");
+    EXPECT_EQ(Props("a").clipPath, &Elem("b"));
+    EXPECT_EQ(Props("b").clipPath, nullptr);  // the loop is broken where it closes
+    ExpectMessages({"F g mask=\"url(#m)\" : Cyclic reference at 3(1)",
+                    "F clipPath clip-path=\"url(#a)\" : Cyclic reference at 5(1)"});
+}
+
 TEST_F(ResolveTest, FilterReferences)
 {
     Load("\n<filter id='f'><feFlood/></filter>"
