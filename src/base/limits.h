@@ -65,8 +65,12 @@ inline constexpr unsigned long kMaxXsltXPathSteps = 50'000'000;
 // ... or when its templates nest deeper than this (each level takes C stack
 // inside libxslt) ...
 inline constexpr int kMaxXsltTemplateDepth = 3000;
-// ... or hold more than this many variables at once.
+// ... or hold more than this many variables at once ...
 inline constexpr int kMaxXsltVariables = 15000;
+// ... or hold more than this much memory at once (a string or tree fragment
+// doubled at every step reaches gigabytes in thirty steps), its serialised
+// result included; a result larger than kMaxDocumentFileBytes is refused too.
+inline constexpr std::size_t kMaxXsltMemoryBytes = std::size_t{512} << 20;
 
 // Preparing a referenced element nests inside the preparation of the element
 // that refers to it, so a long chain of references (g1 -> g2 -> ... -> g5000)

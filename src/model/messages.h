@@ -56,6 +56,7 @@ inline constexpr char kStyleSheetError[] = "E %s";
 inline constexpr char kXsltTooManySteps[] = "E XSLT style sheet stopped after %lu steps: it may never end";
 inline constexpr char kXsltTooManyXPathSteps[] =
     "E XSLT style sheet stopped: its expressions took more than %lu steps";
+inline constexpr char kXsltTooMuchMemory[] = "E XSLT style sheet stopped: it needed more than %zu MB";
 inline constexpr char kXsltTooDeep[] =
     "E XSLT style sheet stopped: templates nested more than %d deep or more than %d variables";
 // An address of another scheme than file: (a network address).

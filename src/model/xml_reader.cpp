@@ -1,7 +1,9 @@
 #include "model/xml_reader.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -13,6 +15,7 @@
 #include <libxml/entities.h>
 #include <libxml/uri.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlmemory.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/documents.h>
@@ -105,6 +108,86 @@ xmlParserInputPtr GuardedEntityLoader(const char* url, const char*, xmlParserCtx
     scope->log.Report(msg::kExternalEntity, url ? url : "", location.first, location.second);
     return nullptr;
 }
+
+// --- Memory of a transform ----------------------------------------------------------
+
+// XSLT can double a string or a tree fragment at every step (a variable
+// holding concat($s, $s)): thirty steps ask for gigabytes, within every bound
+// on steps. libxml2 and libxslt allocate through hooks set once for the
+// process; while a transform runs on a thread, what they allocate there is
+// counted against the transform's budget, and an allocation past it fails
+// (both libraries report a failed allocation and give up the operation).
+// Memory freed in the transform is counted back, so only what is held at
+// once counts.
+struct MemoryBudget {
+    std::size_t used = 0;
+    std::size_t limit = 0;
+    bool exceeded = false;
+
+    bool Admit(std::size_t more)
+    {
+        if (more <= limit - std::min(used, limit))
+            return true;
+        exceeded = true;
+        return false;
+    }
+    void Release(std::size_t bytes) { used -= std::min(used, bytes); }
+};
+
+thread_local MemoryBudget* tMemoryBudget = nullptr;
+
+void* CountedMalloc(std::size_t size)
+{
+    MemoryBudget* budget = tMemoryBudget;
+    if (budget != nullptr && !budget->Admit(size))
+        return nullptr;
+    void* block = std::malloc(size);
+    if (block != nullptr && budget != nullptr)
+        budget->used += malloc_usable_size(block);
+    return block;
+}
+
+void* CountedRealloc(void* old, std::size_t size)
+{
+    MemoryBudget* budget = tMemoryBudget;
+    const std::size_t before = old != nullptr ? malloc_usable_size(old) : 0;
+    if (budget != nullptr && size > before && !budget->Admit(size - before))
+        return nullptr;
+    void* block = std::realloc(old, size);
+    if (block != nullptr && budget != nullptr) {
+        budget->Release(before);
+        budget->used += malloc_usable_size(block);
+    }
+    return block;
+}
+
+void CountedFree(void* block)
+{
+    if (block != nullptr && tMemoryBudget != nullptr)
+        tMemoryBudget->Release(malloc_usable_size(block));
+    std::free(block);
+}
+
+char* CountedStrdup(const char* text)
+{
+    const std::size_t size = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(CountedMalloc(size));
+    if (copy != nullptr)
+        std::memcpy(copy, text, size);
+    return copy;
+}
+
+// Counts this thread's allocations against `budget` while it lives.
+class MemoryScope {
+public:
+    explicit MemoryScope(MemoryBudget& budget) : outer_(tMemoryBudget) { tMemoryBudget = &budget; }
+    ~MemoryScope() { tMemoryBudget = outer_; }
+    MemoryScope(const MemoryScope&) = delete;
+    MemoryScope& operator=(const MemoryScope&) = delete;
+
+private:
+    MemoryBudget* outer_;
+};
 
 // libxml2 and libxslt print stray errors to stderr through their generic
 // channels; those we want are taken from the structured channel instead.
@@ -1018,6 +1101,54 @@ bool ReportXsltLimit(xsltTransformContextPtr context, CMessageLog& log)
     return false;
 }
 
+// Applies `sheet` to `document` and serialises the result into `text`;
+// false after reporting (or, when stopped, silently).
+bool RunTransform(xsltStylesheetPtr sheet, xmlDoc* document, CLoadContext& load, ParseScope& scope,
+                  const MemoryBudget& budget, std::string& text)
+{
+    CMessageLog& log = load.Log();
+    xsltTransformContextPtr context = xsltNewTransformContext(sheet, document);
+    if (context == nullptr)
+        return false;
+    XsltRun run{load.Stop()};
+    LimitTransform(context, run);
+    xmlDocPtr result = xsltApplyStylesheetUser(sheet, document, nullptr, nullptr, nullptr, context);
+    XmlDocPtr resultOwner(result);
+    const bool failed = context->state != XSLT_STATE_OK || result == nullptr || budget.exceeded;
+    if (run.stopped || load.StopRequested()) {
+        xsltFreeTransformContext(context);
+        scope.xsltErrors.clear();
+        return false;
+    }
+    bool limitHit = failed && ReportXsltLimit(context, log);
+    if (failed && !limitHit && budget.exceeded) {
+        log.Report(msg::kXsltTooMuchMemory, limits::kMaxXsltMemoryBytes >> 20);
+        scope.xsltErrors.clear();  // what failed for want of memory, in the libraries' words
+        limitHit = true;
+    }
+    if (failed && !limitHit && scope.xsltErrors.find("infinite template recursion") != std::string::npos) {
+        log.Report(msg::kXsltTooDeep, limits::kMaxXsltTemplateDepth, limits::kMaxXsltVariables);
+        limitHit = true;
+    }
+    xsltFreeTransformContext(context);
+    ReportXsltErrors(scope, limitHit);
+    if (failed)
+        return false;
+
+    xmlChar* output = nullptr;
+    int length = 0;
+    const bool saved = xsltSaveResultToString(&output, &length, result, sheet) == 0 && output != nullptr;
+    if (!saved || budget.exceeded || static_cast<std::size_t>(length) > limits::kMaxDocumentFileBytes) {
+        if (budget.exceeded || saved)
+            log.Report(msg::kXsltTooMuchMemory, limits::kMaxXsltMemoryBytes >> 20);
+        xmlFree(output);
+        return false;
+    }
+    text.assign(ToChars(output), static_cast<std::size_t>(length));
+    xmlFree(output);
+    return true;
+}
+
 }  // namespace
 
 XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load)
@@ -1035,36 +1166,13 @@ XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load)
     styleDoc.release();  // now owned by the sheet
     std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheetOwner(sheet, &xsltFreeStylesheet);
 
-    xsltTransformContextPtr context = xsltNewTransformContext(sheet, document);
-    if (context == nullptr)
-        return nullptr;
-    XsltRun run{load.Stop()};
-    LimitTransform(context, run);
-    xmlDocPtr result = xsltApplyStylesheetUser(sheet, document, nullptr, nullptr, nullptr, context);
-    XmlDocPtr resultOwner(result);
-    const bool failed = context->state != XSLT_STATE_OK || result == nullptr;
-    if (run.stopped || load.StopRequested()) {
-        xsltFreeTransformContext(context);
-        scope.xsltErrors.clear();
-        return nullptr;
+    MemoryBudget budget{0, limits::kMaxXsltMemoryBytes};
+    std::string text;
+    {
+        MemoryScope memory(budget);
+        if (!RunTransform(sheet, document, load, scope, budget, text))
+            return nullptr;
     }
-    bool limitHit = failed && ReportXsltLimit(context, log);
-    if (failed && !limitHit && scope.xsltErrors.find("infinite template recursion") != std::string::npos) {
-        log.Report(msg::kXsltTooDeep, limits::kMaxXsltTemplateDepth, limits::kMaxXsltVariables);
-        limitHit = true;
-    }
-    xsltFreeTransformContext(context);
-    ReportXsltErrors(scope, limitHit);
-    if (failed)
-        return nullptr;
-
-    xmlChar* output = nullptr;
-    int length = 0;
-    if (xsltSaveResultToString(&output, &length, result, sheet) != 0 || output == nullptr)
-        return nullptr;
-    resultOwner.reset();
-    const std::string text(ToChars(output), static_cast<std::size_t>(length));
-    xmlFree(output);
     return ParseXmlText(text, document->URL ? ToChars(document->URL) : "", log);
 }
 
@@ -1085,6 +1193,9 @@ void InitXmlSafety()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        // Before the libraries allocate anything: what XSLT allocates is
+        // counted (MemoryScope).
+        xmlGcMemSetup(&CountedFree, &CountedMalloc, &CountedMalloc, &CountedRealloc, &CountedStrdup);
         xmlInitParser();
         LibraryHooks& hooks = Hooks();
         xmlSetExternalEntityLoader(&GuardedEntityLoader);

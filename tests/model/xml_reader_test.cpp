@@ -351,6 +351,14 @@ TEST_F(XmlReaderTest, RunawayTransformsEndWithAMessageAndKeepTheDocument)
                     "<g><xsl:call-template name='d'><xsl:with-param name='n' select='$n + 1'/></xsl:call-template>"
                     "</g></xsl:if></xsl:template></xsl:stylesheet>",
          "E XSLT style sheet stopped: templates nested more than 3000 deep or more than 15000 variables"},
+        {"a string doubled forty times",
+         kXslHead + "<xsl:template match='/'><svg><xsl:call-template name='d'><xsl:with-param name='s' "
+                    "select=\"'0123456789'\"/></xsl:call-template></svg></xsl:template><xsl:template name='d'>"
+                    "<xsl:param name='s'/><xsl:param name='n' select='0'/><xsl:if test='$n &lt; 40'>"
+                    "<xsl:call-template name='d'><xsl:with-param name='s' select='concat($s, $s)'/>"
+                    "<xsl:with-param name='n' select='$n + 1'/></xsl:call-template></xsl:if></xsl:template>"
+                    "</xsl:stylesheet>",
+         "E XSLT style sheet stopped: it needed more than 512 MB"},
         {"an expression cubic in the document's size",
          kXslHead + "<xsl:template match='/'><svg><xsl:value-of select='count(//*[count(//*[count(//*) &gt; 0])"
                     " &gt; 0])'/></svg></xsl:template></xsl:stylesheet>",
