@@ -33,7 +33,7 @@ inline constexpr std::size_t kReadChunkBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kMaxRememberedRefusedFiles = 64;
 
 // Decompression bombs: a few KB of gzip can inflate to many GB. Inflation
-// stops with "Inflate failed" past this size.
+// stops past this size, with a message naming the bound.
 inline constexpr std::size_t kMaxInflatedBytes = std::size_t{256} << 20;
 
 // Deeply nested documents: every tree walk (building, preparing, rendering) is

@@ -17,6 +17,8 @@ inline constexpr char kOpeningAborted[] = "I Opening SVG ... aborted!";
 inline constexpr char kOpenError[] = "F Open error '%s'";
 inline constexpr char kNotSvgFile[] = "F Not SVG file or damaged file '%s'";
 inline constexpr char kInflateFailed[] = "F Inflate failed '%s'";
+// A compressed document that would inflate past the bound (a decompression bomb).
+inline constexpr char kInflatedTooLarge[] = "F File '%s' inflates to more than %zu MB: NOT read";
 inline constexpr char kCannotOpenFile[] = "F File %s:can NOT open";
 inline constexpr char kRootNotSvg[] = "F %s :Root element is NOT SVG";
 inline constexpr char kTooManyDocuments[] = "F Too many documents referenced '%s'";

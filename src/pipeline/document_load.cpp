@@ -140,7 +140,15 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     }
     if (IsGzip(bytes)) {
         std::string inflated;
-        if (!Inflate(bytes, limits::kMaxInflatedBytes, inflated)) {
+        switch (InflateBounded(bytes, limits::kMaxInflatedBytes, context_.Stop(), inflated)) {
+        case InflateStatus::Ok:
+            break;
+        case InflateStatus::TooLarge:
+            log.Report(msg::kInflatedTooLarge, shownPath.c_str(), limits::kMaxInflatedBytes >> 20);
+            return nullptr;
+        case InflateStatus::Stopped:
+            return nullptr;
+        case InflateStatus::Corrupt:
             log.Report(msg::kInflateFailed, shownPath.c_str());
             return nullptr;
         }

@@ -2,10 +2,12 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 #include <thread>
 
+#include "base/stop_token.h"
 #include "model/document.h"
 #include "model/inflate.h"
 #include "model/message_log.h"
@@ -16,6 +18,33 @@
 namespace {
 
 using LoaderTest = vexo_test::LoadTest;
+
+// gzip of `head`, `count` times `filler`, then `tail`, made without holding
+// the inflated text.
+std::string GzipRepeated(const std::string& head, char filler, std::size_t count, const std::string& tail)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out;
+    char buffer[1 << 16];
+    const auto feed = [&](const std::string& text, int flush) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+        stream.avail_in = static_cast<uInt>(text.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            deflate(&stream, flush);
+            out.append(buffer, sizeof buffer - stream.avail_out);
+        } while (stream.avail_out == 0);
+    };
+    feed(head, Z_NO_FLUSH);
+    const std::string block(1 << 20, filler);
+    for (std::size_t done = 0; done < count; done += block.size())
+        feed(block.substr(0, std::min(block.size(), count - done)), Z_NO_FLUSH);
+    feed(tail, Z_FINISH);
+    deflateEnd(&stream);
+    return out;
+}
 
 }  // namespace
 
@@ -62,6 +91,43 @@ TEST_F(LoaderTest, InflationStopsAtTheSizeLimit)
     EXPECT_TRUE(output.empty());
     EXPECT_TRUE(svg::Inflate(bomb, 8 << 20, output));
     EXPECT_EQ(output.size(), 4u << 20);
+}
+
+TEST_F(LoaderTest, InflationSaysWhyItFailed)
+{
+    const std::string exact = vexo_test::Gzip(std::string(1 << 20, 'a'));
+    const std::string cut = exact.substr(0, exact.size() / 2);
+    svg::CStopToken stopped;
+    stopped.RequestStop();
+    struct Case {
+        const char* what;
+        const std::string& compressed;
+        std::size_t maxOutput;
+        const svg::CStopToken& stop;
+        svg::InflateStatus status;
+    } const cases[] = {
+        {"output exactly at the bound", exact, 1 << 20, svg::CStopToken::Never(), svg::InflateStatus::Ok},
+        {"one byte over the bound", exact, (1 << 20) - 1, svg::CStopToken::Never(), svg::InflateStatus::TooLarge},
+        {"truncated", cut, 1 << 20, svg::CStopToken::Never(), svg::InflateStatus::Corrupt},
+        {"truncated past the bound", cut, 1 << 10, svg::CStopToken::Never(), svg::InflateStatus::TooLarge},
+        {"stopped", exact, 1 << 20, stopped, svg::InflateStatus::Stopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string output = "old";
+        EXPECT_EQ(svg::InflateBounded(c.compressed, c.maxOutput, c.stop, output), c.status);
+        EXPECT_EQ(output.size(), c.status == svg::InflateStatus::Ok ? c.maxOutput : 0u);
+    }
+}
+
+TEST_F(LoaderTest, ADecompressionBombIsRefusedNamingTheBound)
+{
+    // Well-formed SVG whose comment inflates past the bound.
+    const std::string bomb =
+        vexo_test::WriteTempFile("bomb.svgz", GzipRepeated("<svg xmlns='http://www.w3.org/2000/svg'><!--", ' ',
+                                                           std::size_t{257} << 20, "--></svg>"));
+    EXPECT_EQ(LoadDocument(bomb), nullptr);
+    EXPECT_TRUE(HasMessage("F File '" + bomb + "' inflates to more than 256 MB: NOT read"));
 }
 
 TEST_F(LoaderTest, RootMustBeAnSvgElement)
