@@ -27,7 +27,7 @@ CC=clang-16 CXX=clang++-16 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Re
 names=""
 for t in $TARGETS; do names="$names ${t}_fuzzer"; done
 # shellcheck disable=SC2086
-nice -n 19 cmake --build "$BUILD" --target $names
+cmake --build "$BUILD" -j 2 --target $names
 
 export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1"
