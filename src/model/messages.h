@@ -28,7 +28,7 @@ inline constexpr char kFileOutsideFolder[] = "W File '%s' is outside the documen
 inline constexpr char kFileNotRegular[] = "E File '%s' is not a regular file: NOT read";
 inline constexpr char kFileTooLarge[] = "E File '%s' is larger than %zu MB: NOT read";
 inline constexpr char kDocumentNotRegular[] = "F File '%s' is not a regular file: NOT read";
-inline constexpr char kDocumentTooLarge[] = "F File '%s' is larger than %zu MB: NOT read";
+inline constexpr char kDocumentFileTooLarge[] = "F File '%s' is larger than %zu MB: NOT read";
 inline constexpr char kDebugLoadingXml[] = "D Loading XML";
 inline constexpr char kDebugCreateSvg[] = "D Create SVG";
 inline constexpr char kDebugParsingSvg[] = "D parsing SVG";
@@ -43,7 +43,7 @@ inline constexpr char kParserFatal[] = "F %s at %d(%d)";
 inline constexpr char kTextParseError[] = "E %d(%d) : %s";
 inline constexpr char kUnsupportedEncoding[] = "F Unsupported encoding %s at %d(%d)";
 inline constexpr char kInvalidEncoding[] = "F Document is not valid %s at %d(%d)";
-inline constexpr char kDocumentTextTooLarge[] = "F Document too large at %d(%d)";
+inline constexpr char kDocumentTooLarge[] = "F Document too large at %d(%d)";
 inline constexpr char kExternalEntity[] = "W External entity '%s' NOT loaded at %d(%d)";
 // Why the reader stopped a document, reported as the reason of kParserFatal
 // or kTextParseError.

@@ -57,7 +57,7 @@ const char* UnreadMessage(ReadStatus status, ResourceKind kind)
     switch (status) {
     case ReadStatus::NotAllowed: return msg::kFileOutsideFolder;
     case ReadStatus::NotRegularFile: return document ? msg::kDocumentNotRegular : msg::kFileNotRegular;
-    case ReadStatus::TooLarge: return document ? msg::kDocumentTooLarge : msg::kFileTooLarge;
+    case ReadStatus::TooLarge: return document ? msg::kDocumentFileTooLarge : msg::kFileTooLarge;
     default: return nullptr;
     }
 }

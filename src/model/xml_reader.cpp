@@ -1264,7 +1264,7 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
     if (!DecodeDocument(bytes, text, encoding, log))
         return result;
     if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
-        log.Report(msg::kDocumentTextTooLarge, 1, 1);
+        log.Report(msg::kDocumentTooLarge, 1, 1);
         return result;
     }
 
