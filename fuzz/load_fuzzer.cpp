@@ -1,7 +1,6 @@
-// libFuzzer target: build with -DVEXO_FUZZ=ON (clang), run as
-//   build-fuzz/load_fuzzer -max_len=65536 fuzz/corpus
-// Copy every crash it finds into tests/fuzz/reproducers/ so the test suite
-// replays it from then on.
+// libFuzzer target for a whole load, drawn into a small raster;
+// scripts/fuzz.sh builds and runs it. Copy every crash it finds into
+// tests/fuzz/reproducers/ so the test suite replays it from then on.
 #include "fuzz_entry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

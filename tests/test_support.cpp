@@ -113,7 +113,7 @@ TestLoad::TestLoad(svg::CDocOptions options)
 
 svg::CElemDocument* TestLoad::LoadFile(const std::string& path, const std::string& baseDirectory)
 {
-    return load_->LoadReferencedDocument(path, baseDirectory);
+    return load_->LoadReferencedDocument(path, baseDirectory, nullptr);
 }
 
 svg::CElemDocument* TestLoad::LoadText(const std::string& text, const std::string& fullPath,

@@ -9,15 +9,18 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "app/elem_view.h"
 #include "app/icons.h"
@@ -62,7 +65,7 @@ CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setAcceptDrops(true);
     view_ = new CVexoView(doc_, this);
-    setCentralWidget(view_);
+    setCentralWidget(CreateCentre());
 
     CreateActions();
     CreatePanes();
@@ -73,7 +76,10 @@ CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
 
     connect(&doc_, &CVexoDoc::stateChanged, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CVexoDoc::loaded, this, &CMainFrame::OnLoaded);
-    connect(&doc_, &CVexoDoc::cleared, this, [this] { statusBar()->clearMessage(); });
+    connect(&doc_, &CVexoDoc::cleared, this, [this] {
+        statusBar()->clearMessage();
+        fileAccessBar_->hide();
+    });
     UpdateActions();
     UpdateRecentFiles();
 }
@@ -107,6 +113,9 @@ void CMainFrame::CreateActions()
     disableRasterAction_ =
         make(tr("&Disable raster effects"), {}, [this](bool on) { doc_.SetRasterEffectsDisabled(on); });
     disableRasterAction_->setCheckable(true);
+    alwaysAllowFilesAction_ = make(tr("Always allow files &outside the document's folder"), {},
+                                   [this](bool on) { doc_.SetAlwaysAllowAnyFile(on); });
+    alwaysAllowFilesAction_->setCheckable(true);
     aboutAction_ = make(tr("&About Vexo..."), {}, [this] { ShowAbout(); });
 
     // The desktop's icon theme first, else the style's own picture where it
@@ -123,6 +132,53 @@ void CMainFrame::CreateActions()
     setIcon(fitAction_, "zoom-fit-best", ToolBarIcon(ToolIcon::FitWindow));
     setIcon(scale100Action_, "zoom-original", ToolBarIcon(ToolIcon::Scale100));
     setIcon(copyAction_, "edit-copy", ToolBarIcon(ToolIcon::Copy));
+}
+
+// The view, under a bar that appears when the document used files outside
+// its folder and they were not loaded.
+QWidget* CMainFrame::CreateCentre()
+{
+    auto* centre = new QWidget(this);
+    auto* layout = new QVBoxLayout(centre);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    fileAccessBar_ = new QFrame(centre);
+    fileAccessBar_->setObjectName(QStringLiteral("FileAccessBar"));
+    fileAccessBar_->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    fileAccessBar_->setAutoFillBackground(true);
+    QPalette palette = fileAccessBar_->palette();
+    palette.setColor(QPalette::Window, QColor(255, 244, 206));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    fileAccessBar_->setPalette(palette);
+    auto* barLayout = new QHBoxLayout(fileAccessBar_);
+    barLayout->setContentsMargins(8, 4, 4, 4);
+    fileAccessLabel_ = new QLabel(tr("This document uses files outside its folder"), fileAccessBar_);
+    allowFilesButton_ = new QPushButton(tr("Allow for This Document"), fileAccessBar_);
+    auto* closeButton = new QPushButton(tr("Dismiss"), fileAccessBar_);
+    barLayout->addWidget(fileAccessLabel_, 1);
+    barLayout->addWidget(allowFilesButton_);
+    barLayout->addWidget(closeButton);
+    connect(allowFilesButton_, &QPushButton::clicked, this, [this] { doc_.AllowAnyFileForThisDocument(); });
+    connect(closeButton, &QPushButton::clicked, fileAccessBar_, &QWidget::hide);
+    fileAccessBar_->hide();
+
+    layout->addWidget(fileAccessBar_);
+    layout->addWidget(view_, 1);
+    return centre;
+}
+
+// Shown after a load that refused files outside the document's folder; the
+// files are listed in its tool tip (and each in the message pane).
+void CMainFrame::UpdateFileAccessBar()
+{
+    const QStringList refused = doc_.RefusedFiles();
+    if (refused.isEmpty()) {
+        fileAccessBar_->hide();
+        return;
+    }
+    fileAccessLabel_->setToolTip(refused.join(QLatin1Char('\n')));
+    fileAccessBar_->show();
 }
 
 void CMainFrame::CreatePanes()
@@ -180,6 +236,8 @@ void CMainFrame::CreateMenus()
     option->addSeparator();
     option->addAction(alternateFontsAction_);
     option->addAction(disableRasterAction_);
+    option->addSeparator();
+    option->addAction(alwaysAllowFilesAction_);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(aboutAction_);
@@ -272,6 +330,7 @@ void CMainFrame::UpdateActions()
         action->setEnabled(loaded);
     alternateFontsAction_->setChecked(doc_.AlternateFonts());
     disableRasterAction_->setChecked(doc_.RasterEffectsDisabled());
+    alwaysAllowFilesAction_->setChecked(doc_.AlwaysAllowAnyFile());
     pxUnitAction_->setChecked(view_->UsePxUnit());
     SelectChoice(languageBox_, languageGroup_, doc_.Language());
     SelectChoice(mediaBox_, mediaGroup_, doc_.Media());
@@ -301,6 +360,7 @@ void CMainFrame::UpdateRecentFiles()
 void CMainFrame::OnLoaded()
 {
     statusBar()->showMessage(QString::fromStdString(doc_.Log().Summary()));
+    UpdateFileAccessBar();
     UpdateActions();
 }
 

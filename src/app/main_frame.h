@@ -11,8 +11,10 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
+class QFrame;
 class QLabel;
 class QMenu;
+class QPushButton;
 
 namespace vexo {
 
@@ -39,6 +41,10 @@ public:
     QLabel* ZoomPane() const { return zoomPane_; }
     QLabel* CoordinatePane() const { return coordinatePane_; }
     QLabel* ObjectPane() const { return objectPane_; }
+    // The bar above the view that says the document uses files outside its
+    // folder, with a button that allows them for this document.
+    QFrame* FileAccessBar() const { return fileAccessBar_; }
+    QPushButton* AllowFilesButton() const { return allowFilesButton_; }
 
     // The commands, also reachable from menus, tool bars and keys.
     void OpenFile();
@@ -55,6 +61,8 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     void CreatePanes();
+    QWidget* CreateCentre();
+    void UpdateFileAccessBar();
     void RestoreLayout();
     void SaveLayout();
     void UpdateActions();
@@ -84,6 +92,7 @@ private:
     QAction* pxUnitAction_ = nullptr;
     QAction* alternateFontsAction_ = nullptr;
     QAction* disableRasterAction_ = nullptr;
+    QAction* alwaysAllowFilesAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QActionGroup* languageGroup_ = nullptr;
     QActionGroup* mediaGroup_ = nullptr;
@@ -95,6 +104,9 @@ private:
     QLabel* objectPane_ = nullptr;
     QLabel* coordinatePane_ = nullptr;
     QLabel* zoomPane_ = nullptr;
+    QFrame* fileAccessBar_ = nullptr;
+    QLabel* fileAccessLabel_ = nullptr;
+    QPushButton* allowFilesButton_ = nullptr;
 };
 
 }  // namespace vexo

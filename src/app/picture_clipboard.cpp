@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <cairo.h>
-#include <cmath>
 
 #include "render/output.h"
 #include "render/render.h"
@@ -10,17 +9,11 @@
 namespace vexo {
 namespace {
 
-// A huge root viewport would ask for gigabytes of pixels; beyond this the
-// bitmap is scaled down, keeping the aspect ratio.
-constexpr double kMaxBitmapPixels = 32.0 * 1024 * 1024;
-
+// A huge root viewport would ask for gigabytes of pixels; the output size
+// keeps within the pixel budget, scaled down with the aspect ratio kept.
 svg::OutputSize BitmapSize(const svg::RectF& frame)
 {
-    const svg::OutputSize natural = svg::ComputeOutputSize(frame, std::nullopt, std::nullopt, 1);
-    const double pixels = double(natural.width) * natural.height;
-    if (pixels <= kMaxBitmapPixels)
-        return natural;
-    return svg::ComputeOutputSize(frame, std::nullopt, std::nullopt, std::sqrt(kMaxBitmapPixels / pixels));
+    return svg::ComputeOutputSize(frame, std::nullopt, std::nullopt, 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The picture on the clipboard, rendered only when a program asks for a
-// format: PNG (and a QImage) of the root viewport over white, SVG and PDF at
-// the picture's frame, and the document's text as plain text.
+// format: PNG (and a QImage) of the root viewport over white, scaled down to
+// the output pixel budget when larger (render/output.h), SVG and PDF at the
+// picture's frame, and the document's text as plain text.
 //
 // The mime data reads the document's picture until RenderAll() has run; the
 // view calls it before the picture goes (a new load, closing, quitting), so

@@ -34,6 +34,8 @@ constexpr Default kDefaults[] = {
     {"MISC", "DEFAULT_DPI", "96"},
     {"MISC", "DEFAULT_EM", "15.5"},
     {"MISC", "DEFAULT_XHEIGHT", "5.0"},
+    // 1: documents may use any local file, not only those in their folder.
+    {"MISC", "ALLOW_ANY_FILE", "0"},
     {"ALTFONT", "ENABLE", "1"},
     {"ALTFONT", "FONTS", "'Arial','MS UI Gothic'"},
     {"EFFECT", "DISABLE_RASTER", "0"},
@@ -244,6 +246,7 @@ svg::CDocOptions CSettings::LoadOptions()
     options.alternateFontList = Read(QStringLiteral("ALTFONT"), QStringLiteral("FONTS")).toStdString();
     options.noClipTopLevelViewport = ReadInt(misc, QStringLiteral("NOCLIP_TOPLEVEL_VP")) != 0;
     options.filterResolutionFactor = ParseFilterResolution(Read(misc, QStringLiteral("FILTER_RES")));
+    options.fileAccess.allowAnyFile = ReadInt(misc, QStringLiteral("ALLOW_ANY_FILE")) == 1;
     // Unit conversion, clamped; 0 is also what a value without a number
     // reads as: it keeps the default.
     if (const double dpi = ReadDouble(misc, QStringLiteral("DEFAULT_DPI")); dpi != 0)

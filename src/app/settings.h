@@ -45,7 +45,8 @@ public:
 
     // The load options of the next load, from MISC, ALTFONT and EFFECT, with
     // DEFAULT_DPI, DEFAULT_EM and DEFAULT_XHEIGHT as the unit conversion
-    // defaults (clamped; 0 or no number keeps the built-in one).
+    // defaults (clamped; 0 or no number keeps the built-in one) and
+    // ALLOW_ANY_FILE (1: documents may use files outside their folder).
     svg::CDocOptions LoadOptions();
 
     // The recent-file list, newest first, at most kRecentFileCount entries.

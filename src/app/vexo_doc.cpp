@@ -40,6 +40,8 @@ CVexoDoc::~CVexoDoc()
 
 void CVexoDoc::Open(const QString& path)
 {
+    if (path != path_)
+        anyFileAllowedHere_ = false;
     path_ = path;
     StartLoad();
 }
@@ -63,6 +65,7 @@ void CVexoDoc::StartLoad()
     settings_.SaveDirectory();
     svg::CDocOptions options = settings_.LoadOptions();
     options.desktop = desktop_;
+    options.fileAccess.allowAnyFile = options.fileAccess.allowAnyFile || anyFileAllowedHere_;
 
     const std::uint64_t generation = ++generation_;
     completionPending_ = true;
@@ -107,6 +110,7 @@ void CVexoDoc::StopLoading()
 void CVexoDoc::Close()
 {
     StopLoading();
+    anyFileAllowedHere_ = false;
     path_.clear();
     emit stateChanged();
 }
@@ -173,6 +177,35 @@ void CVexoDoc::SetRasterEffectsDisabled(bool disabled)
     if (!path_.isEmpty())
         Reload();
     emit stateChanged();
+}
+
+bool CVexoDoc::AlwaysAllowAnyFile() const
+{
+    return settings_.ReadInt(kMisc, QStringLiteral("ALLOW_ANY_FILE")) == 1;
+}
+
+void CVexoDoc::SetAlwaysAllowAnyFile(bool allow)
+{
+    settings_.Write(kMisc, QStringLiteral("ALLOW_ANY_FILE"), allow ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!path_.isEmpty())
+        Reload();
+    emit stateChanged();
+}
+
+void CVexoDoc::AllowAnyFileForThisDocument()
+{
+    anyFileAllowedHere_ = true;
+    if (!path_.isEmpty())
+        Reload();
+    emit stateChanged();
+}
+
+QStringList CVexoDoc::RefusedFiles() const
+{
+    QStringList files;
+    for (const std::string& file : job_.RefusedFiles())
+        files.append(QString::fromStdString(file));
+    return files;
 }
 
 QStringList CVexoDoc::LanguageChoices() const

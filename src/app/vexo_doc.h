@@ -63,6 +63,16 @@ public:
     void SetLanguage(const QString& language);
     void SetMedia(const QString& media);
     void SetFilterResolution(const QString& resolution);
+    // Files outside the document's folder: allowed for every document (the
+    // MISC/ALLOW_ANY_FILE setting), or for the current path only, until
+    // another file is opened. Each reloads.
+    bool AlwaysAllowAnyFile() const;
+    void SetAlwaysAllowAnyFile(bool allow);
+    bool AnyFileAllowedForThisDocument() const { return anyFileAllowedHere_; }
+    void AllowAnyFileForThisDocument();
+    // The files the last completed load did not read because they lie
+    // outside the document's folder; empty while loading.
+    QStringList RefusedFiles() const;
 
     // --- State -----------------------------------------------------------
     const QString& Path() const { return path_; }
@@ -117,6 +127,7 @@ private:
     const svg::CElem* selected_ = nullptr;
     bool alternateFonts_ = true;
     bool rasterEffectsDisabled_ = false;
+    bool anyFileAllowedHere_ = false;
     // Tells a late completion notice of an abandoned load from the current one.
     std::uint64_t generation_ = 0;
     bool completionPending_ = false;

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/picture_clipboard.h"
+#include "render/output.h"
 #include "app/vexo_doc.h"
 #include "model/document.h"
 #include "model/message_log.h"
@@ -498,6 +499,9 @@ void CVexoView::Copy()
 {
     if (!HasPicture())
         return;
+    // The bitmap on the clipboard keeps within the pixel budget; say so when
+    // that makes it smaller than the picture.
+    svg::ReportReducedOutput(svg::ComputeOutputSize(picture_->Frame(), std::nullopt, std::nullopt, 1), doc_.Log());
     auto* mimeData = new CPictureMimeData(*picture_, doc_.CollectedText());
     copied_ = mimeData;
     QApplication::clipboard()->setMimeData(mimeData);

@@ -7,19 +7,70 @@
 
 namespace svg::limits {
 
-// A file larger than this is refused before it is read: nobody draws a 1 GiB
-// SVG, and reading it would exhaust memory on small machines.
-inline constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+// --- Reading files ------------------------------------------------------------
+
+// Every file a load reads is refused before a byte is read when it is larger
+// than the bound of its kind, so a document naming a huge file (or a device
+// such as /dev/zero, which is refused anyway) cannot pull it into memory.
+// Documents: the largest real drawings (maps, plans) are tens of megabytes;
+// their parsed tree takes several times the file's size.
+inline constexpr std::size_t kMaxDocumentFileBytes = std::size_t{256} << 20;
+// Raster images: a 16k x 16k uncompressed TIFF is 1 GiB, but decoded pictures
+// are bounded separately; real image files stay far below this.
+inline constexpr std::size_t kMaxImageFileBytes = std::size_t{256} << 20;
+// CSS files, linked or imported: real sheets are kilobytes.
+inline constexpr std::size_t kMaxStyleSheetFileBytes = std::size_t{16} << 20;
+// XSLT sheets and the documents XSLT document() reads.
+inline constexpr std::size_t kMaxXsltFileBytes = std::size_t{64} << 20;
+// ICC profiles are a few kilobytes to a few megabytes.
+inline constexpr std::size_t kMaxColorProfileFileBytes = std::size_t{64} << 20;
+// Files are read in chunks of this size, and the stop token is tested
+// between chunks: stopping a load that reads a big file on a slow disk or
+// network share ends the read at once.
+inline constexpr std::size_t kReadChunkBytes = std::size_t{1} << 20;
+// Files a load could not read because they lie outside the folders it may
+// read from are remembered (for the viewer's bar) up to this many.
+inline constexpr std::size_t kMaxRememberedRefusedFiles = 64;
 
 // Decompression bombs: a few KB of gzip can inflate to many GB. Inflation
-// stops with "Inflate failed" past this size.
+// stops past this size, with a message naming the bound.
 inline constexpr std::size_t kMaxInflatedBytes = std::size_t{256} << 20;
 
 // Deeply nested documents: every tree walk (building, preparing, rendering) is
-// recursive. libxml2 refuses documents nested deeper than this with a fatal
-// "Excessive depth" error, and our own tree walks stop at the same depth, so
-// no recursion can overflow the stack.
+// recursive. The XML reader refuses documents whose elements nest deeper than
+// this, and our own tree walks stop at the same depth, so no recursion can
+// overflow the stack.
 inline constexpr unsigned kMaxElementDepth = 256;
+
+// --- XML entities and XSLT ------------------------------------------------------
+
+// Entity bombs ("billion laughs"): ten entities that each name the previous
+// one ten times expand a few hundred bytes into gigabytes. The XML reader
+// lifts libxml2's own size limits so that real big files load (maps with
+// multi-megabyte paths), and counts entity expansions itself instead: the
+// text all entity references of one document expand to, nested references
+// counted at every level, may not exceed this ...
+inline constexpr std::size_t kMaxEntityExpansionBytes = std::size_t{32} << 20;
+// ... and an entity may name entities naming entities ... at most this deep
+// (also ends entities that name each other in a loop before the parser's
+// recursion through them grows the stack).
+inline constexpr unsigned kMaxEntityNesting = 40;
+
+// Runaway XSLT: a template calling itself twice per call runs 2^n calls for
+// depth n. A transform stops with an error after this many instructions ...
+inline constexpr unsigned long kMaxXsltSteps = 5'000'000;
+// ... or this many XPath operations (an expression such as //*//*//*//* costs
+// the document's node count to the fourth power in one instruction) ...
+inline constexpr unsigned long kMaxXsltXPathSteps = 50'000'000;
+// ... or when its templates nest deeper than this (each level takes C stack
+// inside libxslt) ...
+inline constexpr int kMaxXsltTemplateDepth = 3000;
+// ... or hold more than this many variables at once ...
+inline constexpr int kMaxXsltVariables = 15000;
+// ... or hold more than this much memory at once (a string or tree fragment
+// doubled at every step reaches gigabytes in thirty steps), its serialised
+// result included; a result larger than kMaxDocumentFileBytes is refused too.
+inline constexpr std::size_t kMaxXsltMemoryBytes = std::size_t{512} << 20;
 
 // Preparing a referenced element nests inside the preparation of the element
 // that refers to it, so a long chain of references (g1 -> g2 -> ... -> g5000)
@@ -129,6 +180,14 @@ inline constexpr unsigned kMaxUseNesting = 32;
 // points; a real drawing (an arrowhead on every vertex of a long polyline)
 // stays far below it.
 inline constexpr std::size_t kMaxMarkerContentCost = 10'000'000;
+
+// --- Output ----------------------------------------------------------------------
+
+// A picture written as pixels (vexo-render's PNG, the viewer's copy) larger
+// than this is scaled down to fit, with a warning: a root of 1e9 user units,
+// or a large zoom on a small drawing, would otherwise ask for a 32767 x 32767
+// image (4 GiB) and minutes of drawing.
+inline constexpr std::size_t kMaxOutputPixels = std::size_t{256} << 20;
 
 // --- Fonts and text shaping --------------------------------------------------
 

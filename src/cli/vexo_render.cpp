@@ -1,6 +1,7 @@
 // vexo-render: loads an SVG document headless, draws it into a PNG, PDF or
-// SVG file when asked to, and prints its messages (and, on request, its
-// element tree), for scripts and tests.
+// SVG file when asked to, and prints its messages as they happen (so a run
+// that is killed still shows what it was doing), then, on request, its
+// element tree, then the summary; for scripts and tests.
 //
 // Exit status: 0 the document loaded (and was written), 1 it did not, 2 bad usage.
 
@@ -42,8 +43,12 @@ constexpr const char* kUsage =
     "  --filter-res F  resolution of filters and masks as a multiple of the output's\n"
     "                  (default 1: one filter pixel an output pixel)\n"
     "  --no-raster     draw without filters and masks\n"
+    "  --allow-dir DIR let the document use files in DIR and below (repeatable);\n"
+    "                  by default only files in its own folder and below are used\n"
+    "  --allow-any-file  let the document use any local file (never the network)\n"
     "  -h, --help      show this help\n"
     "\n"
+    "A picture larger than 256 megapixels is scaled down to fit, with a warning.\n"
     "Exit status: 0 loaded (and written), 1 not loaded or not written, 2 bad usage.\n";
 
 // "en_US.UTF-8" becomes "en-US"; "C" and "POSIX" mean nothing in particular.
@@ -308,6 +313,10 @@ Options ParseArguments(int argc, char** argv)
             options.document.filterResolutionFactor = ParseOptionNumber("--filter-res", value(), 0.1f, 4.0f);
         } else if (arg == "--no-raster") {
             options.document.rasterEffectsDisabled = true;
+        } else if (arg == "--allow-dir") {
+            options.document.fileAccess.allowedDirectories.emplace_back(value());
+        } else if (arg == "--allow-any-file") {
+            options.document.fileAccess.allowAnyFile = true;
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -346,6 +355,10 @@ int main(int argc, char** argv)
     const Options options = ParseArguments(argc, argv);
 
     svg::CMessageLog log;
+    log.SetListener([](const std::string& line) {
+        std::puts(line.c_str());
+        std::fflush(stdout);
+    });
     const svg::CStopToken& stop = svg::CStopToken::Never();
     svg::CDocumentLoad load(log, stop, options.document);
     const svg::CElemDocument* document = load.LoadFile(options.input);
@@ -356,6 +369,8 @@ int main(int argc, char** argv)
         // picture is recorded at the scale it is written at.
         const svg::OutputSize size =
             svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
+        if (!options.output.empty())
+            svg::ReportReducedOutput(size, log);
         const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
         const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? svg::Matrix{}
                                                                                           : outputTransform);
@@ -363,10 +378,9 @@ int main(int argc, char** argv)
             written = WriteOutput(options, *picture, size);
     }
 
+    log.SetListener({});
     if (document != nullptr && options.printTree)
         PrintTree(*document, 0, options.printProperties);
-    for (const std::string& message : log.EntriesFrom(0))
-        std::puts(message.c_str());
     std::puts(log.Summary().c_str());
     std::fflush(stdout);
     return document != nullptr && written ? 0 : 1;

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "values/color.h"
 #include "values/number.h"
@@ -47,6 +48,16 @@ struct DesktopStyle {
     bool SetSystemFont(std::string_view keyword, std::string family, int sizePx, bool bold, bool italic);
 };
 
+// The files a load may read besides those in the main document's folder and
+// below it (model/resource_file.h applies the rule).
+struct FileAccess {
+    // Every local file the user may read; the network never.
+    bool allowAnyFile = false;
+    // More folders, with everything below them; absolute, or relative to the
+    // current directory.
+    std::vector<std::string> allowedDirectories;
+};
+
 struct CDocOptions {
     std::string media = "screen";
     // The user's languages for systemLanguage, comma-separated.
@@ -64,6 +75,7 @@ struct CDocOptions {
     float defaultFontSize = 15.5f;
     float defaultXHeight = 5;
     DesktopStyle desktop;
+    FileAccess fileAccess;
 
     // Lengths read outside any element: the defaults and the default viewport.
     LengthContext DefaultLengthContext() const

@@ -1,12 +1,43 @@
 #include "model/load_context.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "base/limits.h"
+#include "model/resource_file.h"
 
 namespace svg {
 
 CLoadContext::CLoadContext(CMessageLog& log, const CStopToken& stop, CDocOptions options)
     : log_(log), stop_(stop), options_(std::move(options))
 {
+    for (const std::string& directory : options_.fileAccess.allowedDirectories)
+        if (!directory.empty())
+            readableFolders_.push_back(CanonicalFolder(directory));
+}
+
+void CLoadContext::SetMainDocumentPath(const std::string& fullPath)
+{
+    if (!mainFolder_.empty())
+        return;
+    const std::size_t slash = fullPath.rfind('/');
+    mainFolder_ = CanonicalFolder(slash == std::string::npos ? std::string(".") : fullPath.substr(0, slash + 1));
+    readableFolders_.insert(readableFolders_.begin(), mainFolder_);
+}
+
+void CLoadContext::NoteRefusedFile(const std::string& fullPath)
+{
+    std::lock_guard lock(refusedMutex_);
+    if (refusedFiles_.size() >= limits::kMaxRememberedRefusedFiles ||
+        std::find(refusedFiles_.begin(), refusedFiles_.end(), fullPath) != refusedFiles_.end())
+        return;
+    refusedFiles_.push_back(fullPath);
+}
+
+std::vector<std::string> CLoadContext::RefusedFiles() const
+{
+    std::lock_guard lock(refusedMutex_);
+    return refusedFiles_;
 }
 
 }  // namespace svg

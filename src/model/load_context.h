@@ -13,8 +13,10 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/stop_token.h"
 #include "model/conditional.h"
@@ -41,8 +43,11 @@ struct LoadProgress {
 class CDocumentSource {
 public:
     virtual ~CDocumentSource() = default;
-    // `baseDirectory` (may be empty) resolves a relative `path`.
-    virtual CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory) = 0;
+    // `baseDirectory` (may be empty) resolves a relative `path`; `referrer`
+    // (may be null) is the element whose reference names it, where messages
+    // about the file are located.
+    virtual CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory,
+                                                  const CElem* referrer) = 0;
     // A document held in memory (a data: URL), known by `name` and shown in
     // messages as `shownName`.
     virtual CElemDocument* LoadDocumentBytes(std::string bytes, const std::string& name,
@@ -88,6 +93,18 @@ public:
     void SetFontMetrics(CFontMetricsSource* fonts) { fontMetrics_ = fonts; }
     CFontMetricsSource* FontMetrics() const { return fontMetrics_; }
 
+    // The folders the load may read files from (model/resource_file.h): the
+    // main document's folder, known once the first document of the load is
+    // read (the first call sets it, later calls change nothing), and the
+    // folders the options add. Canonical, each ending in "/".
+    void SetMainDocumentPath(const std::string& fullPath);
+    bool HasMainDocumentFolder() const { return !mainFolder_.empty(); }
+    const std::vector<std::string>& ReadableFolders() const { return readableFolders_; }
+    // Files not read because they lie outside those folders, in the order
+    // met, each once; at most limits::kMaxRememberedRefusedFiles. Any thread.
+    void NoteRefusedFile(const std::string& fullPath);
+    std::vector<std::string> RefusedFiles() const;
+
 private:
     CMessageLog& log_;
     const CStopToken& stop_;
@@ -97,6 +114,10 @@ private:
     LoadProgress progress_;
     CDocumentSource* documentSource_ = nullptr;
     CFontMetricsSource* fontMetrics_ = nullptr;
+    std::string mainFolder_;
+    std::vector<std::string> readableFolders_;
+    mutable std::mutex refusedMutex_;
+    std::vector<std::string> refusedFiles_;
 };
 
 }  // namespace svg

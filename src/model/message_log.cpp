@@ -37,7 +37,15 @@ void CMessageLog::Add(std::string line)
     // Parser reason texts already end with a line break; they get no second one.
     if (logText_.empty() || logText_.back() != '\n')
         logText_ += "\r\n";
+    if (listener_)
+        listener_(line);
     messages_.push_back(std::move(line));
+}
+
+void CMessageLog::SetListener(Listener listener)
+{
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
 }
 
 void CMessageLog::Reset()
@@ -118,6 +126,17 @@ void CMessageLog::Report(const char* format, ...)
     va_start(args, format);
     ReportV(nullptr, format, args);
     va_end(args);
+}
+
+void CMessageLog::ReportAt(int line, int column, const char* format, ...)
+{
+    if (format == nullptr || format[0] == 'D')
+        return;
+    va_list args;
+    va_start(args, format);
+    std::string text = Format(format, args);
+    va_end(args);
+    Add(std::move(text) + " at " + std::to_string(line) + '(' + std::to_string(column) + ')');
 }
 
 void CMessageLog::Report(const CElem& elem, const char* format, ...)

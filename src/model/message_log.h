@@ -6,10 +6,12 @@
 //
 // The owner of a load (the viewer, vexo-render, a test) owns the log and
 // hands it to the load; every member may be called from the loading thread,
-// a rendering thread and the user-interface thread at once.
+// a rendering thread and the user-interface thread at once. A listener, when
+// one is set, sees every stored line as it is added.
 #pragma once
 
 #include <cstdarg>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,8 +36,18 @@ public:
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The same for a message about `elem`: its location is appended.
     void Report(const CElem& elem, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // The same for a place in the source without an element (an
+    // instruction, a parser position): " at line(column)" is appended.
+    void ReportAt(int line, int column, const char* format, ...) __attribute__((format(printf, 4, 5)));
     // The same with the arguments in a va_list; `elem` null for no location.
     void ReportV(const CElem* elem, const char* format, va_list args);
+
+    // Called with each line stored from now on, in the order stored, on the
+    // thread that reports it and while the log is locked: it must be quick
+    // and must not use this log. An empty function removes it; once that
+    // call has returned the old listener is not called again.
+    using Listener = std::function<void(const std::string& line)>;
+    void SetListener(Listener listener);
 
     void Add(std::string line);
     void Reset();
@@ -55,6 +67,7 @@ private:
     std::vector<std::string> messages_;
     std::string logText_;
     MessageCounts counts_;
+    Listener listener_;
 };
 
 }  // namespace svg

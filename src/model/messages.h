@@ -17,9 +17,18 @@ inline constexpr char kOpeningAborted[] = "I Opening SVG ... aborted!";
 inline constexpr char kOpenError[] = "F Open error '%s'";
 inline constexpr char kNotSvgFile[] = "F Not SVG file or damaged file '%s'";
 inline constexpr char kInflateFailed[] = "F Inflate failed '%s'";
+// A compressed document that would inflate past the bound (a decompression bomb).
+inline constexpr char kInflatedTooLarge[] = "F File '%s' inflates to more than %zu MB: NOT read";
 inline constexpr char kCannotOpenFile[] = "F File %s:can NOT open";
 inline constexpr char kRootNotSvg[] = "F %s :Root element is NOT SVG";
 inline constexpr char kTooManyDocuments[] = "F Too many documents referenced '%s'";
+// A file a document names that was not read, with the reference as written.
+// Documents report the last two as fatal, like their other file failures.
+inline constexpr char kFileOutsideFolder[] = "W File '%s' is outside the document's folder: NOT loaded";
+inline constexpr char kFileNotRegular[] = "E File '%s' is not a regular file: NOT read";
+inline constexpr char kFileTooLarge[] = "E File '%s' is larger than %zu MB: NOT read";
+inline constexpr char kDocumentNotRegular[] = "F File '%s' is not a regular file: NOT read";
+inline constexpr char kDocumentFileTooLarge[] = "F File '%s' is larger than %zu MB: NOT read";
 inline constexpr char kDebugLoadingXml[] = "D Loading XML";
 inline constexpr char kDebugCreateSvg[] = "D Create SVG";
 inline constexpr char kDebugParsingSvg[] = "D parsing SVG";
@@ -36,11 +45,24 @@ inline constexpr char kUnsupportedEncoding[] = "F Unsupported encoding %s at %d(
 inline constexpr char kInvalidEncoding[] = "F Document is not valid %s at %d(%d)";
 inline constexpr char kDocumentTooLarge[] = "F Document too large at %d(%d)";
 inline constexpr char kExternalEntity[] = "W External entity '%s' NOT loaded at %d(%d)";
+// Why the reader stopped a document, reported as the reason of kParserFatal
+// or kTextParseError.
+inline constexpr char kReasonElementsTooDeep[] = "Elements nested more than %u deep";
+inline constexpr char kReasonEntityTooLarge[] = "Entity '%s' makes the document's entities expand beyond %zu MB";
+inline constexpr char kReasonEntityTooDeep[] = "Entity '%s' refers to itself or nests entities more than %u deep";
 
 // --- Style sheets ------------------------------------------------------------
 inline constexpr char kApplyingStyleSheet[] = "I Applying Style-sheet %s";
 // An XSLT processor's own error text.
 inline constexpr char kStyleSheetError[] = "E %s";
+inline constexpr char kXsltTooManySteps[] = "E XSLT style sheet stopped after %lu steps: it may never end";
+inline constexpr char kXsltTooManyXPathSteps[] =
+    "E XSLT style sheet stopped: its expressions took more than %lu steps";
+inline constexpr char kXsltTooMuchMemory[] = "E XSLT style sheet stopped: it needed more than %zu MB";
+inline constexpr char kXsltTooDeep[] =
+    "E XSLT style sheet stopped: templates nested more than %d deep or more than %d variables";
+// An address of another scheme than file: (a network address).
+inline constexpr char kNotLocalFile[] = "W '%s' is not a local file: NOT loaded";
 inline constexpr char kCssIllegalToken[] = "W (CSS)Illegal token '%s'";
 inline constexpr char kCssIllegalTokenAfter[] = "W (CSS)Illegal token '%s' after '%s'";
 inline constexpr char kCssIllegalTokenAfterChar[] = "W (CSS)Illegal token '%s' after '%c'";
@@ -214,6 +236,10 @@ inline constexpr char kKernU2Invalid[] = "E %s u2=\"%s\" :Invalid value";
 // kerning element name
 inline constexpr char kKernFirstMissing[] = "E %s 'u1' and 'g1' are NOT defined or invalid";
 inline constexpr char kKernSecondMissing[] = "E %s 'u2' and 'g2' are NOT defined or invalid";
+
+// --- Output ---------------------------------------------------------------------------------
+// requested width and height, width and height drawn, the budget in megapixels
+inline constexpr char kPictureReduced[] = "W Picture of %.0fx%.0f pixels reduced to %dx%d: more than %zu megapixels";
 
 // --- Not drawn yet -----------------------------------------------------------------------
 // element name

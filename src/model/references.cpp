@@ -161,7 +161,7 @@ CElem* FindReference(const CElem& from, std::string_view reference, CLoadContext
     if (parsed.file.empty())
         return FindInDocument(SameDocumentRoot(from), parsed.fragment);
     CDocumentSource* source = context.DocumentSource();
-    CElem* root = source != nullptr ? source->LoadReferencedDocument(parsed.file, from.BaseDirectory()) : nullptr;
+    CElem* root = source != nullptr ? source->LoadReferencedDocument(parsed.file, from.BaseDirectory(), &from) : nullptr;
     if (root == nullptr || parsed.fragment.empty())
         return root;
     return FindInDocument(root, parsed.fragment);

@@ -1,23 +1,33 @@
 #include "model/xml_reader.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/SAX2.h>
+#include <libxml/entities.h>
+#include <libxml/uri.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlmemory.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
+#include <libxslt/documents.h>
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include "base/limits.h"
 #include "base/stop_token.h"
+#include "model/load_context.h"
 #include "model/message_log.h"
 #include "model/messages.h"
+#include "model/resource_file.h"
 #include "model/text_decoder.h"
 #include "values/scan.h"
 
@@ -30,8 +40,12 @@ constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr const char* kXsltNamespace = "http://www.w3.org/1999/XSL/Transform";
 
 // Internal entities expand (drawings exported with `&ns_svg;` need that);
-// nothing outside the document is read.
-constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_BIG_LINES;
+// nothing outside the document is read. XML_PARSE_HUGE lifts libxml2's
+// bounds on the length of one text or attribute value and on its look-ahead,
+// which real big drawings exceed (a map's path of 20 MB); it also lifts the
+// bounds on entity expansion and nesting depth, which ParseGuard below
+// applies instead.
+constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
 
 const char* ToChars(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
 
@@ -39,18 +53,19 @@ const char* ToChars(const xmlChar* text) { return reinterpret_cast<const char*>(
 
 struct Preprocessor;
 
-// libxml2 asks for external entities, and libxslt reports its errors,
-// through process-wide hooks that carry no data of the caller's. What the
-// parse or transform running on this thread needs in them is reached
-// through this pointer, set by a ParseScope around each call and cleared
-// after it; no other state is shared.
+// libxml2 asks for external entities, and libxslt loads documents and
+// reports its errors, through process-wide hooks that carry no data of the
+// caller's. What the parse or transform running on this thread needs in
+// them is reached through this pointer, set by a ParseScope around each
+// call and cleared after it; no other state is shared.
 struct ParseScope {
     CMessageLog& log;
     // The streaming pass, for the location of a refused entity.
     Preprocessor* preprocessor = nullptr;
-    // While XSLT runs, its xsl:import, xsl:include and document() may read
-    // local files; a document parse reads nothing but its own bytes.
-    bool allowLocalReads = false;
+    // While XSLT runs, the load whose files its xsl:import, xsl:include and
+    // document() may read (through ReadResourceFile); a document parse
+    // reads nothing but its own bytes.
+    CLoadContext* load = nullptr;
     // Error text libxslt printed, to be reported line by line.
     std::string xsltErrors;
 
@@ -69,10 +84,9 @@ thread_local ParseScope* ParseScope::current = nullptr;
 
 std::pair<int, int> PreprocessorLocation(Preprocessor& state);
 
-// libxml2's own loader, kept to read what XSLT may read; set once, when the
-// safety hooks are installed, and constant afterwards.
+// The XSLT security preferences; set once, when the safety hooks are
+// installed, and constant afterwards.
 struct LibraryHooks {
-    xmlExternalEntityLoader defaultEntityLoader = nullptr;
     xsltSecurityPrefsPtr securityPrefs = nullptr;
 };
 
@@ -82,13 +96,10 @@ LibraryHooks& Hooks()
     return hooks;
 }
 
-xmlParserInputPtr GuardedEntityLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt)
+// External entities and DTDs are never read, whoever asks.
+xmlParserInputPtr GuardedEntityLoader(const char* url, const char*, xmlParserCtxtPtr)
 {
-    const std::string_view address(url ? url : "");
-    const bool local = address.find("://") == std::string_view::npos || address.compare(0, 7, "file://") == 0;
     ParseScope* scope = ParseScope::current;
-    if (scope != nullptr && scope->allowLocalReads && local && !address.empty())
-        return Hooks().defaultEntityLoader(url, id, ctxt);
     if (scope == nullptr)
         return nullptr;
     std::pair<int, int> location{0, 0};
@@ -97,6 +108,86 @@ xmlParserInputPtr GuardedEntityLoader(const char* url, const char* id, xmlParser
     scope->log.Report(msg::kExternalEntity, url ? url : "", location.first, location.second);
     return nullptr;
 }
+
+// --- Memory of a transform ----------------------------------------------------------
+
+// XSLT can double a string or a tree fragment at every step (a variable
+// holding concat($s, $s)): thirty steps ask for gigabytes, within every bound
+// on steps. libxml2 and libxslt allocate through hooks set once for the
+// process; while a transform runs on a thread, what they allocate there is
+// counted against the transform's budget, and an allocation past it fails
+// (both libraries report a failed allocation and give up the operation).
+// Memory freed in the transform is counted back, so only what is held at
+// once counts.
+struct MemoryBudget {
+    std::size_t used = 0;
+    std::size_t limit = 0;
+    bool exceeded = false;
+
+    bool Admit(std::size_t more)
+    {
+        if (more <= limit - std::min(used, limit))
+            return true;
+        exceeded = true;
+        return false;
+    }
+    void Release(std::size_t bytes) { used -= std::min(used, bytes); }
+};
+
+thread_local MemoryBudget* tMemoryBudget = nullptr;
+
+void* CountedMalloc(std::size_t size)
+{
+    MemoryBudget* budget = tMemoryBudget;
+    if (budget != nullptr && !budget->Admit(size))
+        return nullptr;
+    void* block = std::malloc(size);
+    if (block != nullptr && budget != nullptr)
+        budget->used += malloc_usable_size(block);
+    return block;
+}
+
+void* CountedRealloc(void* old, std::size_t size)
+{
+    MemoryBudget* budget = tMemoryBudget;
+    const std::size_t before = old != nullptr ? malloc_usable_size(old) : 0;
+    if (budget != nullptr && size > before && !budget->Admit(size - before))
+        return nullptr;
+    void* block = std::realloc(old, size);
+    if (block != nullptr && budget != nullptr) {
+        budget->Release(before);
+        budget->used += malloc_usable_size(block);
+    }
+    return block;
+}
+
+void CountedFree(void* block)
+{
+    if (block != nullptr && tMemoryBudget != nullptr)
+        tMemoryBudget->Release(malloc_usable_size(block));
+    std::free(block);
+}
+
+char* CountedStrdup(const char* text)
+{
+    const std::size_t size = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(CountedMalloc(size));
+    if (copy != nullptr)
+        std::memcpy(copy, text, size);
+    return copy;
+}
+
+// Counts this thread's allocations against `budget` while it lives.
+class MemoryScope {
+public:
+    explicit MemoryScope(MemoryBudget& budget) : outer_(tMemoryBudget) { tMemoryBudget = &budget; }
+    ~MemoryScope() { tMemoryBudget = outer_; }
+    MemoryScope(const MemoryScope&) = delete;
+    MemoryScope& operator=(const MemoryScope&) = delete;
+
+private:
+    MemoryBudget* outer_;
+};
 
 // libxml2 and libxslt print stray errors to stderr through their generic
 // channels; those we want are taken from the structured channel instead.
@@ -216,12 +307,150 @@ private:
     int cachedColumn_ = 1;
 };
 
+// --- What a parse may cost ---------------------------------------------------------
+
+std::size_t SaturatingAdd(std::size_t a, std::size_t b) { return a > SIZE_MAX - b ? SIZE_MAX : a + b; }
+
+// The bounds every parse keeps, counted here because XML_PARSE_HUGE turns
+// libxml2's own counting off: how deeply elements nest, and how much text
+// the references to internal entities expand to. Entities that name
+// entities are expanded by libxml2 once and then copied, so their cost is
+// computed from their declarations (each entity once) and charged at every
+// reference. When a bound is passed the reason is reported once and the
+// parse stops; what was read is thrown away.
+class ParseGuard {
+public:
+    virtual ~ParseGuard() = default;
+
+    // The document's parser; an entity's replacement text is parsed by
+    // parsers of its own that share this guard.
+    xmlParserCtxtPtr ctxt = nullptr;
+
+    // An element starts; false (after stopping the parse) when it is one
+    // level too deep.
+    bool EnterElement()
+    {
+        if (++depth_ <= limits::kMaxElementDepth)
+            return true;
+        char reason[128];
+        std::snprintf(reason, sizeof reason, msg::kReasonElementsTooDeep, limits::kMaxElementDepth);
+        Fail(reason);
+        return false;
+    }
+    void LeaveElement()
+    {
+        if (depth_ > 0)
+            --depth_;
+    }
+
+    // A reference to `entity` is about to be expanded; false (after stopping
+    // the parse) when the expansions would pass their bounds.
+    bool AdmitEntity(const xmlEntity& entity)
+    {
+        if (limitHit_)
+            return false;
+        const std::optional<std::size_t> bytes = ExpandedBytes(entity, 0);
+        char reason[256];
+        const char* name = entity.name ? ToChars(entity.name) : "";
+        if (!bytes) {
+            std::snprintf(reason, sizeof reason, msg::kReasonEntityTooDeep, name, limits::kMaxEntityNesting);
+            Fail(reason);
+            return false;
+        }
+        expandedBytes_ = SaturatingAdd(expandedBytes_, *bytes);
+        if (expandedBytes_ <= limits::kMaxEntityExpansionBytes)
+            return true;
+        std::snprintf(reason, sizeof reason, msg::kReasonEntityTooLarge, name,
+                      limits::kMaxEntityExpansionBytes >> 20);
+        Fail(reason);
+        return false;
+    }
+
+    bool LimitHit() const { return limitHit_; }
+
+protected:
+    // Tells the user why the parse stops.
+    virtual void ReportLimit(const std::string& reason) = 0;
+
+private:
+    void Fail(const std::string& reason)
+    {
+        if (limitHit_)
+            return;
+        limitHit_ = true;
+        ReportLimit(reason);
+        if (ctxt != nullptr)
+            xmlStopParser(ctxt);
+    }
+
+    // The length of `entity`'s text with every reference in it expanded;
+    // null when references nest more than kMaxEntityNesting deep, which
+    // includes entities that name themselves.
+    std::optional<std::size_t> ExpandedBytes(const xmlEntity& entity, unsigned level)
+    {
+        if (entity.etype == XML_INTERNAL_PREDEFINED_ENTITY)
+            return 1;
+        if (entity.etype != XML_INTERNAL_GENERAL_ENTITY || entity.content == nullptr)
+            return 0;  // external entities are never read
+        if (const auto known = expanded_.find(&entity); known != expanded_.end())
+            return known->second;
+        if (level >= limits::kMaxEntityNesting)
+            return std::nullopt;
+        const std::string_view text(ToChars(entity.content), static_cast<std::size_t>(std::max(entity.length, 0)));
+        std::size_t bytes = 0;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            const std::size_t amp = text.find('&', i);
+            const std::size_t semicolon = amp == std::string_view::npos ? amp : text.find(';', amp + 1);
+            if (semicolon == std::string_view::npos) {
+                bytes = SaturatingAdd(bytes, text.size() - i);
+                break;
+            }
+            bytes = SaturatingAdd(bytes, amp - i);
+            const std::string name(text.substr(amp + 1, semicolon - amp - 1));
+            const xmlEntity* named = name.empty() || name[0] == '#'
+                                         ? nullptr
+                                         : xmlGetDocEntity(entity.doc, BAD_CAST name.c_str());
+            if (named == nullptr) {
+                bytes = SaturatingAdd(bytes, semicolon + 1 - amp);
+            } else {
+                const std::optional<std::size_t> inner = ExpandedBytes(*named, level + 1);
+                if (!inner)
+                    return std::nullopt;
+                bytes = SaturatingAdd(bytes, *inner);
+            }
+            i = semicolon + 1;
+        }
+        expanded_.emplace(&entity, bytes);
+        return bytes;
+    }
+
+    unsigned depth_ = 0;
+    std::size_t expandedBytes_ = 0;
+    std::unordered_map<const xmlEntity*, std::size_t> expanded_;
+    bool limitHit_ = false;
+};
+
+ParseGuard& Guard(void* ctx) { return *static_cast<ParseGuard*>(static_cast<xmlParserCtxtPtr>(ctx)->_private); }
+
+// Entity look-ups go through the guard, which refuses (and stops the parse)
+// once the expansions pass their bounds.
+xmlEntityPtr OnGetEntity(void* ctx, const xmlChar* name)
+{
+    ParseGuard& guard = Guard(ctx);
+    if (guard.LimitHit())
+        return nullptr;
+    xmlEntityPtr entity = xmlSAX2GetEntity(ctx, name);
+    if (entity == nullptr || static_cast<xmlParserCtxtPtr>(ctx)->inSubset != 0)
+        return entity;
+    return guard.AdmitEntity(*entity) ? entity : nullptr;
+}
+
 // --- The streaming pass ---------------------------------------------------------
 
-struct Preprocessor {
+struct Preprocessor final : ParseGuard {
     CMessageLog& log;
     const CStopToken& stop;
-    xmlParserCtxtPtr ctxt = nullptr;
     std::string_view text;
     LineIndex lines;
     std::string encoding = "utf-8";
@@ -259,22 +488,35 @@ struct Preprocessor {
 
     std::pair<int, int> ParserLocation() { return lines.Locate(ParserOffset()); }
 
+    // The "<?" of the processing instruction just read.
+    std::pair<int, int> InstructionLocation()
+    {
+        const std::size_t end = std::min(ParserOffset(), text.size());
+        const std::size_t start = text.rfind("<?", end);
+        return lines.Locate(start == std::string_view::npos ? end : start);
+    }
+
+    // True when the parse has ended early: stopped, or a bound passed.
     bool CheckStop()
     {
         if (!stopped && stop.StopRequested()) {
             stopped = true;
             xmlStopParser(ctxt);
         }
-        return stopped;
+        return stopped || LimitHit();
+    }
+
+protected:
+    void ReportLimit(const std::string& reason) override
+    {
+        const std::pair<int, int> location = ParserLocation();
+        log.Report(msg::kParserFatal, reason.c_str(), location.first, location.second);
     }
 };
 
 std::pair<int, int> PreprocessorLocation(Preprocessor& state) { return state.ParserLocation(); }
 
-Preprocessor& State(void* ctx)
-{
-    return *static_cast<Preprocessor*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
-}
+Preprocessor& State(void* ctx) { return static_cast<Preprocessor&>(Guard(ctx)); }
 
 std::string QName(const xmlChar* prefix, const xmlChar* localname)
 {
@@ -320,9 +562,12 @@ bool IsStylesheetRel(std::string_view rel)
     return false;
 }
 
-void BeginCapture(Preprocessor& state, int count, const xmlChar** attributes, bool isLink)
+void BeginCapture(Preprocessor& state, int count, const xmlChar** attributes, bool isLink,
+                  std::pair<int, int> location)
 {
     state.current = StyleSheetRecord{};
+    state.current.line = location.first;
+    state.current.column = location.second;
     if (isLink)
         state.current.href = FindAttribute(count, attributes, "href");
     if (std::string type = FindAttribute(count, attributes, "type"); !type.empty())
@@ -419,7 +664,7 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
                     const xmlChar** attributes)
 {
     Preprocessor& state = State(ctx);
-    if (state.CheckStop())
+    if (state.CheckStop() || !state.EnterElement())
         return;
     const std::pair<int, int> location = state.StartTagLocation();
     if (state.captureDepth > 0) {
@@ -431,11 +676,11 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     if (prefix == nullptr) {
         const std::string_view name = ToChars(localname);
         if (name == "style") {
-            BeginCapture(state, nbAttributes, attributes, false);
+            BeginCapture(state, nbAttributes, attributes, false, location);
             return;
         }
         if (name == "link" && IsStylesheetRel(FindAttribute(nbAttributes, attributes, "rel"))) {
-            BeginCapture(state, nbAttributes, attributes, true);
+            BeginCapture(state, nbAttributes, attributes, true, location);
             return;
         }
     }
@@ -457,6 +702,7 @@ void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
     Preprocessor& state = State(ctx);
     if (state.CheckStop())
         return;
+    state.LeaveElement();
     if (state.captureDepth == 0) {
         xmlSAX2EndElementNs(ctx, localname, prefix, uri);
         return;
@@ -539,6 +785,7 @@ void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* da
         return;
     const std::string_view pseudo = data ? ToChars(data) : "";
     StyleSheetRecord record;
+    std::tie(record.line, record.column) = state.InstructionLocation();
     record.media = PseudoAttribute(pseudo, "media");
     if (record.media.empty())
         record.media = "all";
@@ -568,7 +815,7 @@ void OnStructuredError(void* ctx, xmlErrorPtr error)
     if (ctxt == nullptr || ctxt->_private == nullptr || error == nullptr)
         return;
     Preprocessor& state = State(ctx);
-    if (error->code == XML_ERR_USER_STOP)
+    if (error->code == XML_ERR_USER_STOP || state.LimitHit())
         return;
     const std::string text = TrimmedMessage(error->message);
     // The parser's own column counts characters; ours counts UTF-16 units.
@@ -625,42 +872,95 @@ struct ParserCtxtDeleter {
 };
 using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
 
-// Parser errors outside the streaming pass are kept to be reported in the
-// "E line(column) : reason" form.
-struct FirstError {
+// Parses outside the streaming pass keep their first error, to be reported
+// in the "E line(column) : reason" form, and the same bounds.
+struct PlainParse final : ParseGuard {
     bool set = false;
     int line = 0;
     int column = 0;
     std::string message;
+
+    void Keep(int errorLine, int errorColumn, std::string text)
+    {
+        if (set)
+            return;
+        set = true;
+        line = errorLine;
+        column = errorColumn;
+        message = std::move(text);
+    }
+
+protected:
+    void ReportLimit(const std::string& reason) override
+    {
+        const xmlParserInputPtr input = ctxt != nullptr ? ctxt->input : nullptr;
+        Keep(input != nullptr ? input->line : 0, input != nullptr ? input->col : 0, reason);
+    }
 };
+
+PlainParse& Plain(void* ctx) { return static_cast<PlainParse&>(Guard(ctx)); }
 
 void CollectFirstError(void* userData, xmlErrorPtr error)
 {
-    auto* first = static_cast<FirstError*>(static_cast<xmlParserCtxtPtr>(userData)->_private);
-    if (first == nullptr || error == nullptr || first->set || error->level < XML_ERR_ERROR)
+    if (userData == nullptr || error == nullptr || error->level < XML_ERR_ERROR)
         return;
-    first->set = true;
-    first->line = error->line;
-    first->column = error->int2;
-    first->message = TrimmedMessage(error->message);
+    PlainParse& parse = Plain(userData);
+    if (!parse.LimitHit() && error->code != XML_ERR_USER_STOP)
+        parse.Keep(error->line, error->int2, TrimmedMessage(error->message));
 }
 
-XmlDocPtr ParseWithFirstError(std::string_view text, const std::string& url, FirstError& first)
+void OnPlainStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                         int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
+                         const xmlChar** attributes)
+{
+    PlainParse& parse = Plain(ctx);
+    if (parse.LimitHit() || !parse.EnterElement())
+        return;
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
+                          attributes);
+}
+
+void OnPlainEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri)
+{
+    PlainParse& parse = Plain(ctx);
+    if (parse.LimitHit())
+        return;
+    parse.LeaveElement();
+    xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+}
+
+// `text` parsed into a tree named `url`, with the guard's bounds; `dict`,
+// when given, is the dictionary the tree's names must come from (libxslt
+// compares names of documents it loads by pointer). `extraOptions` adds
+// libxml2 options to the usual ones.
+XmlDocPtr ParseWithFirstError(std::string_view text, const std::string& url, PlainParse& parse,
+                              xmlDictPtr dict = nullptr, int extraOptions = 0)
 {
     if (text.size() > static_cast<std::size_t>(INT32_MAX))
         return nullptr;
     ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
     if (!ctxt)
         return nullptr;
-    ctxt->sax->serror = &CollectFirstError;
-    ctxt->sax->error = nullptr;
-    ctxt->sax->warning = nullptr;
-    ctxt->_private = &first;
-    xmlCtxtUseOptions(ctxt.get(), kParseOptions);
+    if (dict != nullptr) {
+        if (ctxt->dict != nullptr)
+            xmlDictFree(ctxt->dict);
+        ctxt->dict = dict;
+        xmlDictReference(dict);
+    }
+    xmlSAXHandler* sax = ctxt->sax;
+    sax->serror = &CollectFirstError;
+    sax->error = nullptr;
+    sax->warning = nullptr;
+    sax->getEntity = &OnGetEntity;
+    sax->startElementNs = &OnPlainStartElement;
+    sax->endElementNs = &OnPlainEndElement;
+    parse.ctxt = ctxt.get();
+    ctxt->_private = static_cast<ParseGuard*>(&parse);
+    xmlCtxtUseOptions(ctxt.get(), kParseOptions | extraOptions);
     if (!url.empty())
         ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(BAD_CAST url.c_str()));
     xmlParseDocument(ctxt.get());
-    if (!ctxt->wellFormed || ctxt->myDoc == nullptr)
+    if (!ctxt->wellFormed || parse.LimitHit() || ctxt->myDoc == nullptr)
         return nullptr;
     XmlDocPtr doc(ctxt->myDoc);
     ctxt->myDoc = nullptr;
@@ -671,7 +971,19 @@ XmlDocPtr ParseWithFirstError(std::string_view text, const std::string& url, Fir
 
 // --- XSLT -------------------------------------------------------------------------
 
-void ReportXsltErrors(ParseScope& scope)
+// The lines libxslt prints when one of our bounds stops a transform; they
+// name its internals (xsltMaxDepth, --maxdepth), so our own message takes
+// their place.
+bool IsLimitError(std::string_view line)
+{
+    for (std::string_view marker : {"Operation limit exceeded", "infinite template recursion", "xsltMaxDepth",
+                                    "xsltMaxVars", "--maxdepth", "--maxvars"})
+        if (line.find(marker) != std::string_view::npos)
+            return true;
+    return false;
+}
+
+void ReportXsltErrors(ParseScope& scope, bool limitHit)
 {
     const std::string& errors = scope.xsltErrors;
     std::size_t start = 0;
@@ -679,47 +991,188 @@ void ReportXsltErrors(ParseScope& scope)
         std::size_t end = errors.find('\n', start);
         if (end == std::string::npos)
             end = errors.size();
-        if (end > start)
-            scope.log.Report(msg::kStyleSheetError, errors.substr(start, end - start).c_str());
+        const std::string line = errors.substr(start, end - start);
+        if (!line.empty() && !(limitHit && IsLimitError(line)))
+            scope.log.Report(msg::kStyleSheetError, line.c_str());
         start = end + 1;
     }
     scope.xsltErrors.clear();
 }
 
+// One transform, as its context's _private: the stop token it watches.
+struct XsltRun {
+    const CStopToken& stop;
+    bool stopped = false;
+};
+
+// libxslt calls this before each instruction of a transform whose debug
+// status is set (ours all are): a stop request ends the transform there.
+// The engine is told to stop and every step after this one fails at once.
+void OnXsltInstruction(xmlNodePtr, xmlNodePtr, xsltTemplatePtr, xsltTransformContextPtr ctxt)
+{
+    auto* run = ctxt != nullptr ? static_cast<XsltRun*>(ctxt->_private) : nullptr;
+    if (run == nullptr || run->stopped || !run->stop.StopRequested())
+        return;
+    run->stopped = true;
+    ctxt->state = XSLT_STATE_STOPPED;
+    ctxt->debugStatus = XSLT_DEBUG_QUIT;
+    ctxt->opLimit = std::max<unsigned long>(ctxt->opCount, 1);
+    if (ctxt->xpathCtxt != nullptr)
+        ctxt->xpathCtxt->opLimit = std::max<unsigned long>(ctxt->xpathCtxt->opCount, 1);
+}
+
+int OnXsltCallAdded(xsltTemplatePtr, xmlNodePtr) { return 1; }
+void OnXsltCallDropped() {}
+
+// A local path for an address libxslt built; empty for another scheme.
+std::string XsltLocalPath(std::string_view address)
+{
+    constexpr std::string_view kFileScheme = "file://";
+    if (address.compare(0, kFileScheme.size(), kFileScheme) == 0)
+        address.remove_prefix(kFileScheme.size());
+    else if (address.compare(0, 5, "file:") == 0)
+        address.remove_prefix(5);
+    else if (address.find("://") != std::string_view::npos)
+        return {};
+    return std::string(address);
+}
+
+// libxslt's loader for xsl:import, xsl:include and document(): the file is
+// read like every other file a document names (confined to the load's
+// folders, regular files only, bounded, stoppable) and parsed with the same
+// bounds as documents. No external DTD, entity or XInclude is read.
+xmlDocPtr LoadXsltDocument(const xmlChar* uri, xmlDictPtr dict, int options, void*, xsltLoadType)
+{
+    ParseScope* scope = ParseScope::current;
+    if (scope == nullptr || scope->load == nullptr || uri == nullptr)
+        return nullptr;
+    CLoadContext& load = *scope->load;
+    const std::string address = ToChars(uri);
+    std::string path = XsltLocalPath(address);
+    if (path.empty()) {
+        scope->log.Report(msg::kNotLocalFile, address.c_str());
+        return nullptr;
+    }
+    std::string bytes;
+    ReadStatus status = ReadResourceFile(load, path, ResourceKind::Xslt, bytes);
+    if (status == ReadStatus::OpenFailed) {
+        // Addresses come %-escaped; a file's name need not be.
+        std::unique_ptr<char, void (*)(void*)> unescaped(xmlURIUnescapeString(path.c_str(), 0, nullptr),
+                                                         [](void* text) { xmlFree(text); });
+        if (unescaped && path != unescaped.get())
+            status = ReadResourceFile(load, unescaped.get(), ResourceKind::Xslt, bytes);
+    }
+    if (status != ReadStatus::Ok) {
+        ReportUnreadResource(scope->log, status, ResourceKind::Xslt, address, 0, 0);
+        return nullptr;
+    }
+    PlainParse parse;
+    XmlDocPtr doc = ParseWithFirstError(bytes, address, parse, dict, options & XML_PARSE_NOCDATA);
+    if (!doc && parse.set)
+        scope->log.Report(msg::kStyleSheetError, parse.message.c_str());
+    return doc.release();
+}
+
+// The bounds of one transform, and its stop token.
+void LimitTransform(xsltTransformContextPtr context, XsltRun& run)
+{
+    xsltSetCtxtSecurityPrefs(Hooks().securityPrefs, context);
+    context->maxTemplateDepth = limits::kMaxXsltTemplateDepth;
+    context->maxTemplateVars = limits::kMaxXsltVariables;
+    context->opLimit = limits::kMaxXsltSteps;
+    if (context->xpathCtxt != nullptr)
+        context->xpathCtxt->opLimit = limits::kMaxXsltXPathSteps;
+    context->_private = &run;
+    context->debugStatus = XSLT_DEBUG_RUN;
+}
+
+// Reports which bound ended a failed transform; false when none did.
+bool ReportXsltLimit(xsltTransformContextPtr context, CMessageLog& log)
+{
+    if (context->opLimit != 0 && context->opCount >= context->opLimit) {
+        log.Report(msg::kXsltTooManySteps, limits::kMaxXsltSteps);
+        return true;
+    }
+    const xmlXPathContext* xpath = context->xpathCtxt;
+    if (xpath != nullptr && xpath->opLimit != 0 && xpath->opCount >= xpath->opLimit) {
+        log.Report(msg::kXsltTooManyXPathSteps, limits::kMaxXsltXPathSteps);
+        return true;
+    }
+    return false;
+}
+
+// Applies `sheet` to `document` and serialises the result into `text`;
+// false after reporting (or, when stopped, silently).
+bool RunTransform(xsltStylesheetPtr sheet, xmlDoc* document, CLoadContext& load, ParseScope& scope,
+                  const MemoryBudget& budget, std::string& text)
+{
+    CMessageLog& log = load.Log();
+    xsltTransformContextPtr context = xsltNewTransformContext(sheet, document);
+    if (context == nullptr)
+        return false;
+    XsltRun run{load.Stop()};
+    LimitTransform(context, run);
+    xmlDocPtr result = xsltApplyStylesheetUser(sheet, document, nullptr, nullptr, nullptr, context);
+    XmlDocPtr resultOwner(result);
+    const bool failed = context->state != XSLT_STATE_OK || result == nullptr || budget.exceeded;
+    if (run.stopped || load.StopRequested()) {
+        xsltFreeTransformContext(context);
+        scope.xsltErrors.clear();
+        return false;
+    }
+    bool limitHit = failed && ReportXsltLimit(context, log);
+    if (failed && !limitHit && budget.exceeded) {
+        log.Report(msg::kXsltTooMuchMemory, limits::kMaxXsltMemoryBytes >> 20);
+        scope.xsltErrors.clear();  // what failed for want of memory, in the libraries' words
+        limitHit = true;
+    }
+    if (failed && !limitHit && scope.xsltErrors.find("infinite template recursion") != std::string::npos) {
+        log.Report(msg::kXsltTooDeep, limits::kMaxXsltTemplateDepth, limits::kMaxXsltVariables);
+        limitHit = true;
+    }
+    xsltFreeTransformContext(context);
+    ReportXsltErrors(scope, limitHit);
+    if (failed)
+        return false;
+
+    xmlChar* output = nullptr;
+    int length = 0;
+    const bool saved = xsltSaveResultToString(&output, &length, result, sheet) == 0 && output != nullptr;
+    if (!saved || budget.exceeded || static_cast<std::size_t>(length) > limits::kMaxDocumentFileBytes) {
+        if (budget.exceeded || saved)
+            log.Report(msg::kXsltTooMuchMemory, limits::kMaxXsltMemoryBytes >> 20);
+        xmlFree(output);
+        return false;
+    }
+    text.assign(ToChars(output), static_cast<std::size_t>(length));
+    xmlFree(output);
+    return true;
+}
+
 }  // namespace
 
-XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CMessageLog& log)
+XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load)
 {
     InitXmlSafety();
+    CMessageLog& log = load.Log();
     ParseScope scope(log);
-    scope.allowLocalReads = true;
+    scope.load = &load;
 
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(styleDoc.get());
     if (sheet == nullptr) {
-        ReportXsltErrors(scope);
+        ReportXsltErrors(scope, false);
         return nullptr;
     }
     styleDoc.release();  // now owned by the sheet
     std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheetOwner(sheet, &xsltFreeStylesheet);
 
-    xsltTransformContextPtr context = xsltNewTransformContext(sheet, document);
-    if (context == nullptr)
-        return nullptr;
-    xsltSetCtxtSecurityPrefs(Hooks().securityPrefs, context);
-    xmlDocPtr result = xsltApplyStylesheetUser(sheet, document, nullptr, nullptr, nullptr, context);
-    const bool failed = context->state != XSLT_STATE_OK;
-    xsltFreeTransformContext(context);
-    XmlDocPtr resultOwner(result);
-    ReportXsltErrors(scope);
-    if (result == nullptr || failed)
-        return nullptr;
-
-    xmlChar* output = nullptr;
-    int length = 0;
-    if (xsltSaveResultToString(&output, &length, result, sheet) != 0 || output == nullptr)
-        return nullptr;
-    const std::string text(ToChars(output), static_cast<std::size_t>(length));
-    xmlFree(output);
+    MemoryBudget budget{0, limits::kMaxXsltMemoryBytes};
+    std::string text;
+    {
+        MemoryScope memory(budget);
+        if (!RunTransform(sheet, document, load, scope, budget, text))
+            return nullptr;
+    }
     return ParseXmlText(text, document->URL ? ToChars(document->URL) : "", log);
 }
 
@@ -727,10 +1180,10 @@ XmlDocPtr ParseXmlSheet(std::string_view text, const std::string& url, CMessageL
 {
     InitXmlSafety();
     ParseScope scope(log);
-    FirstError first;
-    XmlDocPtr doc = ParseWithFirstError(text, url, first);
+    PlainParse parse;
+    XmlDocPtr doc = ParseWithFirstError(text, url, parse);
     if (!doc)
-        log.Report(msg::kStyleSheetError, first.message.c_str());
+        log.Report(msg::kStyleSheetError, parse.message.c_str());
     return doc;
 }
 
@@ -740,9 +1193,11 @@ void InitXmlSafety()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        // Before the libraries allocate anything: what XSLT allocates is
+        // counted (MemoryScope).
+        xmlGcMemSetup(&CountedFree, &CountedMalloc, &CountedMalloc, &CountedRealloc, &CountedStrdup);
         xmlInitParser();
         LibraryHooks& hooks = Hooks();
-        hooks.defaultEntityLoader = xmlGetExternalEntityLoader();
         xmlSetExternalEntityLoader(&GuardedEntityLoader);
         exsltRegisterAll();
         hooks.securityPrefs = xsltNewSecurityPrefs();
@@ -752,6 +1207,13 @@ void InitXmlSafety()
         xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
         xsltSetDefaultSecurityPrefs(hooks.securityPrefs);
         xsltSetGenericErrorFunc(nullptr, &CollectXsltError);
+        // Every document libxslt loads is read through the load's confined
+        // reader, and every transform may be stopped between instructions.
+        xsltSetLoaderFunc(&LoadXsltDocument);
+        static void* debuggerCallbacks[] = {reinterpret_cast<void*>(&OnXsltInstruction),
+                                            reinterpret_cast<void*>(&OnXsltCallAdded),
+                                            reinterpret_cast<void*>(&OnXsltCallDropped)};
+        xsltSetDebuggerCallbacks(3, debuggerCallbacks);
     });
     // libxml2 keeps its generic error channel per thread.
     xmlSetGenericErrorFunc(nullptr, &IgnoreGenericError);
@@ -812,8 +1274,9 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
     if (!ctxt)
         return result;
     state.ctxt = ctxt.get();
-    ctxt->_private = &state;
+    ctxt->_private = static_cast<ParseGuard*>(&state);
     xmlSAXHandler* sax = ctxt->sax;
+    sax->getEntity = &OnGetEntity;
     sax->startElementNs = &OnStartElement;
     sax->endElementNs = &OnEndElement;
     sax->characters = &OnCharacters;
@@ -835,7 +1298,7 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
         scope.preprocessor = &state;
         xmlParseDocument(ctxt.get());
     }
-    const bool ok = ctxt->wellFormed && !state.stopped && ctxt->myDoc != nullptr;
+    const bool ok = ctxt->wellFormed && !state.stopped && !state.LimitHit() && ctxt->myDoc != nullptr;
     if (!ok)
         return result;
     result.document.reset(ctxt->myDoc);
@@ -850,10 +1313,10 @@ XmlDocPtr ParseXmlText(std::string_view text, const std::string& url, CMessageLo
 {
     InitXmlSafety();
     ParseScope scope(log);
-    FirstError first;
-    XmlDocPtr doc = ParseWithFirstError(text, url, first);
-    if (!doc && first.set)
-        log.Report(msg::kTextParseError, first.line, first.column, first.message.c_str());
+    PlainParse parse;
+    XmlDocPtr doc = ParseWithFirstError(text, url, parse);
+    if (!doc && parse.set)
+        log.Report(msg::kTextParseError, parse.line, parse.column, parse.message.c_str());
     return doc;
 }
 

@@ -5,7 +5,10 @@
 // style sheets, comments and other instructions are dropped. XSLT style
 // sheets are applied here; the style layer decides the order and applies
 // CSS. No external entity, DTD or network resource is ever read, and
-// document-supplied XSLT can neither write files nor reach the network.
+// document-supplied XSLT can neither write files nor reach the network; the
+// files it reads are confined like every file a document names. Elements
+// nested too deeply and entity expansions past their bounds end a parse
+// with a message saying so (base/limits.h).
 // Problems go to the log given; each call may run on any thread.
 #pragma once
 
@@ -18,6 +21,7 @@
 
 namespace svg {
 
+class CLoadContext;
 class CMessageLog;
 class CStopToken;
 
@@ -29,6 +33,9 @@ struct StyleSheetRecord {
     std::string media = "all";
     std::string alternate;
     std::string title;
+    // Where the instruction or element was written (1-based; 0 unknown).
+    int line = 0;
+    int column = 0;
 };
 
 // Owns a libxml2 document.
@@ -56,8 +63,12 @@ XmlDocPtr ParseXmlText(std::string_view text, const std::string& url, CMessageLo
 XmlDocPtr ParseXmlSheet(std::string_view text, const std::string& url, CMessageLog& log);
 
 // Transforms `document` by the XSLT sheet `styleDoc`; the result re-parsed,
-// or null after reporting the processor's errors.
-XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CMessageLog& log);
+// or null after reporting the processor's errors. The files the sheet reads
+// (xsl:import, xsl:include, document()) are read for `load`, confined to its
+// folders (model/resource_file.h). A transform that runs too many steps or
+// nests templates too deeply ends with a message saying so; one whose load
+// is stopped ends at the next instruction, silently.
+XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load);
 
 // The value of pseudo-attribute `name` in the data of an xml-stylesheet
 // instruction; empty when it is absent.

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "model/file_io.h"
 #include "model/inflate.h"
 #include "model/messages.h"
 #include "model/references.h"
+#include "model/resource_file.h"
 #include "model/tree_builder.h"
 #include "style/style_sheets.h"
 
@@ -97,14 +97,16 @@ CDocumentLoad::CDocumentLoad(CMessageLog& log, const CStopToken& stop, CDocOptio
 
 CDocumentLoad::~CDocumentLoad() = default;
 
-CElemDocument* CDocumentLoad::LoadFile(std::string_view path) { return LoadReferencedDocument(path, {}); }
+CElemDocument* CDocumentLoad::LoadFile(std::string_view path) { return LoadReferencedDocument(path, {}, nullptr); }
 
 CElemDocument* CDocumentLoad::LoadBytes(std::string bytes, const std::string& fullPath, std::string_view shownName)
 {
+    context_.SetMainDocumentPath(fullPath);
     return Load(std::move(bytes), fullPath, shownName);
 }
 
-CElemDocument* CDocumentLoad::LoadReferencedDocument(std::string_view path, std::string_view baseDirectory)
+CElemDocument* CDocumentLoad::LoadReferencedDocument(std::string_view path, std::string_view baseDirectory,
+                                                     const CElem* referrer)
 {
     const std::string fullPath = MakeFullPath(path, baseDirectory);
     if (CElemDocument* loaded = context_.Documents().Find(fullPath))
@@ -114,17 +116,26 @@ CElemDocument* CDocumentLoad::LoadReferencedDocument(std::string_view path, std:
 
     CMessageLog& log = context_.Log();
     const std::string shownPath(path);
+    // The first document read is the main one: its folder is where the
+    // others may come from.
+    context_.SetMainDocumentPath(fullPath);
+    if (!MayReadFile(context_, fullPath)) {
+        context_.NoteRefusedFile(fullPath);
+        ReportUnreadResource(log, ReadStatus::NotAllowed, ResourceKind::Document, shownPath, referrer);
+        return nullptr;
+    }
     log.Report(msg::kOpeningFile, shownPath.c_str());
     if (context_.Documents().Size() >= limits::kMaxLoadedDocuments) {
         log.Report(msg::kTooManyDocuments, shownPath.c_str());
         return nullptr;
     }
     std::string bytes;
-    switch (ReadFileBytes(fullPath, limits::kMaxFileBytes, bytes)) {
+    switch (const ReadStatus status = ReadResourceFile(context_, fullPath, ResourceKind::Document, bytes)) {
     case ReadStatus::Ok: break;
     case ReadStatus::OpenFailed: log.Report(msg::kOpenError, shownPath.c_str()); return nullptr;
-    case ReadStatus::TooLarge:
     case ReadStatus::ReadFailed: log.Report(msg::kNotSvgFile, shownPath.c_str()); return nullptr;
+    case ReadStatus::Stopped: return nullptr;
+    default: ReportUnreadResource(log, status, ResourceKind::Document, shownPath, referrer); return nullptr;
     }
     return Load(std::move(bytes), fullPath, shownPath);
 }
@@ -151,7 +162,15 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     }
     if (IsGzip(bytes)) {
         std::string inflated;
-        if (!Inflate(bytes, limits::kMaxInflatedBytes, inflated)) {
+        switch (InflateBounded(bytes, limits::kMaxInflatedBytes, context_.Stop(), inflated)) {
+        case InflateStatus::Ok:
+            break;
+        case InflateStatus::TooLarge:
+            log.Report(msg::kInflatedTooLarge, shownPath.c_str(), limits::kMaxInflatedBytes >> 20);
+            return nullptr;
+        case InflateStatus::Stopped:
+            return nullptr;
+        case InflateStatus::Corrupt:
             log.Report(msg::kInflateFailed, shownPath.c_str());
             return nullptr;
         }

@@ -31,11 +31,13 @@ public:
     CDocumentLoad(const CDocumentLoad&) = delete;
     CDocumentLoad& operator=(const CDocumentLoad&) = delete;
 
-    // The main document from a file; `path` relative to the current directory.
+    // The main document from a file; `path` relative to the current
+    // directory. The main document's folder is the one its references may
+    // read files from (model/resource_file.h).
     CElemDocument* LoadFile(std::string_view path);
     // The main document from bytes already in memory. `fullPath` names it
-    // (its directory resolves relative references); `shownName` is used in
-    // messages.
+    // (its directory resolves relative references and is the folder they may
+    // read); `shownName` is used in messages.
     CElemDocument* LoadBytes(std::string bytes, const std::string& fullPath, std::string_view shownName);
 
     // Draws the main document into a new recording (see RecordDocument), then
@@ -58,7 +60,8 @@ public:
     const CFontContext& Fonts() const { return fonts_; }
 
     // CDocumentSource: the documents references name, in the same load.
-    CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory) override;
+    CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory,
+                                          const CElem* referrer) override;
     CElemDocument* LoadDocumentBytes(std::string bytes, const std::string& name, std::string_view shownName) override;
 
 private:

@@ -5,16 +5,13 @@
 #include <string>
 
 #include "model/elem.h"
-#include "model/file_io.h"
 #include "model/messages.h"
+#include "model/resource_file.h"
 #include "render/data_url.h"
 #include "render/prepare.h"
 
 namespace svg {
 namespace {
-
-// ICC profiles are a few kilobytes to a few megabytes.
-constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
 
 void ReportOpenFailed(const CElemColorProfile& elem, const std::string& href, CMessageLog& log)
 {
@@ -23,8 +20,9 @@ void ReportOpenFailed(const CElemColorProfile& elem, const std::string& href, CM
 }
 
 // The profile's bytes; false after a message.
-bool ReadProfile(const CElemColorProfile& elem, const std::string& href, std::string& bytes, CMessageLog& log)
+bool ReadProfile(const CElemColorProfile& elem, const std::string& href, std::string& bytes, CPreparer& preparer)
 {
+    CMessageLog& log = preparer.Log();
     if (IsDataUrl(href)) {
         std::optional<DataUrl> data = DecodeDataUrl(elem, std::string_view(href).substr(5), log);
         if (!data)
@@ -37,11 +35,13 @@ bool ReadProfile(const CElemColorProfile& elem, const std::string& href, std::st
         log.Report(elem, msg::kHrefInvalidPath, elem.Name().c_str(), href.c_str());
         return false;
     }
-    if (ReadFileBytes(*path, kMaxProfileBytes, bytes) != ReadStatus::Ok) {
+    const ReadStatus status = ReadResourceFile(preparer.Context(), *path, ResourceKind::ColorProfile, bytes);
+    if (status == ReadStatus::Ok)
+        return true;
+    if (status != ReadStatus::Stopped &&
+        !ReportUnreadResource(log, status, ResourceKind::ColorProfile, ShownReference(href), &elem))
         ReportOpenFailed(elem, href, log);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 // The transform from sRGB into `bytes`' profile; null when the profile cannot
@@ -72,7 +72,7 @@ bool SetUpColorProfile(CElemColorProfile& profile, CPreparer& preparer)
     if (href == nullptr)
         return true;
     std::string bytes;
-    if (!ReadProfile(profile, *href, bytes, preparer.Log()))
+    if (!ReadProfile(profile, *href, bytes, preparer))
         return true;
     cmsHTRANSFORM transform = TransformTo(bytes);
     if (transform == nullptr) {

@@ -11,9 +11,9 @@
 
 #include "base/limits.h"
 #include "model/document.h"
-#include "model/file_io.h"
 #include "model/load_context.h"
 #include "model/messages.h"
+#include "model/resource_file.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/data_url.h"
@@ -57,10 +57,7 @@ void ReportCyclic(const CElemImage& image, CPreparer& preparer)
 {
     const std::string* href = image.GetAttribute(AttributeId::xlink_href, false);
     const std::string shown = ShownReference(href != nullptr ? *href : std::string());
-    if (IsFeImage(image))
-        preparer.Log().Report(image, msg::kFeImageCycle, image.Name().c_str(), shown.c_str());
-    else
-        preparer.Log().Report(image, msg::kUseCycle, shown.c_str());
+    preparer.Log().Report(image, msg::kHrefCycle, image.Name().c_str(), shown.c_str());
 }
 
 // --- Region ---------------------------------------------------------------------------
@@ -183,7 +180,7 @@ void LoadSvgFilePicture(CElemImage& image, std::string_view href, const std::str
                         std::string_view fragment, CPreparer& preparer)
 {
     CDocumentSource* source = preparer.Context().DocumentSource();
-    CElemDocument* document = source != nullptr ? source->LoadReferencedDocument(fullPath, "") : nullptr;
+    CElemDocument* document = source != nullptr ? source->LoadReferencedDocument(fullPath, "", &image) : nullptr;
     CElem* picture = document;
     if (document != nullptr && !fragment.empty())
         picture = preparer.FindReference(*document, "#" + std::string(fragment));
@@ -229,10 +226,14 @@ void SetRasterPicture(CElemImage& image, std::string_view bytes, std::string_vie
 void LoadRasterFilePicture(CElemImage& image, std::string_view path, const std::string& fullPath,
                            CPreparer& preparer)
 {
+    std::string bytes;
+    const ReadStatus status = ReadResourceFile(preparer.Context(), fullPath, ResourceKind::Image, bytes);
+    if (status == ReadStatus::Stopped ||
+        ReportUnreadResource(preparer.Log(), status, ResourceKind::Image, path, &image))
+        return;
     const std::string shown(path);
     preparer.Log().Report(msg::kLoadingImage, shown.c_str());
-    std::string bytes;
-    if (ReadFileBytes(fullPath, limits::kMaxFileBytes, bytes) != ReadStatus::Ok) {
+    if (status != ReadStatus::Ok) {
         ReportCannotOpen(image, path, preparer);
         return;
     }

@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/limits.h"
+#include "model/message_log.h"
+#include "model/messages.h"
+
 namespace svg {
 namespace {
 
@@ -40,19 +44,32 @@ OutputSize ComputeOutputSize(const RectF& frame, std::optional<int> width, std::
         outHeight = *height;
         outWidth = frameWidth * scale;
     }
-    // Keep within cairo's image size, shrinking both sides alike.
-    const double shrink = std::min({1.0, kMaxSide / outWidth, kMaxSide / outHeight});
+    // Keep within cairo's image size and the pixel budget, shrinking both
+    // sides alike.
+    const double budget = std::sqrt(static_cast<double>(limits::kMaxOutputPixels) / (outWidth * outHeight));
+    const double shrink = std::min({1.0, kMaxSide / outWidth, kMaxSide / outHeight, budget});
+    OutputSize size;
+    if (shrink < 1) {
+        size.requestedWidth = outWidth;
+        size.requestedHeight = outHeight;
+    }
     scale *= shrink;
     outWidth *= shrink;
     outHeight *= shrink;
 
-    OutputSize size;
     size.width = std::clamp(static_cast<int>(std::lround(outWidth)), 1, kMaxSide);
     size.height = std::clamp(static_cast<int>(std::lround(outHeight)), 1, kMaxSide);
     size.scale = scale;
     size.offsetX = (size.width - frameWidth * scale) / 2 - frame.x * scale;
     size.offsetY = (size.height - frameHeight * scale) / 2 - frame.y * scale;
     return size;
+}
+
+void ReportReducedOutput(const OutputSize& size, CMessageLog& log)
+{
+    if (size.Reduced())
+        log.Report(msg::kPictureReduced, size.requestedWidth, size.requestedHeight, size.width, size.height,
+                   limits::kMaxOutputPixels >> 20);
 }
 
 std::optional<OutputFormat> FormatFromPath(const std::string& path)

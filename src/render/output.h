@@ -8,6 +8,8 @@
 
 namespace svg {
 
+class CMessageLog;
+
 struct OutputSize {
     int width = 0;   // pixels
     int height = 0;  // pixels
@@ -16,14 +18,25 @@ struct OutputSize {
     double scale = 1;
     double offsetX = 0;
     double offsetY = 0;
+    // The size asked for, in pixels, when it did not fit the pixel budget
+    // and was scaled down to width x height; 0 when it fitted.
+    double requestedWidth = 0;
+    double requestedHeight = 0;
+
+    bool Reduced() const { return requestedWidth > 0; }
 };
 
 // The output size for a picture frame: the frame at `zoom` by default; with
 // only a width or only a height the other follows the aspect ratio; with
-// both, the picture is fitted inside and centred. Sizes are at least 1 pixel
-// and at most 32767 (the largest cairo image), keeping the aspect ratio.
+// both, the picture is fitted inside and centred. Sizes are at least 1 pixel;
+// a size of more than limits::kMaxOutputPixels pixels, or more than 32767 on
+// a side (the largest cairo image), is scaled down to fit, keeping the
+// aspect ratio, and says what was asked for.
 OutputSize ComputeOutputSize(const RectF& frame, std::optional<int> width, std::optional<int> height,
                              double zoom);
+
+// Reports that `size` was scaled down to fit the pixel budget, when it was.
+void ReportReducedOutput(const OutputSize& size, CMessageLog& log);
 
 enum class OutputFormat { Png, Pdf, Svg };
 

@@ -6,10 +6,11 @@
 
 #include "base/limits.h"
 #include "base/stop_token.h"
-#include "model/file_io.h"
+#include "model/load_context.h"
 #include "model/message_log.h"
 #include "model/messages.h"
 #include "model/references.h"
+#include "model/resource_file.h"
 #include "model/text_decoder.h"
 #include "style/css_font_face.h"
 #include "style/css_tokenizer.h"
@@ -599,8 +600,10 @@ private:
             return;
         if (std::find(imports_.chain.begin(), imports_.chain.end(), path) != imports_.chain.end())
             return;  // a cycle: the sheet is being parsed already
+        if (imports_.load == nullptr)
+            return;
         ++imports_.importedSheets;
-        if (const std::optional<std::string> text = loadSheetFile(path, "utf-8"))
+        if (const std::optional<std::string> text = loadSheetFile(*imports_.load, path, target.value, "utf-8"))
             ParseFile(*text, path, nesting + 1);
     }
 
@@ -665,11 +668,15 @@ bool parseSheet(std::string_view text, const std::string& baseUrl, const std::st
     return finished;
 }
 
-std::optional<std::string> loadSheetFile(const std::string& path, const std::string& defaultEncoding)
+std::optional<std::string> loadSheetFile(CLoadContext& load, const std::string& path, std::string_view reference,
+                                         const std::string& defaultEncoding)
 {
     std::string bytes;
-    if (ReadFileBytes(path, limits::kMaxFileBytes, bytes) != ReadStatus::Ok)
+    const ReadStatus status = ReadResourceFile(load, path, ResourceKind::StyleSheet, bytes);
+    if (status != ReadStatus::Ok) {
+        ReportUnreadResource(load.Log(), status, ResourceKind::StyleSheet, reference, nullptr);
         return std::nullopt;
+    }
     return DecodeText(bytes, defaultEncoding.empty() ? "utf-8" : defaultEncoding);
 }
 

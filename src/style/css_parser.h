@@ -15,6 +15,7 @@
 #include <vector>
 
 namespace svg {
+class CLoadContext;
 class CMessageLog;
 class CStopToken;
 }  // namespace svg
@@ -107,6 +108,9 @@ inline constexpr std::string_view kMarkerLonghands[] = {"marker-start", "marker-
 struct CImportState {
     std::vector<std::string> chain;  // full paths, outermost first: an @import of one of them is a cycle
     std::size_t importedSheets = 0;  // files read by @import so far
+    // The load whose files @import may read (confined to its folders, see
+    // model/resource_file.h); without one, @import reads nothing.
+    CLoadContext* load = nullptr;
 };
 
 // Parses `text` (the sheet at `baseUrl`, which resolves its relative
@@ -118,9 +122,12 @@ bool parseSheet(std::string_view text, const std::string& baseUrl, const std::st
                 CCssFontPool* fontPool, CImportState& imports, CRulesets& rulesets, CMessageLog& log,
                 const CStopToken& stop);
 
-// Reads and decodes a sheet file (@charset rule or byte-order mark, else
-// `defaultEncoding`, else UTF-8). Null when it cannot be read or decoded.
-std::optional<std::string> loadSheetFile(const std::string& path, const std::string& defaultEncoding);
+// Reads and decodes the sheet file at `path` for `load` (@charset rule or
+// byte-order mark, else `defaultEncoding`, else UTF-8). Null when it cannot
+// be read or decoded; a file the load may not read, or that is no regular
+// file or too large, is reported naming `reference` (as written).
+std::optional<std::string> loadSheetFile(CLoadContext& load, const std::string& path, std::string_view reference,
+                                         const std::string& defaultEncoding);
 
 // The sub-parsers, on pieces of a sheet. Their warnings go to `log`, or
 // nowhere when it is null.

@@ -441,19 +441,22 @@ const std::string* ReferenceValue(const CElem& elem, AttributeId name)
     return value;
 }
 
-void ReportCycle(const CElem& elem, const std::string& value, const CLoadContext& context)
+// The message names the property whose reference closes the loop.
+void ReportCycle(const CElem& elem, AttributeId property, const std::string& value, const CLoadContext& context)
 {
-    context.Log().Report(elem, msg::kHrefCycle, elem.Name().c_str(), value.c_str());
+    context.Log().Report(elem, msg::kPropertyCycle, elem.Name().c_str(), std::string(AttributeName(property)).c_str(),
+                         value.c_str());
 }
 
-// True when the masks of masks that start at `target` come back to `elem`:
-// a loop the preparation states miss, because its first member finished
-// before the others were reached. Loops longer than the walk are cut where
-// they are drawn.
-bool MaskLeadsBack(const CElem& target, const CElem& elem)
+// True when the references of `property` that start at `target` come back
+// to `elem` (a mask whose mask has a mask ..., a clipPath clipped by a
+// clipPath ...): a loop the preparation states miss, because its first
+// member finished before the others were reached. Loops longer than the walk
+// are cut where they are drawn.
+bool LeadsBack(const CElem& target, const CElem& elem, const CElem* ResolvedProperties::*property)
 {
     const CElem* next = &target;
-    for (std::size_t step = 0; next != nullptr && step < limits::kMaxHrefChain; ++step, next = next->props.mask)
+    for (std::size_t step = 0; next != nullptr && step < limits::kMaxHrefChain; ++step, next = next->props.*property)
         if (next == &elem)
             return true;
     return false;
@@ -468,8 +471,8 @@ void ResolveMask(CElem& elem, CLoadContext& context)
     const char* name = elem.Name().c_str();
     if (target == nullptr)
         context.Log().Report(elem, msg::kMaskNotFound, name, value->c_str());
-    else if (target->prepState == PrepState::BeingPrepared || MaskLeadsBack(*target, elem))
-        ReportCycle(elem, *value, context);
+    else if (target->prepState == PrepState::BeingPrepared || LeadsBack(*target, elem, &ResolvedProperties::mask))
+        ReportCycle(elem, AttributeId::mask, *value, context);
     else if (target->Id() != ElementId::mask)
         context.Log().Report(elem, msg::kMaskNotMask, name, value->c_str());
     else
@@ -487,7 +490,7 @@ void ResolveFilter(CElem& elem, CLoadContext& context)
         context.Log().Report(elem, msg::kFilterNotFound, name, value->c_str());
         elem.props.filterFailed = true;
     } else if (target->prepState == PrepState::BeingPrepared) {
-        ReportCycle(elem, *value, context);
+        ReportCycle(elem, AttributeId::filter, *value, context);
     } else if (target->Id() != ElementId::filter) {
         context.Log().Report(elem, msg::kFilterNotFilter, name, value->c_str());
         elem.props.filterFailed = true;
@@ -497,8 +500,10 @@ void ResolveFilter(CElem& elem, CLoadContext& context)
 }
 
 // Anything but a clipPath is ignored silently. A clipPath still being
-// prepared is one that clips itself, directly or through its content: it is
-// reported like the other reference cycles, since drawing it would not end.
+// prepared is one that clips itself, directly or through its content, and a
+// clipPath whose clip-path leads back here closes a loop between clipPaths:
+// both are reported like the other reference cycles, since drawing them
+// would not end.
 void ResolveClipPath(CElem& elem, CLoadContext& context)
 {
     const std::string* value = ReferenceValue(elem, AttributeId::clip_path);
@@ -507,8 +512,8 @@ void ResolveClipPath(CElem& elem, CLoadContext& context)
     CElem* target = FindReference(elem, *value, context);
     if (target == nullptr || target->Class() != ElemClass::ClipPath)
         return;
-    if (target->prepState == PrepState::BeingPrepared)
-        ReportCycle(elem, *value, context);
+    if (target->prepState == PrepState::BeingPrepared || LeadsBack(*target, elem, &ResolvedProperties::clipPath))
+        ReportCycle(elem, AttributeId::clip_path, *value, context);
     else
         elem.props.clipPath = target;
 }

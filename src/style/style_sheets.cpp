@@ -4,10 +4,10 @@
 #include <initializer_list>
 
 #include "base/limits.h"
-#include "model/file_io.h"
 #include "model/load_context.h"
 #include "model/messages.h"
 #include "model/references.h"
+#include "model/resource_file.h"
 #include "model/text_decoder.h"
 #include "values/scan.h"
 
@@ -60,7 +60,7 @@ void Transform(XmlDocPtr& document, XmlDocPtr styleDoc, CssLoadContext& sheets, 
 {
     if (!styleDoc)
         return;
-    if (XmlDocPtr transformed = TransformXml(document.get(), std::move(styleDoc), context.Log())) {
+    if (XmlDocPtr transformed = TransformXml(document.get(), std::move(styleDoc), context)) {
         document = std::move(transformed);
         sheets.DocumentReplaced();
     }
@@ -71,9 +71,16 @@ void ApplyLinkedSheet(XmlDocPtr& document, const StyleSheetRecord& record, const
 {
     context.Log().Report(msg::kApplyingStyleSheet, record.href.c_str());
     const std::string path = LocalPath(record.href, fullPath);
-    std::string bytes;
-    if (path.empty() || ReadFileBytes(path, limits::kMaxFileBytes, bytes) != ReadStatus::Ok)
+    if (path.empty())
         return;
+    const ResourceKind kind = IsXsltType(record.type) ? ResourceKind::Xslt : ResourceKind::StyleSheet;
+    std::string bytes;
+    const ReadStatus status = ReadResourceFile(context, path, kind, bytes);
+    if (status != ReadStatus::Ok) {
+        // A sheet that is simply missing is skipped without a word.
+        ReportUnreadResource(context.Log(), status, kind, record.href, record.line, record.column);
+        return;
+    }
     if (IsCssType(record.type)) {
         if (std::optional<std::string> css = DecodeText(bytes, record.charset.empty() ? "utf-8" : record.charset))
             ApplyCssStyleSheet(document.get(), *css, path, context.Options().media, sheets, context);
@@ -196,6 +203,7 @@ void ApplyCssStyleSheet(xmlDoc* document, std::string_view cssText, const std::s
                         const std::string& media, CssLoadContext& sheets, CLoadContext& context)
 {
     CRulesets rulesets;
+    sheets.imports.load = &context;
     if (parseSheet(cssText, sheetPath, media, sheets.fontFaces.get(), sheets.imports, rulesets, context.Log(),
                    context.Stop()))
         applySheet(rulesets, document, sheets.importantProperties, context.Stop());
@@ -204,6 +212,9 @@ void ApplyCssStyleSheet(xmlDoc* document, std::string_view cssText, const std::s
 XmlDocPtr ReadStyledXml(std::string_view bytes, const std::string& fullPath, CssLoadContext& sheets,
                         CLoadContext& context)
 {
+    // A document read without a main one before it is the main one: its
+    // folder is where its style sheets may come from.
+    context.SetMainDocumentPath(fullPath);
     context.Log().Report(msg::kDebugPreprocessingXml);
     XmlReadResult read = PreprocessXml(bytes, fullPath, context.Log(), context.Stop());
     if (!read.document)

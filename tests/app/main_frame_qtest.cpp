@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QToolBar>
 #include <QtTest>
@@ -114,6 +115,41 @@ private slots:
         reload->trigger();
         doc_->WaitForLoad();
         QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
+    }
+
+    void aBarOffersTheFilesOutsideTheDocumentsFolder()
+    {
+        env_->WriteFile("styles/s.css", "rect { fill: red }");
+        const QString path = env_->WriteFile(
+            "home/doc.svg", "<?xml-stylesheet href='../styles/s.css'?>" + kDocument);
+        QAction* always = FindAction(frame_.get(), "Always allow files outside the document's folder");
+        QVERIFY(always != nullptr && !always->isChecked());
+
+        frame_->Open(path);
+        doc_->WaitForLoad();
+        QVERIFY(frame_->FileAccessBar()->isVisible());
+        QCOMPARE(doc_->RefusedFiles(), QStringList{env_->Path("styles/s.css")});
+        QCOMPARE(int(Find("#r")->props.fillBrush->color.b), 255);
+
+        // Allowed for this document: it reloads with the sheet, and the bar goes.
+        frame_->AllowFilesButton()->click();
+        doc_->WaitForLoad();
+        QVERIFY(!frame_->FileAccessBar()->isVisible());
+        QCOMPARE(int(Find("#r")->props.fillBrush->color.r), 255);
+        QVERIFY(!always->isChecked());
+        QCOMPARE(settings_->Read("MISC", "ALLOW_ANY_FILE"), QString("0"));
+
+        // Another document starts confined again ...
+        frame_->Open(env_->WriteFile("home/other.svg", "<?xml-stylesheet href='../styles/s.css'?>" + kDocument));
+        doc_->WaitForLoad();
+        QVERIFY(frame_->FileAccessBar()->isVisible());
+        // ... unless the setting allows every document.
+        always->trigger();
+        doc_->WaitForLoad();
+        QCOMPARE(settings_->Read("MISC", "ALLOW_ANY_FILE"), QString("1"));
+        QVERIFY(always->isChecked());
+        QVERIFY(!frame_->FileAccessBar()->isVisible());
+        QVERIFY(doc_->RefusedFiles().isEmpty());
     }
 
     void everyToolBarButtonHasAPictureWithoutAnIconTheme()

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
+#include <algorithm>
+#include <sys/stat.h>
 
 #include "app/app_test_support.h"
 #include "app/settings.h"
@@ -123,6 +125,46 @@ private slots:
         doc_->WaitForLoad();
         QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
         QCOMPARE(loaded.count(), 1);
+    }
+
+    // Stop, Open, Reload and Close return at once whatever the document
+    // does: a FIFO it names is refused before it is opened, and a transform
+    // that never ends is abandoned to the reaper.
+    void hostileDocumentsCanBeStoppedReloadedAndClosedInQuickSuccession()
+    {
+        const QString fifo = env_->Path("pipe.svg");
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        env_->WriteFile("loop.xsl",
+                        "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                        "<xsl:template match='/'><svg><xsl:call-template name='r'/></svg></xsl:template>"
+                        "<xsl:template name='r'><xsl:param name='n' select='0'/><xsl:if test='$n &lt; 60'>"
+                        "<xsl:call-template name='r'><xsl:with-param name='n' select='$n + 1'/></xsl:call-template>"
+                        "<xsl:call-template name='r'><xsl:with-param name='n' select='$n + 1'/></xsl:call-template>"
+                        "</xsl:if></xsl:template></xsl:stylesheet>");
+        const QString runaway = env_->WriteFile("runaway.svg", "<?xml-stylesheet type='text/xsl' href='loop.xsl'?><svg/>");
+        const QString namesFifo = env_->WriteFile(
+            "fifo-user.svg", "<svg xmlns:xlink='http://www.w3.org/1999/xlink'><image width='1' height='1' "
+                             "xlink:href='pipe.svg'/><use xlink:href='pipe.svg#a'/></svg>");
+        QSignalSpy loaded(doc_.get(), &CVexoDoc::loaded);
+        for (int round = 0; round < 3; ++round) {
+            doc_->Open(runaway);
+            doc_->StopLoading();
+            doc_->Reload();
+            doc_->Open(fifo);
+            doc_->Open(runaway);
+            doc_->Close();
+            QCoreApplication::processEvents();
+            QCOMPARE(doc_->State(), svg::DocumentState::Idle);
+        }
+        QCOMPARE(loaded.count(), 0);
+        OpenAndWait(*doc_, namesFifo);
+        QCOMPARE(doc_->State(), svg::DocumentState::Loaded);
+        const std::string refused = "F File '" + fifo.toStdString() + "' is not a regular file: NOT read at 1(";
+        const std::vector<std::string> messages = doc_->Log().EntriesFrom(0);
+        QVERIFY(std::any_of(messages.begin(), messages.end(),
+                            [&refused](const std::string& line) { return line.rfind(refused, 0) == 0; }));
+        OpenAndWait(*doc_, fifo);
+        QCOMPARE(doc_->State(), svg::DocumentState::Idle);
     }
 
     void aSecondOpenReplacesTheFirst()

@@ -39,10 +39,10 @@ TEST(VexoRenderCli, LoadedDocumentPrintsTreeMessagesAndSummary)
         "cli/ok.svg", "<svg xmlns='http://www.w3.org/2000/svg'>\n  <rect id='r' width='5' height='5'/>\n  <script/>\n</svg>");
     const RunResult result = RunVexoRender("--tree " + Quote(path));
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.output.find("CElemDocument svg 1(1)\n  CElemShape rect id=\"r\" 2(3)\n  CElem script 3(3)\n"),
+    // Messages as they happen, then the tree, then the summary.
+    EXPECT_NE(result.output.find("W script NOT supported at 3(3)\nCElemDocument svg 1(1)\n"
+                                 "  CElemShape rect id=\"r\" 2(3)\n  CElem script 3(3)\n1 Warnings.  \n"),
               std::string::npos)
-        << result.output;
-    EXPECT_NE(result.output.find("W script NOT supported at 3(3)\n1 Warnings.  \n"), std::string::npos)
         << result.output;
 }
 
@@ -103,4 +103,45 @@ TEST(VexoRenderCli, DrawsIntoTheOutputFileAtTheAskedSize)
     const RunResult unwritable = RunVexoRender(Quote(path) + " -o /nonexistent-dir/x.png");
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.output.find("cannot write /nonexistent-dir/x.png"), std::string::npos);
+}
+
+TEST(VexoRenderCli, FilesOutsideTheFolderNeedAnAllowOption)
+{
+    const std::string document = vexo_test::WriteTempFile(
+        "cli-allow/home/doc.svg",
+        "<?xml-stylesheet href='../styles/s.css'?><svg xmlns='http://www.w3.org/2000/svg'/>");
+    vexo_test::WriteTempFile("cli-allow/styles/s.css", "@page {}");
+    const std::string styles = vexo_test::TempDirectory() + "/cli-allow/styles";
+    const std::string refused = "W File '../styles/s.css' is outside the document's folder: NOT loaded at 1(1)";
+    const std::string used = "W NOT support '@page'";
+    struct Case {
+        std::string options;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"", false},
+        {"--allow-dir " + Quote(vexo_test::TempDirectory() + "/elsewhere"), false},
+        {"--allow-dir " + Quote(vexo_test::TempDirectory() + "/elsewhere") + " --allow-dir " + Quote(styles), true},
+        {"--allow-any-file", true},
+    };
+    for (const Case& c : cases) {
+        const RunResult result = RunVexoRender(c.options + " " + Quote(document));
+        EXPECT_EQ(result.status, 0) << c.options;
+        EXPECT_EQ(result.output.find(refused) != std::string::npos, !c.allowed) << c.options << "\n" << result.output;
+        EXPECT_EQ(result.output.find(used) != std::string::npos, c.allowed) << c.options << "\n" << result.output;
+    }
+}
+
+TEST(VexoRenderCli, APictureOverThePixelBudgetIsScaledDownWithAWarning)
+{
+    const std::string path = vexo_test::WriteTempFile(
+        "cli/budget.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'><rect width='40' height='20'/></svg>");
+    // SVG output: the size is what is checked, without drawing 256 megapixels.
+    const std::string out = vexo_test::TempDirectory() + "/cli/budget-out.svg";
+    const RunResult result = RunVexoRender(Quote(path) + " -o " + Quote(out) + " --zoom 1000");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.output.find("W Picture of 40000x20000 pixels reduced to 23170x11585: more than 256 megapixels\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(vexo_test::ReadFile(out).find("width=\"23170px\" height=\"11585px\""), std::string::npos);
 }

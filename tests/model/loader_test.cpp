@@ -2,8 +2,12 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
+#include "base/stop_token.h"
 #include "model/document.h"
 #include "model/inflate.h"
 #include "model/message_log.h"
@@ -14,6 +18,33 @@
 namespace {
 
 using LoaderTest = vexo_test::LoadTest;
+
+// gzip of `head`, `count` times `filler`, then `tail`, made without holding
+// the inflated text.
+std::string GzipRepeated(const std::string& head, char filler, std::size_t count, const std::string& tail)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out;
+    char buffer[1 << 16];
+    const auto feed = [&](const std::string& text, int flush) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+        stream.avail_in = static_cast<uInt>(text.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            deflate(&stream, flush);
+            out.append(buffer, sizeof buffer - stream.avail_out);
+        } while (stream.avail_out == 0);
+    };
+    feed(head, Z_NO_FLUSH);
+    const std::string block(1 << 20, filler);
+    for (std::size_t done = 0; done < count; done += block.size())
+        feed(block.substr(0, std::min(block.size(), count - done)), Z_NO_FLUSH);
+    feed(tail, Z_FINISH);
+    deflateEnd(&stream);
+    return out;
+}
 
 }  // namespace
 
@@ -60,6 +91,43 @@ TEST_F(LoaderTest, InflationStopsAtTheSizeLimit)
     EXPECT_TRUE(output.empty());
     EXPECT_TRUE(svg::Inflate(bomb, 8 << 20, output));
     EXPECT_EQ(output.size(), 4u << 20);
+}
+
+TEST_F(LoaderTest, InflationSaysWhyItFailed)
+{
+    const std::string exact = vexo_test::Gzip(std::string(1 << 20, 'a'));
+    const std::string cut = exact.substr(0, exact.size() / 2);
+    svg::CStopToken stopped;
+    stopped.RequestStop();
+    struct Case {
+        const char* what;
+        const std::string& compressed;
+        std::size_t maxOutput;
+        const svg::CStopToken& stop;
+        svg::InflateStatus status;
+    } const cases[] = {
+        {"output exactly at the bound", exact, 1 << 20, svg::CStopToken::Never(), svg::InflateStatus::Ok},
+        {"one byte over the bound", exact, (1 << 20) - 1, svg::CStopToken::Never(), svg::InflateStatus::TooLarge},
+        {"truncated", cut, 1 << 20, svg::CStopToken::Never(), svg::InflateStatus::Corrupt},
+        {"truncated past the bound", cut, 1 << 10, svg::CStopToken::Never(), svg::InflateStatus::TooLarge},
+        {"stopped", exact, 1 << 20, stopped, svg::InflateStatus::Stopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string output = "old";
+        EXPECT_EQ(svg::InflateBounded(c.compressed, c.maxOutput, c.stop, output), c.status);
+        EXPECT_EQ(output.size(), c.status == svg::InflateStatus::Ok ? c.maxOutput : 0u);
+    }
+}
+
+TEST_F(LoaderTest, ADecompressionBombIsRefusedNamingTheBound)
+{
+    // Well-formed SVG whose comment inflates past the bound.
+    const std::string bomb =
+        vexo_test::WriteTempFile("bomb.svgz", GzipRepeated("<svg xmlns='http://www.w3.org/2000/svg'><!--", ' ',
+                                                           std::size_t{257} << 20, "--></svg>"));
+    EXPECT_EQ(LoadDocument(bomb), nullptr);
+    EXPECT_TRUE(HasMessage("F File '" + bomb + "' inflates to more than 256 MB: NOT read"));
 }
 
 TEST_F(LoaderTest, RootMustBeAnSvgElement)
@@ -185,10 +253,12 @@ TEST_F(LoaderTest, StoppingALoadReportsAbortWithoutFatalMessage)
     EXPECT_EQ(job.State(), svg::DocumentState::Idle);
     EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
     EXPECT_EQ(log.Counts().fatal, 0);
-    // A stopped load keeps no main document and no picture.
-    EXPECT_EQ(job.Load()->Main(), nullptr);
+    // A stopped load is abandoned: no documents and no picture remain.
+    EXPECT_EQ(job.Load(), nullptr);
     EXPECT_EQ(job.Picture(), nullptr);
     job.Close();
+    job.WaitForAbandonedLoads();
+    EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
 }
 
 TEST_F(LoaderTest, TwoLoadsRunSideBySideWithLogsOfTheirOwn)
@@ -236,4 +306,55 @@ TEST_F(LoaderTest, TwoLoadsRunSideBySideWithLogsOfTheirOwn)
         EXPECT_FALSE(l.HasMessagePrefix("W a NOT supported"));
         EXPECT_FALSE(r.HasMessagePrefix("E rect"));
     }
+}
+
+// --- Hostile documents through the loading job ------------------------------------------
+
+TEST_F(LoaderTest, AFifoNamedAnywhereEndsTheLoadWithAMessage)
+{
+    const std::string folder = vexo_test::TempDirectory() + "/fifo-job";
+    std::filesystem::create_directories(folder);
+    const std::string pipe = folder + "/pipe.svg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string document = vexo_test::WriteTempFile(
+        "fifo-job/doc.svg", "<svg xmlns:xlink='http://www.w3.org/1999/xlink'><use xlink:href='pipe.svg#a'/></svg>");
+    svg::CMessageLog log;
+    svg::CLoadingJob job(log);
+    for (const std::string& path : {pipe, document}) {
+        job.Start(path, options);
+        job.Wait();  // would never return if opening the FIFO blocked
+        EXPECT_TRUE(vexo_test::HasLinePrefix(log, "F File '" + std::string(path == pipe ? pipe : "pipe.svg") +
+                                                      "' is not a regular file: NOT read"))
+            << ::testing::PrintToString(log.EntriesFrom(0));
+    }
+    EXPECT_EQ(job.State(), svg::DocumentState::Loaded);
+}
+
+TEST_F(LoaderTest, StopAbandonsARunawayTransformAndItsThreadEnds)
+{
+    vexo_test::WriteTempFile(
+        "runaway-job/loop.xsl",
+        "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+        "<xsl:template match='/'><svg><xsl:call-template name='r'><xsl:with-param name='n' select='60'/>"
+        "</xsl:call-template></svg></xsl:template><xsl:template name='r'><xsl:param name='n'/>"
+        "<xsl:if test='$n &gt; 0'><xsl:call-template name='r'><xsl:with-param name='n' select='$n - 1'/>"
+        "</xsl:call-template><xsl:call-template name='r'><xsl:with-param name='n' select='$n - 1'/>"
+        "</xsl:call-template></xsl:if></xsl:template></xsl:stylesheet>");
+    const std::string path = vexo_test::WriteTempFile(
+        "runaway-job/doc.svg", "<?xml-stylesheet type='text/xsl' href='loop.xsl'?><svg/>");
+    svg::CMessageLog log;
+    svg::CLoadingJob job(log);
+    // Load, stop, reload and close in quick succession: every call returns
+    // at once, and every abandoned load's thread ends.
+    for (int round = 0; round < 3; ++round) {
+        job.Start(path, options);
+        job.Stop();
+        EXPECT_EQ(job.State(), svg::DocumentState::Idle);
+        EXPECT_EQ(job.Load(), nullptr);
+    }
+    job.Start(path, options);
+    job.Close();
+    job.WaitForAbandonedLoads();
+    EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
+    EXPECT_EQ(log.Counts().errors, 0) << ::testing::PrintToString(log.EntriesFrom(0));
 }

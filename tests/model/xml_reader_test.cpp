@@ -193,7 +193,50 @@ TEST_F(XmlReaderTest, EntityBombEndsQuicklyWithAMessage)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(PreprocessXml(bomb, "/t/a.svg").document);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(HasMessagePrefix("F "));
+    EXPECT_EQ(log.EntriesFrom(0),
+              std::vector<std::string>{"F Entity 'a10' makes the document's entities expand beyond 32 MB at 1(610)"});
+}
+
+// Real big drawings load: libxml2's own bounds on one value and on its
+// look-ahead (10 MB) are lifted, while the reader's bounds on entities and
+// depth stay.
+TEST_F(XmlReaderTest, BigValuesLoadWhileEntitiesStayBounded)
+{
+    struct Case {
+        const char* what;
+        std::string document;
+        std::string message;  // empty: the document loads
+    };
+    const std::string longPath = "M0 0" + std::string(12 << 20, ' ') + "L1 1";
+    std::string manyPaths = "<svg>";
+    for (int i = 0; i < 4; ++i)
+        manyPaths += "<path d='M0 0" + std::string(4 << 20, ' ') + "L1 1'/>";
+    manyPaths += "</svg>";
+    const std::string megabyte(1 << 20, 'x');
+    std::string manyReferences = "<!DOCTYPE svg [<!ENTITY m '" + megabyte + "'>]><svg>";
+    for (int i = 0; i < 40; ++i)
+        manyReferences += "<text>&m;</text>";
+    manyReferences += "</svg>";
+    const Case cases[] = {
+        {"a 12 MB attribute", "<svg><path d='" + longPath + "'/></svg>", ""},
+        {"16 MB of attributes", manyPaths, ""},
+        {"an entity used a few times", "<!DOCTYPE svg [<!ENTITY ns 'http://www.w3.org/2000/svg'>]>"
+                                       "<svg xmlns='&ns;'><g xmlns:a='&ns;'/></svg>", ""},
+        {"entities used past the bound", manyReferences,
+         "F Entity 'm' makes the document's entities expand beyond 32 MB at 1("},
+        {"entities naming each other", "<!DOCTYPE svg [<!ENTITY a '&b;'><!ENTITY b '&a;'>]><svg>&a;</svg>",
+         "F Entity 'a' refers to itself or nests entities more than 40 deep at 1("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        log.Reset();
+        const auto read = PreprocessXml(c.document, "/t/a.svg");
+        EXPECT_EQ(read.document == nullptr, !c.message.empty());
+        if (!c.message.empty())
+            EXPECT_TRUE(HasMessagePrefix(c.message)) << ::testing::PrintToString(log.EntriesFrom(0));
+        else
+            EXPECT_EQ(log.Count(), 0u) << ::testing::PrintToString(log.EntriesFrom(0));
+    }
 }
 
 TEST_F(XmlReaderTest, DeepNestingIsRefusedWithoutOverflowingTheStack)
@@ -203,7 +246,7 @@ TEST_F(XmlReaderTest, DeepNestingIsRefusedWithoutOverflowingTheStack)
         deep += "<g>";
     deep += "</svg>";
     EXPECT_FALSE(PreprocessXml(deep, "/t/a.svg").document);
-    EXPECT_TRUE(HasMessagePrefix("F Excessive depth in document"));
+    EXPECT_TRUE(HasMessagePrefix("F Elements nested more than 256 deep at 1("));
 }
 
 TEST_F(XmlReaderTest, StopEndsTheParseWithoutFatalMessage)
@@ -265,4 +308,84 @@ TEST_F(XmlReaderTest, XsltCannotWriteFiles)
     const std::string path = vexo_test::TempDirectory() + "/xslt3/doc.svg";
     ReadXml("<?xml-stylesheet type='text/xsl' href='write.xsl'?><svg/>", path);
     EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// --- XSLT bounds ---------------------------------------------------------------------
+
+namespace {
+
+const std::string kXslHead = "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>";
+
+// A template that calls itself twice per call, `depth` deep: 2^depth calls.
+std::string SelfRecursiveSheet(int depth)
+{
+    return kXslHead +
+           "<xsl:template match='/'><svg><xsl:call-template name='r'><xsl:with-param name='n' select='" +
+           std::to_string(depth) +
+           "'/></xsl:call-template></svg></xsl:template>"
+           "<xsl:template name='r'><xsl:param name='n'/><xsl:if test='$n &gt; 0'>"
+           "<xsl:call-template name='r'><xsl:with-param name='n' select='$n - 1'/></xsl:call-template>"
+           "<xsl:call-template name='r'><xsl:with-param name='n' select='$n - 1'/></xsl:call-template>"
+           "</xsl:if></xsl:template></xsl:stylesheet>";
+}
+
+}  // namespace
+
+TEST_F(XmlReaderTest, RunawayTransformsEndWithAMessageAndKeepTheDocument)
+{
+    struct Case {
+        const char* what;
+        std::string sheet;
+        std::string message;
+    };
+    std::string wide = "<svg>";
+    for (int i = 0; i < 2000; ++i)
+        wide += "<rect/>";
+    wide += "</svg>";
+    const Case cases[] = {
+        {"2^40 template calls", SelfRecursiveSheet(40),
+         "E XSLT style sheet stopped after 5000000 steps: it may never end"},
+        {"templates nested 5000 deep",
+         kXslHead + "<xsl:template match='/'><svg><xsl:call-template name='d'/></svg></xsl:template>"
+                    "<xsl:template name='d'><xsl:param name='n' select='0'/><xsl:if test='$n &lt; 5000'>"
+                    "<g><xsl:call-template name='d'><xsl:with-param name='n' select='$n + 1'/></xsl:call-template>"
+                    "</g></xsl:if></xsl:template></xsl:stylesheet>",
+         "E XSLT style sheet stopped: templates nested more than 3000 deep or more than 15000 variables"},
+        {"a string doubled forty times",
+         kXslHead + "<xsl:template match='/'><svg><xsl:call-template name='d'><xsl:with-param name='s' "
+                    "select=\"'0123456789'\"/></xsl:call-template></svg></xsl:template><xsl:template name='d'>"
+                    "<xsl:param name='s'/><xsl:param name='n' select='0'/><xsl:if test='$n &lt; 40'>"
+                    "<xsl:call-template name='d'><xsl:with-param name='s' select='concat($s, $s)'/>"
+                    "<xsl:with-param name='n' select='$n + 1'/></xsl:call-template></xsl:if></xsl:template>"
+                    "</xsl:stylesheet>",
+         "E XSLT style sheet stopped: it needed more than 512 MB"},
+        {"an expression cubic in the document's size",
+         kXslHead + "<xsl:template match='/'><svg><xsl:value-of select='count(//*[count(//*[count(//*) &gt; 0])"
+                    " &gt; 0])'/></svg></xsl:template></xsl:stylesheet>",
+         "E XSLT style sheet stopped: its expressions took more than 50000000 steps"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        log.Reset();
+        svg::CLoadContext context(log, stop, svg::CDocOptions{});
+        svg::XmlDocPtr document = svg::ParseXmlText(wide, "/t/a.svg", log);
+        ASSERT_TRUE(document);
+        EXPECT_FALSE(svg::TransformXml(document.get(), svg::ParseXmlText(c.sheet, "/t/s.xsl", log), context));
+        EXPECT_TRUE(HasMessage(c.message)) << ::testing::PrintToString(log.EntriesFrom(0));
+        // No message of libxslt names its own limits.
+        for (const std::string& line : log.EntriesFrom(0))
+            EXPECT_EQ(line.find("xsltMaxDepth"), std::string::npos) << line;
+    }
+}
+
+TEST_F(XmlReaderTest, AStoppedTransformEndsAtOnceWithoutAWord)
+{
+    svg::XmlDocPtr document = svg::ParseXmlText("<svg/>", "/t/a.svg", log);
+    svg::XmlDocPtr sheet = svg::ParseXmlText(SelfRecursiveSheet(40), "/t/s.xsl", log);
+    ASSERT_TRUE(document && sheet);
+    stop.RequestStop();
+    svg::CLoadContext context(log, stop, svg::CDocOptions{});
+    // Unstopped, this runs five million steps and says so.
+    EXPECT_FALSE(svg::TransformXml(document.get(), std::move(sheet), context));
+    EXPECT_EQ(log.Count(), 0u) << ::testing::PrintToString(log.EntriesFrom(0));
 }

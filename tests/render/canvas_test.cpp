@@ -5,6 +5,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "base/limits.h"
+#include "model/message_log.h"
 #include "render/canvas.h"
 #include "render/output.h"
 #include "picture_probe.h"
@@ -127,6 +129,42 @@ TEST(Canvas, GroupOpacityCompositesOnce)
     EXPECT_NEAR(PixelAt(image.surface, 10, 10).a, 128, 1);
 }
 
+// Sizes past the pixel budget (256 Mi pixels) or cairo's 32767 a side are
+// scaled down with the aspect ratio kept, and say what was asked for.
+TEST(OutputSize, PixelBudgetScalesDownAndSaysSo)
+{
+    struct Case {
+        const char* what;
+        RectF frame;
+        std::optional<int> width;
+        double zoom;
+        int expectedWidth;
+        int expectedHeight;
+        double requestedWidth;  // 0: not reduced
+    };
+    const Case cases[] = {
+        {"fits", {0, 0, 16384, 16384}, std::nullopt, 1, 16384, 16384, 0},
+        {"a huge root", {0, 0, 1e9f, 1e9f}, std::nullopt, 1, 16384, 16384, 1e9},
+        {"a large zoom", {0, 0, 200, 100}, std::nullopt, 1000, 23170, 11585, 200000},
+        {"one side past cairo's limit", {0, 0, 40000, 10}, std::nullopt, 1, 32767, 8, 40000},
+        {"a width asked for", {0, 0, 2, 1}, 30000, 1, 23170, 11585, 30000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const OutputSize size = ComputeOutputSize(c.frame, c.width, std::nullopt, c.zoom);
+        EXPECT_EQ(size.width, c.expectedWidth);
+        EXPECT_EQ(size.height, c.expectedHeight);
+        EXPECT_LE(std::size_t(size.width) * std::size_t(size.height), limits::kMaxOutputPixels);
+        EXPECT_DOUBLE_EQ(size.requestedWidth, c.requestedWidth);
+        CMessageLog log;
+        ReportReducedOutput(size, log);
+        EXPECT_EQ(log.Count(), c.requestedWidth > 0 ? 1u : 0u);
+    }
+    CMessageLog log;
+    ReportReducedOutput(ComputeOutputSize({0, 0, 200, 100}, std::nullopt, std::nullopt, 1000), log);
+    EXPECT_EQ(log.Entry(0), "W Picture of 200000x100000 pixels reduced to 23170x11585: more than 256 megapixels");
+}
+
 TEST(OutputSize, DefaultsWidthOnlyAndFitting)
 {
     const RectF frame{0, 0, 200, 100};
@@ -139,9 +177,7 @@ TEST(OutputSize, DefaultsWidthOnlyAndFitting)
     size = ComputeOutputSize(frame, 100, 100, 1);  // fitted and centred
     EXPECT_DOUBLE_EQ(size.scale, 0.5);
     EXPECT_DOUBLE_EQ(size.offsetY, 25);
-    size = ComputeOutputSize(frame, std::nullopt, std::nullopt, 1000);  // capped at cairo's limit
-    EXPECT_EQ(size.width, 32767);
-    EXPECT_EQ(size.height, 16384);
+    EXPECT_FALSE(size.Reduced());
     EXPECT_EQ(FormatFromPath("a.PNG"), OutputFormat::Png);
     EXPECT_EQ(FormatFromPath("a.pdf"), OutputFormat::Pdf);
     EXPECT_FALSE(FormatFromPath("a.jpg"));

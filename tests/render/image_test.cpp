@@ -321,7 +321,7 @@ TEST_F(ImageTest, SelfReferenceIsReportedAndDrawnOnce)
                           "<image y='20' width='40' height='20' xlink:href='self.svg'/></svg>");
     CElemDocument* document = LoadDocument(path);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages("F use xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
+    EXPECT_EQ(CountMessages("F image xlink:href=\"self.svg\" : Cyclic reference at 3(1)"), 1);
     EXPECT_TRUE(IsRed(PixelAt(*document, 20, 22))) << "the inner copy's strip";
     EXPECT_TRUE(IsClear(PixelAt(*document, 20, 31))) << "no copy inside the copy";
 }
@@ -335,7 +335,7 @@ TEST_F(ImageTest, DocumentsShowingEachOtherStop)
         "pair/a.svg", header + "<image width='40' height='40' xlink:href='b.svg'/></svg>");
     CElemDocument* document = LoadDocument(a);
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(CountMessages("F use xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
+    EXPECT_EQ(CountMessages("F image xlink:href=\"a.svg\" : Cyclic reference at 2(1)"), 1);
     PixelAt(*document, 0, 0);
 }
 

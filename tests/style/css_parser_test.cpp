@@ -7,6 +7,7 @@
 #include "style/css_parser.h"
 #include "base/stop_token.h"
 #include "model/message_log.h"
+#include "model/load_context.h"
 #include "test_support.h"
 
 using namespace svg;
@@ -53,7 +54,19 @@ int Specificity(std::string_view selector)
 
 using CssSelector = CssParser;
 using CssDeclarations = CssParser;
-using CssImport = CssParser;
+// @import reads files for a load; this one's main document sits in the
+// scratch folder, whose files it may read.
+class CssImport : public CssParser {
+protected:
+    CssImport()
+    {
+        context.SetMainDocumentPath(vexo_test::TempDirectory() + "/main.svg");
+        imports.load = &context;
+    }
+    std::optional<std::string> LoadSheet(const std::string& path) { return loadSheetFile(context, path, path, ""); }
+
+    CLoadContext context{log, stop, CDocOptions{}};
+};
 using CssFontFaceRule = CssParser;
 
 }  // namespace
@@ -287,11 +300,11 @@ TEST_F(CssImport, CyclesStop)
     vexo_test::WriteTempFile("cycle/a.css", "@import 'b.css'; circle { fill: red }");
     vexo_test::WriteTempFile("cycle/b.css", "@import url(./a.css); line { fill: red }");
     const std::string dir = vexo_test::TempDirectory() + "/cycle/";
-    Parse(*loadSheetFile(dir + "self.css", ""), "screen", dir + "self.css");
+    Parse(*LoadSheet(dir + "self.css"), "screen", dir + "self.css");
     EXPECT_EQ(Subjects(), (std::vector<std::string>{"rect"}));
 
     CRulesets other;
-    parseSheet(*loadSheetFile(dir + "a.css", ""), dir + "a.css", "screen", nullptr, imports, other, log, stop);
+    parseSheet(*LoadSheet(dir + "a.css"), dir + "a.css", "screen", nullptr, imports, other, log, stop);
     ASSERT_EQ(other.Size(), 2u);  // b's line, then a's circle, each once
     EXPECT_EQ(other.Items()[0].selector.compounds[0].element, "line");
     EXPECT_TRUE(imports.chain.empty());
@@ -303,7 +316,7 @@ TEST_F(CssImport, NestingIsBounded)
         vexo_test::WriteTempFile("deep/" + std::to_string(i) + ".css",
                                  "@import '" + std::to_string(i + 1) + ".css'; rect { fill: red }");
     const std::string dir = vexo_test::TempDirectory() + "/deep/";
-    Parse(*loadSheetFile(dir + "0.css", ""), "screen", dir + "0.css");
+    Parse(*LoadSheet(dir + "0.css"), "screen", dir + "0.css");
     EXPECT_EQ(rulesets.Size(), 16u);
 }
 
@@ -317,7 +330,7 @@ TEST_F(CssImport, RepeatedImportsAreBoundedInTotal)
     }
     const std::string dir = vexo_test::TempDirectory() + "/fan/";
     const auto start = std::chrono::steady_clock::now();
-    Parse(*loadSheetFile(dir + "0.css", ""), "screen", dir + "0.css");
+    Parse(*LoadSheet(dir + "0.css"), "screen", dir + "0.css");
     EXPECT_LE(imports.importedSheets, 256u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
@@ -326,7 +339,7 @@ TEST_F(CssImport, ExternalSheetCharsetAndByteOrderMark)
 {
     const std::string bom = vexo_test::WriteTempFile(
         "enc/bom.css", "\xEF\xBB\xBF@charset \"utf-8\";\ntext { font-family: \"\xC3\x91u\" }");
-    const std::optional<std::string> text = loadSheetFile(bom, "");
+    const std::optional<std::string> text = LoadSheet(bom);
     ASSERT_TRUE(text);
     EXPECT_EQ(text->rfind("@charset", 0), std::string::npos);
     Parse(*text);
@@ -334,8 +347,8 @@ TEST_F(CssImport, ExternalSheetCharsetAndByteOrderMark)
     EXPECT_EQ((*rulesets.Items()[0].declarations)[0].value, "\"\xC3\x91u\"");
 
     const std::string latin1 = vexo_test::WriteTempFile("enc/l1.css", "@charset \"iso-8859-1\";\nx{a:\xD1}");
-    EXPECT_EQ(loadSheetFile(latin1, ""), std::optional<std::string>("\nx{a:\xC3\x91}"));
-    EXPECT_FALSE(loadSheetFile(vexo_test::TempDirectory() + "/enc/none.css", ""));
+    EXPECT_EQ(LoadSheet(latin1), std::optional<std::string>("\nx{a:\xC3\x91}"));
+    EXPECT_FALSE(LoadSheet(vexo_test::TempDirectory() + "/enc/none.css"));
 }
 
 // --- @font-face -------------------------------------------------------------------------

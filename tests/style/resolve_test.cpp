@@ -383,7 +383,7 @@ TEST_F(ResolveTest, MaskReferences)
     EXPECT_EQ(Props("ok").mask, &Elem("m"));
     EXPECT_EQ(Props("cycle").mask, nullptr);
     EXPECT_EQ(Props("none").mask, nullptr);
-    ExpectMessages({"F rect xlink:href=\"url(#m)\" : Cyclic reference at 3(1)",
+    ExpectMessages({"F rect mask=\"url(#m)\" : Cyclic reference at 3(1)",
                     "E rect mask=\"url(#ok)\" :Link NOT refer to 'mask' at 5(1)",
                     "E rect mask=\"url(#nothing)\" :Link NOT found at 6(1)"});
 }
@@ -397,7 +397,22 @@ TEST_F(ResolveTest, MasksMaskingEachOtherCloseALoopThatIsBroken)
     EXPECT_EQ(Props("m1").mask, &Elem("m2"));
     EXPECT_EQ(Props("m2").mask, nullptr);
     EXPECT_EQ(Props("m3").mask, &Elem("m1"));  // leads into the loop, not back to itself
-    ExpectMessages({"F mask xlink:href=\"url(#m1)\" : Cyclic reference at 3(1)"});
+    ExpectMessages({"F mask mask=\"url(#m1)\" : Cyclic reference at 3(1)"});
+}
+
+TEST_F(ResolveTest, CyclesNameThePropertyThatClosesThem)
+{
+    // Each loop goes through a use or a second element; the message names
+    // the property, not xlink:href.
+    Load("\n<mask id='m'><use xlink:href='#g'/></mask>"
+         "\n<g id='g' mask='url(#m)'><rect width='1' height='1'/></g>"
+         "\n<clipPath id='a' clip-path='url(#b)'><rect width='1' height='1'/></clipPath>"
+         "\n<clipPath id='b' clip-path='url(#a)'><rect width='1' height='1'/></clipPath>"
+         "\n<rect width='1' height='1' clip-path='url(#a)'/>");
+    EXPECT_EQ(Props("a").clipPath, &Elem("b"));
+    EXPECT_EQ(Props("b").clipPath, nullptr);  // the loop is broken where it closes
+    ExpectMessages({"F g mask=\"url(#m)\" : Cyclic reference at 3(1)",
+                    "F clipPath clip-path=\"url(#a)\" : Cyclic reference at 5(1)"});
 }
 
 TEST_F(ResolveTest, FilterReferences)
@@ -422,7 +437,7 @@ TEST_F(ResolveTest, ClipPathReferences)
     ExpectProps(&ResolvedProperties::clipPath, {{"ok", &Elem("c")}, {"wrong", nullptr}, {"missing", nullptr}});
     // A clip path clipped by itself would never finish drawing.
     EXPECT_EQ(Props("self").clipPath, nullptr);
-    ExpectMessages({"F rect xlink:href=\"url(#c)\" : Cyclic reference at 2(18)"});
+    ExpectMessages({"F rect clip-path=\"url(#c)\" : Cyclic reference at 2(18)"});
 }
 
 // --- Stroke pen ---------------------------------------------------------------------
