@@ -144,5 +144,6 @@ TEST(OutputSize, DefaultsWidthOnlyAndFitting)
     EXPECT_EQ(size.height, 16384);
     EXPECT_EQ(FormatFromPath("a.PNG"), OutputFormat::Png);
     EXPECT_EQ(FormatFromPath("a.pdf"), OutputFormat::Pdf);
-    EXPECT_FALSE(FormatFromPath("a.jpg"));
+    EXPECT_EQ(FormatFromPath("a.jpg"), OutputFormat::Jpeg);
+    EXPECT_FALSE(FormatFromPath("a.emf"));
 }
