@@ -7,12 +7,14 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 class QAction;
 class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QPrinter;
 
 namespace vexo {
 
@@ -22,6 +24,8 @@ class CElemView;
 class CPropertiesWnd;
 class COutputWnd;
 class CSettings;
+class CSvgPartView;
+struct PrintSource;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -33,6 +37,9 @@ public:
     CElemView* ElementTree() const { return elemView_; }
     CPropertiesWnd* Properties() const { return propertiesWnd_; }
     COutputWnd* Output() const { return outputWnd_; }
+    CSvgPartView* PartView() const { return partView_; }
+    // The printer that Print, Print Preview and Page Setup share.
+    QPrinter& Printer() const { return *printer_; }
     QComboBox* LanguageSelector() const { return languageBox_; }
     QComboBox* MediaSelector() const { return mediaBox_; }
     QComboBox* FilterResolutionSelector() const { return filterResolutionBox_; }
@@ -43,6 +50,11 @@ public:
     // The commands, also reachable from menus, tool bars and keys.
     void OpenFile();
     void Open(const QString& path);
+    // The whole document's picture into a file chosen in the save dialog.
+    void ExportDocument();
+    void Print();
+    void PrintPreview();
+    void PageSetup();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +75,7 @@ private:
     void OnLoaded();
     void SelectChoice(QComboBox* box, QActionGroup* group, const QString& value);
     void ShowAbout();
+    PrintSource CurrentPrintSource() const;
 
     CVexoDoc& doc_;
     CSettings& settings_;
@@ -70,12 +83,18 @@ private:
     CElemView* elemView_ = nullptr;
     CPropertiesWnd* propertiesWnd_ = nullptr;
     COutputWnd* outputWnd_ = nullptr;
+    CSvgPartView* partView_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
 
     QAction* openAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QAction* editAction_ = nullptr;
     QAction* exitAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* printAction_ = nullptr;
+    QAction* printPreviewAction_ = nullptr;
+    QAction* pageSetupAction_ = nullptr;
     QAction* copyAction_ = nullptr;
     QAction* fitAction_ = nullptr;
     QAction* zoomInAction_ = nullptr;
