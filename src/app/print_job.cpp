@@ -31,11 +31,12 @@ void WriteInt(CSettings& settings, const char* key, int value)
     settings.Write(kPrint, QLatin1String(key), QString::number(value));
 }
 
+// PAPERSIZE keeps the printer's paper code (1 letter, 9 A4, ...); 0, a
+// missing key, and codes no paper has mean A4.
 QPageSize::PageSizeId PaperOf(int code)
 {
-    if (code < 0 || code > QPageSize::LastPageSize || code == QPageSize::Custom)
-        return QPageSize::A4;
-    return static_cast<QPageSize::PageSizeId>(code);
+    const QPageSize::PageSizeId paper = code > 0 ? QPageSize::id(code) : QPageSize::A4;
+    return paper == QPageSize::Custom ? QPageSize::A4 : paper;
 }
 
 // The printable area's edges, each reaching out by half the adjacent margin.
@@ -164,7 +165,7 @@ PrintSettings ReadPrintSettings(CSettings& settings)
 
 void WritePrintSettings(CSettings& settings, const PrintSettings& print)
 {
-    WriteInt(settings, "PAPERSIZE", int(print.paper));
+    WriteInt(settings, "PAPERSIZE", QPageSize(print.paper).windowsId());
     WriteInt(settings, "ORIENTATION", print.orientation == QPageLayout::Landscape ? kLandscapeCode : kPortraitCode);
     WriteInt(settings, "FITSIZE", print.fit ? 1 : 0);
     WriteInt(settings, "MARGIN.LEFT", print.marginLeft);
