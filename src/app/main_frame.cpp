@@ -266,8 +266,17 @@ void CMainFrame::RestoreLayout()
     else
         resize(1100, 750);
     const QString state = settings_.Read(QStringLiteral("UI"), QStringLiteral("STATE"));
-    if (state != QLatin1String("*"))
+    if (state != QLatin1String("*")) {
         restoreState(QByteArray::fromBase64(state.toLatin1()));
+        return;
+    }
+    // The first start: the part view gets room to show its element.
+    auto* properties = findChild<QDockWidget*>(QStringLiteral("Properties"));
+    auto* partView = findChild<QDockWidget*>(QStringLiteral("PartView"));
+    if (properties != nullptr && partView != nullptr) {
+        resizeDocks({properties, partView}, {200, 330}, Qt::Vertical);
+        resizeDocks({partView}, {330}, Qt::Horizontal);
+    }
 }
 
 void CMainFrame::SaveLayout()

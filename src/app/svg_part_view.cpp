@@ -368,13 +368,15 @@ void CSvgPartView::Paint(QPainter& painter, QSize size)
         if (!IsPrimitive())
             return;
     } else {
-        PaintGuides(painter, size, *layout);
+        PaintGuideLines(painter, size, *layout);
     }
     if (IsPrimitive()) {
-        if (layout)
+        if (layout) {
             painter.drawImage(QRectF(layout->left, layout->top, layout->right - layout->left,
                                      layout->bottom - layout->top),
                               ShownBitmap());
+            PaintGuideLabels(painter, *layout);
+        }
         else if (!drawingStarted_)
             StartDrawing();
         else if (Rendering())
@@ -382,6 +384,8 @@ void CSvgPartView::Paint(QPainter& painter, QSize size)
         return;
     }
     PaintContent(painter, size, *layout);
+    // The labels stay readable where the drawing covers them.
+    PaintGuideLabels(painter, *layout);
 }
 
 void CSvgPartView::PaintBackground(QPainter& painter, QSize size) const
@@ -394,7 +398,7 @@ void CSvgPartView::PaintBackground(QPainter& painter, QSize size) const
             painter.fillRect(QRect(x, y, kCheckerSquarePx, kCheckerSquarePx), kCheckerGrey);
 }
 
-void CSvgPartView::PaintGuides(QPainter& painter, QSize size, const PartViewLayout& layout) const
+void CSvgPartView::PaintGuideLines(QPainter& painter, QSize size, const PartViewLayout& layout) const
 {
     painter.save();
     painter.setPen(QPen(kGuideColour, 1, Qt::DotLine));
@@ -402,6 +406,12 @@ void CSvgPartView::PaintGuides(QPainter& painter, QSize size, const PartViewLayo
     painter.drawLine(QPointF(0, layout.bottom), QPointF(size.width(), layout.bottom));
     painter.drawLine(QPointF(layout.left, 0), QPointF(layout.left, size.height()));
     painter.drawLine(QPointF(layout.right, 0), QPointF(layout.right, size.height()));
+    painter.restore();
+}
+
+void CSvgPartView::PaintGuideLabels(QPainter& painter, const PartViewLayout& layout) const
+{
+    painter.save();
     painter.setFont(UiFont(kLabelPointSize));
     painter.setPen(kGuideColour.darker(150));
     const QFontMetricsF metrics(painter.font());

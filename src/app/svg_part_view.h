@@ -101,7 +101,8 @@ private:
 
     void Paint(QPainter& painter, QSize size);
     void PaintBackground(QPainter& painter, QSize size) const;
-    void PaintGuides(QPainter& painter, QSize size, const PartViewLayout& layout) const;
+    void PaintGuideLines(QPainter& painter, QSize size, const PartViewLayout& layout) const;
+    void PaintGuideLabels(QPainter& painter, const PartViewLayout& layout) const;
     void PaintContent(QPainter& painter, QSize size, const PartViewLayout& layout);
     void PaintNote(QPainter& painter, QSize size, const QString& text, int pointSize) const;
     void MouseMoved(QPointF position, QSize size);
