@@ -55,6 +55,9 @@ public:
     void Print();
     void PrintPreview();
     void PageSetup();
+    // What Print and Print Preview take: the loaded document's picture (none
+    // while it loads) and its root's `title` attribute.
+    PrintSource CurrentPrintSource() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,7 +78,6 @@ private:
     void OnLoaded();
     void SelectChoice(QComboBox* box, QActionGroup* group, const QString& value);
     void ShowAbout();
-    PrintSource CurrentPrintSource() const;
 
     CVexoDoc& doc_;
     CSettings& settings_;
