@@ -161,6 +161,28 @@ TEST(VexoRenderCli, TakesTheShortOptionsOfOtherRenderers)
     EXPECT_EQ(RunVexoRender("-o x " + Quote(path)).status, 2);  // no format
 }
 
+TEST(VexoRenderCli, EveryFormatByItsExtensionInAnyCase)
+{
+    const std::string path = vexo_test::WriteTempFile("cli/formats.svg", kDrawing);
+    // The name's extension decides; each file starts as its format does.
+    const std::pair<const char*, std::string> cases[] = {
+        {"a.PNG", "\x89PNG"},       {"a.jpeg", "\xFF\xD8\xFF"}, {"a.Jpg", "\xFF\xD8\xFF"},
+        {"a.tif", "II*"},           {"a.TIFF", "II*"},           {"a.gif", "GIF89a"},
+        {"a.bmp", "BM"},            {"a.WebP", "RIFF"},          {"a.pdf", "%PDF-"},
+        {"a.svg", "<?xml"},         {"a.ps", "%!PS-Adobe-3.0\n"}, {"a.EPS", "%!PS-Adobe-3.0 EPSF"},
+    };
+    for (const auto& [name, magic] : cases) {
+        const std::string out = vexo_test::TempDirectory() + "/cli/formats/" + name;
+        std::filesystem::create_directories(std::filesystem::path(out).parent_path());
+        ASSERT_EQ(RunVexoRender(Quote(path) + " -o " + Quote(out)).status, 0) << name;
+        EXPECT_EQ(vexo_test::ReadFile(out).substr(0, magic.size()), magic) << name;
+    }
+    // The raster ones read back at the document's size.
+    for (const char* name : {"a.PNG", "a.Jpg", "a.TIFF", "a.gif", "a.bmp"})
+        EXPECT_EQ(Decode(vexo_test::ReadFile(vexo_test::TempDirectory() + "/cli/formats/" + name), 5, 5).width, 40)
+            << name;
+}
+
 TEST(VexoRenderCli, ReadsStandardInputAndWritesStandardOutput)
 {
     const std::string path = vexo_test::WriteTempFile("cli/pipe.svg", kDrawing);
