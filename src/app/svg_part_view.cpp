@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cairo.h>
 
 #include "app/export.h"
@@ -375,7 +376,7 @@ void CSvgPartView::Paint(QPainter& painter, QSize size)
             painter.drawImage(QRectF(layout->left, layout->top, layout->right - layout->left,
                                      layout->bottom - layout->top),
                               ShownBitmap());
-            PaintGuideLabels(painter, *layout);
+            PaintGuideLabels(painter, size, *layout);
         }
         else if (!drawingStarted_)
             StartDrawing();
@@ -385,7 +386,7 @@ void CSvgPartView::Paint(QPainter& painter, QSize size)
     }
     PaintContent(painter, size, *layout);
     // The labels stay readable where the drawing covers them.
-    PaintGuideLabels(painter, *layout);
+    PaintGuideLabels(painter, size, *layout);
 }
 
 void CSvgPartView::PaintBackground(QPainter& painter, QSize size) const
@@ -409,17 +410,24 @@ void CSvgPartView::PaintGuideLines(QPainter& painter, QSize size, const PartView
     painter.restore();
 }
 
-void CSvgPartView::PaintGuideLabels(QPainter& painter, const PartViewLayout& layout) const
+void CSvgPartView::PaintGuideLabels(QPainter& painter, QSize size, const PartViewLayout& layout) const
 {
     painter.save();
     painter.setFont(UiFont(kLabelPointSize));
     painter.setPen(kGuideColour.darker(150));
     const QFontMetricsF metrics(painter.font());
-    for (const GuideLabel* label : {&layout.leftLabel, &layout.rightLabel})
-        painter.drawText(label->anchor + QPointF(0, metrics.ascent()), label->text);
+    // Labels keep inside the pane: a long right x label moves left of the
+    // pane's edge, a long y label starts at the pane's left edge.
+    const double paneWidth = size.width();
+    for (const GuideLabel* label : {&layout.leftLabel, &layout.rightLabel}) {
+        const double width = metrics.horizontalAdvance(label->text);
+        const double x = std::max(0.0, std::min(label->anchor.x(), paneWidth - width - 1));
+        painter.drawText(QPointF(x, label->anchor.y() + metrics.ascent()), label->text);
+    }
     for (const GuideLabel* label : {&layout.topLabel, &layout.bottomLabel}) {
         const double width = metrics.horizontalAdvance(label->text);
-        painter.drawText(label->anchor + QPointF(-width, (metrics.ascent() - metrics.descent()) / 2), label->text);
+        const double x = std::max(0.0, label->anchor.x() - width);
+        painter.drawText(QPointF(x, label->anchor.y() + (metrics.ascent() - metrics.descent()) / 2), label->text);
     }
     painter.restore();
 }

@@ -102,7 +102,7 @@ private:
     void Paint(QPainter& painter, QSize size);
     void PaintBackground(QPainter& painter, QSize size) const;
     void PaintGuideLines(QPainter& painter, QSize size, const PartViewLayout& layout) const;
-    void PaintGuideLabels(QPainter& painter, const PartViewLayout& layout) const;
+    void PaintGuideLabels(QPainter& painter, QSize size, const PartViewLayout& layout) const;
     void PaintContent(QPainter& painter, QSize size, const PartViewLayout& layout);
     void PaintNote(QPainter& painter, QSize size, const QString& text, int pointSize) const;
     void MouseMoved(QPointF position, QSize size);
