@@ -275,6 +275,65 @@ void DrawCopy(QPainter& p)
         p.drawLine(QPointF(8.5, y), QPointF(12.5, y));
 }
 
+void DrawChecker(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column) {
+            p.setBrush((row + column) % 2 == 0 ? QColor(Qt::white) : QColor(192, 192, 192));
+            p.drawRect(QRectF(2 + 3 * column, 2 + 3 * row, 3, 3));
+        }
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(1.5, 1.5, 13, 13));
+}
+
+void DrawAxes(QPainter& p)
+{
+    p.setPen(LinePen(kTextInk, 1.4));
+    p.drawLine(QPointF(3, 2), QPointF(3, 13));
+    p.drawLine(QPointF(3, 13), QPointF(14, 13));
+    p.drawPolyline(QPolygonF({{1.5, 4}, {3, 2}, {4.5, 4}}));
+    p.drawPolyline(QPolygonF({{12, 11.5}, {14, 13}, {12, 14.5}}));
+    p.setPen(LinePen(QColor(0xd0, 0x40, 0x40), 1.2));
+    p.drawRect(QRectF(6, 4, 5, 5));
+}
+
+void DrawExport(QPainter& p)
+{
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(1.5, 1.5, 9, 12));
+    p.setPen(LinePen(kTextInk, 1.4));
+    p.drawLine(QPointF(6, 8), QPointF(14, 8));
+    p.drawPolyline(QPolygonF({{11.5, 5.5}, {14, 8}, {11.5, 10.5}}));
+}
+
+void DrawPrinter(QPainter& p)
+{
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(4.5, 1.5, 7, 5));
+    p.setBrush(QColor(0xc8, 0xc8, 0xc8));
+    p.drawRect(QRectF(1.5, 6.5, 13, 5));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(4.5, 9.5, 7, 5));
+}
+
+// A picture frame with a label: "in", "2" or "=" for the result.
+void DrawImageOf(QPainter& p, const QString& label)
+{
+    p.setPen(LinePen(kPageLine));
+    p.setBrush(QColor(0xe0, 0xec, 0xff));
+    p.drawRect(QRectF(1.5, 2.5, 13, 11));
+    QFont font = p.font();
+    font.setPixelSize(8);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(kTextInk);
+    p.drawText(QRectF(1.5, 2.5, 13, 11), Qt::AlignCenter, label);
+}
+
 QIcon IconAtTwoSizes(const std::function<void(QPainter&)>& draw)
 {
     QIcon icon;
@@ -333,6 +392,13 @@ QIcon ToolBarIcon(ToolIcon icon)
     case ToolIcon::FitWindow: return IconAtTwoSizes(DrawFitWindow);
     case ToolIcon::Scale100: return IconAtTwoSizes(DrawScale100);
     case ToolIcon::Copy: return IconAtTwoSizes(DrawCopy);
+    case ToolIcon::Checker: return IconAtTwoSizes(DrawChecker);
+    case ToolIcon::AxisMode: return IconAtTwoSizes(DrawAxes);
+    case ToolIcon::Export: return IconAtTwoSizes(DrawExport);
+    case ToolIcon::Print: return IconAtTwoSizes(DrawPrinter);
+    case ToolIcon::ShowIn: return IconAtTwoSizes([](QPainter& p) { DrawImageOf(p, QStringLiteral("in")); });
+    case ToolIcon::ShowIn2: return IconAtTwoSizes([](QPainter& p) { DrawImageOf(p, QStringLiteral("in2")); });
+    case ToolIcon::ShowResult: return IconAtTwoSizes([](QPainter& p) { DrawImageOf(p, QStringLiteral("=")); });
     }
     return {};
 }

@@ -38,7 +38,25 @@ const QIcon& ElemIcon(int number);
 
 // MoveToHref serves both "Move to \"href\"" in the tree and "Move to link"
 // in the properties grid.
-enum class ToolIcon { Expand, Collapse, MoveToHref, EditText, Sort, ZoomIn, ZoomOut, FitWindow, Scale100, Copy };
+enum class ToolIcon {
+    Expand,
+    Collapse,
+    MoveToHref,
+    EditText,
+    Sort,
+    ZoomIn,
+    ZoomOut,
+    FitWindow,
+    Scale100,
+    Copy,
+    Checker,
+    AxisMode,
+    Export,
+    Print,
+    ShowIn,
+    ShowIn2,
+    ShowResult,
+};
 
 // A tool bar picture at 16 and 32 pixels, in the element icons' colours.
 QIcon ToolBarIcon(ToolIcon icon);

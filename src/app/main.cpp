@@ -7,7 +7,9 @@
 #include "app/desktop_defaults.h"
 #include "app/main_frame.h"
 #include "app/settings.h"
+#include "app/svg_part_view.h"
 #include "app/vexo_doc.h"
+#include "model/references.h"
 
 int main(int argc, char* argv[])
 {
@@ -27,6 +29,12 @@ int main(int argc, char* argv[])
         QStringLiteral("screenshot"), QStringLiteral("Save a picture of the window to FILE once the file has loaded, then quit."),
         QStringLiteral("FILE"));
     parser.addOption(screenshotOption);
+    const QCommandLineOption selectOption(
+        QStringLiteral("select"),
+        QStringLiteral("Select the element with id ID once the file has loaded (with --screenshot: the picture is "
+                       "taken once the part view has drawn it)."),
+        QStringLiteral("ID"));
+    parser.addOption(selectOption);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The SVG or SVGZ file to open."), QStringLiteral("[file]"));
     parser.process(app);
 
@@ -47,8 +55,17 @@ int main(int argc, char* argv[])
         };
         if (parser.positionalArguments().isEmpty())
             saveAndQuit();
+        else if (parser.isSet(selectOption))
+            QObject::connect(frame.PartView(), &vexo::CSvgPartView::pictureChanged, &frame, saveAndQuit);
         else
             QObject::connect(&doc, &vexo::CVexoDoc::loaded, &frame, saveAndQuit);
+    }
+    if (parser.isSet(selectOption)) {
+        const std::string reference = "#" + parser.value(selectOption).toStdString();
+        QObject::connect(&doc, &vexo::CVexoDoc::loaded, &frame, [&doc, reference] {
+            if (doc.Root() != nullptr && doc.Documents() != nullptr)
+                doc.SelectElement(svg::FindLoadedReference(*doc.Root(), reference, *doc.Documents()));
+        });
     }
     if (const QStringList files = parser.positionalArguments(); !files.isEmpty())
         frame.Open(files.first());

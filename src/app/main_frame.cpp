@@ -16,6 +16,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -23,15 +26,21 @@
 #include <QVBoxLayout>
 
 #include "app/elem_view.h"
+#include "app/export.h"
 #include "app/icons.h"
 #include "app/output_wnd.h"
+#include "app/page_setup_dialog.h"
+#include "app/print_job.h"
 #include "app/properties_wnd.h"
 #include "app/resources.h"
 #include "app/settings.h"
+#include "app/svg_part_view.h"
 #include "app/text_editor.h"
 #include "app/vexo_doc.h"
 #include "app/vexo_view.h"
+#include "model/document.h"
 #include "model/message_log.h"
+#include "render/render.h"
 
 namespace vexo {
 namespace {
@@ -59,7 +68,7 @@ QDockWidget* MakeDock(const QString& title, const QString& objectName, QWidget* 
 }  // namespace
 
 CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), settings_(settings)
+    : QMainWindow(parent), doc_(doc), settings_(settings), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     InitResources();
     setWindowIcon(ApplicationIcon());
@@ -101,6 +110,10 @@ void CMainFrame::CreateActions()
     editAction_ = make(tr("&Edit SVG file"), QKeySequence(Qt::CTRL | Qt::Key_E),
                        [this] { EditInTextEditor(this, doc_.Path()); });
     exitAction_ = make(tr("E&xit"), QKeySequence::Quit, [this] { close(); });
+    exportAction_ = make(tr("E&xport..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { ExportDocument(); });
+    printAction_ = make(tr("&Print..."), QKeySequence::Print, [this] { Print(); });
+    printPreviewAction_ = make(tr("Print Pre&view..."), {}, [this] { PrintPreview(); });
+    pageSetupAction_ = make(tr("Page Set&up..."), {}, [this] { PageSetup(); });
     copyAction_ = make(tr("&Copy"), QKeySequence::Copy, [this] { view_->Copy(); });
     fitAction_ = make(tr("&Fit Window"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] { view_->FitWindow(); });
     zoomInAction_ = make(tr("Zoom &In"), QKeySequence::ZoomIn, [this] { view_->ZoomIn(); });
@@ -132,6 +145,8 @@ void CMainFrame::CreateActions()
     setIcon(fitAction_, "zoom-fit-best", ToolBarIcon(ToolIcon::FitWindow));
     setIcon(scale100Action_, "zoom-original", ToolBarIcon(ToolIcon::Scale100));
     setIcon(copyAction_, "edit-copy", ToolBarIcon(ToolIcon::Copy));
+    setIcon(exportAction_, "document-export", ToolBarIcon(ToolIcon::Export));
+    setIcon(printAction_, "document-print", ToolBarIcon(ToolIcon::Print));
 }
 
 // The view, under a bar that appears when the document used files outside
@@ -186,9 +201,11 @@ void CMainFrame::CreatePanes()
     elemView_ = new CElemView(doc_, this);
     propertiesWnd_ = new CPropertiesWnd(doc_, this);
     outputWnd_ = new COutputWnd(doc_, this);
+    partView_ = new CSvgPartView(doc_, settings_, this);
     addDockWidget(Qt::LeftDockWidgetArea, MakeDock(tr("Elements"), QStringLiteral("ElementTree"), elemView_, this));
     addDockWidget(Qt::RightDockWidgetArea,
                   MakeDock(tr("Properties"), QStringLiteral("Properties"), propertiesWnd_, this));
+    addDockWidget(Qt::RightDockWidgetArea, MakeDock(tr("Part View"), QStringLiteral("PartView"), partView_, this));
     addDockWidget(Qt::BottomDockWidgetArea, MakeDock(tr("Output"), QStringLiteral("Output"), outputWnd_, this));
 }
 
@@ -201,6 +218,12 @@ void CMainFrame::CreateMenus()
     file->addAction(reloadAction_);
     file->addAction(stopAction_);
     file->addAction(editAction_);
+    file->addSeparator();
+    file->addAction(exportAction_);
+    file->addSeparator();
+    file->addAction(printAction_);
+    file->addAction(printPreviewAction_);
+    file->addAction(pageSetupAction_);
     file->addSeparator();
     file->addAction(exitAction_);
 
@@ -289,6 +312,7 @@ void CMainFrame::CreateStatusBar()
     zoomPane_->setText(view_->ZoomText());
     connect(view_, &CVexoView::elementNameChanged, objectPane_, &QLabel::setText);
     connect(view_, &CVexoView::coordinatesChanged, coordinatePane_, &QLabel::setText);
+    connect(partView_, &CSvgPartView::coordinatesChanged, coordinatePane_, &QLabel::setText);
     connect(view_, &CVexoView::zoomChanged, zoomPane_, &QLabel::setText);
 }
 
@@ -300,8 +324,17 @@ void CMainFrame::RestoreLayout()
     else
         resize(1100, 750);
     const QString state = settings_.Read(QStringLiteral("UI"), QStringLiteral("STATE"));
-    if (state != QLatin1String("*"))
+    if (state != QLatin1String("*")) {
         restoreState(QByteArray::fromBase64(state.toLatin1()));
+        return;
+    }
+    // The first start: the part view gets room to show its element.
+    auto* properties = findChild<QDockWidget*>(QStringLiteral("Properties"));
+    auto* partView = findChild<QDockWidget*>(QStringLiteral("PartView"));
+    if (properties != nullptr && partView != nullptr) {
+        resizeDocks({properties, partView}, {200, 330}, Qt::Vertical);
+        resizeDocks({partView}, {330}, Qt::Horizontal);
+    }
 }
 
 void CMainFrame::SaveLayout()
@@ -326,8 +359,9 @@ void CMainFrame::UpdateActions()
     reloadAction_->setEnabled(hasPath);
     stopAction_->setEnabled(doc_.State() == svg::DocumentState::Loading);
     editAction_->setEnabled(hasPath);
-    for (QAction* action : {copyAction_, fitAction_, zoomInAction_, zoomOutAction_, scale100Action_})
-        action->setEnabled(loaded);
+    for (QAction* action : {copyAction_, fitAction_, zoomInAction_, zoomOutAction_, scale100Action_, exportAction_,
+                            printAction_, printPreviewAction_})
+        action->setEnabled(loaded && doc_.Picture() != nullptr);
     alternateFontsAction_->setChecked(doc_.AlternateFonts());
     disableRasterAction_->setChecked(doc_.RasterEffectsDisabled());
     alwaysAllowFilesAction_->setChecked(doc_.AlwaysAllowAnyFile());
@@ -384,6 +418,54 @@ void CMainFrame::Open(const QString& path)
     doc_.Open(path);
     UpdateRecentFiles();
 }
+
+void CMainFrame::ExportDocument()
+{
+    const svg::CPicture* picture = doc_.Picture();
+    if (picture == nullptr || doc_.Loading())
+        return;
+    const QString name = doc_.Path().isEmpty() ? QStringLiteral("picture") : QFileInfo(doc_.Path()).completeBaseName();
+    ExportWithDialog(this, settings_, *picture, name + QStringLiteral(".pdf"));
+}
+
+PrintSource CMainFrame::CurrentPrintSource() const
+{
+    PrintSource source;
+    if (doc_.Loading())
+        return source;
+    source.picture = doc_.Picture();
+    // The root's own `title` attribute, not a title element's text.
+    if (const svg::CElemDocument* root = doc_.Root())
+        if (const std::string* title = root->attributes.Value(std::string_view("title")))
+            source.title = QString::fromStdString(*title);
+    return source;
+}
+
+void CMainFrame::Print()
+{
+    const PrintSource source = CurrentPrintSource();
+    if (source.picture == nullptr)
+        return;
+    const PrintSettings print = ReadPrintSettings(settings_);
+    ApplyToPrinter(print, *printer_);
+    QPrintDialog dialog(printer_.get(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintPages(*printer_, source, print, false);
+}
+
+void CMainFrame::PrintPreview()
+{
+    if (CurrentPrintSource().picture == nullptr)
+        return;
+    ApplyToPrinter(ReadPrintSettings(settings_), *printer_);
+    QPrintPreviewDialog dialog(printer_.get(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
+        PrintPages(*printer, CurrentPrintSource(), ReadPrintSettings(settings_), true);
+    });
+    dialog.exec();
+}
+
+void CMainFrame::PageSetup() { RunPageSetup(this, settings_, CurrentPrintSource().picture, *printer_); }
 
 void CMainFrame::ShowAbout()
 {

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -14,6 +15,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
+class QPrinter;
 class QPushButton;
 
 namespace vexo {
@@ -24,6 +26,8 @@ class CElemView;
 class CPropertiesWnd;
 class COutputWnd;
 class CSettings;
+class CSvgPartView;
+struct PrintSource;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -35,6 +39,9 @@ public:
     CElemView* ElementTree() const { return elemView_; }
     CPropertiesWnd* Properties() const { return propertiesWnd_; }
     COutputWnd* Output() const { return outputWnd_; }
+    CSvgPartView* PartView() const { return partView_; }
+    // The printer that Print, Print Preview and Page Setup share.
+    QPrinter& Printer() const { return *printer_; }
     QComboBox* LanguageSelector() const { return languageBox_; }
     QComboBox* MediaSelector() const { return mediaBox_; }
     QComboBox* FilterResolutionSelector() const { return filterResolutionBox_; }
@@ -49,6 +56,14 @@ public:
     // The commands, also reachable from menus, tool bars and keys.
     void OpenFile();
     void Open(const QString& path);
+    // The whole document's picture into a file chosen in the save dialog.
+    void ExportDocument();
+    void Print();
+    void PrintPreview();
+    void PageSetup();
+    // What Print and Print Preview take: the loaded document's picture (none
+    // while it loads) and its root's `title` attribute.
+    PrintSource CurrentPrintSource() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,12 +93,18 @@ private:
     CElemView* elemView_ = nullptr;
     CPropertiesWnd* propertiesWnd_ = nullptr;
     COutputWnd* outputWnd_ = nullptr;
+    CSvgPartView* partView_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
 
     QAction* openAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QAction* editAction_ = nullptr;
     QAction* exitAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* printAction_ = nullptr;
+    QAction* printPreviewAction_ = nullptr;
+    QAction* pageSetupAction_ = nullptr;
     QAction* copyAction_ = nullptr;
     QAction* fitAction_ = nullptr;
     QAction* zoomInAction_ = nullptr;

@@ -259,4 +259,24 @@ inline constexpr std::size_t kMaxGlyphContentDraws = 100'000;
 // outlines. The rest of such a text is not laid out.
 inline constexpr std::size_t kMaxTextChars = std::size_t{1} << 18;
 
+// --- Part view ----------------------------------------------------------------
+
+// Selecting element after element while each drawing is slow to notice its
+// stop request (one huge path, one large filter primitive) would leave a
+// thread per click still running: past this many, a new selection first
+// waits for the oldest to end.
+inline constexpr std::size_t kMaxStoppingPreviews = 4;
+
+// --- Printing -------------------------------------------------------------------
+
+// A picture millions of units wide printed at its natural size would take
+// millions of pages (and as many rendered page images): the page grid stops
+// at this many pages a side.
+inline constexpr int kMaxPrintPagesPerSide = 1000;
+// Each printed page is rendered into an image at the printer's resolution; a
+// large paper at 1200 dpi would ask for half a gigabyte. Pages are rendered
+// at a lower resolution beyond this many pixels (and at most 300 dpi).
+inline constexpr std::size_t kMaxPrintPagePixels = std::size_t{48} << 20;
+inline constexpr double kMaxPrintRasterDpi = 300;
+
 }  // namespace svg::limits

@@ -1,55 +1,44 @@
-// vexo-render: loads an SVG document headless, draws it into a PNG, PDF or
-// SVG file when asked to, and prints its messages as they happen (so a run
-// that is killed still shows what it was doing), then, on request, its
-// element tree, then the summary; for scripts and tests.
+// vexo-render: loads SVG documents headless, draws each into a picture file
+// when asked to (PNG, JPEG, TIFF, GIF, BMP, WebP, PDF, SVG, PostScript, EPS;
+// by extension or --format; "-" for standard output), and prints their
+// messages (and, on request, their element trees), for scripts and tests.
+// One input's messages are printed as they happen, so a run that is killed
+// still shows what it was doing.
+// The short options that rsvg-convert users type are accepted beside the
+// long ones. Several input files go into one folder (-o DIR/), drawn on as
+// many threads as the machine has cores, each file a load of its own; their
+// reports are printed in the order the files were given.
 //
-// Exit status: 0 the document loaded (and was written), 1 it did not, 2 bad usage.
+// Exit status: 0 every document loaded (and was written), 1 one did not, 2 bad usage.
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
-#include <memory>
+#include <thread>
+#include <vector>
 
+#include "base/limits.h"
 #include "model/document.h"
 #include "model/message_log.h"
+#include "model/messages.h"
 #include "pipeline/document_load.h"
 #include "render/output.h"
 #include "values/color.h"
 #include "values/number.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: vexo-render [options] FILE\n"
-    "Loads an SVG or SVGZ document, draws it when asked to, and prints its\n"
-    "messages and their summary.\n"
-    "\n"
-    "  --tree          print the element tree first (class, name, id, line(column))\n"
-    "  --props         print the tree with each element's resolved properties under it\n"
-    "  --media NAME    CSS media the style sheets are matched against (default screen)\n"
-    "  --lang LIST     comma-separated user languages for systemLanguage\n"
-    "                  (default: from $LANGUAGE or $LANG, else en)\n"
-    "  -o, --output F  draw the document into F: .png, .pdf or .svg\n"
-    "  --width N       output width in pixels (height follows the aspect ratio)\n"
-    "  --height N      output height in pixels; with --width the picture is fitted and centred\n"
-    "  --zoom Z        scale of the output (default 1: the document's own size at 96 dpi)\n"
-    "  --background C  colour under the picture (default transparent)\n"
-    "  --dpi N         resolution of physical units such as mm and pt (default 96)\n"
-    "  --filter-res F  resolution of filters and masks as a multiple of the output's\n"
-    "                  (default 1: one filter pixel an output pixel)\n"
-    "  --no-raster     draw without filters and masks\n"
-    "  --allow-dir DIR let the document use files in DIR and below (repeatable);\n"
-    "                  by default only files in its own folder and below are used\n"
-    "  --allow-any-file  let the document use any local file (never the network)\n"
-    "  -h, --help      show this help\n"
-    "\n"
-    "A picture larger than 256 megapixels is scaled down to fit, with a warning.\n"
-    "Exit status: 0 loaded (and written), 1 not loaded or not written, 2 bad usage.\n";
 
 // "en_US.UTF-8" becomes "en-US"; "C" and "POSIX" mean nothing in particular.
 std::string LanguageFromEnvironment()
@@ -197,7 +186,7 @@ std::string EffectsLine(const svg::ResolvedProperties& props)
     return line.empty() ? line : line.substr(1);
 }
 
-void PrintProperties(const svg::ResolvedProperties& props, const std::string& indent)
+void PrintProperties(const svg::ResolvedProperties& props, const std::string& indent, std::string& out)
 {
     const std::string font = "font: family=\"" + Shorten(props.fontFamily, 60) +
                              "\" weight=" + std::to_string(props.fontWeight) + " size=" + Decimal(props.fontSize) +
@@ -205,16 +194,12 @@ void PrintProperties(const svg::ResolvedProperties& props, const std::string& in
                              " variant=" + std::to_string(static_cast<int>(props.fontVariant) + 1) + " stretch=" +
                              Decimal(props.fontStretch) + " size-adjust=" + Decimal(props.fontSizeAdjust) +
                              " x-height=" + Decimal(props.xHeight) + " cap-height=" + Decimal(props.capHeight);
-    std::printf("%s%s\n", indent.c_str(), font.c_str());
-    std::printf("%s%s\n", indent.c_str(), FillLine(props).c_str());
-    std::printf("%s%s\n", indent.c_str(), StrokeLine(props).c_str());
-    std::printf("%s%s\n", indent.c_str(), DisplayLine(props).c_str());
-    const std::string effects = EffectsLine(props);
-    if (!effects.empty())
-        std::printf("%s%s\n", indent.c_str(), effects.c_str());
+    for (const std::string& line : {font, FillLine(props), StrokeLine(props), DisplayLine(props), EffectsLine(props)})
+        if (!line.empty())
+            out += indent + line + '\n';
 }
 
-void PrintTree(const svg::CElem& elem, int depth, bool printProperties)
+void PrintTree(const svg::CElem& elem, int depth, bool printProperties, std::string& out)
 {
     std::string line(static_cast<std::size_t>(depth) * 2, ' ');
     line += svg::ElemClassName(elem.Class());
@@ -229,39 +214,41 @@ void PrintTree(const svg::CElem& elem, int depth, bool printProperties)
     line += ' ' + std::to_string(elem.line) + '(' + std::to_string(elem.column) + ')';
     if (elem.excluded)
         line += " excluded";
-    std::puts(line.c_str());
+    out += line + '\n';
     const bool hasProperties = elem.Class() != svg::ElemClass::String && elem.Class() != svg::ElemClass::Comment;
     if (printProperties && hasProperties)
-        PrintProperties(elem.props, std::string(static_cast<std::size_t>(depth) * 2 + 4, ' '));
+        PrintProperties(elem.props, std::string(static_cast<std::size_t>(depth) * 2 + 4, ' '), out);
     for (const svg::CElem* child : elem.Children())
-        PrintTree(*child, depth + 1, printProperties);
+        PrintTree(*child, depth + 1, printProperties, out);
 }
+
+// --- Options -------------------------------------------------------------------
 
 struct Options {
     bool printTree = false;
     bool printProperties = false;
     svg::CDocOptions document;
-    std::string input;
+    std::vector<std::string> inputs;
+    // A file, a folder (ending in '/' or existing), "-" for standard output,
+    // or empty for no picture.
     std::string output;
+    std::optional<svg::OutputFormat> format;
     std::optional<int> width;
     std::optional<int> height;
     double zoom = 1;
     std::optional<svg::Rgba> background;
 };
 
-[[noreturn]] void UsageError(const std::string& problem)
-{
-    std::fprintf(stderr, "vexo-render: %s\n%s", problem.c_str(), kUsage);
-    std::exit(2);
-}
+[[noreturn]] void UsageError(const std::string& problem);
 
 template <typename Number>
-Number ParseOptionNumber(const char* name, std::string_view text, Number low, Number high)
+Number ParseOptionNumber(std::string_view name, std::string_view text, Number low, Number high)
 {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !(value >= low && value <= high))
-        UsageError(std::string(name) + " needs a number from " + std::to_string(low) + " to " + std::to_string(high));
+        UsageError(std::string(name) + " needs a number from " + Decimal(double(low)) + " to " +
+                   Decimal(double(high)));
     return value;
 }
 
@@ -275,6 +262,161 @@ svg::Rgba ParseBackground(std::string_view text)
     return {color->r, color->g, color->b, 255};
 }
 
+svg::OutputFormat ParseFormat(std::string_view text)
+{
+    const std::optional<svg::OutputFormat> format = svg::FormatFromName(text);
+    if (!format)
+        UsageError("--format needs one of png, jpg, tif, gif, bmp, webp, pdf, svg, ps, eps");
+    return *format;
+}
+
+// One option: its short spelling (as rsvg-convert has it), its long spellings,
+// the name of its value (none for a switch), its help, and what it sets.
+struct OptionSpec {
+    const char* shortName;
+    const char* longName;
+    const char* otherLongName;
+    const char* valueName;
+    const char* help;
+    std::function<void(Options&, std::string_view name, std::string_view value)> apply;
+};
+
+const std::vector<OptionSpec>& OptionTable()
+{
+    static const std::vector<OptionSpec> table = {
+        {nullptr, "--tree", nullptr, nullptr, "print the element tree first (class, name, id, line(column))",
+         [](Options& o, auto, auto) { o.printTree = true; }},
+        {nullptr, "--props", nullptr, nullptr, "print the tree with each element's resolved properties under it",
+         [](Options& o, auto, auto) { o.printTree = o.printProperties = true; }},
+        {nullptr, "--media", nullptr, "NAME", "CSS media the style sheets are matched against (default screen)",
+         [](Options& o, auto, std::string_view v) { o.document.media = v; }},
+        {nullptr, "--lang", nullptr, "LIST",
+         "comma-separated user languages for systemLanguage\n(default: from $LANGUAGE or $LANG, else en)",
+         [](Options& o, auto, std::string_view v) { o.document.language = v; }},
+        {"-o", "--output", nullptr, "OUT",
+         "draw the document into OUT; OUT ending in '/' (or an existing folder)\n"
+         "takes one picture per input, named after it; - is standard output",
+         [](Options& o, auto, std::string_view v) { o.output = v; }},
+        {"-f", "--format", nullptr, "FMT",
+         "png, jpg, tif, gif, bmp, webp, pdf, svg, ps or eps\n(default: by OUT's extension, else png)",
+         [](Options& o, auto, std::string_view v) { o.format = ParseFormat(v); }},
+        {"-w", "--width", nullptr, "N", "output width in pixels (height follows the aspect ratio)",
+         [](Options& o, std::string_view n, std::string_view v) { o.width = ParseOptionNumber(n, v, 1, 32767); }},
+        {"-h", "--height", nullptr, "N", "output height in pixels; with a width the picture is fitted and centred",
+         [](Options& o, std::string_view n, std::string_view v) { o.height = ParseOptionNumber(n, v, 1, 32767); }},
+        {"-z", "--zoom", nullptr, "Z", "scale of the output (default 1: the document's own size at 96 dpi)",
+         [](Options& o, std::string_view n, std::string_view v) { o.zoom = ParseOptionNumber(n, v, 0.001, 1000.0); }},
+        {"-b", "--background", "--background-color", "C", "colour under the picture (default transparent)",
+         [](Options& o, auto, std::string_view v) { o.background = ParseBackground(v); }},
+        {nullptr, "--dpi", nullptr, "N", "resolution of physical units such as mm and pt (default 96)",
+         [](Options& o, std::string_view n, std::string_view v) {
+             o.document.dpi = ParseOptionNumber(n, v, 10.0f, 1000.0f);
+         }},
+        // One resolution serves both axes: -d and -p each set it.
+        {"-d", "--dpi-x", nullptr, "N", "the same as --dpi",
+         [](Options& o, std::string_view n, std::string_view v) {
+             o.document.dpi = ParseOptionNumber(n, v, 10.0f, 1000.0f);
+         }},
+        {"-p", "--dpi-y", nullptr, "N", "the same as --dpi",
+         [](Options& o, std::string_view n, std::string_view v) {
+             o.document.dpi = ParseOptionNumber(n, v, 10.0f, 1000.0f);
+         }},
+        {nullptr, "--filter-res", nullptr, "F",
+         "resolution of filters and masks as a multiple of the output's\n(default 1: one filter pixel an output pixel)",
+         [](Options& o, std::string_view n, std::string_view v) {
+             o.document.filterResolutionFactor = ParseOptionNumber(n, v, 0.1f, 4.0f);
+         }},
+        {nullptr, "--no-raster", nullptr, nullptr, "draw without filters and masks",
+         [](Options& o, auto, auto) { o.document.rasterEffectsDisabled = true; }},
+        {nullptr, "--allow-dir", nullptr, "DIR",
+         "let the documents use files in DIR and below (repeatable);\n"
+         "by default only files in their own folder and below are used",
+         [](Options& o, auto, std::string_view v) { o.document.fileAccess.allowedDirectories.emplace_back(v); }},
+        {nullptr, "--allow-any-file", nullptr, nullptr, "let the documents use any local file (never the network)",
+         [](Options& o, auto, auto) { o.document.fileAccess.allowAnyFile = true; }},
+        {"-?", "--help", nullptr, nullptr, "show this help", [](Options&, auto, auto) {}},
+    };
+    return table;
+}
+
+std::string Usage()
+{
+    std::string usage =
+        "Usage: vexo-render [options] FILE...\n"
+        "Loads SVG or SVGZ documents (- reads standard input), draws them when\n"
+        "asked to, and prints their messages and their summary.\n\n";
+    for (const OptionSpec& spec : OptionTable()) {
+        std::string names = spec.shortName != nullptr ? std::string(spec.shortName) + ", " : std::string("    ");
+        names += spec.longName;
+        if (spec.valueName != nullptr)
+            names += std::string(" ") + spec.valueName;
+        std::string help = spec.help;
+        if (spec.otherLongName != nullptr)
+            help += std::string(" (also ") + spec.otherLongName + ")";
+        std::string line = "  " + names;
+        line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
+        for (std::size_t start = 0; start <= help.size();) {
+            const std::size_t end = std::min(help.find('\n', start), help.size());
+            usage += line + help.substr(start, end - start) + "\n";
+            line = std::string(24, ' ');
+            start = end + 1;
+        }
+    }
+    usage +=
+        "\nSeveral input files need -o DIR/; each is written to DIR/NAME.EXT.\n"
+        "A picture larger than 256 megapixels is scaled down to fit, with a warning.\n"
+        "Exit status: 0 loaded (and written), 1 not loaded or not written, 2 bad usage.\n";
+    return usage;
+}
+
+void UsageError(const std::string& problem)
+{
+    std::fprintf(stderr, "vexo-render: %s\n%s", problem.c_str(), Usage().c_str());
+    std::exit(2);
+}
+
+const OptionSpec* FindOption(std::string_view arg)
+{
+    for (const OptionSpec& spec : OptionTable()) {
+        if ((spec.shortName != nullptr && arg == spec.shortName) || arg == spec.longName ||
+            (spec.otherLongName != nullptr && arg == spec.otherLongName))
+            return &spec;
+    }
+    return nullptr;
+}
+
+bool IsFolderOutput(const std::string& output)
+{
+    if (output.empty() || output == "-")
+        return false;
+    std::error_code error;
+    return output.back() == '/' || std::filesystem::is_directory(output, error);
+}
+
+void CheckOutput(Options& options)
+{
+    if (options.inputs.empty())
+        UsageError("no input file");
+    if (std::count(options.inputs.begin(), options.inputs.end(), "-") > 1)
+        UsageError("standard input can be read once");
+    const bool folder = IsFolderOutput(options.output);
+    if (options.inputs.size() > 1 && !folder)
+        UsageError("several input files need -o DIR/");
+    if (folder) {
+        // A folder named with its '/' is made when it does not exist yet.
+        std::error_code error;
+        std::filesystem::create_directories(options.output, error);
+        return;
+    }
+    if (options.output.empty())
+        return;
+    if (!options.format)
+        options.format = options.output == "-" ? svg::OutputFormat::Png : svg::FormatFromPath(options.output);
+    if (!options.format)
+        UsageError("the output must end in .png, .jpg, .tif, .gif, .bmp, .webp, .pdf, .svg, .ps or .eps, or "
+                   "--format must name its format");
+}
+
 Options ParseArguments(int argc, char** argv)
 {
     Options options;
@@ -283,87 +425,120 @@ Options ParseArguments(int argc, char** argv)
     options.document.filterResolutionFactor = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        auto value = [&]() -> std::string_view {
+        if (arg == "-" || arg.empty() || arg[0] != '-') {
+            options.inputs.emplace_back(arg);
+            continue;
+        }
+        const OptionSpec* spec = FindOption(arg);
+        if (spec == nullptr)
+            UsageError("unknown option " + std::string(arg));
+        if (std::string_view(spec->longName) == "--help") {
+            std::fputs(Usage().c_str(), stdout);
+            std::exit(0);
+        }
+        std::string_view value;
+        if (spec->valueName != nullptr) {
             if (i + 1 >= argc)
                 UsageError(std::string(arg) + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--tree") {
-            options.printTree = true;
-        } else if (arg == "--props") {
-            options.printTree = true;
-            options.printProperties = true;
-        } else if (arg == "--media") {
-            options.document.media = value();
-        } else if (arg == "--lang") {
-            options.document.language = value();
-        } else if (arg == "-o" || arg == "--output") {
-            options.output = value();
-        } else if (arg == "--width") {
-            options.width = ParseOptionNumber("--width", value(), 1, 32767);
-        } else if (arg == "--height") {
-            options.height = ParseOptionNumber("--height", value(), 1, 32767);
-        } else if (arg == "--zoom") {
-            options.zoom = ParseOptionNumber("--zoom", value(), 0.001, 1000.0);
-        } else if (arg == "--background") {
-            options.background = ParseBackground(value());
-        } else if (arg == "--dpi") {
-            options.document.dpi = ParseOptionNumber("--dpi", value(), 10.0f, 1000.0f);
-        } else if (arg == "--filter-res") {
-            options.document.filterResolutionFactor = ParseOptionNumber("--filter-res", value(), 0.1f, 4.0f);
-        } else if (arg == "--no-raster") {
-            options.document.rasterEffectsDisabled = true;
-        } else if (arg == "--allow-dir") {
-            options.document.fileAccess.allowedDirectories.emplace_back(value());
-        } else if (arg == "--allow-any-file") {
-            options.document.fileAccess.allowAnyFile = true;
-        } else if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            UsageError("unknown option " + std::string(arg));
-        } else if (options.input.empty()) {
-            options.input = arg;
-        } else {
-            UsageError("one input file at a time");
+            value = argv[++i];
         }
+        spec->apply(options, arg, value);
     }
-    if (options.input.empty())
-        UsageError("no input file");
-    if (!options.output.empty() && !svg::FormatFromPath(options.output))
-        UsageError("the output must end in .png, .pdf or .svg");
+    CheckOutput(options);
     return options;
 }
 
-// Writes the picture into the output file; false (reported on standard
-// error) when the file cannot be written.
-bool WriteOutput(const Options& options, const svg::CPicture& picture, const svg::OutputSize& size)
+// --- One document ----------------------------------------------------------------
+
+// What drawing one input made: its report (tree, messages, summary), a
+// write failure, and whether it loaded and was written.
+struct FileResult {
+    std::string report;
+    std::string errors;
+    bool ok = false;
+};
+
+// Standard input, at most the size a file may have.
+bool ReadStandardInput(std::string& bytes)
 {
-    std::string error;
-    if (!svg::WritePicture(picture, options.output, *svg::FormatFromPath(options.output), size, options.background,
-                           error)) {
-        std::fprintf(stderr, "vexo-render: cannot write %s: %s\n", options.output.c_str(), error.c_str());
-        return false;
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+        bytes.append(buffer, got);
+        if (bytes.size() > svg::limits::kMaxFileBytes)
+            return false;
     }
-    return true;
+    return std::ferror(stdin) == 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+const svg::CElemDocument* LoadInput(svg::CDocumentLoad& load, const std::string& input)
 {
-    const Options options = ParseArguments(argc, argv);
+    if (input != "-")
+        return load.LoadFile(input);
+    std::string bytes;
+    if (!ReadStandardInput(bytes)) {
+        load.Log().Report(svg::msg::kNotSvgFile, "-");
+        return nullptr;
+    }
+    // Relative references resolve against the current folder.
+    std::error_code error;
+    const std::string here = std::filesystem::current_path(error).string();
+    return load.LoadBytes(std::move(bytes), here + "/-", "-");
+}
 
+// The file an input is drawn into: OUT itself, or DIR/NAME.EXT.
+std::string OutputPathFor(const Options& options, const std::string& input)
+{
+    if (!IsFolderOutput(options.output))
+        return options.output;
+    std::string folder = options.output;
+    if (folder.back() != '/')
+        folder += '/';
+    const std::string stem = input == "-" ? "stdin" : std::filesystem::path(input).stem().string();
+    return folder + stem + '.' + svg::FormatExtension(options.format.value_or(svg::OutputFormat::Png));
+}
+
+cairo_status_t WriteToStandardOutput(void*, const unsigned char* data, unsigned int length)
+{
+    return std::fwrite(data, 1, length, stdout) == length ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+// Writes the picture; false, with the reason in the report, when it cannot.
+bool WriteOutput(const Options& options, const std::string& path, const svg::CPicture& picture,
+                 const svg::OutputSize& size, std::string& report)
+{
+    const svg::OutputFormat format =
+        options.format ? *options.format : svg::FormatFromPath(path).value_or(svg::OutputFormat::Png);
+    std::string error;
+    const bool written =
+        path == "-" ? svg::WritePictureToStream(picture, WriteToStandardOutput, nullptr, format, size,
+                                                options.background, error) &&
+                          std::fflush(stdout) == 0
+                    : svg::WritePicture(picture, path, format, size, options.background, error);
+    if (!written)
+        report += "vexo-render: cannot write " + path + ": " + error + "\n";
+    return written;
+}
+
+// With `liveMessages`, each message goes there as it happens and the report
+// holds only the tree and the summary.
+FileResult DrawInput(const Options& options, const std::string& input, std::FILE* liveMessages)
+{
+    FileResult result;
     svg::CMessageLog log;
-    log.SetListener([](const std::string& line) {
-        std::puts(line.c_str());
-        std::fflush(stdout);
-    });
-    const svg::CStopToken& stop = svg::CStopToken::Never();
-    svg::CDocumentLoad load(log, stop, options.document);
-    const svg::CElemDocument* document = load.LoadFile(options.input);
+    if (liveMessages != nullptr) {
+        log.SetListener([liveMessages](const std::string& line) {
+            std::fputs(line.c_str(), liveMessages);
+            std::fputc('\n', liveMessages);
+            std::fflush(liveMessages);
+        });
+    }
+    svg::CDocumentLoad load(log, svg::CStopToken::Never(), options.document);
+    const svg::CElemDocument* document = LoadInput(load, input);
 
     bool written = true;
+    if (options.inputs.size() > 1)
+        result.report += input + ":\n";
     if (document != nullptr) {
         // Raster effects are computed at the output's resolution, so the
         // picture is recorded at the scale it is written at.
@@ -372,16 +547,76 @@ int main(int argc, char** argv)
         if (!options.output.empty())
             svg::ReportReducedOutput(size, log);
         const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
-        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? svg::Matrix{}
-                                                                                          : outputTransform);
+        const std::unique_ptr<svg::CPicture> picture =
+            load.Record(options.output.empty() ? svg::Matrix{} : outputTransform);
         if (picture != nullptr && !options.output.empty())
-            written = WriteOutput(options, *picture, size);
+            written = WriteOutput(options, OutputPathFor(options, input), *picture, size, result.errors);
     }
-
     log.SetListener({});
     if (document != nullptr && options.printTree)
-        PrintTree(*document, 0, options.printProperties);
-    std::puts(log.Summary().c_str());
-    std::fflush(stdout);
-    return document != nullptr && written ? 0 : 1;
+        PrintTree(*document, 0, options.printProperties, result.report);
+    if (liveMessages == nullptr) {
+        for (const std::string& message : log.EntriesFrom(0))
+            result.report += message + '\n';
+    }
+    result.report += log.Summary() + '\n';
+    result.ok = document != nullptr && written;
+    return result;
+}
+
+// --- Several documents ------------------------------------------------------------
+
+// Draws every input on `threadCount` threads and hands each result to
+// `print` in the order of the inputs, as soon as it and those before it are done.
+bool DrawInputs(const Options& options, unsigned threadCount, std::FILE* liveMessages,
+                const std::function<void(const FileResult&)>& print)
+{
+    const std::size_t count = options.inputs.size();
+    std::vector<std::optional<FileResult>> results(count);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            FileResult result = DrawInput(options, options.inputs[i], liveMessages);
+            const std::lock_guard lock(mutex);
+            results[i] = std::move(result);
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < threadCount; ++t)
+        threads.emplace_back(work);
+    bool allOk = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return results[i].has_value(); });
+        const FileResult result = std::move(*results[i]);
+        lock.unlock();
+        print(result);
+        allOk = allOk && result.ok;
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return allOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ParseArguments(argc, argv);
+    // The picture may be the standard output: the reports then go to standard error.
+    std::FILE* reports = options.output == "-" ? stderr : stdout;
+    const unsigned threadCount = static_cast<unsigned>(
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), options.inputs.size()));
+    // One document's messages are printed as they happen; several documents'
+    // reports each in one piece, in the order of the inputs.
+    std::FILE* liveMessages = options.inputs.size() == 1 ? reports : nullptr;
+    const bool ok = DrawInputs(options, threadCount, liveMessages, [&](const FileResult& result) {
+        std::fputs(result.report.c_str(), reports);
+        std::fflush(reports);
+        std::fputs(result.errors.c_str(), stderr);
+    });
+    return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cairo-pdf.h>
+#include <cairo-ps.h>
 #include <cairo-svg.h>
 #include <cerrno>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "base/limits.h"
 #include "model/message_log.h"
 #include "model/messages.h"
+#include "render/raster_encode.h"
 
 namespace svg {
 namespace {
@@ -72,44 +74,108 @@ void ReportReducedOutput(const OutputSize& size, CMessageLog& log)
                    limits::kMaxOutputPixels >> 20);
 }
 
-std::optional<OutputFormat> FormatFromPath(const std::string& path)
+namespace {
+
+struct FormatName {
+    const char* name;
+    OutputFormat format;
+};
+
+// The first name of each format is its usual extension.
+constexpr FormatName kFormatNames[] = {
+    {"png", OutputFormat::Png},   {"pdf", OutputFormat::Pdf},   {"svg", OutputFormat::Svg},
+    {"ps", OutputFormat::Ps},     {"eps", OutputFormat::Eps},   {"jpg", OutputFormat::Jpeg},
+    {"jpeg", OutputFormat::Jpeg}, {"tif", OutputFormat::Tiff},  {"tiff", OutputFormat::Tiff},
+    {"gif", OutputFormat::Gif},   {"bmp", OutputFormat::Bmp},   {"webp", OutputFormat::Webp},
+};
+
+}  // namespace
+
+std::optional<OutputFormat> FormatFromName(std::string_view name)
+{
+    std::string lower(name);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const FormatName& entry : kFormatNames)
+        if (lower == entry.name)
+            return entry.format;
+    return std::nullopt;
+}
+
+std::optional<OutputFormat> FormatFromPath(std::string_view path)
 {
     const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
+    const std::size_t slash = path.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
         return std::nullopt;
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "png")
-        return OutputFormat::Png;
-    if (extension == "pdf")
-        return OutputFormat::Pdf;
-    if (extension == "svg")
-        return OutputFormat::Svg;
-    return std::nullopt;
+    return FormatFromName(path.substr(dot + 1));
+}
+
+const char* FormatExtension(OutputFormat format)
+{
+    for (const FormatName& entry : kFormatNames)
+        if (entry.format == format)
+            return entry.name;
+    return "";
+}
+
+bool IsRasterFormat(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Pdf:
+    case OutputFormat::Svg:
+    case OutputFormat::Ps:
+    case OutputFormat::Eps: return false;
+    default: return true;
+    }
 }
 
 namespace {
 
-// Replays the picture into a surface of `format` whose bytes go to `write`.
-bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
-                          const OutputSize& size, const std::optional<Rgba>& background, std::string& error)
+RasterEncoding EncodingOf(OutputFormat format)
 {
-    cairo_surface_t* surface = nullptr;
-    double unit = 1;  // output units per output pixel
     switch (format) {
-    case OutputFormat::Png:
-        surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height);
-        break;
+    case OutputFormat::Jpeg: return RasterEncoding::Jpeg;
+    case OutputFormat::Tiff: return RasterEncoding::Tiff;
+    case OutputFormat::Gif: return RasterEncoding::Gif;
+    case OutputFormat::Bmp: return RasterEncoding::Bmp;
+    case OutputFormat::Webp: return RasterEncoding::Webp;
+    default: return RasterEncoding::Png;
+    }
+}
+
+// A surface of `format` whose bytes go to `write`, `size` pixels large in
+// its own units (`unit` output units a pixel).
+cairo_surface_t* CreateSurface(OutputFormat format, cairo_write_func_t write, void* closure, const OutputSize& size,
+                               double& unit)
+{
+    unit = 1;
+    cairo_surface_t* surface = nullptr;
+    switch (format) {
     case OutputFormat::Pdf:
         unit = kPointsPerPixel;
-        surface = cairo_pdf_surface_create_for_stream(write, closure, size.width * unit, size.height * unit);
-        break;
+        return cairo_pdf_surface_create_for_stream(write, closure, size.width * unit, size.height * unit);
+    case OutputFormat::Ps:
+    case OutputFormat::Eps:
+        unit = kPointsPerPixel;
+        surface = cairo_ps_surface_create_for_stream(write, closure, size.width * unit, size.height * unit);
+        cairo_ps_surface_set_eps(surface, format == OutputFormat::Eps);
+        return surface;
     case OutputFormat::Svg:
         surface = cairo_svg_surface_create_for_stream(write, closure, size.width, size.height);
         cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
-        break;
+        return surface;
+    default: return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height);
     }
+}
+
+}  // namespace
+
+bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
+                          const OutputSize& size, const std::optional<Rgba>& background, std::string& error)
+{
+    double unit = 1;
+    cairo_surface_t* surface = CreateSurface(format, write, closure, size, unit);
     cairo_t* cr = cairo_create(surface);
     cairo_scale(cr, unit, unit);
     if (background) {
@@ -121,8 +187,9 @@ bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, voi
     cairo_destroy(cr);
 
     cairo_status_t status = cairo_surface_status(surface);
-    if (status == CAIRO_STATUS_SUCCESS && format == OutputFormat::Png)
-        status = cairo_surface_write_to_png_stream(surface, write, closure);
+    bool encoded = true;
+    if (status == CAIRO_STATUS_SUCCESS && IsRasterFormat(format))
+        encoded = EncodeRaster(surface, EncodingOf(format), write, closure, error);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
@@ -131,8 +198,10 @@ bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, voi
         error = cairo_status_to_string(status);
         return false;
     }
-    return true;
+    return encoded;
 }
+
+namespace {
 
 cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length)
 {

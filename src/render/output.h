@@ -1,8 +1,14 @@
-// Writing a recorded picture to PNG, PDF or SVG files.
+// Writing a recorded picture to files: the vector formats PDF, SVG,
+// PostScript and EPS through cairo's surfaces, and the raster formats PNG,
+// JPEG, TIFF, GIF, BMP and WebP through raster_encode.h. The picture is
+// replayed on the calling thread; nothing is shared between calls.
 #pragma once
+
+#include <cairo.h>
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "render/render.h"
 
@@ -38,10 +44,17 @@ OutputSize ComputeOutputSize(const RectF& frame, std::optional<int> width, std::
 // Reports that `size` was scaled down to fit the pixel budget, when it was.
 void ReportReducedOutput(const OutputSize& size, CMessageLog& log);
 
-enum class OutputFormat { Png, Pdf, Svg };
+enum class OutputFormat { Png, Pdf, Svg, Ps, Eps, Jpeg, Tiff, Gif, Bmp, Webp };
 
-// By file extension (case-insensitive); null for an unknown one.
-std::optional<OutputFormat> FormatFromPath(const std::string& path);
+// By file extension, in any case (.png, .pdf, .svg, .ps, .eps, .jpg, .jpeg,
+// .tif, .tiff, .gif, .bmp, .webp); null for an unknown one or none.
+std::optional<OutputFormat> FormatFromPath(std::string_view path);
+// By a format name as the extensions above spell it ("png", "JPEG", "tif").
+std::optional<OutputFormat> FormatFromName(std::string_view name);
+// The usual extension, without the dot: "png", "jpg", "tif".
+const char* FormatExtension(OutputFormat format);
+// Formats made of pixels (the others are vector formats).
+bool IsRasterFormat(OutputFormat format);
 
 // Replays `picture` into a file of `format`, over `background` when given.
 // Returns false (with `error` set) when the file cannot be written.
@@ -50,5 +63,8 @@ bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat
 // The same file's bytes, in memory (for the clipboard).
 bool WritePictureToBytes(const CPicture& picture, OutputFormat format, const OutputSize& size,
                          const std::optional<Rgba>& background, std::string& bytes, std::string& error);
+// The same bytes handed to `write` as they are made (standard output).
+bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
+                          const OutputSize& size, const std::optional<Rgba>& background, std::string& error);
 
 }  // namespace svg

@@ -112,7 +112,13 @@ const CElem* HitTest(const CElem& elem, double x, double y, CRenderPass& pass)
     }
 }
 
-void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
+namespace {
+
+// Render, in the parent's user space (`ownSpace` false) or in the element's
+// own (without its transform, and for an element with a viewBox in the
+// viewBox's coordinates, without the viewport's clip and effects, which
+// belong to the viewport's space).
+void RenderIn(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool ownSpace)
 {
     if (args.pass.StopRequested())
         return;
@@ -127,8 +133,12 @@ void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
         return;
 
     const CCanvasSaveGuard saved(canvas);
+    if (ownSpace && ViewBoxMatrix(elem) != nullptr) {
+        DrawElement(elem, canvas, args);
+        return;
+    }
     // A singular transform (scale(0)) leaves nothing to see.
-    if (!canvas.MultiplyTransform(elem.props.transform))
+    if (!ownSpace && !canvas.MultiplyTransform(elem.props.transform))
         return;
     // The element inside its viewport. Clip-path, mask, filter and opacity
     // work in the user space outside the viewBox, the one its own x, y,
@@ -148,6 +158,15 @@ void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
         DrawClipped(elem, canvas, args.pass, drawWithEffects);
     else
         drawWithEffects();
+}
+
+}  // namespace
+
+void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args) { RenderIn(elem, canvas, args, false); }
+
+void RenderInOwnSpace(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
+{
+    RenderIn(elem, canvas, args, true);
 }
 
 CPicture::CPicture(cairo_surface_t* recording, RectF frame, const CElemDocument* document,

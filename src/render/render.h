@@ -21,6 +21,10 @@ namespace svg {
 // then the element's own drawing (through a group when it fades with
 // opacity, through its effects when it has a mask or filter).
 void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args);
+// Render in the element's own user space: without its transform; an element
+// with a viewBox draws its content in the viewBox's coordinates, without
+// the viewport's clip and effects. For drawing an element on its own.
+void RenderInOwnSpace(const CElem& elem, CCanvas& canvas, const RenderArgs& args);
 
 // Tight bounds of the element's own geometry mapped by `toSpace` (not its
 // children's); null when it has none.

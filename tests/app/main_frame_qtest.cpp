@@ -15,6 +15,8 @@
 
 #include "app/app_test_support.h"
 #include "app/main_frame.h"
+#include "app/print_job.h"
+#include "app/svg_part_view.h"
 #include "app/settings.h"
 #include "app/vexo_doc.h"
 #include "app/vexo_view.h"
@@ -197,6 +199,32 @@ private slots:
         for (const char* line : {"SYSTEM_LANGUAGE_LIST=ar,de,el,en,eo,es,fr,ja,ko,la,ms,ru,zh", "ENABLE=1",
                                  "FONTS='Arial','MS UI Gothic'", "DISABLE_RASTER=0", "FILTER_RES=x1.5"})
             QVERIFY2(text.contains(line), line);
+    }
+
+    void fileMenuExportsAndPrintsTheLoadedDocument()
+    {
+        for (const char* text : {"Export...", "Print...", "Print Preview..."})
+            QVERIFY2(!FindAction(frame_.get(), text)->isEnabled(), text);
+        QCOMPARE(frame_->CurrentPrintSource().picture, nullptr);
+        frame_->Open(env_->WriteFile("t.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10' "
+                                              "title='From the attribute'><title>From the element</title></svg>"));
+        doc_->WaitForLoad();
+        for (const char* text : {"Export...", "Print...", "Print Preview...", "Page Setup..."})
+            QVERIFY2(FindAction(frame_.get(), text)->isEnabled(), text);
+        const vexo::PrintSource source = frame_->CurrentPrintSource();
+        QVERIFY(source.picture != nullptr);
+        QCOMPARE(source.title, QString("From the attribute"));
+    }
+
+    void selectingInTheTreeShowsThePartInThePartView()
+    {
+        frame_->Open(env_->WriteFile("p.svg", kDocument));
+        doc_->WaitForLoad();
+        QSignalSpy drawn(frame_->PartView(), &vexo::CSvgPartView::pictureChanged);
+        doc_->SelectElement(Find("#r"));
+        QVERIFY(drawn.wait(5000));
+        QVERIFY(frame_->PartView()->HasPicture());
+        QCOMPARE(frame_->PartView()->Extent()->width, 30.f);
     }
 
 private:

@@ -1,9 +1,12 @@
 // The headless command as scripts use it: output lines and exit status.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <sys/wait.h>
 
+#include "render/image_decode.h"
 #include "test_support.h"
 
 namespace {
@@ -13,10 +16,12 @@ struct RunResult {
     std::string output;
 };
 
-RunResult RunVexoRender(const std::string& arguments)
+// Runs the command with `arguments`; its standard error goes where
+// `redirect` sends it (by default into the output).
+RunResult RunVexoRender(const std::string& arguments, const std::string& redirect = "2>&1")
 {
     RunResult result;
-    const std::string command = std::string(VEXO_RENDER_PATH) + " " + arguments + " 2>&1";
+    const std::string command = std::string(VEXO_RENDER_PATH) + " " + arguments + " " + redirect;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return result;
@@ -97,7 +102,7 @@ TEST(VexoRenderCli, DrawsIntoTheOutputFileAtTheAskedSize)
     EXPECT_EQ(be32(16), 80u);
     EXPECT_EQ(be32(20), 40u);
 
-    EXPECT_EQ(RunVexoRender(Quote(path) + " -o out.jpg").status, 2);
+    EXPECT_EQ(RunVexoRender(Quote(path) + " -o out.emf").status, 2);
     EXPECT_EQ(RunVexoRender(Quote(path) + " -o x.png --width 0").status, 2);
     EXPECT_EQ(RunVexoRender(Quote(path) + " -o x.png --background nocolour").status, 2);
     const RunResult unwritable = RunVexoRender(Quote(path) + " -o /nonexistent-dir/x.png");
@@ -144,4 +149,121 @@ TEST(VexoRenderCli, APictureOverThePixelBudgetIsScaledDownWithAWarning)
               std::string::npos)
         << result.output;
     EXPECT_NE(vexo_test::ReadFile(out).find("width=\"23170px\" height=\"11585px\""), std::string::npos);
+}
+
+namespace {
+
+const char kDrawing[] =
+    "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'><rect width='20' height='20' fill='red'/></svg>";
+
+// The picture in `bytes`, decoded; its size and the straight colour of (x, y).
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    unsigned char red = 0;
+    unsigned char alpha = 0;
+};
+
+Decoded Decode(const std::string& bytes, int x, int y)
+{
+    Decoded decoded;
+    const std::shared_ptr<const svg::CRasterImage> image = svg::DecodeRasterImage(bytes);
+    if (!image)
+        return decoded;
+    decoded.width = image->Width();
+    decoded.height = image->Height();
+    cairo_surface_t* surface = image->Surface();
+    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+    decoded.alpha = static_cast<unsigned char>(pixel >> 24);
+    decoded.red = static_cast<unsigned char>(pixel >> 16);
+    return decoded;
+}
+
+}  // namespace
+
+TEST(VexoRenderCli, TakesTheShortOptionsOfOtherRenderers)
+{
+    const std::string path = vexo_test::WriteTempFile("cli/short.svg", kDrawing);
+    const std::string out = vexo_test::TempDirectory() + "/cli/short.out";
+    // -f names the format whatever the name says; -w and -h fit the picture, -b fills under it.
+    const RunResult result = RunVexoRender("-w 80 -h 60 -z 3 -b white -f bmp -d 72 -p 72 -o " + Quote(out) + " " + Quote(path));
+    ASSERT_EQ(result.status, 0) << result.output;
+    const std::string bytes = vexo_test::ReadFile(out);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    const Decoded decoded = Decode(bytes, 79, 59);
+    EXPECT_EQ(decoded.width, 80);
+    EXPECT_EQ(decoded.height, 60);
+    EXPECT_EQ(decoded.red, 255);  // white under the picture: no alpha in BMP
+    EXPECT_EQ(Decode(bytes, 10, 30).red, 255);
+    EXPECT_EQ(RunVexoRender("-z 2 --format gif -o " + Quote(out) + " " + Quote(path)).status, 0);
+    EXPECT_EQ(Decode(vexo_test::ReadFile(out), 0, 0).width, 80);
+    EXPECT_EQ(RunVexoRender("-f emf -o x " + Quote(path)).status, 2);
+    EXPECT_EQ(RunVexoRender("-o x " + Quote(path)).status, 2);  // no format
+}
+
+TEST(VexoRenderCli, EveryFormatByItsExtensionInAnyCase)
+{
+    const std::string path = vexo_test::WriteTempFile("cli/formats.svg", kDrawing);
+    // The name's extension decides; each file starts as its format does.
+    const std::pair<const char*, std::string> cases[] = {
+        {"a.PNG", "\x89PNG"},       {"a.jpeg", "\xFF\xD8\xFF"}, {"a.Jpg", "\xFF\xD8\xFF"},
+        {"a.tif", "II*"},           {"a.TIFF", "II*"},           {"a.gif", "GIF89a"},
+        {"a.bmp", "BM"},            {"a.WebP", "RIFF"},          {"a.pdf", "%PDF-"},
+        {"a.svg", "<?xml"},         {"a.ps", "%!PS-Adobe-3.0\n"}, {"a.EPS", "%!PS-Adobe-3.0 EPSF"},
+    };
+    for (const auto& [name, magic] : cases) {
+        const std::string out = vexo_test::TempDirectory() + "/cli/formats/" + name;
+        std::filesystem::create_directories(std::filesystem::path(out).parent_path());
+        ASSERT_EQ(RunVexoRender(Quote(path) + " -o " + Quote(out)).status, 0) << name;
+        EXPECT_EQ(vexo_test::ReadFile(out).substr(0, magic.size()), magic) << name;
+    }
+    // The raster ones read back at the document's size.
+    for (const char* name : {"a.PNG", "a.Jpg", "a.TIFF", "a.gif", "a.bmp"})
+        EXPECT_EQ(Decode(vexo_test::ReadFile(vexo_test::TempDirectory() + "/cli/formats/" + name), 5, 5).width, 40)
+            << name;
+}
+
+TEST(VexoRenderCli, ReadsStandardInputAndWritesStandardOutput)
+{
+    const std::string path = vexo_test::WriteTempFile("cli/pipe.svg", kDrawing);
+    // Only the picture goes to standard output; the messages go to standard error.
+    const RunResult png = RunVexoRender("- -o - < " + Quote(path), "2>/dev/null");
+    EXPECT_EQ(png.status, 0);
+    const Decoded decoded = Decode(png.output, 5, 5);
+    EXPECT_EQ(decoded.width, 40);
+    EXPECT_EQ(decoded.alpha, 255);
+    EXPECT_EQ(decoded.red, 255);
+    EXPECT_EQ(RunVexoRender("-f jpeg -o - - < " + Quote(path), "2>/dev/null").output.substr(0, 3), "\xFF\xD8\xFF");
+    const RunResult messages = RunVexoRender("- -o - < " + Quote(path), "2>&1 >/dev/null");
+    EXPECT_EQ(messages.output, "No Errors\n");
+    EXPECT_EQ(RunVexoRender("- - < " + Quote(path)).status, 2);
+    const RunResult empty = RunVexoRender("- < /dev/null");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.output.find("F Not SVG file or damaged file '-'"), std::string::npos) << empty.output;
+}
+
+TEST(VexoRenderCli, SeveralInputsGoIntoOneFolderInTheirOrder)
+{
+    const std::string a = vexo_test::WriteTempFile("cli/many/a.svg", kDrawing);
+    const std::string b = vexo_test::WriteTempFile("cli/many/b.svgz.svg", "<svg/>");
+    const std::string c = vexo_test::WriteTempFile("cli/many/c.svg", "");
+    // The folder does not exist yet: vexo-render makes it.
+    const std::string folder = vexo_test::TempDirectory() + "/cli/many-out/";
+    const RunResult result = RunVexoRender("-f tif -o " + Quote(folder) + " " + Quote(a) + " " + Quote(b) + " " + Quote(c));
+    EXPECT_EQ(result.status, 1);  // c does not load
+    EXPECT_EQ(Decode(vexo_test::ReadFile(folder + "a.tif"), 5, 5).width, 40);
+    EXPECT_FALSE(vexo_test::ReadFile(folder + "b.svgz.tif").empty());
+    EXPECT_TRUE(vexo_test::ReadFile(folder + "c.tif").empty());
+    auto report = [](const std::string& input, const std::string& last) {
+        return input + ":\nI Opening file " + input + "\n" + last;
+    };
+    const std::size_t first = result.output.find(report(a, "No Errors\n"));
+    const std::size_t second = result.output.find(report(b, "No Errors\n"));
+    const std::size_t third = result.output.find(report(c, "F Not SVG file"));
+    EXPECT_NE(first, std::string::npos) << result.output;
+    EXPECT_LT(first, second);
+    EXPECT_LT(second, third);
+    EXPECT_NE(third, std::string::npos) << result.output;
+    EXPECT_EQ(RunVexoRender(Quote(a) + " " + Quote(b) + " -o x.png").status, 2);
 }

@@ -180,5 +180,6 @@ TEST(OutputSize, DefaultsWidthOnlyAndFitting)
     EXPECT_FALSE(size.Reduced());
     EXPECT_EQ(FormatFromPath("a.PNG"), OutputFormat::Png);
     EXPECT_EQ(FormatFromPath("a.pdf"), OutputFormat::Pdf);
-    EXPECT_FALSE(FormatFromPath("a.jpg"));
+    EXPECT_EQ(FormatFromPath("a.jpg"), OutputFormat::Jpeg);
+    EXPECT_FALSE(FormatFromPath("a.emf"));
 }
