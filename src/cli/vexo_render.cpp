@@ -465,7 +465,7 @@ bool ReadStandardInput(std::string& bytes)
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
         bytes.append(buffer, got);
-        if (bytes.size() > svg::limits::kMaxFileBytes)
+        if (bytes.size() > svg::limits::kMaxDocumentFileBytes)
             return false;
     }
     return std::ferror(stdin) == 0;

@@ -1,9 +1,9 @@
 // Installing the fonts a document declares. Every source of a declaration
 // is installed, in order (the earlier one wins between faces of equal style
-// and weight). Font files are read into memory through the pool, never
-// installed on the system; data: URLs are decoded in memory. Like images,
-// files are named relative to the document (or to the style sheet of an
-// @font-face rule) and are not confined to its folder.
+// and weight). Font files are read into memory through the load's confined
+// reader, like every file a document names, and never installed on the
+// system; data: URLs are decoded in memory. Files are named relative to the
+// document (or to the style sheet of an @font-face rule).
 #include "render/text_fonts.h"
 
 #include <vector>
@@ -11,6 +11,7 @@
 #include "model/document.h"
 #include "model/messages.h"
 #include "model/references.h"
+#include "model/resource_file.h"
 #include "render/data_url.h"
 #include "render/prepare.h"
 #include "style/css_font_face.h"
@@ -120,7 +121,26 @@ void InstallUri(const SourceContext& source, const FontDeclaration& declaration,
         std::string_view path = uri;
         if (EqualsIgnoringCase(path.substr(0, 7), "file://"))
             path.remove_prefix(7);
-        status = pool.InstallFontFile(declaration, MakeFullPath(path, source.baseDirectory), format);
+        // A file refused for its place, kind or size says so in its own words.
+        bool refusalReported = false;
+        const auto read = [&](const std::string& fullPath, std::vector<std::uint8_t>& bytes) {
+            std::string text;
+            const ReadStatus status = ReadResourceFile(source.preparer.Context(), fullPath, ResourceKind::Font, text);
+            if (status != ReadStatus::Ok) {
+                CMessageLog& log = source.preparer.Log();
+                refusalReported =
+                    status == ReadStatus::Stopped ||
+                    (source.reporter != nullptr
+                         ? ReportUnreadResource(log, status, ResourceKind::Font, uri, source.reporter)
+                         : ReportUnreadResource(log, status, ResourceKind::Font, uri, 0, 0));
+                return false;
+            }
+            bytes.assign(text.begin(), text.end());
+            return true;
+        };
+        status = pool.InstallFontFile(declaration, MakeFullPath(path, source.baseDirectory), format, read);
+        if (refusalReported)
+            return;
     }
     switch (status) {
     case FontInstallStatus::Installed: break;

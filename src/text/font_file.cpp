@@ -3,7 +3,6 @@
 #include "text/font_file.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "base/limits.h"
 
@@ -154,26 +153,6 @@ FontDataCheck CheckFontData(std::span<const std::uint8_t> data)
     if (signature == kWoff2)
         return CheckWoff2(reader);
     return Result(FontDataStatus::NotAFont, FontContainer::Sfnt);
-}
-
-FontDataStatus ReadFontFile(const std::string& path, std::vector<std::uint8_t>& out)
-{
-    out.clear();
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file)
-        return FontDataStatus::NotFound;
-    const std::streamoff size = file.tellg();
-    if (size < 0)
-        return FontDataStatus::NotFound;
-    if (static_cast<std::uint64_t>(size) > limits::kMaxFontFileBytes)
-        return FontDataStatus::TooLarge;
-    out.resize(static_cast<std::size_t>(size));
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(out.data()), size)) {
-        out.clear();
-        return FontDataStatus::NotFound;
-    }
-    return FontDataStatus::Ok;
 }
 
 }  // namespace svg

@@ -1,5 +1,4 @@
-// Checks on font file bytes before FreeType sees them, and reading a font
-// file with a size bound. FreeType parses fonts robustly, but it trusts the
+// Checks on font file bytes before FreeType sees them. FreeType parses fonts robustly, but it trusts the
 // sizes a header declares when it unpacks WOFF and WOFF2, and it opens a
 // truncated sfnt whose tables run past the end of the data; both are refused
 // here first. Pure functions of their input; no state, any thread.
@@ -33,9 +32,5 @@ struct FontDataCheck {
 // Recognises the container and checks that its header and table directory
 // stay inside the data and within the bounds of model/limits.h.
 FontDataCheck CheckFontData(std::span<const std::uint8_t> data);
-
-// Reads a whole font file; NotFound when it cannot be read, TooLarge beyond
-// the file bound (nothing is read then).
-FontDataStatus ReadFontFile(const std::string& path, std::vector<std::uint8_t>& out);
 
 }  // namespace svg

@@ -420,7 +420,7 @@ FontInstallStatus CFontPool::InstallLocalFont(const FontDeclaration& declaration
 }
 
 FontInstallStatus CFontPool::InstallFontFile(const FontDeclaration& declaration, const std::string& fullPath,
-                                             std::string_view format)
+                                             std::string_view format, const FontFileReader& read)
 {
     const std::string path(StripUriFragment(fullPath));
     switch (ClassifyFormat(format.empty() ? InferFontFormat(path) : std::string(format))) {
@@ -432,7 +432,7 @@ FontInstallStatus CFontPool::InstallFontFile(const FontDeclaration& declaration,
     if (found == fontFiles_.end()) {
         FontFileEntry entry;
         std::vector<std::uint8_t> bytes;
-        entry.status = StatusOf(ReadFontFile(path, bytes));
+        entry.status = read(path, bytes) ? FontInstallStatus::Installed : FontInstallStatus::NotFound;
         if (entry.status == FontInstallStatus::Installed && fontBytes_ + bytes.size() > limits::kMaxFontBytesPerPool)
             entry.status = FontInstallStatus::TooLarge;
         if (entry.status == FontInstallStatus::Installed) {

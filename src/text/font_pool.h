@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -88,6 +89,11 @@ enum class FontInstallStatus {
 
 using FaceList = std::vector<std::shared_ptr<CFontFace>>;
 
+// Reads the whole file at `fullPath` into `bytes`; false when it may not or
+// cannot be read. The caller decides which files a document may read, how
+// large they may be, and reports why one was refused.
+using FontFileReader = std::function<bool(const std::string& fullPath, std::vector<std::uint8_t>& bytes)>;
+
 class CFontPool {
 public:
     explicit CFontPool(FontPoolSettings settings = {});
@@ -127,11 +133,12 @@ public:
     // local(): the installed face with that full or PostScript name, else
     // the upright regular face of the family of that name.
     FontInstallStatus InstallLocalFont(const FontDeclaration& declaration, std::string_view localName);
-    // A font file by full path, read once per pool however often it is
-    // installed. `format` is the format() hint (a comma list is allowed);
+    // A font file by full path (a #fragment is ignored), read through `read`
+    // once per pool however often it is installed; a file `read` refuses is
+    // NotFound. `format` is the format() hint (a comma list is allowed);
     // empty infers it from the extension. One face per font of the file.
     FontInstallStatus InstallFontFile(const FontDeclaration& declaration, const std::string& fullPath,
-                                      std::string_view format);
+                                      std::string_view format, const FontFileReader& read);
     // Font bytes (a data: URL); `key` names them for the font-file map (an
     // empty key is not remembered).
     FontInstallStatus InstallFontData(const FontDeclaration& declaration, const std::string& key,

@@ -67,6 +67,14 @@ std::vector<ReferenceKind> Kinds()
          kXslHead + "<xsl:import href='REF'/></xsl:stylesheet>",
          kXslHead + "<xsl:template match='/'><svg><script/></svg></xsl:template></xsl:stylesheet>",
          "W script NOT supported at 0(0)", 'E', false, true},
+        {"@font-face font", ".ttf",
+         "<svg><style>@font-face { font-family: F; src: url(REF); }</style><text font-family='F'>x</text></svg>", "",
+         "not a font", "E font-face-uri=\"REF\" : NOT found or Unsupported format", 'E', false, false},
+        {"font-face-uri font", ".ttf",
+         std::string("<svg ") + kXlink +
+             "><font-face font-family='F'><font-face-src><font-face-uri xlink:href='REF'/></font-face-src>"
+             "</font-face><text font-family='F'>x</text></svg>",
+         "", "not a font", "E font-face-uri=\"REF\" : NOT found or Unsupported format at 1(91)", 'E', true, false},
     };
 }
 

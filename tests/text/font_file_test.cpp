@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "base/limits.h"
+#include "base/stop_token.h"
+#include "model/file_io.h"
 #include "text/font_face_sfnt.h"
 #include "text/font_file.h"
 #include "text/font_pool.h"
@@ -193,15 +195,24 @@ TEST(FontFile, FilesAreReadOncePerPool)
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(woff.data()),
                                                     static_cast<std::streamsize>(woff.size()));
     }
+    // Reads plain files; the load's confinement is the caller's.
+    const FontFileReader read = [](const std::string& fullPath, std::vector<std::uint8_t>& bytes) {
+        std::string text;
+        if (ReadFileBytes(fullPath, limits::kMaxFontFileBytes, CStopToken::Never(), text) != ReadStatus::Ok)
+            return false;
+        bytes.assign(text.begin(), text.end());
+        return true;
+    };
     CFontPool pool;
-    EXPECT_EQ(pool.InstallFontFile({"One", 0, 0, {}}, path.string() + "#fragment", ""), FontInstallStatus::Installed);
+    EXPECT_EQ(pool.InstallFontFile({"One", 0, 0, {}}, path.string() + "#fragment", "", read),
+              FontInstallStatus::Installed);
     std::filesystem::remove(path);
-    EXPECT_EQ(pool.InstallFontFile({"Two", 0, 0, {}}, path.string(), ""), FontInstallStatus::Installed)
+    EXPECT_EQ(pool.InstallFontFile({"Two", 0, 0, {}}, path.string(), "", read), FontInstallStatus::Installed)
         << "the second install uses the bytes already read";
-    EXPECT_EQ(pool.InstallFontFile({"Three", 0, 0, {}}, "/no/such/dir/font.ttf", ""), FontInstallStatus::NotFound);
-    EXPECT_EQ(pool.InstallFontFile({"Four", 0, 0, {}}, "/no/such/dir/font.svg#f", ""), FontInstallStatus::SvgFont);
+    EXPECT_EQ(pool.InstallFontFile({"Three", 0, 0, {}}, "/no/such/dir/font.ttf", "", read), FontInstallStatus::NotFound);
+    EXPECT_EQ(pool.InstallFontFile({"Four", 0, 0, {}}, "/no/such/dir/font.svg#f", "", read), FontInstallStatus::SvgFont);
     pool.Clear();
-    EXPECT_EQ(pool.InstallFontFile({"One", 0, 0, {}}, path.string(), ""), FontInstallStatus::NotFound)
+    EXPECT_EQ(pool.InstallFontFile({"One", 0, 0, {}}, path.string(), "", read), FontInstallStatus::NotFound)
         << "an emptied pool forgets the file";
 }
 
