@@ -80,8 +80,10 @@ write_fonts_conf "$OUT/fonts.conf"
 FONTCONFIG_FILE="$(cd "$OUT" && pwd)/fonts.conf"
 export FONTCONFIG_FILE
 
+# The tests share images and fonts in the suite's resources folder, beside
+# the folders of the tests that use them.
 "$HARNESS_DIR/run" --suite "$SUITE/tests" --manifest "$MANIFEST" --out "$RUN" \
-    --renderer "'$RENDERER' {svg} -o {png} --width {width}" \
+    --renderer "'$RENDERER' --allow-dir '$SUITE' {svg} -o {png} --width {width}" \
     --jobs 2 --timeout "$TIMEOUT_S" "$@"
 list_broken_renders
 
