@@ -22,16 +22,6 @@ QStringList SplitChoices(const QString& list)
     return choices;
 }
 
-void CollectText(const svg::CElem& elem, QStringList& lines)
-{
-    if (elem.Id() == svg::ElementId::text) {
-        lines.append(QString::fromStdString(elem.TextContent()));
-        return;
-    }
-    for (const svg::CElem* child : elem.Children())
-        CollectText(*child, lines);
-}
-
 }  // namespace
 
 CVexoDoc::CVexoDoc(CSettings& settings, QObject* parent) : QObject(parent), settings_(settings)
@@ -151,9 +141,11 @@ QString CVexoDoc::CollectedText() const
     const svg::CElemDocument* root = Root();
     if (root == nullptr)
         return {};
-    QStringList lines;
-    CollectText(*root, lines);
-    return lines.join(QLatin1Char('\n'));
+    // The texts as laid out, each ended by a line feed; the last one needs none.
+    QString text = QString::fromStdString(root->textBuffer);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
 }
 
 void CVexoDoc::SelectElement(const svg::CElem* elem)

@@ -537,7 +537,9 @@ void CVexoView::PaintMessage(QPainter& painter, const QString& text, const QColo
     painter.drawText(viewport()->rect().adjusted(10, 10, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
-// "Loading ..." above the centre with a bar of the share of elements set up.
+// "Loading ..." above the centre with a bar of the share of elements set up,
+// and below it, while filters run, "Processing ..." with the share of their
+// primitives done.
 void CVexoView::PaintProgress(QPainter& painter) const
 {
     QFont font = QApplication::font();
@@ -555,10 +557,30 @@ void CVexoView::PaintProgress(QPainter& painter) const
     const int total = progress != nullptr ? progress->nodesAdded.load(std::memory_order_relaxed) : 0;
     const int prepared = progress != nullptr ? progress->elementsPrepared.load(std::memory_order_relaxed) : 0;
     const double share = total > 0 ? std::clamp(double(prepared) / total, 0.0, 1.0) : 0.0;
+    PaintShare(painter, QPoint(textTopLeft.x(), textTopLeft.y() + 20), widthPx, share);
+
+    // Filters are counted as the picture is drawn: their primitives run
+    // after every element has been set up.
+    const int primitives = progress != nullptr ? progress->primitivesTotal.load(std::memory_order_relaxed) : 0;
+    if (primitives <= 0)
+        return;
+    const int processed = progress->primitivesDone.load(std::memory_order_relaxed);
+    const QString processing = QStringLiteral("Processing ...");
+    const int processingWidthPx = QFontMetrics(font).horizontalAdvance(processing);
+    const QPoint processingTopLeft(centre.x() - processingWidthPx / 2, textTopLeft.y() + 50);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(processingTopLeft, QSize(processingWidthPx, 20)), Qt::AlignLeft | Qt::AlignTop,
+                     processing);
+    PaintShare(painter, QPoint(processingTopLeft.x(), textTopLeft.y() + 70), processingWidthPx,
+               std::clamp(double(processed) / primitives, 0.0, 1.0));
+}
+
+// A 4-pixel line `widthPx` long: the share done in red, the rest navy.
+void CVexoView::PaintShare(QPainter& painter, QPoint topLeft, int widthPx, double share)
+{
     const int doneWidthPx = ToInt(widthPx * share);
-    const int lineTop = textTopLeft.y() + 20;
-    painter.fillRect(QRect(textTopLeft.x(), lineTop, doneWidthPx, 4), Qt::red);
-    painter.fillRect(QRect(textTopLeft.x() + doneWidthPx, lineTop, widthPx - doneWidthPx, 4), QColor(0, 0, 0x80));
+    painter.fillRect(QRect(topLeft.x(), topLeft.y(), doneWidthPx, 4), Qt::red);
+    painter.fillRect(QRect(topLeft.x() + doneWidthPx, topLeft.y(), widthPx - doneWidthPx, 4), QColor(0, 0, 0x80));
 }
 
 const QImage& CVexoView::ReplayedImage()

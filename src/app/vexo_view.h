@@ -118,6 +118,7 @@ private:
 
     void PaintMessage(QPainter& painter, const QString& text, const QColor& colour) const;
     void PaintProgress(QPainter& painter) const;
+    static void PaintShare(QPainter& painter, QPoint topLeft, int widthPx, double share);
     void PaintPicture(QPainter& painter);
     void PaintRulers(QPainter& painter) const;
     void PaintHighlight(QPainter& painter) const;

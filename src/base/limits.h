@@ -77,6 +77,31 @@ inline constexpr std::size_t kMaxConvolveKernelCells = 1024;
 // run for minutes).
 inline constexpr std::size_t kMaxConvolveOperations = std::size_t{1} << 31;
 
+// A filter region under a huge zoom or transform (x="-10000" width="100000"
+// at scale 100) would need billions of pixels per intermediate image, and a
+// filter holds several at once. The part of a region that is computed is
+// kept within this many pixels (128 MiB an image): beyond it the filter runs
+// at a coarser resolution, with a warning, and its result is scaled up.
+inline constexpr std::size_t kMaxFilterPixels = std::size_t{32} << 20;
+// ... and a filter's pixels times its primitives within this many, so that
+// ten thousand chained primitives run at a coarser resolution rather than
+// for hours.
+inline constexpr std::size_t kMaxFilterWorkPixels = std::size_t{2} << 30;
+// A filter with thousands of primitives costs their sum for every element
+// drawn through it; primitives past this count are ignored (reported).
+inline constexpr std::size_t kMaxFilterPrimitives = 1024;
+// Filters inside the source of a filter (a filtered group of filtered
+// shapes, an feImage of a filtered element) each hold their images while the
+// inner ones run: past this depth an element is drawn unfiltered.
+inline constexpr std::size_t kMaxFilterNesting = 16;
+// ... and feImage multiplies them: twenty filtered elements whose feImage
+// each shows the whole document would run twenty factorial filters. Filters
+// run inside the pictures of feImage are bounded in one drawing; past this,
+// an element drawn there through a filter is not drawn (reported once).
+// Filters nested without feImage (a filtered group of filtered shapes) cost
+// what the document's size says and are not counted.
+inline constexpr std::size_t kMaxFiltersInPictures = 1000;
+
 // numOctaves="1000000" would evaluate a million noise octaves per pixel and
 // channel. Each octave adds half the amplitude of the previous one, so past
 // this count the rest add less than 1/128 of a colour step; more are clamped.
@@ -146,6 +171,10 @@ inline constexpr std::size_t kMaxShapeCacheRunChars = 256;
 // past this many the memory is dropped and rebuilt, so that a document with
 // a new family list on every element cannot grow it without end.
 inline constexpr std::size_t kMaxRememberedFaceLists = 1024;
+// Characters whose last-resort font (a fontconfig search by character) is
+// remembered; text of many scripts would otherwise grow the memory without
+// end. Past this many it is dropped and rebuilt.
+inline constexpr std::size_t kMaxRememberedCharFonts = 4096;
 // Characters shaped from one string: a text node of millions of characters
 // would otherwise become millions of glyph records (hundreds of MB). The rest
 // of such a string is not laid out.
@@ -154,6 +183,22 @@ inline constexpr std::size_t kMaxShapedChars = std::size_t{1} << 18;
 // turn advances, sums of advances and outline transforms into infinities
 // and NaNs, which would poison the geometry drawn from them.
 inline constexpr float kMaxFontSize = 1e9f;
+// Spans of different fonts in one text chunk are each shaped over the whole
+// chunk, so that kerning and joining cross their boundaries; a chunk of
+// thousands of one-character spans would be shaped thousands of times. Past
+// this many characters shaped for one chunk (runs times length), each run is
+// shaped alone.
+inline constexpr std::size_t kMaxChunkReshapeChars = 16384;
+// A glyph of an SVG font may be drawn from its child content, which may hold
+// text set in the same font: each nesting multiplies the glyphs drawn. Glyph
+// content is drawn at most this deep inside glyph content, and at most this
+// many times in one drawing.
+inline constexpr unsigned kMaxGlyphContentNesting = 4;
+inline constexpr std::size_t kMaxGlyphContentDraws = 100'000;
+// Characters laid out for one text element, its tspan and tref content
+// included: a text node of megabytes would become millions of glyphs and
+// outlines. The rest of such a text is not laid out.
+inline constexpr std::size_t kMaxTextChars = std::size_t{1} << 18;
 
 // --- Part view ----------------------------------------------------------------
 

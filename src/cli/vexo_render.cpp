@@ -319,6 +319,13 @@ const std::vector<OptionSpec>& OptionTable()
          [](Options& o, std::string_view n, std::string_view v) {
              o.document.dpi = ParseOptionNumber(n, v, 10.0f, 1000.0f);
          }},
+        {nullptr, "--filter-res", nullptr, "F",
+         "resolution of filters and masks as a multiple of the output's\n(default 1: one filter pixel an output pixel)",
+         [](Options& o, std::string_view n, std::string_view v) {
+             o.document.filterResolutionFactor = ParseOptionNumber(n, v, 0.1f, 4.0f);
+         }},
+        {nullptr, "--no-raster", nullptr, nullptr, "draw without filters and masks",
+         [](Options& o, auto, auto) { o.document.rasterEffectsDisabled = true; }},
         {"-?", "--help", nullptr, nullptr, "show this help", [](Options&, auto, auto) {}},
     };
     return table;
@@ -405,6 +412,8 @@ Options ParseArguments(int argc, char** argv)
 {
     Options options;
     options.document.language = LanguageFromEnvironment();
+    // The output is drawn at its own resolution: filters need no more.
+    options.document.filterResolutionFactor = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-" || arg.empty() || arg[0] != '-') {
@@ -517,7 +526,9 @@ FileResult DrawInput(const Options& options, const std::string& input)
         // picture is recorded at the scale it is written at.
         const svg::OutputSize size =
             svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
-        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? 1 : size.scale);
+        const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
+        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? svg::Matrix{}
+                                                                                          : outputTransform);
         if (picture != nullptr && !options.output.empty())
             written = WriteOutput(options, OutputPathFor(options, input), *picture, size, result.errors);
     }

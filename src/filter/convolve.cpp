@@ -121,8 +121,18 @@ float EffectiveDivisor(const ConvolveParams& params)
 {
     if (params.divisor != 0.0f)
         return params.divisor;
-    const float sum = std::accumulate(params.kernelMatrix.begin(), params.kernelMatrix.end(), 0.0f);
-    return sum != 0.0f && std::isfinite(sum) ? sum : 1.0f;
+    // A kernel whose values cancel out sums to 0 only up to rounding (0.1 x 8
+    // - 0.8 in floats): a sum that small next to the values is 0, or the
+    // division would blow the result up.
+    double sum = 0;
+    double magnitude = 0;
+    for (const float value : params.kernelMatrix) {
+        sum += value;
+        magnitude += std::fabs(value);
+    }
+    if (!std::isfinite(sum) || std::fabs(sum) <= 1e-6 * magnitude)
+        return 1.0f;
+    return static_cast<float>(sum);
 }
 
 // Writes output row y from the per-lane sums (channels scaled by 255).

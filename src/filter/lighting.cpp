@@ -12,8 +12,6 @@ namespace svg {
 
 namespace {
 
-// The spot cone's rim fades over this much of the angle's cosine.
-constexpr float kConeSoftness = 0.016f;
 constexpr float kMinSpecularExponent = 1.0f;
 constexpr float kMaxSpecularExponent = 128.0f;
 
@@ -224,8 +222,8 @@ struct LightModel {
         toLight.Normalize();
     }
 
-    // 1 for distant and point lights; a spot light's fall-off and cone, its
-    // rim softened.
+    // 1 for distant and point lights; a spot light's fall-off, and nothing
+    // outside its cone (SVG's cone has a sharp rim).
     void Strength(const RowVectors& toLight, std::vector<float>& strength) const
     {
         if (light.type != LightType::Spot) {
@@ -238,8 +236,7 @@ struct LightModel {
                 strength[i] = 0.0f;
                 continue;
             }
-            const float rim = std::min((cosine - coneCosine) / kConeSoftness, 1.0f);
-            strength[i] = std::pow(cosine, light.specularExponent) * rim;
+            strength[i] = std::pow(cosine, light.specularExponent);
         }
     }
 };

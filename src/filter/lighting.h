@@ -29,9 +29,9 @@ struct LightSource {
     float xPx = 0.0f;
     float yPx = 0.0f;
     float zPx = 0.0f;
-    // Spot light: the point it aims at, its focus and its cone (half angle in
-    // degrees; none: unlimited). The cone's rim is softened over a cosine of
-    // 0.016 so it does not alias.
+    // Spot light: the point it aims at, its focus (a positive exponent) and
+    // its cone (half angle in degrees; none: unlimited), whose rim is sharp
+    // as SVG draws it.
     float pointsAtXPx = 0.0f;
     float pointsAtYPx = 0.0f;
     float pointsAtZPx = 0.0f;

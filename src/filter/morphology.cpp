@@ -141,7 +141,7 @@ std::unique_ptr<CRtBitmap> Morphology(const CRtBitmap* in, const MorphologyParam
     if (!IsValidRadius(params.radiusXPx) || !IsValidRadius(params.radiusYPx))
         return nullptr;
     const bool alphaOnly = in != nullptr && in->AlphaOnly();
-    if (params.radiusXPx == 0.0f || params.radiusYPx == 0.0f || in == nullptr)
+    if (in == nullptr)
         return CRtBitmap::Create(outRect, alphaOnly);
     const PixelRect& inRect = in->Rect();
     const int kx = HalfWindow(params.radiusXPx, UnionSpan(outRect.x, outRect.width, inRect.x, inRect.width));

@@ -18,9 +18,10 @@ namespace svg {
 struct MorphologyParams {
     MorphologyOperator op = MorphologyOperator::Erode;
     // Radii in filter pixels. Negative or not finite is an error (null). A
-    // zero radius in either direction disables the primitive: the result is
-    // transparent black, as SVG 1.1 defines it. A radius below one pixel
-    // leaves that direction unchanged; huge radii are clamped (limits.h).
+    // radius below one pixel, zero included, leaves that direction unchanged,
+    // so two zero radii pass the input through: SVG 1.1 made the result
+    // transparent, and the later correction that today's viewers follow
+    // passes the input. Huge radii are clamped (limits.h).
     float radiusXPx = 0.0f;
     float radiusYPx = 0.0f;
     // Threads to use; 0 lets the size of the job decide.

@@ -7,7 +7,13 @@
 namespace svg {
 namespace {
 
-constexpr std::array kNamesById = {
+// Counted rather than deduced: clang bounds the deduction of an array's size
+// at 256 elements.
+#define VEXO_COUNT_ATTRIBUTE(id, name) +1
+constexpr std::size_t kNameCount = 1 VEXO_SVG_ATTRIBUTES(VEXO_COUNT_ATTRIBUTE);
+#undef VEXO_COUNT_ATTRIBUTE
+
+constexpr std::array<std::string_view, kNameCount> kNamesById = {
     std::string_view(),
 #define VEXO_ATTRIBUTE_NAME(id, name) std::string_view(name),
     VEXO_SVG_ATTRIBUTES(VEXO_ATTRIBUTE_NAME)

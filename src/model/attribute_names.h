@@ -89,7 +89,8 @@ namespace svg {
     X(xlink_role, "xlink:role") X(xlink_show, "xlink:show") X(xlink_title, "xlink:title") \
     X(xlink_type, "xlink:type") X(xml_base, "xml:base") X(xml_id, "xml:id") X(xml_lang, "xml:lang") \
     X(xml_space, "xml:space") X(xmlns, "xmlns") X(xmlns_svg, "xmlns:svg") X(xmlns_xlink, "xmlns:xlink") \
-    X(y, "y") X(y1, "y1") X(y2, "y2") X(yChannelSelector, "yChannelSelector") X(zoomAndPan, "zoomAndPan")
+    X(y, "y") X(y1, "y1") X(y2, "y2") X(yChannelSelector, "yChannelSelector") X(z, "z")                    \
+    X(zoomAndPan, "zoomAndPan")
 // clang-format on
 
 enum class AttributeId : std::uint16_t {

@@ -38,6 +38,11 @@ public:
     // The @font-face rules of the document's style sheets.
     std::shared_ptr<css::CCssFontPool> fontFaces;
 
+    // The characters of every `text` element as laid out (white space
+    // handled, tref content included), each text followed by a line feed,
+    // UTF-8: what Copy puts on the clipboard as plain text.
+    std::string textBuffer;
+
     // Indexes the ids of the tree as built, so references resolve in constant
     // time: a document with many references would otherwise search the whole
     // tree for each. Elements added later (use instances) are not indexed.

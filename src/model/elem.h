@@ -10,6 +10,7 @@
 // has ended it is read-only, and any number of threads may read and draw it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <ranges>
@@ -175,6 +176,10 @@ public:
     std::optional<RectF> bboxUser;
     std::optional<RectF> bboxParent;
     bool boundsComputed = false;
+    // This element or one of its descendants is drawn through a filter that
+    // reads BackgroundImage or BackgroundAlpha: its containers must keep what
+    // they have drawn. Computed with the bounds.
+    bool readsBackground = false;
 
 protected:
     void SetGraphicsElement(bool value) { graphicsElement = value; }
@@ -371,10 +376,57 @@ public:
     Units units = Units::UserSpaceOnUse;  // clipPathUnits
 };
 
+class CElemFilterPrimitive;
+
+// A coordinate or size of a filter region or primitive subregion as written,
+// ready for either of the units the filter may ask for: user units (a length,
+// percentages of the viewport) or a fraction of the bounding box (a
+// percentage divided by 100). A primitive inherited through a filter's
+// xlink:href works in the units of the filter that uses it.
+struct FilterLength {
+    float userUnits = 0;
+    float fraction = 0;
+
+    float In(Units units) const { return units == Units::UserSpaceOnUse ? userUnits : fraction; }
+};
+
+// Where a primitive's `in` or `in2` comes from, resolved when the filter is
+// prepared: a standard input, the result of an earlier primitive of the same
+// filter (by its position in CElemFilter::primitives), or the previous
+// primitive's result (SourceGraphic for the first), which is also what a
+// name no earlier primitive gave its result stands for.
+struct FilterInputRef {
+    enum class Kind : std::uint8_t { Previous, Standard, Result };
+    Kind kind = Kind::Previous;
+    FilterInput standard = FilterInput::SourceGraphic;
+    int index = -1;
+
+    friend bool operator==(const FilterInputRef&, const FilterInputRef&) = default;
+};
+
+// `filter`: the region, resolution and primitives an element is drawn
+// through. The region is given in `units` (user units, or fractions of the
+// filtered element's box); null where not given, which takes SVG's default
+// of 10% around the box.
 class CElemFilter : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::Filter; }
+
+    Units units = Units::ObjectBoundingBox;         // filterUnits
+    Units primitiveUnits = Units::UserSpaceOnUse;
+    std::optional<float> x, y, width, height;
+    // filterRes: pixels across the region; resY follows resX when one number
+    // is given. Null: the resolution of the device.
+    std::optional<float> resolutionX, resolutionY;
+    // A zero or negative region size or filterRes: the filtered element is
+    // not drawn.
+    bool disabled = false;
+    // The primitives in order: its own, or when it has none, those of the
+    // first filter along its xlink:href chain that has some.
+    std::vector<const CElemFilterPrimitive*> primitives;
+    // Some primitive reads BackgroundImage or BackgroundAlpha.
+    bool readsBackground = false;
 };
 
 // What a filter primitive's family read from its element's attributes; the
@@ -384,11 +436,22 @@ public:
     virtual ~CFilterPrimitiveParams() = default;
 };
 
+// Filter primitives and the elements inside them (feMergeNode, light
+// sources, transfer functions), which share the class.
 class CElemFilterPrimitive : public CElem {
 public:
     using CElem::CElem;
     ElemClass Class() const override { return ElemClass::FilterPrimitive; }
 
+    // The subregion as written; null where not given (the default subregion
+    // of the primitive's inputs takes over).
+    std::optional<FilterLength> x, y, width, height;
+    // A zero or negative subregion width or height: the result is transparent.
+    bool emptySubregion = false;
+    // color-interpolation-filters: the colour space the primitive computes in.
+    ColorInterpolation colorSpace = ColorInterpolation::LinearRGB;
+    // `in` and `in2` (a feMergeNode keeps its `in` here too).
+    FilterInputRef in, in2;
     // Set when the primitive's family is known and its attributes were read.
     std::unique_ptr<const CFilterPrimitiveParams> params;
 };

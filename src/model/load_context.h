@@ -30,6 +30,9 @@ struct LoadProgress {
     std::atomic<int> nodesVisited{0};  // parser nodes visited while building
     std::atomic<int> nodesAdded{0};    // nodes added to the element tree
     std::atomic<int> elementsPrepared{0};
+    // Filter primitives of the filters being drawn, and those run so far.
+    std::atomic<int> primitivesTotal{0};
+    std::atomic<int> primitivesDone{0};
 };
 
 // Loads a document that a reference names: read, styled, built and prepared,

@@ -135,7 +135,87 @@ inline constexpr char kFileCannotOpen[] = "E %s file '%s' can NOT open";
 inline constexpr char kImageMessage[] = "W %s";
 inline constexpr char kImageError[] = "E %s";
 
-// --- Filters and text, until they are drawn -----------------------------------------------
+// --- Filters ----------------------------------------------------------------------------
+// attribute value
+inline constexpr char kFilterPrimitiveUnitsInvalid[] = "E filter primitiveUnits=\"%s\" :Invalid value";
+inline constexpr char kFilterUnitsInvalid[] = "E filter filterUnits=\"%s\" :Invalid value";
+// attribute name, value
+inline constexpr char kFilterMustBePositive[] = "E filter %s=\"%s\" must be positive value";
+// element, attribute name, value
+inline constexpr char kPrimitiveMustBePositive[] = "E %s %s=\"%s\" must be positive value";
+inline constexpr char kColorInterpolationFiltersInvalid[] = "E %s color-interpolation-filters=\"%s\" :invalid";
+inline constexpr char kFilterBoxInvalid[] = "W %s unitObjectBoundingBox invalid";
+inline constexpr char kFilterInternalError[] = "E %s internal error";
+// primitive name, seconds, width, height
+inline constexpr char kFilterSlow[] = "W filter '%s' took %.1f seconds to process %.0f x %.0f image";
+inline constexpr char kFilterReduced[] = "W %s filter reduced to %dx%d pixels";
+inline constexpr char kFilterTooManyPrimitives[] = "W %s has more than %zu primitives; the rest are ignored";
+inline constexpr char kFilterNestedTooDeeply[] = "W %s filters nested too deeply: drawn unfiltered";
+inline constexpr char kFilterNestedTooOften[] = "W %s filters in feImage pictures too many: not drawn";
+// primitive, attribute value
+inline constexpr char kBlendModeUnknown[] = "E %s mode=\"%s\" Unknown";
+inline constexpr char kOperatorUnknown[] = "E %s operator=\"%s\" Unknown";
+inline constexpr char kTypeUnknown[] = "E %s type=\"%s\" Unknown";
+inline constexpr char kStitchTilesUnknown[] = "E %s stitchTiles=\"%s\" Unknown";
+// Reported without a location, as they always have been.
+inline constexpr char kColorMatrixNeedsValues[] = "W feColorMatrix type=matrix needs 20 values";
+inline constexpr char kSaturateNeedsValue[] = "W feColorMatrix type=typeSaturate needs 1 values";
+inline constexpr char kHueRotateNeedsValue[] = "W feColorMatrix type=typeHueRotate needs 1 values";
+inline constexpr char kStdDeviationNegative[] = "E %s stdDeviation MUST be positive value";
+inline constexpr char kRadiusNotSpecified[] = "W %s radius NOT specified. (using 0)";
+inline constexpr char kRadiusNegative[] = "E %s radius=\"%s\" must be positive value";
+inline constexpr char kKernelMatrixNotFound[] = "E %s kernelMatrix NOT found";
+inline constexpr char kKernelMatrixCount[] = "E %s Num of kernelMatrix elements must equals to order.x * order.y";
+inline constexpr char kKernelTooLarge[] = "E %s order=\"%s\" too large";
+inline constexpr char kKernelUnitLengthNotPositive[] = "E %s kernelUnitLength MUST be positive value";
+inline constexpr char kXChannelSelectorInvalid[] = "E %s xChannelSelector MUST be R/G/B/A";
+inline constexpr char kYChannelSelectorInvalid[] = "E %s yChannelSelector MUST be R/G/B/A";
+// light source element
+inline constexpr char kUnknownLightSource[] = "W %s Unknown for Lighting Source";
+inline constexpr char kSpecularExponentTooSmall[] = "E %s specularExponent must be >=1.0";
+inline constexpr char kLightSourceNotFound[] = "E %s Light Source NOT found";
+// feImage: element, reference
+inline constexpr char kFeImageHrefNotFound[] = "E %s xlink:href=\"%s\" NOT found";
+inline constexpr char kFeImageCannotOpen[] = "E %s feImage xlink:href=\"%s\" :can NOT open";
+inline constexpr char kFeImageLinkNotFound[] = "E %s feImage xlink:href=\"%s\" :Link NOT found";
+inline constexpr char kFeImageCycle[] = "F %s xlink:href=\"%s\" : Cyclic reference";
+
+// --- Text ------------------------------------------------------------------------------
+// element name, character bound
+inline constexpr char kTextTooLong[] = "W %s has more than %zu characters; the rest is ignored";
+// element, reference
+inline constexpr char kHrefNotPath[] = "E %s xlink:href=\"%s\" NOT refer element 'path'";
+// element, reference
+inline constexpr char kAltGlyphNotFound[] = "E %s altGlyph xlink:href=\"%s\" :Link NOT found";
+inline constexpr char kAltGlyphWrongElement[] = "E %s xlink:href=\"%s\" NOT refer element 'altGlyphDef' / 'glyph'";
+// element name: glyph content nested beyond the bound, or past the budget of one drawing
+inline constexpr char kGlyphContentTooDeep[] = "W %s glyph content nested too deeply or too often: not drawn";
+
+// --- Fonts ----------------------------------------------------------------------------
+// Declared fonts. A @font-face rule has no element: its messages carry no location.
+inline constexpr char kFontInstallFailed[] = "E font \"%s\" :install failed";  // family
+// URI
+inline constexpr char kFontUriUnusable[] = "E font-face-uri=\"%s\" : NOT found or Unsupported format";
+inline constexpr char kFontFormatUnsupported[] = "E \"%s\" :Unsupported font format";
+inline constexpr char kFontUriNotFont[] = "E font-face-uri=\"%s\" :NOT refer to font element";
+inline constexpr char kFontUriNotFound[] = "E font-face-uri=\"%s\" :Link NOT found";
+// element name
+inline constexpr char kFontFaceNoFamily[] = "E %s NOT defined font-family element";
+inline constexpr char kFontFaceNoSource[] = "E %s NOT defined font-face-src element";
+inline constexpr char kHrefAttributeNotFound[] = "E %s xlink:href attribute NOT found";
+// SVG fonts: the font's family
+inline constexpr char kFontFaceTwice[] = "W :<font %s> font-face element is defined twice";
+inline constexpr char kFontFaceMissing[] = "E <font %s> :font-face element is Invalid or not defined";
+// position of the fault, the next characters
+inline constexpr char kGlyphPathInvalid[] = "E glyph 'd' attribute is invalid at pos %d-(%20.20s)";
+// kerning element name, value
+inline constexpr char kKernU1Invalid[] = "E %s kern u1=\"%s\" :Invalid value";
+inline constexpr char kKernU2Invalid[] = "E %s u2=\"%s\" :Invalid value";
+// kerning element name
+inline constexpr char kKernFirstMissing[] = "E %s 'u1' and 'g1' are NOT defined or invalid";
+inline constexpr char kKernSecondMissing[] = "E %s 'u2' and 'g2' are NOT defined or invalid";
+
+// --- Not drawn yet -----------------------------------------------------------------------
 // element name
 inline constexpr char kNotDrawnYet[] = "W %s NOT supported";
 

@@ -69,6 +69,9 @@ struct ResolvedProperties {
     float fontSizeAdjust = 0;      // 0 none
     float xHeight = 5;             // user units, from the font face
     float capHeight = 10;          // user units, from the font face
+    // Some value of this element or an ancestor uses ex units: the x-height
+    // must come from the font face.
+    bool exUnitsInScope = false;
     ColorRendering colorRendering = ColorRendering::OptimizeQuality;
     // color-interpolation, already sRGB where color-rendering asks for speed.
     ColorInterpolation colorInterpolation = ColorInterpolation::SRGB;

@@ -2,6 +2,10 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
+#include <limits>
+#include <vector>
+
 #include "base/limits.h"
 #include "model/file_io.h"
 #include "model/inflate.h"
@@ -52,6 +56,24 @@ float RootDimension(const CElemDocument& root, AttributeId name, PercentRule rul
         return 0;
     }
     return static_cast<float>(ResolveLength(*number, rule, root.Options().DefaultLengthContext()));
+}
+
+// The primitives of the filters the document's elements are drawn through,
+// for the progress display: an estimate, as an element drawn several times
+// (a marker's content) counts once. Iterative: the tree may be deep.
+int CountFilterPrimitives(const CElem& root)
+{
+    long long count = 0;
+    std::vector<const CElem*> pending{&root};
+    while (!pending.empty()) {
+        const CElem* elem = pending.back();
+        pending.pop_back();
+        if (const CElem* filter = elem->props.filter; filter != nullptr && filter->Class() == ElemClass::Filter)
+            count += static_cast<long long>(static_cast<const CElemFilter*>(filter)->primitives.size());
+        for (const CElem* child : elem->Children())
+            pending.push_back(child);
+    }
+    return static_cast<int>(std::min<long long>(count, std::numeric_limits<int>::max()));
 }
 
 void SizeRoot(CElemDocument& root)
@@ -176,13 +198,16 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     return context_.StopRequested() ? nullptr : root;
 }
 
-std::unique_ptr<CPicture> CDocumentLoad::Record(double deviceScale)
+std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
 {
     const CElemDocument* document = Main();
     if (document == nullptr || context_.StopRequested())
         return nullptr;
     CRenderPass pass(&context_.Log(), context_.Stop(), &context_.Conditions());
-    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, deviceScale);
+    context_.Progress().primitivesTotal = CountFilterPrimitives(*document);
+    context_.Progress().primitivesDone = 0;
+    pass.SetProgress(&context_.Progress());
+    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, recordedToDevice);
     if (context_.StopRequested())
         return nullptr;
     context_.Conditions().Report(context_.Log());

@@ -39,9 +39,14 @@ public:
     CElemDocument* LoadBytes(std::string bytes, const std::string& fullPath, std::string_view shownName);
 
     // Draws the main document into a new recording (see RecordDocument), then
-    // reports the conditional-processing values met. Null without a document
-    // or when stopped.
-    std::unique_ptr<CPicture> Record(double deviceScale = 1);
+    // reports the conditional-processing values met. Filter primitives are
+    // counted in the load's progress as they run. Null without a document or
+    // when stopped.
+    std::unique_ptr<CPicture> Record(const Matrix& recordedToDevice);
+    std::unique_ptr<CPicture> Record(double deviceScale = 1)
+    {
+        return Record(Matrix::Scale(deviceScale, deviceScale));
+    }
 
     // The main document; null until one has loaded.
     CElemDocument* Main() const { return context_.Documents().Main(); }
@@ -49,6 +54,8 @@ public:
     CLoadContext& Context() { return context_; }
     const CLoadContext& Context() const { return context_; }
     CMessageLog& Log() const { return context_.Log(); }
+    // The load's fonts: started only once text or ex units need them.
+    const CFontContext& Fonts() const { return fonts_; }
 
     // CDocumentSource: the documents references name, in the same load.
     CElemDocument* LoadReferencedDocument(std::string_view path, std::string_view baseDirectory) override;

@@ -1,5 +1,6 @@
 // Object bounds: each element's box with its graphics descendants, in its own
-// user space and in its parent's, computed once after preparation.
+// user space and in its parent's, computed once after preparation; and with
+// them whether a descendant reads the background its containers draw.
 #include <algorithm>
 
 #include "base/limits.h"
@@ -57,8 +58,13 @@ void ComputeBounds(CElem& elem)
 {
     if (elem.boundsComputed)
         return;
-    for (CElem* child : elem.Children())
+    const CElem* filter = elem.props.filter;
+    elem.readsBackground = filter != nullptr && filter->Class() == ElemClass::Filter &&
+                           static_cast<const CElemFilter*>(filter)->readsBackground;
+    for (CElem* child : elem.Children()) {
         ComputeBounds(*child);
+        elem.readsBackground = elem.readsBackground || child->readsBackground;
+    }
     elem.bboxUser = BoundsIn(elem, Matrix{}, 0);
     const Matrix toParent = LocalToParent(elem);
     if (!elem.bboxUser)

@@ -16,6 +16,7 @@
 #include "model/conditional.h"
 #include "model/document.h"
 #include "model/messages.h"
+#include "render/background.h"
 #include "render/canvas.h"
 #include "render/container.h"
 #include "render/prepare.h"
@@ -313,10 +314,15 @@ void DrawContainer(const CElemContainer& elem, CCanvas& canvas, const RenderArgs
             Render(*chosen, canvas, args);
         return;
     }
+    CBackgroundScope background(elem, canvas, args.pass);
     for (const CElem* child : elem.Children()) {
         if (args.pass.StopRequested())
             break;
-        if (child->graphicsElement)
+        if (!child->graphicsElement)
+            continue;
+        if (background.Active())
+            background.RenderChild(*child, canvas, args);
+        else
             Render(*child, canvas, args);
     }
 }

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "model/document.h"
+#include "render/filter_effect.h"
 #include "render/mask.h"
+#include "render/render_pass.h"
 
 namespace svg {
 namespace {
@@ -31,28 +33,22 @@ void DrawFaded(CCanvas& canvas, float opacity, const std::function<void()>& draw
 // The effects pass for an element with a mask or a filter: the filter turns
 // the element's picture into its result, the mask masks that, and the
 // opacity fades the masked result once.
-void DrawFilteredAndMasked(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
-                           const std::function<void()>& draw)
+void DrawFilteredAndMasked(const CElem& elem, CCanvas& canvas, const RenderArgs& args, const DrawOnCanvas& draw)
 {
     const auto drawFiltered = [&] {
-        if (elem.props.filter == nullptr) {
-            draw();
-            return;
-        }
-        cairo_t* cr = canvas.Cairo();
-        cairo_push_group(cr);
-        draw();
-        cairo_pattern_t* source = cairo_pop_group(cr);
-        DrawThroughFilter(elem, canvas, args, source);
-        cairo_pattern_destroy(source);
+        if (elem.props.filter == nullptr)
+            draw(canvas);
+        else
+            DrawThroughFilter(elem, canvas, args, draw);
     };
     const auto drawMasked = [&] {
         const CElem* mask = elem.props.mask;
-        if (mask == nullptr || !mask->IsA(ElemClass::Mask))
+        if (mask == nullptr || !mask->IsA(ElemClass::Mask)) {
             drawFiltered();
-        else
-            DrawMasked(static_cast<const CElemMask&>(*mask), elem, ObjectBoundingBox(elem), canvas, args,
-                       drawFiltered);
+            return;
+        }
+        args.pass.filters.rasterEffectsDrawn = true;
+        DrawMasked(static_cast<const CElemMask&>(*mask), elem, ObjectBoundingBox(elem), canvas, args, drawFiltered);
     };
     DrawFaded(canvas, elem.props.opacity, drawMasked);
 }
@@ -75,7 +71,7 @@ std::optional<RectF> ObjectBoundingBox(const CElem& elem)
                  static_cast<float>(std::fabs(x2 - x1)), static_cast<float>(std::fabs(y2 - y1))};
 }
 
-void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args, const std::function<void()>& draw)
+void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args, const DrawOnCanvas& draw)
 {
     if (elem.props.opacity <= 0)
         return;
@@ -83,17 +79,7 @@ void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
     if (rasterEffects && !RasterEffectsDisabled(elem))
         DrawFilteredAndMasked(elem, canvas, args, draw);
     else
-        DrawFaded(canvas, elem.props.opacity, draw);
-}
-
-// No filter primitive is built yet: the element is drawn as it is, and
-// preparing its filter's primitives has said so.
-void DrawThroughFilter(const CElem&, CCanvas& canvas, const RenderArgs&, cairo_pattern_t* source)
-{
-    cairo_t* cr = canvas.Cairo();
-    cairo_set_source(cr, source);
-    cairo_paint(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
+        DrawFaded(canvas, elem.props.opacity, [&] { draw(canvas); });
 }
 
 }  // namespace svg

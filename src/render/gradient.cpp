@@ -254,15 +254,16 @@ bool SetUpGradient(CElemGradient& gradient, CPreparer& preparer)
 }
 
 bool PaintWithGradient(const CElemGradient& gradient, CCanvas& canvas, const CGraphicsPath& path,
-                       const CElem& shape, bool isStroke)
+                       const CElem& shape, bool isStroke, const CElem* boxOwner)
 {
     const Matrix& gradientTransform = gradient.gradientTransform;
     Matrix toUser = gradientTransform;
+    const std::optional<RectF>& box = (boxOwner != nullptr ? *boxOwner : shape).bboxUser;
     if (gradient.units == Units::ObjectBoundingBox) {
         // A box without width or height has no objectBoundingBox space.
-        if (!shape.bboxUser || IsEmptyRect(*shape.bboxUser))
+        if (!box || IsEmptyRect(*box))
             return false;
-        toUser = Matrix::Multiply(gradientTransform, BoxMatrix(*shape.bboxUser));
+        toUser = Matrix::Multiply(gradientTransform, BoxMatrix(*box));
     }
     // No stops paints as none; a singular transform leaves no gradient to see.
     const std::optional<Matrix> toGradient = Invert(toUser);

@@ -42,17 +42,25 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix)
 
 // --- Messages -----------------------------------------------------------------------
 
+// An feImage loads its picture through an image of its own name (see
+// render/filter_effect.cpp), which reports with the primitive's messages.
+bool IsFeImage(const CElemImage& image) { return image.Id() == ElementId::feImage; }
+
 void ReportCannotOpen(const CElemImage& image, std::string_view reference, CPreparer& preparer)
 {
     const std::string shown = ShownReference(reference);
-    preparer.Log().Report(image, msg::kFileCannotOpen, image.Name().c_str(), shown.c_str());
+    preparer.Log().Report(image, IsFeImage(image) ? msg::kFeImageCannotOpen : msg::kFileCannotOpen,
+                          image.Name().c_str(), shown.c_str());
 }
 
 void ReportCyclic(const CElemImage& image, CPreparer& preparer)
 {
     const std::string* href = image.GetAttribute(AttributeId::xlink_href, false);
     const std::string shown = ShownReference(href != nullptr ? *href : std::string());
-    preparer.Log().Report(image, msg::kUseCycle, shown.c_str());
+    if (IsFeImage(image))
+        preparer.Log().Report(image, msg::kFeImageCycle, image.Name().c_str(), shown.c_str());
+    else
+        preparer.Log().Report(image, msg::kUseCycle, shown.c_str());
 }
 
 // --- Region ---------------------------------------------------------------------------

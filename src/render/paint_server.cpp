@@ -15,13 +15,14 @@
 namespace svg {
 
 bool PaintPath(const CElem& server, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-               const RenderArgs& args)
+               const RenderArgs& args, const CElem* boxOwner)
 {
     switch (server.Class()) {
     case ElemClass::Gradient:
-        return PaintWithGradient(static_cast<const CElemGradient&>(server), canvas, path, shape, isStroke);
+        return PaintWithGradient(static_cast<const CElemGradient&>(server), canvas, path, shape, isStroke, boxOwner);
     case ElemClass::Pattern:
-        return PaintWithPattern(static_cast<const CElemPattern&>(server), canvas, path, shape, isStroke, args);
+        return PaintWithPattern(static_cast<const CElemPattern&>(server), canvas, path, shape, isStroke, args,
+                                boxOwner);
     default: return false;  // the shape falls back
     }
 }

@@ -29,13 +29,15 @@ bool SetUpPattern(CElemPattern& pattern, CPreparer& preparer);
 // bounding box. True when the server has painted, which may mean painting
 // nothing (a gradient without stops). False when it cannot paint this item
 // (objectBoundingBox units on a box without width or height, or no paint
-// server at all): the shape then uses its fallback colour.
+// server at all): the shape then uses its fallback colour. `boxOwner`, when
+// given, is the element whose bounding box objectBoundingBox units refer to
+// (a tspan paints in the box of its `text`).
 bool PaintPath(const CElem& server, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape, bool isStroke,
-               const RenderArgs& args);
+               const RenderArgs& args, const CElem* boxOwner = nullptr);
 bool PaintWithGradient(const CElemGradient& gradient, CCanvas& canvas, const CGraphicsPath& path,
-                       const CElem& shape, bool isStroke);
+                       const CElem& shape, bool isStroke, const CElem* boxOwner = nullptr);
 bool PaintWithPattern(const CElemPattern& pattern, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape,
-                      bool isStroke, const RenderArgs& args);
+                      bool isStroke, const RenderArgs& args, const CElem* boxOwner = nullptr);
 
 // `server` followed by the elements its xlink:href chain leads to. The chain
 // ends at a missing target, at an element of another kind (gradients of both

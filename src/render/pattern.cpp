@@ -299,17 +299,18 @@ bool SetUpPattern(CElemPattern& pattern, CPreparer& preparer)
 }
 
 bool PaintWithPattern(const CElemPattern& pattern, CCanvas& canvas, const CGraphicsPath& path, const CElem& shape,
-                      bool isStroke, const RenderArgs& args)
+                      bool isStroke, const RenderArgs& args, const CElem* boxOwner)
 {
+    const std::optional<RectF>& shapeBox = (boxOwner != nullptr ? *boxOwner : shape).bboxUser;
     CRenderPass& pass = args.pass;
     const bool needsBox = pattern.units == Units::ObjectBoundingBox ||
                           (pattern.contentUnits == Units::ObjectBoundingBox && !pattern.hasViewBox);
     RectF box;
     if (needsBox) {
         // A box without width or height has no objectBoundingBox space.
-        if (!shape.bboxUser || IsEmptyRect(*shape.bboxUser))
+        if (!shapeBox || IsEmptyRect(*shapeBox))
             return false;
-        box = *shape.bboxUser;
+        box = *shapeBox;
     }
     // SVG: a tile without area disables the paint (as if it were none).
     const RectF rect = TileRect(pattern, box);

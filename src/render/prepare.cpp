@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "filter/primitives.h"
 #include "model/conditional.h"
 #include "model/messages.h"
 #include "model/references.h"
 #include "render/clip_path.h"
 #include "render/color_profile.h"
 #include "render/container.h"
+#include "render/filter_effect.h"
 #include "render/image.h"
 #include "render/marker.h"
 #include "render/mask.h"
@@ -18,7 +18,7 @@
 #include "render/render.h"
 #include "render/shape.h"
 #include "style/resolve.h"
-#include "text/text_layout.h"
+#include "render/text.h"
 
 namespace svg {
 namespace {
@@ -38,15 +38,6 @@ void ReportUnsupported(const CElem& elem, CMessageLog& log)
     case ElementId::cursor: log.Report(elem, msg::kNotSupported, elem.Name().c_str()); break;
     default: break;
     }
-}
-
-// Only `text` is laid out; its tspan, tref, textPath and altGlyph content is
-// read from there.
-bool SetUpText(CElemText& text, CPreparer& preparer)
-{
-    if (text.Id() == ElementId::text && !LayOutText(text, preparer.Fonts(), preparer.Context()))
-        preparer.Log().Report(text, msg::kNotDrawnYet, text.Name().c_str());
-    return true;
 }
 
 class NestingGuard {
@@ -76,14 +67,13 @@ bool CPreparer::SetUp(CElem& elem)
     case ElemClass::Gradient: return SetUpGradient(static_cast<CElemGradient&>(elem), *this);
     case ElemClass::Pattern: return SetUpPattern(static_cast<CElemPattern&>(elem), *this);
     case ElemClass::Shape: return SetUpShape(static_cast<CElemShape&>(elem), *this);
-    case ElemClass::Text: return SetUpText(static_cast<CElemText&>(elem), *this);
+    // Text is laid out once its content elements are prepared (Prepare).
+    case ElemClass::Text:
     case ElemClass::ClipPath: return SetUpClipPath(static_cast<CElemClipPath&>(elem), *this);
-    case ElemClass::FilterPrimitive:
-        PreparePrimitive(static_cast<CElemFilterPrimitive&>(elem), context_);
-        return true;
+    case ElemClass::Filter: return SetUpFilter(static_cast<CElemFilter&>(elem), *this);
+    case ElemClass::FilterPrimitive: return SetUpFilterPrimitive(static_cast<CElemFilterPrimitive&>(elem), *this);
     case ElemClass::ColorProfile: return SetUpColorProfile(static_cast<CElemColorProfile&>(elem), *this);
     case ElemClass::Elem:
-    case ElemClass::Filter:
     case ElemClass::Font:
     case ElemClass::AltGlyphDef:
     case ElemClass::String:
@@ -141,6 +131,10 @@ bool CPreparer::Prepare(CElem& elem)
     // overwrite it: the clipping path ignores these children.
     for (CElem* child : illegalClipChildren)
         child->props.display = Display::None;
+    // Only `text` is laid out; its tspan, tref, textPath and altGlyph content
+    // is read from there, with their properties resolved.
+    if (elem.Class() == ElemClass::Text)
+        FinishText(static_cast<CElemText&>(elem), *this);
     elem.prepState = PrepState::Prepared;
     return true;
 }

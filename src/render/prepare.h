@@ -70,8 +70,8 @@ private:
     std::unordered_set<const CElem*> hrefReported_;
 };
 
-// Computes elem.bboxUser and elem.bboxParent for the element and its
-// subtree (once; later calls return at once).
+// Computes elem.bboxUser, elem.bboxParent and elem.readsBackground for the
+// element and its subtree (once; later calls return at once).
 void ComputeBounds(CElem& elem);
 
 }  // namespace svg

@@ -1,5 +1,8 @@
 #include "render/render.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "model/conditional.h"
 #include "render/clip_path.h"
 #include "render/container.h"
@@ -7,6 +10,7 @@
 #include "render/image.h"
 #include "render/marker.h"
 #include "render/shape.h"
+#include "render/text.h"
 
 namespace svg {
 namespace {
@@ -22,8 +26,8 @@ void DrawElement(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
     case ElemClass::Glyph: DrawContainer(static_cast<const CElemContainer&>(elem), canvas, args); break;
     case ElemClass::Image: DrawImage(static_cast<const CElemImage&>(elem), canvas, args); break;
     case ElemClass::Marker: DrawMarkerContent(static_cast<const CElemMarker&>(elem), canvas, args); break;
-    case ElemClass::Shape:
-    case ElemClass::Text: DrawShape(static_cast<const CElemShape&>(elem), canvas, args); break;
+    case ElemClass::Shape: DrawShape(static_cast<const CElemShape&>(elem), canvas, args); break;
+    case ElemClass::Text: DrawText(static_cast<const CElemText&>(elem), canvas, args); break;
     // Paint servers are drawn only through the shapes that reference them,
     // clip paths through the elements they clip, filters by their users.
     case ElemClass::Paint:
@@ -84,8 +88,8 @@ std::optional<RectF> OutlineBounds(const CElem& elem, const Matrix& toSpace)
 {
     switch (elem.Class()) {
     case ElemClass::Image: return ImageOutlineBounds(static_cast<const CElemImage&>(elem), toSpace);
-    case ElemClass::Shape:
-    case ElemClass::Text: return ShapeOutlineBounds(static_cast<const CElemShape&>(elem), toSpace);
+    case ElemClass::Shape: return ShapeOutlineBounds(static_cast<const CElemShape&>(elem), toSpace);
+    case ElemClass::Text: return TextOutlineBounds(static_cast<const CElemText&>(elem), toSpace);
     default: return std::nullopt;
     }
 }
@@ -102,8 +106,8 @@ const CElem* HitTest(const CElem& elem, double x, double y, CRenderPass& pass)
     case ElemClass::Gradient:
     case ElemClass::Pattern: return HitTestContainer(static_cast<const CElemContainer&>(elem), x, y, pass);
     case ElemClass::Image: return HitTestImage(static_cast<const CElemImage&>(elem), x, y);
-    case ElemClass::Shape:
-    case ElemClass::Text: return HitTestShape(static_cast<const CElemShape&>(elem), x, y, pass);
+    case ElemClass::Shape: return HitTestShape(static_cast<const CElemShape&>(elem), x, y, pass);
+    case ElemClass::Text: return HitTestText(static_cast<const CElemText&>(elem), x, y);
     default: return nullptr;
     }
 }
@@ -139,15 +143,15 @@ void RenderIn(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool o
     // The element inside its viewport. Clip-path, mask, filter and opacity
     // work in the user space outside the viewBox, the one its own x, y,
     // width and height are given in.
-    const auto drawInViewport = [&elem, &canvas, &args] {
-        const CCanvasSaveGuard viewportState(canvas);
+    const auto drawInViewport = [&elem, &args](CCanvas& target) {
+        const CCanvasSaveGuard viewportState(target);
         if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
             if (ClipsOverflow(elem.props.overflow) && elem.Id() != ElementId::glyph && !IsEmptyRect(elem.region))
-                canvas.IntersectClip(elem.region);
-            if (!canvas.MultiplyTransform(*viewBox))
+                target.IntersectClip(elem.region);
+            if (!target.MultiplyTransform(*viewBox))
                 return;
         }
-        DrawElement(elem, canvas, args);
+        DrawElement(elem, target, args);
     };
     const auto drawWithEffects = [&] { DrawWithEffects(elem, canvas, args, drawInViewport); };
     if (elem.props.clipPath != nullptr)
@@ -165,12 +169,39 @@ void RenderInOwnSpace(const CElem& elem, CCanvas& canvas, const RenderArgs& args
     RenderIn(elem, canvas, args, true);
 }
 
-CPicture::CPicture(cairo_surface_t* recording, RectF frame) : recording_(recording), frame_(frame) {}
+CPicture::CPicture(cairo_surface_t* recording, RectF frame, const CElemDocument* document,
+                   const Matrix& recordedToDevice, bool rasterEffects)
+    : recording_(recording), frame_(frame), document_(document), recordedToDevice_(recordedToDevice),
+      rasterEffects_(rasterEffects)
+{
+}
 
 CPicture::~CPicture()
 {
     if (recording_ != nullptr)
         cairo_surface_destroy(recording_);
+}
+
+namespace {
+
+bool NearlyEqual(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b)); }
+
+bool WholeNumber(double value) { return std::fabs(value - std::round(value)) <= 1e-4; }
+
+}  // namespace
+
+// The recording's bitmaps fall on the target's pixels one to one when the
+// target maps the picture as it was recorded, up to whole pixels aside.
+bool CPicture::RedrawsFor(cairo_t* cr) const
+{
+    if (!rasterEffects_ || document_ == nullptr || cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+    cairo_matrix_t current;
+    cairo_get_matrix(cr, &current);
+    const Matrix& recorded = recordedToDevice_;
+    const bool sameScale = NearlyEqual(current.xx, recorded.m11) && NearlyEqual(current.yx, recorded.m12) &&
+                           NearlyEqual(current.xy, recorded.m21) && NearlyEqual(current.yy, recorded.m22);
+    return !sameScale || !WholeNumber(current.x0 - recorded.dx) || !WholeNumber(current.y0 - recorded.dy);
 }
 
 void CPicture::Replay(cairo_t* cr, const Matrix& userToDevice) const
@@ -180,23 +211,43 @@ void CPicture::Replay(cairo_t* cr, const Matrix& userToDevice) const
     cairo_save(cr);
     const cairo_matrix_t m = ToCairo(userToDevice);
     cairo_transform(cr, &m);
-    cairo_set_source_surface(cr, recording_, 0, 0);
-    cairo_paint(cr);
+    if (RedrawsFor(cr)) {
+        // Nothing is reported again: the document pass has said it all.
+        CRenderPass pass(nullptr, CStopToken::Never());
+        CCanvas canvas(cr);
+        cairo_matrix_t current;
+        cairo_get_matrix(cr, &current);
+        canvas.InheritCtm(FromCairo(current));
+        RenderArgs args(pass);
+        args.emSize = document_->Options().defaultFontSize;
+        args.exSize = document_->Options().defaultXHeight;
+        Render(*document_, canvas, args);
+    } else {
+        cairo_set_source_surface(cr, recording_, 0, 0);
+        cairo_paint(cr);
+    }
     cairo_restore(cr);
 }
 
-std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale)
+std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass,
+                                         const Matrix& recordedToDevice)
 {
     cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
     {
         CCanvas canvas(recording);
-        canvas.InheritCtm(Matrix::Scale(deviceScale, deviceScale));
+        canvas.InheritCtm(recordedToDevice);
         RenderArgs args(pass);
         args.emSize = document.Options().defaultFontSize;
         args.exSize = document.Options().defaultXHeight;
         Render(document, canvas, args);
     }
-    return std::make_unique<CPicture>(recording, document.region);
+    return std::make_unique<CPicture>(recording, document.region, &document, recordedToDevice,
+                                      pass.filters.rasterEffectsDrawn);
+}
+
+std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale)
+{
+    return RecordDocument(document, pass, Matrix::Scale(deviceScale, deviceScale));
 }
 
 }  // namespace svg

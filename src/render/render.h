@@ -42,11 +42,18 @@ Matrix ElementToRoot(const CElem& elem);
 
 // A document rendered once: a cairo recording surface in the root's user
 // units (CSS pixels at 96 dpi for a root without viewBox scaling), replayed
-// at any scale by views and exporters.
+// at any scale by views and exporters. Filters and masks are recorded as
+// bitmaps made for the device transform the picture was recorded for; a
+// picture that holds them keeps the (prepared, read-only) document it was
+// drawn from, so that it can be drawn again, sharp, at another scale.
 class CPicture {
 public:
     CPicture() = default;
-    explicit CPicture(cairo_surface_t* recording, RectF frame);
+    // `recordedToDevice` maps the recording's units to the device pixels its
+    // raster effects were made for; `document` is the tree it was drawn
+    // from, which must outlive the picture (null: never redrawn).
+    CPicture(cairo_surface_t* recording, RectF frame, const CElemDocument* document = nullptr,
+             const Matrix& recordedToDevice = {}, bool rasterEffects = false);
     ~CPicture();
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
@@ -55,19 +62,31 @@ public:
     cairo_surface_t* Recording() const { return recording_; }
     // The root viewport: the area the picture is meant to be seen in.
     const RectF& Frame() const { return frame_; }
+    // Filters or masks were drawn into the recording as bitmaps.
+    bool HasRasterEffects() const { return rasterEffects_; }
 
     // Paints the picture onto `cr` with `userToDevice` mapping the picture's
-    // units onto cr's current user space.
+    // units onto cr's current user space. On a raster target whose pixels
+    // the recording's bitmaps do not fall on one to one (another zoom, a
+    // fraction of a pixel aside), a picture with raster effects draws its
+    // document again instead, computing them for the target's pixels.
     void Replay(cairo_t* cr, const Matrix& userToDevice) const;
 
 private:
+    bool RedrawsFor(cairo_t* cr) const;
+
     cairo_surface_t* recording_ = nullptr;
     RectF frame_;
+    const CElemDocument* document_ = nullptr;
+    Matrix recordedToDevice_;
+    bool rasterEffects_ = false;
 };
 
-// The document pass: draws `document` into a new recording. `deviceScale`
-// tells off-screen effects the resolution the picture will be shown at (1
-// for 96 dpi, 1:1).
+// The document pass: draws `document` into a new recording.
+// `recordedToDevice` tells off-screen effects the device the picture will be
+// shown on (the identity for 96 dpi, 1:1): they are computed in its pixels.
+std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass,
+                                         const Matrix& recordedToDevice);
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale = 1);
 
 }  // namespace svg

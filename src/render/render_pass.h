@@ -7,23 +7,31 @@
 // everything a drawing changes is in its pass. A pass belongs to one thread.
 #pragma once
 
+#include <cairo.h>
+
 #include <cstdarg>
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "base/limits.h"
 #include "base/stop_token.h"
+#include "values/matrix.h"
+#include "values/rect.h"
 
 namespace svg {
 
 class CConditionalValues;
 class CElem;
+class CElemContainer;
+class CElemFilter;
 class CElemMarker;
 class CElemMask;
 class CElemPattern;
 class CMessageLog;
+struct LoadProgress;
 
 class CRenderPass {
 public:
@@ -37,6 +45,10 @@ public:
     CRenderPass& operator=(const CRenderPass&) = delete;
 
     bool StopRequested() const { return stop_.StopRequested(); }
+    const CStopToken& Stop() const { return stop_; }
+    // Counters of the load this pass draws for; null when none are kept.
+    LoadProgress* Progress() const { return progress_; }
+    void SetProgress(LoadProgress* progress) { progress_ = progress; }
     CConditionalValues* Conditions() const { return conditions_; }
     // The pass's log, or null when it reports nothing.
     CMessageLog* Log() const { return log_; }
@@ -72,10 +84,49 @@ public:
     // SVG pictures being drawn inside one another, outermost first.
     std::vector<const CElem*> pictures;
 
+    // Filters whose primitives are running, outermost first; set once a
+    // filter or mask has been drawn (a raster that a zoom would blur).
+    struct FilterState {
+        std::vector<const CElemFilter*> active;
+        bool nestingReported = false;
+        bool rasterEffectsDrawn = false;
+        // feImage pictures being drawn, and the filters run inside them.
+        unsigned picturesDrawing = 0;
+        std::size_t runsInPictures = 0;
+        bool picturesReported = false;
+    } filters;
+
+    // What containers with enable-background have drawn so far, outermost
+    // first: each records its children, in the device space of the canvas it
+    // draws on, while a descendant may read the background.
+    struct BackgroundLayer {
+        const CElemContainer* container = nullptr;
+        cairo_surface_t* recording = nullptr;
+        // The recording's space (the canvas's cairo device space) to the
+        // pass's device pixels (what the canvas's ctm maps to).
+        Matrix recordingToDevice;
+        // The container's user space to the recording's space.
+        Matrix containerToRecording;
+        bool isNew = false;
+        // With `new x y width height`: the region, in the container's user space.
+        std::optional<RectF> region;
+    };
+    std::vector<BackgroundLayer> backgrounds;
+
+    // SVG-font glyph content being drawn inside glyph content (text set in
+    // an SVG font inside a glyph of that font), and what such content may
+    // still cost this drawing.
+    struct GlyphContentState {
+        unsigned depth = 0;
+        std::size_t drawsLeft = limits::kMaxGlyphContentDraws;
+        bool reported = false;
+    } glyphContent;
+
 private:
     CMessageLog* log_;
     const CStopToken& stop_;
     CConditionalValues* conditions_;
+    LoadProgress* progress_ = nullptr;
 };
 
 }  // namespace svg

@@ -12,6 +12,7 @@
 // Nothing here fails: a bad value is reported with its location and the
 // starting or initial value stays.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <optional>
 #include <span>
@@ -176,9 +177,10 @@ std::optional<double> DiagonalLength(const CElem& elem, std::string_view text, c
 
 // --- Fonts --------------------------------------------------------------------------
 
-// A leading integer: none, or 0, means normal (400); others are clamped to
-// 100..900 but not snapped to multiples of 100.
-int ParseWeightNumber(std::string_view text)
+// A leading integer: none, or 0, means normal (400); one beyond 1000 is no
+// weight (CSS) and leaves `start`; others are clamped to 100..900 but not
+// snapped to multiples of 100.
+int ParseWeightNumber(std::string_view text, int start)
 {
     std::size_t pos = 0;
     while (pos < text.size() && IsCssSpace(text[pos]))
@@ -191,8 +193,15 @@ int ParseWeightNumber(std::string_view text)
         value = std::min(value * 10 + (text[pos] - '0'), 100000L);  // saturates far above 900
     if (value == 0)
         return 400;
+    if (!negative && value > 1000)
+        return start;
     return negative ? 100 : static_cast<int>(std::clamp(value, 100L, 900L));
 }
+
+// bolder and lighter step along the weights fonts commonly have, as CSS
+// Fonts gives it and browsers do: 400 bolder is 700, 400 lighter is 100.
+int BolderWeight(int weight) { return weight < 350 ? 400 : weight < 550 ? 700 : 900; }
+int LighterWeight(int weight) { return weight < 550 ? 100 : weight < 750 ? 400 : 700; }
 
 int ResolveFontWeight(std::optional<std::string_view> text, int start)
 {
@@ -203,10 +212,10 @@ int ResolveFontWeight(std::optional<std::string_view> text, int start)
     if (*text == "bold")
         return 700;
     if (*text == "bolder")
-        return std::min(start + 100, 900);
+        return BolderWeight(start);
     if (*text == "lighter")
-        return std::max(start - 100, 100);
-    return ParseWeightNumber(*text);
+        return LighterWeight(start);
+    return ParseWeightNumber(*text, start);
 }
 
 float ResolveFontSize(const CElem& elem, std::optional<std::string_view> text, float start, const FaceMetrics& face,
@@ -284,20 +293,57 @@ FaceMetrics FaceOf(const ResolvedProperties& props, const CLoadContext& context)
     return fonts != nullptr ? fonts->Metrics(props.fontFamily, props.fontWeight, props.fontStyle) : FaceMetrics{};
 }
 
+// True when `text` holds a length in ex units ("2ex", ".5ex").
+bool HasExUnit(std::string_view text)
+{
+    for (std::size_t at = text.find("ex"); at != std::string_view::npos; at = text.find("ex", at + 1)) {
+        const bool afterNumber = at > 0 && ((text[at - 1] >= '0' && text[at - 1] <= '9') || text[at - 1] == '.');
+        const bool wordEnds = at + 2 == text.size() || !std::isalpha(static_cast<unsigned char>(text[at + 2]));
+        if (afterNumber && wordEnds)
+            return true;
+    }
+    return false;
+}
+
+bool OwnValuesUseEx(const CElem& elem)
+{
+    for (const CAttributeMap::Entry& entry : elem.attributes)
+        if (HasExUnit(entry.attribute.value))
+            return true;
+    return false;
+}
+
+// The face's metrics are needed for ex units (in this element's values or an
+// ancestor's, which inherited values are parsed against), for
+// font-size-adjust and for text. Elsewhere the x-height keeps the default
+// proportion, so that a document without text and ex units never starts the
+// font machinery.
+bool NeedsFaceMetrics(const CElem& elem, const ResolvedProperties& props)
+{
+    return props.exUnitsInScope || props.fontSizeAdjust > 0 || elem.Class() == ElemClass::Text;
+}
+
 void ResolveFont(CElem& elem, const ResolvedProperties& start, const CLoadContext& context)
 {
     ResolvedProperties& props = elem.props;
     props.fontFamily = std::string(OwnOverride(elem, AttributeId::font_family).value_or(start.fontFamily));
     props.fontStyle = ResolveTyped(OwnOverride(elem, AttributeId::font_style), &ParseFontStyle, start.fontStyle);
     props.fontWeight = ResolveFontWeight(OwnOverride(elem, AttributeId::font_weight), start.fontWeight);
-    const FaceMetrics face = FaceOf(props, context);
+    props.exUnitsInScope = start.exUnitsInScope || OwnValuesUseEx(elem);
+    props.fontSizeAdjust =
+        ResolveFontSizeAdjust(OwnOverride(elem, AttributeId::font_size_adjust), start.fontSizeAdjust);
+    FaceMetrics face;
+    if (NeedsFaceMetrics(elem, props)) {
+        face = FaceOf(props, context);
+    } else {
+        face.xHeight = face.unitsPerEm * context.Options().defaultXHeight / context.Options().defaultFontSize;
+        face.capHeight = face.unitsPerEm * 0.7f;
+    }
     props.fontSize = ResolveFontSize(elem, OwnOverride(elem, AttributeId::font_size), SizeForChildren(start), face,
                                      context.Options().dpi);
     props.fontStretch = ResolveFontStretch(OwnOverride(elem, AttributeId::font_stretch), start.fontStretch);
     props.fontVariant =
         ResolveTyped(OwnOverride(elem, AttributeId::font_variant), &ParseFontVariant, start.fontVariant);
-    props.fontSizeAdjust =
-        ResolveFontSizeAdjust(OwnOverride(elem, AttributeId::font_size_adjust), start.fontSizeAdjust);
     if (props.fontSizeAdjust > 0) {
         const float adjusted = props.fontSizeAdjust * face.unitsPerEm / face.xHeight * props.fontSize;
         if (std::isfinite(adjusted))

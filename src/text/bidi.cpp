@@ -151,6 +151,23 @@ std::string_view GeneralCategoryName(char32_t c)
     return index < std::size(kNames) ? kNames[index] : "Cn";
 }
 
+bool IsCursiveScript(char32_t c)
+{
+    switch (hb_unicode_script(hb_unicode_funcs_get_default(), c)) {
+    case HB_SCRIPT_ARABIC:
+    case HB_SCRIPT_SYRIAC:
+    case HB_SCRIPT_NKO:
+    case HB_SCRIPT_MONGOLIAN:
+    case HB_SCRIPT_MANDAIC:
+    case HB_SCRIPT_PHAGS_PA:
+    case HB_SCRIPT_MANICHAEAN:
+    case HB_SCRIPT_PSALTER_PAHLAVI:
+    case HB_SCRIPT_HANIFI_ROHINGYA:
+    case HB_SCRIPT_SOGDIAN: return true;
+    default: return false;
+    }
+}
+
 bool IsMarkCategory(char32_t c)
 {
     const hb_unicode_general_category_t category = Category(c);

@@ -72,6 +72,9 @@ bool IsCombining(char32_t c);
 unsigned CombiningClass(char32_t c);
 // Unicode White_Space.
 bool IsWhiteSpace(char32_t c);
+// Letters of scripts written joined (Arabic, Syriac, N'Ko, Mongolian and
+// their kin): CSS does not space them apart with letter-spacing.
+bool IsCursiveScript(char32_t c);
 // The Arabic joining type as a letter: 'U' none, 'R' right, 'D' dual, 'C'
 // join causing, 'L' left, 'T' transparent.
 char JoiningType(char32_t c);

@@ -92,6 +92,9 @@ public:
     float underlinePosition = -0.0f, underlineThickness = 50;
     float strikethroughPosition = 500, strikethroughThickness = 50;
     float overlinePosition = 1000, overlineThickness = 50;
+    // How far baseline-shift sub and super move text down and up (OS/2
+    // subscript and superscript offsets), font units.
+    float subscriptOffset = 200, superscriptOffset = 400;
     // The face slants an upright font itself (the family has no italic):
     // outlines are sheared, advances stay.
     bool syntheticSlant = false;

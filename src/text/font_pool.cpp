@@ -186,6 +186,7 @@ void CFontPool::Clear()
     systemFonts_.clear();
     fontFiles_.clear();
     fallbackFaces_.clear();
+    charFamilies_.clear();
     fontBytes_ = 0;
     shapeCache_.Clear();
 }
@@ -344,27 +345,49 @@ const FaceList& CFontPool::FallbackFaces(std::string_view familyList, std::strin
            std::to_string(query.stretch);
     if (const auto found = fallbackFaces_.find(key); found != fallbackFaces_.end())
         return found->second;
-    std::vector<std::string> families = SplitFamilyList(familyList);
-    for (std::string& family : SplitFamilyList(alternateFamilies))
-        families.push_back(std::move(family));
     FaceList faces;
     const auto addUnique = [&faces](const FaceList& candidates) {
         for (const auto& face : candidates)
             if (std::find(faces.begin(), faces.end(), face) == faces.end())
                 faces.push_back(face);
     };
-    for (const std::string& family : families) {
-        FaceList candidates;
-        FindFace(family, query, false, &candidates);
-        addUnique(candidates);
-    }
+    const auto addFamilies = [&](std::string_view list) {
+        for (const std::string& family : SplitFamilyList(list)) {
+            FaceList candidates;
+            FindFace(family, query, false, &candidates);
+            addUnique(candidates);
+        }
+    };
     FaceList defaults;
-    FindFace({}, query, true, &defaults);
+    addFamilies(familyList);
+    // A list naming no installed family is set in the default family, as
+    // browsers do; the alternate list only fills in missing characters.
+    if (faces.empty()) {
+        FindFace({}, query, true, &defaults);
+        addUnique(defaults);
+    }
+    addFamilies(alternateFamilies);
+    if (defaults.empty())
+        FindFace({}, query, true, &defaults);
     addUnique(defaults);
     // Looking faces up may have added system faces, which clears the memory.
     if (fallbackFaces_.size() >= limits::kMaxRememberedFaceLists)
         fallbackFaces_.clear();
     return fallbackFaces_.emplace(std::move(key), std::move(faces)).first->second;
+}
+
+std::shared_ptr<CFontFace> CFontPool::FaceForChar(char32_t c, const FaceQuery& query)
+{
+    auto found = charFamilies_.find(c);
+    if (found == charFamilies_.end()) {
+        if (charFamilies_.size() >= limits::kMaxRememberedCharFonts)
+            charFamilies_.clear();
+        systemStarted_ = true;
+        found = charFamilies_.emplace(c, FamilyForChar(c)).first;
+    }
+    if (found->second.empty())
+        return nullptr;
+    return FindFace(found->second, query, false);
 }
 
 bool CFontPool::ExistsSystemFont(std::string_view family)

@@ -41,8 +41,9 @@ class CFontFaceSystem;
 struct SystemFaceInfo;
 
 struct FontPoolSettings {
-    // The family used for an empty family list and as the last resort.
-    std::string defaultFamily = "Arial";
+    // The family used for an empty family list, for one naming no installed
+    // family, and as the last resort: serif, as browsers choose.
+    std::string defaultFamily = "serif";
     // The desktop's user-interface family; documents written on Windows name
     // its interface faces ("MS UI Gothic", "MS Shell Dlg"), which stand for
     // it first, then for IPAGothic, Noto Sans CJK JP, VL Gothic, sans-serif.
@@ -109,11 +110,17 @@ public:
     // default family's face; null only when no font is installed at all.
     std::shared_ptr<CFontFace> FindFaceInList(std::string_view familyList, const FaceQuery& query);
     // The faces to take characters from, in order: the candidates of each
-    // family of the list, then of the alternate list, then of the default
-    // family, each face once. Unknown families are skipped. Remembered per
-    // request until fonts are installed or the pool is emptied.
+    // family of the list (the default family's when none of them exists),
+    // then of the alternate list, then of the default family, each face
+    // once. Unknown families are skipped. Remembered per request until fonts
+    // are installed or the pool is emptied.
     const FaceList& FallbackFaces(std::string_view familyList, std::string_view alternateFamilies,
                                   const FaceQuery& query);
+    // The last resort for a character no face of a request has: the face
+    // of the installed family fontconfig finds for it (as browsers fall
+    // back to any installed font). Null when no font has it. Remembered
+    // per character.
+    std::shared_ptr<CFontFace> FaceForChar(char32_t c, const FaceQuery& query);
     // True when an installed family (or a generic name) answers to `family`.
     bool ExistsSystemFont(std::string_view family);
 
@@ -168,6 +175,7 @@ private:
     std::map<std::pair<std::string, int>, std::shared_ptr<CSfntFont>> systemFonts_;  // (file, index)
     std::unordered_map<std::string, FontFileEntry> fontFiles_;  // the font-file map: full path or key
     std::unordered_map<std::string, FaceList> fallbackFaces_;  // FallbackFaces by request
+    std::unordered_map<char32_t, std::string> charFamilies_;    // FaceForChar: the family found
     std::size_t fontBytes_ = 0;
     std::string defaultSystemFamily_;
     bool defaultSystemFamilyKnown_ = false;

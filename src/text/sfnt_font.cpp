@@ -259,6 +259,13 @@ void CSfntFont::ReadMetrics(CFontFace& face) const
         face.strikethroughThickness = underlineThickness;
         face.strikethroughPosition = (face.xHeight + underlineThickness) / 2;
     }
+    if (os2 != nullptr && os2->version != 0xFFFF) {
+        face.subscriptOffset = os2->ySubscriptYOffset;
+        face.superscriptOffset = os2->ySuperscriptYOffset;
+    } else {
+        face.subscriptOffset = unitsPerEm * 0.2f;
+        face.superscriptOffset = unitsPerEm * 0.4f;
+    }
     face.overlinePosition = ascender;
     face.overlineThickness = underlineThickness;
 }

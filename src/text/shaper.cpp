@@ -9,6 +9,7 @@
 
 #include "base/limits.h"
 #include "text/sfnt_font.h"
+#include "text/svg_font.h"
 
 namespace svg {
 namespace {
@@ -172,11 +173,21 @@ std::vector<Cluster> ShapeWith(CFontPool& pool, const FaceList& faces, std::size
                                std::size_t start, std::size_t end, const ShapeOptions& options)
 {
     const CFontFace& face = *faces[faceIndex];
+    if (face.Kind() == FaceKind::Svg) {
+        const auto& svgFont = static_cast<const CFontFaceSvg&>(face);
+        return Clusters(svgFont.Shape(text, start, end, options.direction == TextDirection::RightToLeft, options.kerning),
+                        start, end, faceIndex, face, text);
+    }
     CSfntFont* font = face.Sfnt();
     if (font == nullptr)
         return MissingClusters(start, end, faceIndex);
     return Clusters(ShapeRun(*font, text, start, end - start, options, &pool.ShapeResults()), start, end, faceIndex,
                     face, text);
+}
+
+bool AllMissing(const std::vector<Cluster>& clusters)
+{
+    return std::all_of(clusters.begin(), clusters.end(), [](const Cluster& cluster) { return cluster.missing; });
 }
 
 // Re-shapes every run of consecutive missing clusters with face `faceIndex`.
@@ -193,11 +204,34 @@ void FillMissing(CFontPool& pool, const FaceList& faces, std::size_t faceIndex, 
         std::size_t j = i;
         while (j < clusters.size() && clusters[j].missing)
             ++j;
-        for (Cluster& cluster : ShapeWith(pool, faces, faceIndex, text, clusters[i].start, clusters[j - 1].end, options))
-            result.push_back(std::move(cluster));
+        std::vector<Cluster> reshaped = ShapeWith(pool, faces, faceIndex, text, clusters[i].start, clusters[j - 1].end,
+                                                  options);
+        // A face that has none of the characters either leaves the earlier
+        // face's missing glyphs: the first face draws what no face has.
+        if (!AllMissing(reshaped)) {
+            for (Cluster& cluster : reshaped)
+                result.push_back(std::move(cluster));
+        } else {
+            for (std::size_t k = i; k < j; ++k)
+                result.push_back(std::move(clusters[k]));
+        }
         i = j;
     }
     clusters = std::move(result);
+}
+
+// Faces that have the first character of a missing cluster, found by
+// character among every installed font, appended to the face list once.
+void AddLastResortFaces(CFontPool& pool, std::u32string_view text, const FaceQuery& query,
+                        const std::vector<Cluster>& clusters, FaceList& faces)
+{
+    for (const Cluster& cluster : clusters) {
+        if (!cluster.missing || cluster.start >= text.size())
+            continue;
+        std::shared_ptr<CFontFace> face = pool.FaceForChar(text[cluster.start], query);
+        if (face && std::find(faces.begin(), faces.end(), face) == faces.end())
+            faces.push_back(std::move(face));
+    }
 }
 
 bool AnyMissing(const std::vector<Cluster>& clusters)
@@ -220,6 +254,8 @@ void AppendGlyphs(const std::vector<Cluster>& clusters, const FaceList& faces, s
             first = false;
             glyph.firstChar = cluster.start;
             glyph.glyphIndex = shaped.glyph;
+            if (face->Kind() == FaceKind::Svg)
+                glyph.glyphDef = static_cast<const CFontFaceSvg&>(*face).Def(shaped.glyph);
             glyph.missing = cluster.missing;
             glyph.face = face;
             glyph.fontSize = fontSize;
@@ -228,7 +264,10 @@ void AppendGlyphs(const std::vector<Cluster>& clusters, const FaceList& faces, s
                 glyph.vAdvance = -shaped.yAdvance * scale;
             } else {
                 glyph.advance = shaped.xAdvance * scale;
-                glyph.vAdvance = font != nullptr ? font->VAdvance(shaped.glyph) * scale : fontSize;
+                // SVG fonts give their vertical advance with the glyph.
+                glyph.vAdvance = font != nullptr         ? font->VAdvance(shaped.glyph) * scale
+                                 : shaped.yAdvance != 0 ? -shaped.yAdvance * scale
+                                                        : fontSize;
             }
             glyph.offsetX = shaped.xOffset * scale;
             glyph.offsetY = -shaped.yOffset * scale;
@@ -239,9 +278,10 @@ void AppendGlyphs(const std::vector<Cluster>& clusters, const FaceList& faces, s
 }
 
 // Without any font installed every character is a missing glyph of no face.
-void AppendFaceless(std::u32string_view text, const AssignRequest& request, float fontSize, std::vector<CGlyph>& out)
+void AppendFaceless(std::u32string_view text, std::size_t start, std::size_t end, const AssignRequest& request,
+                    float fontSize, std::vector<CGlyph>& out)
 {
-    for (std::size_t c = 0; c < text.size(); ++c) {
+    for (std::size_t c = start; c < end; ++c) {
         CGlyph glyph;
         glyph.text = text.substr(c, 1);
         glyph.firstChar = c;
@@ -258,8 +298,15 @@ void AppendFaceless(std::u32string_view text, const AssignRequest& request, floa
 std::size_t AssignFonts(CFontPool& pool, std::u32string_view text, const AssignRequest& request,
                         std::vector<CGlyph>& out, const CStopToken& stop)
 {
+    return AssignFonts(pool, text, 0, text.size(), request, out, stop);
+}
+
+std::size_t AssignFonts(CFontPool& pool, std::u32string_view text, std::size_t start, std::size_t end,
+                        const AssignRequest& request, std::vector<CGlyph>& out, const CStopToken& stop)
+{
     text = text.substr(0, std::min(text.size(), limits::kMaxShapedChars));
-    if (text.empty())
+    end = std::min(end, text.size());
+    if (start >= end)
         return 0;
     const float fontSize =
         std::isfinite(request.fontSize) ? std::clamp(request.fontSize, 0.0f, limits::kMaxFontSize) : 0.0f;
@@ -267,12 +314,17 @@ std::size_t AssignFonts(CFontPool& pool, std::u32string_view text, const AssignR
     // A copy: the pool may forget its list when later strings install faces.
     const FaceList faces = pool.FallbackFaces(request.familyList, request.alternateFamilies, request.query);
     if (faces.empty()) {
-        AppendFaceless(text, request, fontSize, out);
+        AppendFaceless(text, start, end, request, fontSize, out);
     } else {
-        std::vector<Cluster> clusters = ShapeWith(pool, faces, 0, text, 0, text.size(), request.shaping);
-        for (std::size_t face = 1; face < faces.size() && AnyMissing(clusters) && !stop.StopRequested(); ++face)
-            FillMissing(pool, faces, face, text, request.shaping, clusters, stop);
-        AppendGlyphs(clusters, faces, text, request, fontSize, out);
+        FaceList allFaces = faces;
+        std::vector<Cluster> clusters = ShapeWith(pool, allFaces, 0, text, start, end, request.shaping);
+        for (std::size_t face = 1; face < allFaces.size() && AnyMissing(clusters) && !stop.StopRequested(); ++face)
+            FillMissing(pool, allFaces, face, text, request.shaping, clusters, stop);
+        AddLastResortFaces(pool, text, request.query, clusters, allFaces);
+        for (std::size_t face = faces.size(); face < allFaces.size() && AnyMissing(clusters) && !stop.StopRequested();
+             ++face)
+            FillMissing(pool, allFaces, face, text, request.shaping, clusters, stop);
+        AppendGlyphs(clusters, allFaces, text, request, fontSize, out);
     }
     if (out.size() > firstNew) {
         out[firstNew].embedding = request.embedding;
@@ -311,6 +363,27 @@ std::u32string DecodeUtf8(std::string_view text)
         i += length;
     }
     return out;
+}
+
+void AppendUtf8(char32_t c, std::string& out)
+{
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = 0xFFFD;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
 
 }  // namespace svg

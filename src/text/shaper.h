@@ -67,8 +67,17 @@ struct AssignRequest {
 // dropped; a stop request ends the fallback early, keeping what is shaped.
 std::size_t AssignFonts(CFontPool& pool, std::u32string_view text, const AssignRequest& request,
                         std::vector<CGlyph>& out, const CStopToken& stop = CStopToken::Never());
+// The same for the characters [start, end) of `text`, shaped with the
+// characters around them as context (joining scripts join across the
+// boundary); firstChar counts from the start of `text`.
+std::size_t AssignFonts(CFontPool& pool, std::u32string_view text, std::size_t start, std::size_t end,
+                        const AssignRequest& request, std::vector<CGlyph>& out,
+                        const CStopToken& stop = CStopToken::Never());
 
 // UTF-8 to UTF-32; malformed sequences become U+FFFD.
 std::u32string DecodeUtf8(std::string_view text);
+// Appends one character as UTF-8; one that is no Unicode scalar value
+// (a surrogate, beyond U+10FFFF) as U+FFFD.
+void AppendUtf8(char32_t c, std::string& out);
 
 }  // namespace svg

@@ -169,6 +169,28 @@ std::vector<SystemFaceInfo> ListSystemFamily(std::string_view name)
 
 std::string DefaultSystemFamily() { return MatchedFamily({}, true); }
 
+std::string FamilyForChar(char32_t c)
+{
+    PatternPtr request(FcPatternCreate());
+    FcCharSet* wanted = FcCharSetCreate();
+    FcCharSetAddChar(wanted, c);
+    FcPatternAddCharSet(request.get(), FC_CHARSET, wanted);
+    FcCharSetDestroy(wanted);
+    FcPatternAddBool(request.get(), FC_OUTLINE, FcTrue);
+    FcConfigSubstitute(nullptr, request.get(), FcMatchPattern);
+    FcDefaultSubstitute(request.get());
+    FcResult result = FcResultNoMatch;
+    const FontSetPtr fonts(FcFontSort(nullptr, request.get(), FcFalse, nullptr, &result));
+    for (int i = 0; fonts && i < fonts->nfont; ++i) {
+        FcCharSet* charset = nullptr;
+        FcChar8* family = nullptr;
+        if (FcPatternGetCharSet(fonts->fonts[i], FC_CHARSET, 0, &charset) == FcResultMatch &&
+            FcCharSetHasChar(charset, c) && FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch)
+            return AsText(family);
+    }
+    return {};
+}
+
 std::vector<SystemFaceInfo> ListFacesNamed(std::string_view name)
 {
     if (name.empty())

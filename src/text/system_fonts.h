@@ -33,6 +33,9 @@ bool IsGenericFamily(std::string_view name);
 std::vector<SystemFaceInfo> ListSystemFamily(std::string_view name);
 // The family fontconfig uses when nothing is asked for; empty without fonts.
 std::string DefaultSystemFamily();
+// The family of the installed face fontconfig likes best among those that
+// have character `c`; empty when no installed font has it.
+std::string FamilyForChar(char32_t c);
 // Faces whose full or PostScript name is `name` (CSS local()); empty when none.
 std::vector<SystemFaceInfo> ListFacesNamed(std::string_view name);
 

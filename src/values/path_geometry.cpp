@@ -412,8 +412,14 @@ private:
 
 void CGraphicsPath::Reserve(std::size_t count)
 {
-    points.reserve(count);
-    types.reserve(count);
+    // Growing by at least half keeps appending piece by piece (glyph after
+    // glyph) linear: reserving the exact size each time would copy the
+    // whole path for every piece.
+    if (count <= points.capacity())
+        return;
+    const std::size_t grown = std::max(count, points.capacity() + points.capacity() / 2);
+    points.reserve(grown);
+    types.reserve(grown);
 }
 
 void CGraphicsPath::AddBezier(PointF control1, PointF control2, PointF end)

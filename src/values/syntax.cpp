@@ -161,12 +161,28 @@ EnableBackground ParseEnableBackground(std::string_view value)
     const std::string_view text = TrimSpace(value);
     if (text.size() < 3 || !EqualsIgnoringCase(text.substr(0, 3), "new"))
         return result;
-    result.isNew = true;
+    // SVG: `new` alone, or with exactly four numbers whose width and height
+    // are positive; anything else is an invalid value, which leaves the
+    // initial accumulate.
+    const std::string_view rest = TrimSpace(text.substr(3));
+    if (rest.empty()) {
+        result.isNew = true;
+        return result;
+    }
+    if (!IsSpace(text[3]))
+        return result;
     std::vector<Number> numbers;
-    ParseNumberList(text.substr(3), numbers);
-    if (numbers.size() >= 4)
-        result.region = RectF{static_cast<float>(numbers[0].value), static_cast<float>(numbers[1].value),
-                              static_cast<float>(numbers[2].value), static_cast<float>(numbers[3].value)};
+    for (std::size_t pos = 0; pos < rest.size(); pos = SkipSeparator(rest, pos)) {
+        const std::optional<Number> number = ParseNumber(rest, pos);
+        if (!number)
+            return result;
+        numbers.push_back(*number);
+    }
+    if (numbers.size() != 4 || !(numbers[2].value > 0) || !(numbers[3].value > 0))
+        return result;
+    result.isNew = true;
+    result.region = RectF{static_cast<float>(numbers[0].value), static_cast<float>(numbers[1].value),
+                          static_cast<float>(numbers[2].value), static_cast<float>(numbers[3].value)};
     return result;
 }
 

@@ -67,8 +67,10 @@ struct ViewBoxValue {
 };
 ViewBoxValue ParseViewBox(std::string_view text, const LengthContext& context);
 
-// enable-background: "new", with an optional region when four numbers
-// follow; anything else is accumulate.
+// enable-background: "new" (its first three letters in any case), alone or
+// with exactly four numbers x y width height, width and height positive;
+// anything else is accumulate (the initial value, which an invalid value
+// leaves in place).
 struct EnableBackground {
     bool isNew = false;
     std::optional<RectF> region;

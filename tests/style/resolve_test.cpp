@@ -8,7 +8,7 @@
 #include "model/document.h"
 #include "model/properties.h"
 #include "test_support.h"
-#include "text/font_lookup.h"
+#include "text/font_context.h"
 
 using namespace svg;
 
@@ -42,7 +42,7 @@ protected:
     // The metrics the load's fonts give for a family at weight 400, upright.
     FaceMetrics Face(const std::string& family)
     {
-        CSystemFaceMetrics fonts;
+        CFontContext fonts{CDocOptions{}};
         return fonts.Metrics(family, 400, FontStyle::Normal);
     }
 
@@ -81,11 +81,17 @@ TEST_F(ResolveTest, FontWeights)
     Load("<g id='g' font-weight='900'><text id='bolder' font-weight='bolder'/></g>"
          "<text id='odd' font-weight='550'/><text id='abc' font-weight='abc'/>"
          "<text id='zero' font-weight='0'/><text id='huge' font-weight='1000'/><text id='tiny' font-weight='50'/>"
+         "<g font-weight='300'><text id='beyond' font-weight='1500'/></g>"
          "<g font-weight='100'><text id='lighter' font-weight='lighter'/></g>"
-         "<g font-weight='bold'><text id='step' font-weight='bolder'/><text id='normal' font-weight='normal'/></g>");
-    ExpectProps(&ResolvedProperties::fontWeight, {{"bolder", 900}, {"odd", 550}, {"abc", 400}, {"zero", 400},
-                                                  {"huge", 900}, {"tiny", 100}, {"lighter", 100}, {"step", 800},
-                                                  {"normal", 400}});
+         "<g font-weight='bold'><text id='step' font-weight='bolder'/><text id='normal' font-weight='normal'/></g>"
+         "<text id='up' font-weight='bolder'/><text id='down' font-weight='lighter'/>"
+         "<g font-weight='600'><text id='lighter600' font-weight='lighter'/></g>");
+    // "beyond" has no valid weight, so the parent's stays; bolder and lighter
+    // step along CSS's table, not by 100.
+    ExpectProps(&ResolvedProperties::fontWeight,
+                {{"bolder", 900}, {"odd", 550}, {"abc", 400}, {"zero", 400}, {"huge", 900}, {"tiny", 100},
+                 {"beyond", 300}, {"lighter", 100}, {"step", 900}, {"up", 700}, {"down", 100}, {"lighter600", 400},
+                 {"normal", 400}});
 }
 
 TEST_F(ResolveTest, FontStretchIsMonotonicAndStepsAlongItsScale)
@@ -137,7 +143,7 @@ TEST_F(ResolveTest, InheritTakesTheParentsResolvedValueOnce)
     Load("<g font-size='150%' font-weight='bolder' font-family='serif'>"
          "<text id='t' font-size='inherit' font-weight='inherit' font-family='inherit'/></g>");
     EXPECT_FLOAT_EQ(Props("t").fontSize, 15.5f * 1.5f);
-    EXPECT_EQ(Props("t").fontWeight, 500);
+    EXPECT_EQ(Props("t").fontWeight, 700) << "400 bolder, once";
     EXPECT_EQ(Props("t").fontFamily, "serif");
 }
 

@@ -171,10 +171,13 @@ TEST(FontPool, UnknownFamiliesFallBack)
     EXPECT_TRUE(pool.ExistsSystemFont("Arial"));
     const auto fallback = pool.FindFace("No Such Font", Query(1, 400), true);
     ASSERT_NE(fallback, nullptr);
-    EXPECT_EQ(PlatformFamilyOf(fallback), "Liberation Sans") << "the default family, Arial";
+    const std::string serif = PlatformFamilyOf(pool.FindFace("serif", Query(1, 400), false));
+    EXPECT_EQ(PlatformFamilyOf(fallback), serif) << "the default family, serif";
     EXPECT_EQ(PlatformFamilyOf(pool.FindFaceInList("Nope, 'Liberation Serif', serif", Query(1, 400))), "Liberation Serif");
-    EXPECT_EQ(PlatformFamilyOf(pool.FindFaceInList("Nope, Neither", Query(1, 400))), "Liberation Sans");
-    EXPECT_EQ(PlatformFamilyOf(pool.FindFaceInList("", Query(1, 400))), "Liberation Sans");
+    EXPECT_EQ(PlatformFamilyOf(pool.FindFaceInList("Nope, Neither", Query(1, 400))), serif);
+    EXPECT_EQ(PlatformFamilyOf(pool.FindFaceInList("", Query(1, 400))), serif);
+    CFontPool arial(FontPoolSettings{"Arial", ""});
+    EXPECT_EQ(PlatformFamilyOf(arial.FindFaceInList("Nope", Query(1, 400))), "Liberation Sans");
     // Without the default family installed, fontconfig's own default serves.
     CFontPool bare(FontPoolSettings{"No Such Default", ""});
     EXPECT_NE(bare.FindFaceInList("Nope", Query(1, 400)), nullptr);

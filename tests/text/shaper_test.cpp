@@ -112,9 +112,16 @@ TEST(Shaper, MissingCharactersComeFromLaterFamiliesAndTheAlternateList)
     ASSERT_EQ(withoutAlternates.size(), 4u);
     EXPECT_EQ(familyOf(withoutAlternates[0]), "Liberation Serif");
     EXPECT_EQ(familyOf(withoutAlternates[1]), "DejaVu Sans");
-    EXPECT_TRUE(withoutAlternates[2].missing) << "no face in the list has it";
-    EXPECT_EQ(withoutAlternates[2].glyphIndex, 0u);
+    // No face of the list has it: the last resort, an installed font found
+    // by the character, sets it.
+    EXPECT_FALSE(withoutAlternates[2].missing);
+    EXPECT_EQ(familyOf(withoutAlternates[2]), "IPAGothic");
     EXPECT_EQ(familyOf(withoutAlternates[3]), "Liberation Serif");
+    // A character no installed font has stays missing: glyph 0 of the first face.
+    const std::vector<CGlyph> nowhere = Assign(pool, U"a\U0010FFFD", "Liberation Serif");
+    ASSERT_EQ(nowhere.size(), 2u);
+    EXPECT_TRUE(nowhere[1].missing);
+    EXPECT_EQ(nowhere[1].glyphIndex, 0u);
 
     const std::vector<CGlyph> withAlternates =
         Assign(pool, text, "Liberation Serif, DejaVu Sans", "'Arial','MS UI Gothic'");
@@ -128,13 +135,19 @@ TEST(Shaper, MissingCharactersComeFromLaterFamiliesAndTheAlternateList)
     const std::vector<CGlyph> skipped = Assign(pool, U"ab", "No Such Font, DejaVu Serif");
     EXPECT_EQ(familyOf(skipped[0]), "DejaVu Serif");
     const std::vector<CGlyph> none = Assign(pool, U"ab", "No Such Font");
-    EXPECT_EQ(familyOf(none[0]), "Arial") << "the default family at last";
+    EXPECT_EQ(familyOf(none[0]), "serif") << "no family of the list exists: the default family";
+    // The alternate list is not asked before the default family for a list
+    // naming nothing installed; it still fills in missing characters.
+    const std::vector<CGlyph> unknown = Assign(pool, U"a\u65E5", "No Such Font", "'MS UI Gothic'");
+    ASSERT_EQ(unknown.size(), 2u);
+    EXPECT_EQ(familyOf(unknown[0]), "serif");
+    EXPECT_EQ(familyOf(unknown[1]), "MS UI Gothic");
 }
 
 TEST(Shaper, FontsInstalledLaterAreUsed)
 {
     CFontPool pool;
-    EXPECT_EQ(Assign(pool, U"a", "Late")[0].face->family, "Arial");
+    EXPECT_EQ(Assign(pool, U"a", "Late")[0].face->family, "serif");
     ASSERT_EQ(pool.InstallFontData({"Late", 0, 0, {}}, "", test::ReadBytes(test::kDejaVuSans), ""),
               FontInstallStatus::Installed);
     EXPECT_EQ(Assign(pool, U"a", "Late")[0].face->family, "Late") << "the remembered face order is renewed";

@@ -135,6 +135,10 @@ TEST(KeywordSets, EnableBackground)
     EXPECT_EQ(region.region, (RectF{0, 0, 100, 50}));
     EXPECT_TRUE(ParseEnableBackground("new").isNew);
     EXPECT_FALSE(ParseEnableBackground("new").region);
-    EXPECT_FALSE(ParseEnableBackground("new 0 0 10").region);
     EXPECT_FALSE(ParseEnableBackground("accumulate").isNew);
+    // Anything but `new` alone or with four numbers of positive size is an
+    // invalid value, which leaves accumulate.
+    for (const char* invalid : {"new 0 0 10", "new 10 10 20 30 40", "new 10 10 20 -30", "new 0 0 0 10", "newer",
+                                "new 0 0 10 10 x"})
+        EXPECT_FALSE(ParseEnableBackground(invalid).isNew) << invalid;
 }

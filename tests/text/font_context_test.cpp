@@ -1,12 +1,13 @@
-// The system font lookup against the fonts the build machine installs
-// (DejaVu and Liberation).
+// The metrics a load's fonts give property resolution, against the fonts the
+// build machine installs (DejaVu and Liberation).
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "text/font_lookup.h"
+#include "text/font_context.h"
 
-using svg::CSystemFaceMetrics;
+using svg::CDocOptions;
+using svg::CFontContext;
 using svg::FaceMetrics;
 using svg::FontStyle;
 
@@ -23,16 +24,16 @@ void ExpectSaneMetrics(const FaceMetrics& face)
     EXPECT_LT(face.capHeight, face.unitsPerEm);
 }
 
-std::string Family(CSystemFaceMetrics& fonts, std::string_view list)
+std::string Family(CFontContext& fonts, std::string_view list)
 {
     return fonts.Metrics(list, 400, FontStyle::Normal).family;
 }
 
 }  // namespace
 
-TEST(FontLookup, GenericFamiliesResolveToInstalledFaces)
+TEST(FontContext, GenericFamiliesResolveToInstalledFaces)
 {
-    CSystemFaceMetrics fonts;
+    CFontContext fonts{CDocOptions{}};
     for (const char* generic : {"serif", "sans-serif", "monospace"}) {
         SCOPED_TRACE(generic);
         ExpectSaneMetrics(fonts.Metrics(generic, 400, FontStyle::Normal));
@@ -40,11 +41,11 @@ TEST(FontLookup, GenericFamiliesResolveToInstalledFaces)
     EXPECT_NE(Family(fonts, "serif"), Family(fonts, "monospace"));
 }
 
-TEST(FontLookup, MetricsComeFromTheFont)
+TEST(FontContext, MetricsComeFromTheFont)
 {
     // Liberation Serif has 2048 units per em and an x-height of 940 in its
     // OS/2 table; DejaVu Sans (version 1 OS/2) is measured on its glyphs.
-    CSystemFaceMetrics fonts;
+    CFontContext fonts{CDocOptions{}};
     const FaceMetrics liberation = fonts.Metrics("Liberation Serif", 400, FontStyle::Normal);
     EXPECT_EQ(liberation.family, "Liberation Serif");
     EXPECT_EQ(liberation.unitsPerEm, 2048);
@@ -59,36 +60,47 @@ TEST(FontLookup, MetricsComeFromTheFont)
     ExpectSaneMetrics(fonts.Metrics("Liberation Serif", 700, FontStyle::Italic));
 }
 
-TEST(FontLookup, MissingFamilyFallsBackToTheDefaultFace)
+TEST(FontContext, MissingFamilyFallsBackToTheDefaultFace)
 {
-    CSystemFaceMetrics fonts;
+    CFontContext fonts{CDocOptions{}};
     EXPECT_EQ(Family(fonts, "NoSuchFont"), Family(fonts, ""));
     EXPECT_NE(Family(fonts, "NoSuchFont"), "NoSuchFont");
     ExpectSaneMetrics(fonts.Metrics("NoSuchFont", 400, FontStyle::Normal));
 }
 
-TEST(FontLookup, FamilyListIsTriedInOrder)
+TEST(FontContext, FamilyListIsTriedInOrder)
 {
-    CSystemFaceMetrics fonts;
+    CFontContext fonts{CDocOptions{}};
     EXPECT_EQ(Family(fonts, "NoSuchFont, Liberation Serif"), "Liberation Serif");
     EXPECT_EQ(Family(fonts, "'No, Such Font' , \"DejaVu Serif\",Liberation Sans"), "DejaVu Serif");
     // Family names are not case-sensitive.
     EXPECT_EQ(Family(fonts, "liberation mono"), "Liberation Mono");
 }
 
-TEST(FontLookup, ConfiguredAliasesCountAsInstalled)
+TEST(FontContext, ConfiguredAliasesCountAsInstalled)
 {
     // fontconfig binds Arial to its metric-compatible Liberation Sans.
-    CSystemFaceMetrics fonts;
+    CFontContext fonts{CDocOptions{}};
     EXPECT_EQ(Family(fonts, "Arial, DejaVu Serif"), "Liberation Sans");
 }
 
-TEST(FontLookup, WindowsInterfaceFacesMapToTheDesktopFontThenAJapaneseGothic)
+TEST(FontContext, WindowsInterfaceFacesMapToTheDesktopFontThenAJapaneseGothic)
 {
     // fonts-ipafont-gothic is among the build's packages.
-    CSystemFaceMetrics plain;
+    CFontContext plain{CDocOptions{}};
     EXPECT_EQ(Family(plain, "'MS UI Gothic'"), "IPAGothic");
     EXPECT_EQ(Family(plain, "MS Shell Dlg"), "IPAGothic");
-    CSystemFaceMetrics desktop("DejaVu Sans");
+    CDocOptions options;
+    options.desktop.interfaceFontFamily = "DejaVu Sans";
+    CFontContext desktop(options);
     EXPECT_EQ(Family(desktop, "'MS UI Gothic', serif"), "DejaVu Sans");
+}
+
+TEST(FontContext, NothingStartsUntilAskedFor)
+{
+    CFontContext fonts{CDocOptions{}};
+    EXPECT_FALSE(fonts.Pool().SystemFontsStarted());
+    EXPECT_TRUE(fonts.AlternateFamilies().find("Arial") != std::string::npos);
+    Family(fonts, "serif");
+    EXPECT_TRUE(fonts.Pool().SystemFontsStarted());
 }

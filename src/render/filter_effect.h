@@ -1,0 +1,38 @@
+// Filters in the renderer: setting up `filter` elements and their primitives
+// (units, region, filterRes, the primitives inherited through xlink:href,
+// `in` and `in2` resolved to standard inputs or earlier results, feImage's
+// picture), and drawing an element through its filter.
+//
+// Drawing: the filter region and the primitive subregions are laid out in
+// pixels of the device the canvas draws on (its ctm; under a rotation or skew
+// the filter computes in the user space scaled by the device scale, and its
+// result is drawn transformed), only the part of the region the canvas clip
+// lets through is computed (with what the primitives need around it), and
+// the result is drawn back pixel-aligned. The pixels a filter may hold are
+// bounded (limits.h): beyond them the filter runs at a coarser resolution,
+// with a warning. Everything a drawing changes is in its render pass; the
+// tree is only read.
+#pragma once
+
+#include <functional>
+
+#include "model/elem.h"
+#include "render/canvas.h"
+
+namespace svg {
+
+class CPreparer;
+
+bool SetUpFilter(CElemFilter& filter, CPreparer& preparer);
+// A primitive and the elements inside primitives (light sources, transfer
+// functions, merge nodes): their attributes, and feImage's picture.
+bool SetUpFilterPrimitive(CElemFilterPrimitive& primitive, CPreparer& preparer);
+
+// Draws `elem` through its filter onto `canvas`; `draw` draws the element
+// itself onto the canvas it is given, in the element's user space. Draws
+// nothing when the filter gives nothing (no primitives, a disabled or empty
+// region, a box the filter's units need and the element lacks).
+void DrawThroughFilter(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
+                       const std::function<void(CCanvas&)>& draw);
+
+}  // namespace svg
