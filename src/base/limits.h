@@ -180,4 +180,9 @@ inline constexpr std::size_t kMaxShapedChars = std::size_t{1} << 18;
 // and NaNs, which would poison the geometry drawn from them.
 inline constexpr float kMaxFontSize = 1e9f;
 
+// Rendered tiles the viewer keeps around the visible ones: panning over a
+// huge picture at a high zoom would otherwise keep every tile ever seen
+// (256 x 256 x 4 bytes each). The farthest from the view go first.
+inline constexpr std::size_t kMaxViewTiles = 384;
+
 }  // namespace svg::limits

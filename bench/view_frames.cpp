@@ -1,0 +1,177 @@
+// Interface-thread frame times of the main view under scripted pans and
+// zooms, in an offscreen window:
+//
+//     QT_QPA_PLATFORM=offscreen build/bench/view_frames [--rects N] FILE...
+//
+// For each file (and, with --rects, a generated document of N rectangles):
+// loads it, fits it to a 1100 x 750 client area, waits until it is drawn,
+// then drives 16 ms frames: a drag across the picture, zooms in about the
+// centre with the wheel, a drag at that zoom, zooms back out. A frame's time
+// is what the interface thread spends in it: the scripted input, the paint
+// and whatever else the event loop handles (tiles arriving). Prints the
+// median and worst frame per file, and how long the picture took to be
+// complete again after the script.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "app/vexo_doc.h"
+#include "app/vexo_view.h"
+
+namespace {
+
+constexpr int kFrameMs = 16;
+const QSize kClientSize(1100, 750);
+
+struct Figures {
+    std::vector<double> frameMs;
+    double settleMs = 0;
+};
+
+class CFrameDriver {
+public:
+    explicit CFrameDriver(vexo::CVexoView& view) : view_(view) {}
+
+    // Runs `step` (may be empty) and the event loop once, timed, then waits
+    // for the rest of the frame.
+    void Frame(const std::function<void()>& step)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        if (step)
+            step();
+        QCoreApplication::processEvents();
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        figures_.frameMs.push_back(ms);
+        if (ms < kFrameMs)
+            std::this_thread::sleep_for(std::chrono::microseconds(int((kFrameMs - ms) * 1000)));
+    }
+
+    void Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button)
+    {
+        QMouseEvent event(type, at, view_.viewport()->mapToGlobal(at), button,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view_.viewport(), &event);
+    }
+
+    void Drag(QPoint from, QPoint by, int steps)
+    {
+        Frame([&] { Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton); });
+        for (int i = 1; i <= steps; ++i)
+            Frame([&] { Mouse(QEvent::MouseMove, from + by * i / steps, Qt::NoButton); });
+        Frame([&] { Mouse(QEvent::MouseButtonRelease, from + by, Qt::LeftButton); });
+    }
+
+    void Wheel(QPoint at, int notches)
+    {
+        Frame([&] {
+            QWheelEvent event(at, view_.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view_.viewport(), &event);
+        });
+    }
+
+    void Script()
+    {
+        const QPoint centre(kClientSize.width() / 2, kClientSize.height() / 2);
+        Drag(centre, QPoint(300, 150), 30);
+        Drag(centre, QPoint(-300, -150), 30);
+        for (int i = 0; i < 4; ++i) {
+            Wheel(centre, 1);
+            for (int k = 0; k < 3; ++k)
+                Frame({});
+        }
+        Drag(centre, QPoint(-400, 200), 40);
+        for (int i = 0; i < 4; ++i) {
+            Wheel(centre, -1);
+            for (int k = 0; k < 3; ++k)
+                Frame({});
+        }
+        QElapsedTimer settle;
+        settle.start();
+        while (!view_.Drawn() && settle.elapsed() < 120000)
+            Frame({});
+        figures_.settleMs = double(settle.elapsed());
+    }
+
+    const Figures& Result() const { return figures_; }
+
+private:
+    vexo::CVexoView& view_;
+    Figures figures_;
+};
+
+double Percentile(std::vector<double> values, double share)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(share * double(values.size())))];
+}
+
+void Measure(vexo::CVexoDoc& doc, vexo::CVexoView& view, const QString& path, const QString& label)
+{
+    doc.Open(path);
+    doc.WaitForLoad();
+    view.FitWindow();
+    while (!view.Drawn())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    CFrameDriver driver(view);
+    driver.Script();
+    const Figures& figures = driver.Result();
+    std::printf("%-48s frames %4zu  median %6.1f ms  worst %6.1f ms  complete after %6.0f ms\n",
+                qPrintable(label), figures.frameMs.size(), Percentile(figures.frameMs, 0.5),
+                Percentile(figures.frameMs, 1.0), figures.settleMs);
+    std::fflush(stdout);
+}
+
+QByteArray Rects(int count)
+{
+    QByteArray text = "<svg xmlns='http://www.w3.org/2000/svg' width='3000' height='2000'>";
+    for (int i = 0; i < count; ++i)
+        text += "<rect x='" + QByteArray::number((i * 7) % 2990) + "' y='" + QByteArray::number((i * 13) % 1990) +
+                "' width='10' height='10' fill='#" + QByteArray::number(0x100000 + (i * 2654435761u) % 0xEFFFFF, 16) +
+                "'/>";
+    return text + "</svg>";
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    vexo::CSettings settings(dir.filePath(QStringLiteral("vexo.ini")));
+    vexo::CVexoDoc doc(settings);
+    vexo::CVexoView view(doc);
+    view.resize(kClientSize + (view.size() - view.viewport()->size()));
+    view.show();
+    QCoreApplication::processEvents();
+
+    QStringList args = QCoreApplication::arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--rects") && i + 1 < args.size()) {
+            const int count = args[++i].toInt();
+            const QString path = dir.filePath(QStringLiteral("rects.svg"));
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(Rects(count)) < 0)
+                return 1;
+            file.close();
+            Measure(doc, view, path, QStringLiteral("%1 rectangles").arg(count));
+            continue;
+        }
+        Measure(doc, view, args[i], QFileInfo(args[i]).fileName());
+    }
+    return 0;
+}
