@@ -20,6 +20,7 @@
 #include <QToolBar>
 
 #include "app/elem_view.h"
+#include "app/file_watcher.h"
 #include "app/icons.h"
 #include "app/output_wnd.h"
 #include "app/properties_wnd.h"
@@ -28,6 +29,7 @@
 #include "app/text_editor.h"
 #include "app/vexo_doc.h"
 #include "app/vexo_view.h"
+#include "app/viewer_actions.h"
 #include "model/message_log.h"
 
 namespace vexo {
@@ -63,8 +65,11 @@ CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
     setAcceptDrops(true);
     view_ = new CVexoView(doc_, this);
     setCentralWidget(view_);
+    new CReloadOnChange(doc_, *view_, this);
 
     CreateActions();
+    viewerActions_ = new CViewerActions(*this, doc_, *view_, settings_, [this](const QString& path) { Open(path); });
+    CViewerActions::AddZoomInKeys(*zoomInAction_);
     CreatePanes();
     CreateMenus();
     CreateToolBars();
@@ -73,7 +78,7 @@ CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
 
     connect(&doc_, &CVexoDoc::stateChanged, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CVexoDoc::loaded, this, &CMainFrame::OnLoaded);
-    connect(&doc_, &CVexoDoc::cleared, this, [this] { statusBar()->clearMessage(); });
+    connect(&doc_, &CVexoDoc::cleared, this, [this] { summaryPane_->clear(); });
     UpdateActions();
     UpdateRecentFiles();
 }
@@ -147,6 +152,7 @@ void CMainFrame::CreateMenus()
     file->addAction(editAction_);
     file->addSeparator();
     file->addAction(exitAction_);
+    viewerActions_->AddToFileMenu(*file, exitAction_);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->addAction(copyAction_);
@@ -158,6 +164,7 @@ void CMainFrame::CreateMenus()
     viewMenu_->addAction(scale100Action_);
     viewMenu_->addSeparator();
     viewMenu_->addAction(pxUnitAction_);
+    viewerActions_->AddToViewMenu(*viewMenu_);
     viewMenu_->addSeparator();
     for (QDockWidget* dock : findChildren<QDockWidget*>())
         viewMenu_->addAction(dock->toggleViewAction());
@@ -198,6 +205,7 @@ void CMainFrame::CreateToolBars()
     main->addAction(zoomInAction_);
     main->addAction(zoomOutAction_);
     main->addAction(scale100Action_);
+    QToolBar* zoom = viewerActions_->AddZoomToolBar();
 
     QToolBar* selectors = addToolBar(tr("Selectors"));
     selectors->setObjectName(QStringLiteral("SelectorToolBar"));
@@ -220,11 +228,15 @@ void CMainFrame::CreateToolBars()
     viewMenu_->addSeparator();
     viewMenu_->addAction(main->toggleViewAction());
     viewMenu_->addAction(selectors->toggleViewAction());
+    viewMenu_->addAction(zoom->toggleViewAction());
 }
 
 void CMainFrame::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
+    // A pane of its own: menu hints pass over it without wiping it.
+    summaryPane_ = new QLabel(bar);
+    bar->addWidget(summaryPane_, 1);
     objectPane_ = AddStatusPane(bar, QStringLiteral("object info"));
     coordinatePane_ = AddStatusPane(bar, QStringLiteral("X=00000 Y=00000"));
     zoomPane_ = AddStatusPane(bar, QStringLiteral("Scale: 0000%"));
@@ -241,9 +253,29 @@ void CMainFrame::RestoreLayout()
         restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
     else
         resize(1100, 750);
+    // The left column runs down to the status bar; the messages sit under
+    // the picture only.
+    setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
     const QString state = settings_.Read(QStringLiteral("UI"), QStringLiteral("STATE"));
     if (state != QLatin1String("*"))
         restoreState(QByteArray::fromBase64(state.toLatin1()));
+    else
+        FirstLayout();
+}
+
+// The picture gets most of the window: the element tree above the
+// attributes in one column on the left, and a short message pane under the
+// picture only.
+void CMainFrame::FirstLayout()
+{
+    auto* elements = findChild<QDockWidget*>(QStringLiteral("ElementTree"));
+    auto* properties = findChild<QDockWidget*>(QStringLiteral("Properties"));
+    auto* output = findChild<QDockWidget*>(QStringLiteral("Output"));
+    if (elements == nullptr || properties == nullptr || output == nullptr)
+        return;
+    splitDockWidget(elements, properties, Qt::Vertical);
+    resizeDocks({elements}, {300}, Qt::Horizontal);
+    resizeDocks({elements, properties, output}, {300, 300, 100}, Qt::Vertical);
 }
 
 void CMainFrame::SaveLayout()
@@ -273,6 +305,7 @@ void CMainFrame::UpdateActions()
     alternateFontsAction_->setChecked(doc_.AlternateFonts());
     disableRasterAction_->setChecked(doc_.RasterEffectsDisabled());
     pxUnitAction_->setChecked(view_->UsePxUnit());
+    viewerActions_->UpdateActions();
     SelectChoice(languageBox_, languageGroup_, doc_.Language());
     SelectChoice(mediaBox_, mediaGroup_, doc_.Media());
     SelectChoice(filterResolutionBox_, nullptr, doc_.FilterResolution());
@@ -300,7 +333,7 @@ void CMainFrame::UpdateRecentFiles()
 
 void CMainFrame::OnLoaded()
 {
-    statusBar()->showMessage(QString::fromStdString(doc_.Log().Summary()));
+    summaryPane_->setText(QString::fromStdString(doc_.Log().Summary()));
     UpdateActions();
 }
 

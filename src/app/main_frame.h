@@ -22,6 +22,7 @@ class CElemView;
 class CPropertiesWnd;
 class COutputWnd;
 class CSettings;
+class CViewerActions;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     QLabel* ZoomPane() const { return zoomPane_; }
     QLabel* CoordinatePane() const { return coordinatePane_; }
     QLabel* ObjectPane() const { return objectPane_; }
+    QLabel* SummaryPane() const { return summaryPane_; }
 
     // The commands, also reachable from menus, tool bars and keys.
     void OpenFile();
@@ -56,6 +58,7 @@ private:
     void CreateStatusBar();
     void CreatePanes();
     void RestoreLayout();
+    void FirstLayout();
     void SaveLayout();
     void UpdateActions();
     void UpdateRecentFiles();
@@ -70,6 +73,7 @@ private:
     CElemView* elemView_ = nullptr;
     CPropertiesWnd* propertiesWnd_ = nullptr;
     COutputWnd* outputWnd_ = nullptr;
+    CViewerActions* viewerActions_ = nullptr;
 
     QAction* openAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
@@ -95,6 +99,7 @@ private:
     QLabel* objectPane_ = nullptr;
     QLabel* coordinatePane_ = nullptr;
     QLabel* zoomPane_ = nullptr;
+    QLabel* summaryPane_ = nullptr;
 };
 
 }  // namespace vexo
