@@ -36,6 +36,7 @@ constexpr const char* kUsage =
     "  -o, --output F  draw the document into F: .png, .pdf or .svg\n"
     "  --width N       output width in pixels (height follows the aspect ratio)\n"
     "  --height N      output height in pixels; with --width the picture is fitted and centred\n"
+    "  --max-size N    the longer side N pixels, the other following the aspect ratio (thumbnails)\n"
     "  --zoom Z        scale of the output (default 1: the document's own size at 96 dpi)\n"
     "  --background C  colour under the picture (default transparent)\n"
     "  --dpi N         resolution of physical units such as mm and pt (default 96)\n"
@@ -240,6 +241,7 @@ struct Options {
     std::string output;
     std::optional<int> width;
     std::optional<int> height;
+    std::optional<int> maxSize;
     double zoom = 1;
     std::optional<svg::Rgba> background;
 };
@@ -298,6 +300,8 @@ Options ParseArguments(int argc, char** argv)
             options.width = ParseOptionNumber("--width", value(), 1, 32767);
         } else if (arg == "--height") {
             options.height = ParseOptionNumber("--height", value(), 1, 32767);
+        } else if (arg == "--max-size") {
+            options.maxSize = ParseOptionNumber("--max-size", value(), 1, 32767);
         } else if (arg == "--zoom") {
             options.zoom = ParseOptionNumber("--zoom", value(), 0.001, 1000.0);
         } else if (arg == "--background") {
@@ -354,8 +358,15 @@ int main(int argc, char** argv)
     if (document != nullptr) {
         // Raster effects are computed at the output's resolution, so the
         // picture is recorded at the scale it is written at.
-        const svg::OutputSize size =
-            svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
+        std::optional<int> width = options.width;
+        std::optional<int> height = options.height;
+        if (options.maxSize) {
+            // The longer side gets the size; the other follows.
+            const bool wide = !(document->region.height > document->region.width);
+            (wide ? width : height) = options.maxSize;
+            (wide ? height : width) = std::nullopt;
+        }
+        const svg::OutputSize size = svg::ComputeOutputSize(document->region, width, height, options.zoom);
         const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
         const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? svg::Matrix{}
                                                                                           : outputTransform);
