@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <algorithm>
+#include <ctime>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -34,8 +35,20 @@ namespace {
 constexpr int kFrameMs = 16;
 const QSize kClientSize(1100, 750);
 
+// CPU time of the calling thread: on a shared machine the wall time of a
+// frame includes waiting for a core, which the thread's own time leaves out.
+double ThreadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 struct Figures {
     std::vector<double> frameMs;
+    std::vector<double> frameCpuMs;
+    // What each frame did: the scripted step, or "" for waiting.
+    std::vector<const char*> frameSteps;
     double settleMs = 0;
 };
 
@@ -45,15 +58,18 @@ public:
 
     // Runs `step` (may be empty) and the event loop once, timed, then waits
     // for the rest of the frame.
-    void Frame(const std::function<void()>& step)
+    void Frame(const std::function<void()>& step, const char* label = "")
     {
         QElapsedTimer timer;
         timer.start();
+        const double cpuStartMs = ThreadCpuMs();
         if (step)
             step();
         QCoreApplication::processEvents();
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         figures_.frameMs.push_back(ms);
+        figures_.frameCpuMs.push_back(ThreadCpuMs() - cpuStartMs);
+        figures_.frameSteps.push_back(label);
         if (ms < kFrameMs)
             std::this_thread::sleep_for(std::chrono::microseconds(int((kFrameMs - ms) * 1000)));
     }
@@ -67,10 +83,10 @@ public:
 
     void Drag(QPoint from, QPoint by, int steps)
     {
-        Frame([&] { Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton); });
+        Frame([&] { Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton); }, "press");
         for (int i = 1; i <= steps; ++i)
-            Frame([&] { Mouse(QEvent::MouseMove, from + by * i / steps, Qt::NoButton); });
-        Frame([&] { Mouse(QEvent::MouseButtonRelease, from + by, Qt::LeftButton); });
+            Frame([&] { Mouse(QEvent::MouseMove, from + by * i / steps, Qt::NoButton); }, "drag");
+        Frame([&] { Mouse(QEvent::MouseButtonRelease, from + by, Qt::LeftButton); }, "release");
     }
 
     void Wheel(QPoint at, int notches)
@@ -79,7 +95,7 @@ public:
             QWheelEvent event(at, view_.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
                               Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(view_.viewport(), &event);
-        });
+        }, "wheel");
     }
 
     void Script()
@@ -130,9 +146,17 @@ void Measure(vexo::CVexoDoc& doc, vexo::CVexoView& view, const QString& path, co
     CFrameDriver driver(view);
     driver.Script();
     const Figures& figures = driver.Result();
-    std::printf("%-48s frames %4zu  median %6.1f ms  worst %6.1f ms  complete after %6.0f ms\n",
+    std::printf("%-40s frames %4zu  wall: median %5.1f ms worst %5.1f ms  cpu: median %5.1f ms worst %5.1f ms  "
+                "complete after %6.0f ms\n",
                 qPrintable(label), figures.frameMs.size(), Percentile(figures.frameMs, 0.5),
-                Percentile(figures.frameMs, 1.0), figures.settleMs);
+                Percentile(figures.frameMs, 1.0), Percentile(figures.frameCpuMs, 0.5),
+                Percentile(figures.frameCpuMs, 1.0), figures.settleMs);
+    // The slowest frames, with what they did, for finding the cause.
+    if (qEnvironmentVariableIsSet("VIEW_FRAMES_DETAIL"))
+        for (std::size_t i = 0; i < figures.frameMs.size(); ++i)
+            if (figures.frameMs[i] > 16)
+                std::printf("    frame %zu (%s): %.1f ms, cpu %.1f ms\n", i, figures.frameSteps[i], figures.frameMs[i],
+                            figures.frameCpuMs[i]);
     std::fflush(stdout);
 }
 
