@@ -78,22 +78,24 @@ CReloadOnChange::CReloadOnChange(CVexoDoc& doc, CVexoView& view, QObject* parent
 
 void CReloadOnChange::OnDocumentState()
 {
-    if (doc_.Path() != watcher_.Path())
-        watcher_.Watch(doc_.Path());
+    if (doc_.Path() == watcher_.Path())
+        return;
+    watcher_.Watch(doc_.Path());
+    restoring_ = false;  // another file: its own view
 }
 
 void CReloadOnChange::OnChanged()
 {
     // A load of the new version that is still running keeps the view it
     // was asked to keep.
-    if (!restoring_) {
+    if (!restoring_ && doc_.Picture() != nullptr && !doc_.Loading()) {
         scale_ = view_.Scale();
         origin_ = view_.Origin();
         hadSelection_ = doc_.Selected() != nullptr;
         if (hadSelection_)
             selection_ = PlaceOf(*doc_.Selected());
+        restoring_ = true;
     }
-    restoring_ = view_.Scale() > 0 && doc_.Picture() != nullptr;
     doc_.Reload();
 }
 
@@ -104,11 +106,10 @@ void CReloadOnChange::OnVanished()
 
 void CReloadOnChange::OnLoaded()
 {
-    if (!restoring_)
+    // A half-written save may not load: the view waits for the next one.
+    if (!restoring_ || doc_.Picture() == nullptr)
         return;
     restoring_ = false;
-    if (doc_.Picture() == nullptr)
-        return;
     view_.SetScaleAndOrigin(scale_, origin_);
     if (hadSelection_)
         if (const svg::CElem* elem = Find(selection_))

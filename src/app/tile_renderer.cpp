@@ -87,9 +87,11 @@ void CTileRenderer::Run()
         // Tile (c, r) shows picture pixels from (c, r) * size: the picture
         // is moved up and left by that much.
         const QRect rect = CTileCache::TileRect(key);
+        std::unique_lock replaying(replayMutex_);
         QImage image = ReplayPicture(*picture, rect.size(),
                                      svg::Matrix{scale, 0, 0, scale, -double(rect.x()), -double(rect.y())},
                                      Qt::transparent);
+        replaying.unlock();
 
         lock.lock();
         busy_ = false;

@@ -47,6 +47,9 @@ public:
     void CancelAndWait();
     // Nothing queued or in work (results may still be on their way).
     bool Idle() const;
+    // Blocks the worker's replays while the lock is held (after the tile in
+    // work), for other replays of the same picture on this thread.
+    std::unique_lock<std::mutex> HoldReplays() { return std::unique_lock<std::mutex>(replayMutex_); }
     // Tiles rendered since the start, for tests and benchmarks.
     int TilesRendered() const;
 
@@ -57,6 +60,8 @@ private:
     void Run();
 
     mutable std::mutex mutex_;
+    // Held by the worker while it replays a tile; never with mutex_ held.
+    std::mutex replayMutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<TileKey> queue_;

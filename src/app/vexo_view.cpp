@@ -541,6 +541,9 @@ void CVexoView::Copy()
     if (!HasPicture())
         return;
     auto* mimeData = new CPictureMimeData(*picture_, doc_.CollectedText());
+    // The view renders the clipboard's formats before it goes, so the
+    // renderer outlives every call.
+    mimeData->SetReplayGuard([renderer = &tileRenderer_] { return renderer->HoldReplays(); });
     copied_ = mimeData;
     QApplication::clipboard()->setMimeData(mimeData);
 }

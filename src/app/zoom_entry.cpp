@@ -43,7 +43,8 @@ void CZoomEntry::Apply(const QString& text)
 void CZoomEntry::ShowScale()
 {
     const double percent = double(view_.Scale()) * 100;
-    lineEdit()->setText(percent >= 10 ? QStringLiteral("%1%").arg(std::round(percent))
+    // Whole percents cut off as the status bar's "Scale:" shows them.
+    lineEdit()->setText(percent >= 10 ? QStringLiteral("%1%").arg(std::trunc(percent))
                                       : QStringLiteral("%1%").arg(percent, 0, 'g', 3));
 }
 

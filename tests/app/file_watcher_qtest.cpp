@@ -106,6 +106,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(loads.size(), 2, 5000);
     }
 
+    void aBrokenSaveThenAGoodOneStillKeepsTheView()
+    {
+        view_->ZoomIn();
+        const float scale = view_->Scale();
+        const QPoint origin = view_->Origin();
+        QSignalSpy loads(doc_.get(), &CVexoDoc::loaded);
+        QVERIFY(WriteAll(path_, "<svg xmlns='http://www.w3.org/2000/svg'><rect"));
+        QTRY_COMPARE_WITH_TIMEOUT(loads.size(), 1, 5000);
+        doc_->WaitForLoad();
+        QVERIFY(doc_->Picture() == nullptr);
+        QVERIFY(WriteAll(path_, Drawing("green")));
+        QTRY_COMPARE_WITH_TIMEOUT(loads.size(), 2, 5000);
+        doc_->WaitForLoad();
+        QCOMPARE(view_->Scale(), scale);
+        QCOMPARE(view_->Origin(), origin);
+    }
+
     void vanishedFileKeepsThePictureWithAMessage()
     {
         QSignalSpy loads(doc_.get(), &CVexoDoc::loaded);

@@ -150,6 +150,49 @@ private slots:
         }
     }
 
+    // Tiles are pieces of one picture: put side by side they give the same
+    // pixels as the whole view drawn at once, blurs across tile edges and
+    // pictures drawn again for their scale (filters) included.
+    void tilesMatchTheWholePicture_data()
+    {
+        QTest::addColumn<QByteArray>("svg");
+        QTest::addColumn<float>("scale");
+        QTest::newRow("stripes at 1") << Stripes() << 1.0f;
+        QTest::newRow("stripes at 0.7") << Stripes() << 0.7f;
+        const QByteArray blurred = "<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>"
+                                   "<filter id='f'><feGaussianBlur stdDeviation='12'/></filter>"
+                                   "<rect x='200' y='200' width='150' height='150' fill='blue' filter='url(#f)'/>"
+                                   "<circle cx='256' cy='256' r='40' fill='red' filter='url(#f)'/></svg>";
+        QTest::newRow("blur at 1") << blurred << 1.0f;
+        QTest::newRow("blur at 1.5") << blurred << 1.5f;
+    }
+
+    void tilesMatchTheWholePicture()
+    {
+        QFETCH(QByteArray, svg);
+        QFETCH(float, scale);
+        OpenView(svg);
+        const svg::CPicture& picture = *doc_->Picture();
+        const QImage whole = vexo::ReplayPicture(picture, QSize(512, 512), svg::Matrix{scale, 0, 0, scale, 0, 0},
+                                                 Qt::transparent);
+        int worstDifference = 0;
+        for (const TileKey key : CTileCache::Covering(QRect(0, 0, 512, 512))) {
+            const QRect rect = CTileCache::TileRect(key);
+            const QImage tile = vexo::ReplayPicture(
+                picture, rect.size(), svg::Matrix{scale, 0, 0, scale, -double(rect.x()), -double(rect.y())},
+                Qt::transparent);
+            for (int y = 0; y < rect.height(); ++y)
+                for (int x = 0; x < rect.width(); ++x) {
+                    const QRgb a = tile.pixel(x, y);
+                    const QRgb b = whole.pixel(rect.x() + x, rect.y() + y);
+                    worstDifference = std::max({worstDifference, std::abs(qRed(a) - qRed(b)),
+                                                std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)),
+                                                std::abs(qAlpha(a) - qAlpha(b))});
+                }
+        }
+        QVERIFY2(worstDifference <= 2, qPrintable(QString("worst channel difference %1").arg(worstDifference)));
+    }
+
     void cleanup()
     {
         view_.reset();
