@@ -10,7 +10,9 @@
 // is what the interface thread spends in it: the scripted input, the paint
 // and whatever else the event loop handles (tiles arriving). Prints the
 // median and worst frame per file, and how long the picture took to be
-// complete again after the script.
+// complete again after the script. VIEW_FRAMES_SCREENSHOTS=FOLDER saves the
+// zoomed, dragged view of each file there as NAME.png; VIEW_FRAMES_DETAIL=1
+// lists the frames over 16 ms.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -109,6 +111,7 @@ public:
                 Frame({});
         }
         Drag(centre, QPoint(-400, 200), 40);
+        SaveScreenshot();
         for (int i = 0; i < 4; ++i) {
             Wheel(centre, -1);
             for (int k = 0; k < 3; ++k)
@@ -122,6 +125,22 @@ public:
     }
 
     const Figures& Result() const { return figures_; }
+    QString screenshotPath;
+
+private:
+    // With a path: the zoomed, dragged view once drawn (outside the timing).
+    void SaveScreenshot()
+    {
+        if (screenshotPath.isEmpty())
+            return;
+        QElapsedTimer waited;
+        waited.start();
+        while (!view_.Drawn() && waited.elapsed() < 120000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        view_.grab().save(screenshotPath);
+    }
+
+public:
 
 private:
     vexo::CVexoView& view_;
@@ -144,6 +163,8 @@ void Measure(vexo::CVexoDoc& doc, vexo::CVexoView& view, const QString& path, co
     while (!view.Drawn())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     CFrameDriver driver(view);
+    if (const QString folder = qEnvironmentVariable("VIEW_FRAMES_SCREENSHOTS"); !folder.isEmpty())
+        driver.screenshotPath = folder + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral(".png");
     driver.Script();
     const Figures& figures = driver.Result();
     std::printf("%-40s frames %4zu  wall: median %5.1f ms worst %5.1f ms  cpu: median %5.1f ms worst %5.1f ms  "
