@@ -6,6 +6,9 @@
 // tileRendered() on the interface thread, tagged with the generation they
 // were rendered for.
 //
+// A picture with filters or masks is drawn again at each scale, at a high
+// cost per replay whatever its size: it is rendered in blocks of 2 x 2 tiles.
+//
 // Replaying a cairo recording is not safe from two threads at once (the
 // recording builds its index on first use), so one worker replays tiles one
 // after the other, each into its own image and cairo context. The picture
@@ -15,6 +18,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -50,7 +54,8 @@ public:
     // Blocks the worker's replays while the lock is held (after the tile in
     // work), for other replays of the same picture on this thread.
     std::unique_lock<std::mutex> HoldReplays() { return std::unique_lock<std::mutex>(replayMutex_); }
-    // Tiles rendered since the start, for tests and benchmarks.
+    // Replays since the start (one per tile, or per block of tiles for a
+    // picture with filters or masks), for tests and benchmarks.
     int TilesRendered() const;
 
 signals:
@@ -70,7 +75,8 @@ private:
     std::uint64_t generation_ = 0;
     std::shared_ptr<svg::CStopToken> stop_;
     bool busy_ = false;
-    TileKey inWork_;
+    // The tiles (in tile units) of the replay in work.
+    QRect inWork_;
     bool quit_ = false;
     int rendered_ = 0;
     std::thread worker_;

@@ -193,6 +193,39 @@ private slots:
         QVERIFY2(worstDifference <= 2, qPrintable(QString("worst channel difference %1").arg(worstDifference)));
     }
 
+    // Filters are drawn again for each replay: their tiles come in blocks,
+    // one replay for many tiles, cut without seams.
+    void filteredPicturesRenderInBlocks()
+    {
+        OpenView("<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>"
+                 "<filter id='f'><feGaussianBlur stdDeviation='12'/></filter>"
+                 "<rect x='100' y='100' width='350' height='350' fill='blue' filter='url(#f)'/></svg>");
+        QVERIFY(doc_->Picture()->HasRasterEffects());
+        view_->ZoomTo(1.5f);
+        view_->viewport()->repaint();
+        QTRY_VERIFY_WITH_TIMEOUT(view_->TilesComplete(), 20000);
+        QTRY_VERIFY(view_->TileRenderer().Idle());
+        QCoreApplication::processEvents();
+        QVERIFY(view_->TileRenderer().TilesRendered() < int(view_->Tiles().Size()));
+        int checked = 0;
+        for (const TileKey key : CTileCache::Covering(QRect(-4096, -4096, 16384, 16384))) {
+            const QImage* tile = view_->Tiles().Find(key);
+            if (tile == nullptr)
+                continue;
+            const QRect rect = CTileCache::TileRect(key);
+            const QImage expected = vexo::ReplayPicture(
+                *doc_->Picture(), rect.size(), svg::Matrix{1.5, 0, 0, 1.5, -double(rect.x()), -double(rect.y())},
+                Qt::transparent);
+            int worst = 0;
+            for (int y = 0; y < rect.height(); ++y)
+                for (int x = 0; x < rect.width(); ++x)
+                    worst = std::max(worst, std::abs(qAlpha(tile->pixel(x, y)) - qAlpha(expected.pixel(x, y))));
+            QVERIFY2(worst <= 2, qPrintable(QString("tile %1,%2: %3").arg(key.column).arg(key.row).arg(worst)));
+            ++checked;
+        }
+        QVERIFY(checked > 0);
+    }
+
     void cleanup()
     {
         view_.reset();
