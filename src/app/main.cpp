@@ -2,14 +2,17 @@
 // one is given.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "app/desktop_defaults.h"
+#include "app/desktop_language.h"
 #include "app/main_frame.h"
 #include "app/settings.h"
 #include "app/svg_part_view.h"
 #include "app/vexo_doc.h"
 #include "model/references.h"
+#include "app/vexo_view.h"
 
 int main(int argc, char* argv[])
 {
@@ -40,6 +43,15 @@ int main(int argc, char* argv[])
 
     vexo::CSettings settings(parser.isSet(settingsOption) ? parser.value(settingsOption)
                                                          : vexo::CSettings::DefaultPath());
+    // First start: documents' language tests follow the desktop's language
+    // when the list offers it, rather than the list's built-in default.
+    if (!QFileInfo::exists(settings.Path())) {
+        const QString language = vexo::DesktopLanguage(
+            settings.Read(QStringLiteral("MISC"), QStringLiteral("SYSTEM_LANGUAGE_LIST")).split(QLatin1Char(',')),
+            qgetenv("LANGUAGE"), qgetenv("LANG"));
+        if (!language.isEmpty())
+            settings.Write(QStringLiteral("MISC"), QStringLiteral("SYSTEM_LANGUAGE"), language);
+    }
     vexo::CVexoDoc doc(settings);
     doc.SetDesktopStyle(vexo::ReadDesktopStyle());
     vexo::CMainFrame frame(doc, settings);
@@ -47,11 +59,18 @@ int main(int argc, char* argv[])
     if (parser.isSet(screenshotOption)) {
         const QString target = parser.value(screenshotOption);
         auto saveAndQuit = [&frame, target] {
-            // Let the window paint the new state before it is grabbed.
-            QTimer::singleShot(200, &frame, [&frame, target] {
+            // Let the window paint the new state, and the view's tiles
+            // arrive (for at most a minute), before it is grabbed.
+            auto* poll = new QTimer(&frame);
+            QObject::connect(poll, &QTimer::timeout, &frame, [&frame, target, poll, waitedMs = 0]() mutable {
+                waitedMs += poll->interval();
+                if (!frame.View()->Drawn() && waitedMs < 60000)
+                    return;
+                poll->stop();
                 const bool saved = frame.grab().save(target);
                 QApplication::exit(saved ? 0 : 1);
             });
+            poll->start(200);
         };
         if (parser.positionalArguments().isEmpty())
             saveAndQuit();
@@ -67,7 +86,10 @@ int main(int argc, char* argv[])
                 doc.SelectElement(svg::FindLoadedReference(*doc.Root(), reference, *doc.Documents()));
         });
     }
-    if (const QStringList files = parser.positionalArguments(); !files.isEmpty())
+    // A screenshot is no use of the file: the recent list stays as it was.
+    if (const QStringList files = parser.positionalArguments(); !files.isEmpty() && parser.isSet(screenshotOption))
+        doc.Open(files.first());
+    else if (!files.isEmpty())
         frame.Open(files.first());
     return QApplication::exec();
 }

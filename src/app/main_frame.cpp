@@ -27,6 +27,7 @@
 
 #include "app/elem_view.h"
 #include "app/export.h"
+#include "app/file_watcher.h"
 #include "app/icons.h"
 #include "app/output_wnd.h"
 #include "app/page_setup_dialog.h"
@@ -39,6 +40,7 @@
 #include "app/vexo_doc.h"
 #include "app/vexo_view.h"
 #include "model/document.h"
+#include "app/viewer_actions.h"
 #include "model/message_log.h"
 #include "render/render.h"
 
@@ -75,8 +77,11 @@ CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
     setAcceptDrops(true);
     view_ = new CVexoView(doc_, this);
     setCentralWidget(CreateCentre());
+    new CReloadOnChange(doc_, *view_, this);
 
     CreateActions();
+    viewerActions_ = new CViewerActions(*this, doc_, *view_, settings_, [this](const QString& path) { Open(path); });
+    CViewerActions::AddZoomInKeys(*zoomInAction_);
     CreatePanes();
     CreateMenus();
     CreateToolBars();
@@ -86,7 +91,7 @@ CMainFrame::CMainFrame(CVexoDoc& doc, CSettings& settings, QWidget* parent)
     connect(&doc_, &CVexoDoc::stateChanged, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CVexoDoc::loaded, this, &CMainFrame::OnLoaded);
     connect(&doc_, &CVexoDoc::cleared, this, [this] {
-        statusBar()->clearMessage();
+        summaryPane_->clear();
         fileAccessBar_->hide();
     });
     UpdateActions();
@@ -226,6 +231,7 @@ void CMainFrame::CreateMenus()
     file->addAction(pageSetupAction_);
     file->addSeparator();
     file->addAction(exitAction_);
+    viewerActions_->AddToFileMenu(*file, exitAction_);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->addAction(copyAction_);
@@ -237,6 +243,7 @@ void CMainFrame::CreateMenus()
     viewMenu_->addAction(scale100Action_);
     viewMenu_->addSeparator();
     viewMenu_->addAction(pxUnitAction_);
+    viewerActions_->AddToViewMenu(*viewMenu_);
     viewMenu_->addSeparator();
     for (QDockWidget* dock : findChildren<QDockWidget*>())
         viewMenu_->addAction(dock->toggleViewAction());
@@ -279,6 +286,7 @@ void CMainFrame::CreateToolBars()
     main->addAction(zoomInAction_);
     main->addAction(zoomOutAction_);
     main->addAction(scale100Action_);
+    QToolBar* zoom = viewerActions_->AddZoomToolBar();
 
     QToolBar* selectors = addToolBar(tr("Selectors"));
     selectors->setObjectName(QStringLiteral("SelectorToolBar"));
@@ -301,11 +309,15 @@ void CMainFrame::CreateToolBars()
     viewMenu_->addSeparator();
     viewMenu_->addAction(main->toggleViewAction());
     viewMenu_->addAction(selectors->toggleViewAction());
+    viewMenu_->addAction(zoom->toggleViewAction());
 }
 
 void CMainFrame::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
+    // A pane of its own: menu hints pass over it without wiping it.
+    summaryPane_ = new QLabel(bar);
+    bar->addWidget(summaryPane_, 1);
     objectPane_ = AddStatusPane(bar, QStringLiteral("object info"));
     coordinatePane_ = AddStatusPane(bar, QStringLiteral("X=00000 Y=00000"));
     zoomPane_ = AddStatusPane(bar, QStringLiteral("Scale: 0000%"));
@@ -323,18 +335,31 @@ void CMainFrame::RestoreLayout()
         restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
     else
         resize(1100, 750);
+    // The left column runs down to the status bar; the messages sit under
+    // the picture only.
+    setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
     const QString state = settings_.Read(QStringLiteral("UI"), QStringLiteral("STATE"));
     if (state != QLatin1String("*")) {
         restoreState(QByteArray::fromBase64(state.toLatin1()));
-        return;
-    }
-    // The first start: the part view gets room to show its element.
+    else
+        FirstLayout();
+}
+
+// The picture gets most of the window: the element tree, the attributes and
+// the part view in one column on the left, and a short message pane under
+// the picture only.
+void CMainFrame::FirstLayout()
+{
+    auto* elements = findChild<QDockWidget*>(QStringLiteral("ElementTree"));
     auto* properties = findChild<QDockWidget*>(QStringLiteral("Properties"));
     auto* partView = findChild<QDockWidget*>(QStringLiteral("PartView"));
-    if (properties != nullptr && partView != nullptr) {
-        resizeDocks({properties, partView}, {200, 330}, Qt::Vertical);
-        resizeDocks({partView}, {330}, Qt::Horizontal);
-    }
+    auto* output = findChild<QDockWidget*>(QStringLiteral("Output"));
+    if (elements == nullptr || properties == nullptr || partView == nullptr || output == nullptr)
+        return;
+    splitDockWidget(elements, properties, Qt::Vertical);
+    splitDockWidget(properties, partView, Qt::Vertical);
+    resizeDocks({elements}, {300}, Qt::Horizontal);
+    resizeDocks({elements, properties, partView, output}, {250, 220, 230, 100}, Qt::Vertical);
 }
 
 void CMainFrame::SaveLayout()
@@ -366,6 +391,7 @@ void CMainFrame::UpdateActions()
     disableRasterAction_->setChecked(doc_.RasterEffectsDisabled());
     alwaysAllowFilesAction_->setChecked(doc_.AlwaysAllowAnyFile());
     pxUnitAction_->setChecked(view_->UsePxUnit());
+    viewerActions_->UpdateActions();
     SelectChoice(languageBox_, languageGroup_, doc_.Language());
     SelectChoice(mediaBox_, mediaGroup_, doc_.Media());
     SelectChoice(filterResolutionBox_, nullptr, doc_.FilterResolution());
@@ -393,7 +419,7 @@ void CMainFrame::UpdateRecentFiles()
 
 void CMainFrame::OnLoaded()
 {
-    statusBar()->showMessage(QString::fromStdString(doc_.Log().Summary()));
+    summaryPane_->setText(QString::fromStdString(doc_.Log().Summary()));
     UpdateFileAccessBar();
     UpdateActions();
 }

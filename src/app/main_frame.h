@@ -28,6 +28,7 @@ class COutputWnd;
 class CSettings;
 class CSvgPartView;
 struct PrintSource;
+class CViewerActions;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -52,6 +53,7 @@ public:
     // folder, with a button that allows them for this document.
     QFrame* FileAccessBar() const { return fileAccessBar_; }
     QPushButton* AllowFilesButton() const { return allowFilesButton_; }
+    QLabel* SummaryPane() const { return summaryPane_; }
 
     // The commands, also reachable from menus, tool bars and keys.
     void OpenFile();
@@ -79,6 +81,7 @@ private:
     QWidget* CreateCentre();
     void UpdateFileAccessBar();
     void RestoreLayout();
+    void FirstLayout();
     void SaveLayout();
     void UpdateActions();
     void UpdateRecentFiles();
@@ -95,6 +98,7 @@ private:
     COutputWnd* outputWnd_ = nullptr;
     CSvgPartView* partView_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
+    CViewerActions* viewerActions_ = nullptr;
 
     QAction* openAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
@@ -128,6 +132,7 @@ private:
     QFrame* fileAccessBar_ = nullptr;
     QLabel* fileAccessLabel_ = nullptr;
     QPushButton* allowFilesButton_ = nullptr;
+    QLabel* summaryPane_ = nullptr;
 };
 
 }  // namespace vexo

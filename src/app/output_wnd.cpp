@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QListWidget>
+#include <QStyledItemDelegate>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTimer>
@@ -30,6 +31,24 @@ QColor LineColour(const QString& text)
         return QColor(0, 128, 0);
     return QColor(0, 0, 0);
 }
+
+// Selected lines keep their severity colour, on a light highlight: the
+// style's white-on-blue would hide that the last line is an error.
+class CKeepColourDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        if (!foreground.isValid())
+            return;
+        option->palette.setBrush(QPalette::HighlightedText, foreground.value<QBrush>());
+        option->palette.setColor(QPalette::Highlight, QColor(0xCC, 0xE4, 0xF7));
+    }
+};
 
 // A log entry as one row: parser reasons end with a line break of their own.
 QString RowText(const std::string& entry)
@@ -76,6 +95,7 @@ COutputWnd::COutputWnd(CVexoDoc& doc, QWidget* parent) : QWidget(parent), doc_(d
     list_ = new QListWidget;
     // Every row has the same height, so thousands of messages lay out at once.
     list_->setUniformItemSizes(true);
+    list_->setItemDelegate(new CKeepColourDelegate(list_));
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     auto* copyShortcut = new QAction(list_);

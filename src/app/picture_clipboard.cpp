@@ -95,6 +95,7 @@ QVariant CPictureMimeData::Render(const QString& mimeType) const
 // The root viewport at one pixel a unit, opaque white under the picture.
 QImage CPictureMimeData::RenderImage() const
 {
+    const std::unique_lock<std::mutex> guard = replayGuard_ ? replayGuard_() : std::unique_lock<std::mutex>();
     const svg::OutputSize size = BitmapSize(picture_->Frame());
     const QImage image = ReplayPicture(*picture_, QSize(size.width, size.height),
                                        svg::Matrix{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY},
@@ -104,6 +105,7 @@ QImage CPictureMimeData::RenderImage() const
 
 QByteArray CPictureMimeData::RenderVector(const QString& mimeType) const
 {
+    const std::unique_lock<std::mutex> guard = replayGuard_ ? replayGuard_() : std::unique_lock<std::mutex>();
     const svg::OutputSize size = svg::ComputeOutputSize(picture_->Frame(), std::nullopt, std::nullopt, 1);
     const svg::OutputFormat format = mimeType == kSvg ? svg::OutputFormat::Svg : svg::OutputFormat::Pdf;
     std::string bytes;

@@ -12,7 +12,9 @@
 #include <QImage>
 #include <QMimeData>
 #include <QSize>
+#include <functional>
 #include <map>
+#include <mutex>
 
 namespace svg {
 class CPicture;
@@ -42,6 +44,9 @@ public:
     // Renders every format not rendered yet and lets go of the picture.
     void RenderAll();
     bool HoldsPicture() const { return picture_ != nullptr; }
+    // Held while the picture is replayed here: the view's tile worker
+    // replays the same recording, which two threads must not do at once.
+    void SetReplayGuard(std::function<std::unique_lock<std::mutex>()> guard) { replayGuard_ = std::move(guard); }
 
     QStringList formats() const override;
     bool hasFormat(const QString& mimeType) const override;
@@ -55,6 +60,7 @@ private:
     QByteArray RenderVector(const QString& mimeType) const;
 
     const svg::CPicture* picture_;
+    std::function<std::unique_lock<std::mutex>()> replayGuard_;
     // Formats rendered so far; filled on demand, hence mutable.
     mutable std::map<QString, QVariant> rendered_;
 };

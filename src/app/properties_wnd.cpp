@@ -176,6 +176,9 @@ void CPropertiesWnd::Populate()
         }
         tree_->expandAll();
     }
+    // Names in full, but the values keep at least a third of the pane.
+    tree_->resizeColumnToContents(0);
+    tree_->setColumnWidth(0, std::min(tree_->columnWidth(0), tree_->viewport()->width() * 2 / 3));
     UpdateDescription();
     UpdateActions();
 }

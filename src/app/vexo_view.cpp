@@ -5,16 +5,18 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "app/picture_clipboard.h"
-#include "render/output.h"
 #include "app/vexo_doc.h"
+#include "base/limits.h"
 #include "model/document.h"
 #include "model/message_log.h"
+#include "render/output.h"
 #include "render/render.h"
 #include "values/number.h"
 
@@ -194,22 +196,27 @@ CVexoView::CVexoView(CVexoDoc& doc, QWidget* parent)
     connect(&doc_, &CVexoDoc::loaded, this, &CVexoView::OnLoaded);
     connect(&doc_, &CVexoDoc::stateChanged, this, &CVexoView::OnStateChanged);
     connect(&doc_, &CVexoDoc::elementSelected, this, [this] { viewport()->update(); });
+    connect(&tileRenderer_, &CTileRenderer::tileRendered, this, &CVexoView::OnTileRendered);
 
     if (doc_.State() == svg::DocumentState::Loaded && !doc_.Loading())
         OnLoaded();
     UpdateRulerSteps();
 }
 
-CVexoView::~CVexoView() { RenderClipboardNow(); }
+CVexoView::~CVexoView()
+{
+    tileRenderer_.CancelAndWait();
+    RenderClipboardNow();
+}
 
 // --- Document notifications ---------------------------------------------------
 
 void CVexoView::OnCleared()
 {
     // The picture is still there now; it goes right after this notice.
+    DropTiles();
     RenderClipboardNow();
     picture_ = nullptr;
-    replay_ = {};
     picturePainted_ = false;
     panning_ = false;
     documentUnitX_ = {};
@@ -259,12 +266,26 @@ QPointF CVexoView::UserToDevice(QPointF user) const { return user * scale_ + QPo
 
 void CVexoView::SetView(float scale, QPoint origin)
 {
+    if (scale != tiles_.Scale()) {
+        KeepStandIn();
+        tiles_.Reset(scale);
+    }
     scale_ = scale;
     origin_ = origin;
     UpdateRulerSteps();
     UpdateScrollBars();
     emit zoomChanged(ZoomText());
+    // The point under a resting mouse has changed too (keys, tool bar).
+    const QPoint mouse = viewport()->mapFromGlobal(QCursor::pos());
+    if (viewport()->rect().contains(mouse))
+        emit coordinatesChanged(CoordinateText(DeviceToUser(mouse)));
     viewport()->update();
+}
+
+void CVexoView::SetScaleAndOrigin(float scale, QPoint origin)
+{
+    if (HasPicture())
+        SetView(std::clamp(scale, kMinScale, kMaxScale), origin);
 }
 
 // The picture fills 1/1.2 of the area beside the rulers, with a tenth of
@@ -310,6 +331,23 @@ void CVexoView::ZoomAt(QPoint device, bool zoomIn)
     const QPointF user = DeviceToUser(device);
     SetView(scale, QPoint(ToInt(device.x() - std::round(user.x() * scale)),
                           ToInt(device.y() - std::round(user.y() * scale))));
+}
+
+void CVexoView::ZoomTo(float scale)
+{
+    if (!HasPicture() || !(scale > 0))
+        return;
+    const float clamped = std::clamp(scale, kMinScale, kMaxScale);
+    const QPoint centre(viewport()->width() / 2, viewport()->height() / 2);
+    const QPointF user = DeviceToUser(centre);
+    SetView(clamped, QPoint(ToInt(centre.x() - std::round(user.x() * clamped)),
+                            ToInt(centre.y() - std::round(user.y() * clamped))));
+}
+
+void CVexoView::SetCheckerboard(bool enabled)
+{
+    checkerboard_ = enabled;
+    viewport()->update();
 }
 
 QString CVexoView::ZoomText() const { return QString::asprintf("Scale: %d%%", ToInt(scale_ * 100.0f)); }
@@ -407,6 +445,10 @@ void CVexoView::UpdateCursor(Qt::KeyboardModifiers modifiers)
 
 void CVexoView::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::BackButton || event->button() == Qt::ForwardButton) {
+        emit browseRequested(event->button() == Qt::BackButton ? -1 : 1);
+        return;
+    }
     if (!HasPicture())
         return;
     const QPoint mouse = event->position().toPoint();
@@ -503,6 +545,9 @@ void CVexoView::Copy()
     // that makes it smaller than the picture.
     svg::ReportReducedOutput(svg::ComputeOutputSize(picture_->Frame(), std::nullopt, std::nullopt, 1), doc_.Log());
     auto* mimeData = new CPictureMimeData(*picture_, doc_.CollectedText());
+    // The view renders the clipboard's formats before it goes, so the
+    // renderer outlives every call.
+    mimeData->SetReplayGuard([renderer = &tileRenderer_] { return renderer->HoldReplays(); });
     copied_ = mimeData;
     QApplication::clipboard()->setMimeData(mimeData);
 }
@@ -587,28 +632,117 @@ void CVexoView::PaintShare(QPainter& painter, QPoint topLeft, int widthPx, doubl
     painter.fillRect(QRect(topLeft.x() + doneWidthPx, topLeft.y(), widthPx - doneWidthPx, 4), QColor(0, 0, 0x80));
 }
 
-const QImage& CVexoView::ReplayedImage()
+// --- Tiles ---------------------------------------------------------------------
+
+void CVexoView::DropTiles()
 {
-    const QSize size = viewport()->size();
-    if (replay_.picture != picture_ || replay_.scale != scale_ || replay_.origin != origin_ || replay_.size != size) {
-        replay_.picture = picture_;
-        replay_.scale = scale_;
-        replay_.origin = origin_;
-        replay_.size = size;
-        replay_.image = ReplayPicture(*picture_, size, svg::Matrix{scale_, 0, 0, scale_, double(origin_.x()),
-                                                                   double(origin_.y())},
-                                      Qt::transparent);
-    }
-    return replay_.image;
+    // The worker must let go of the picture before it goes.
+    tileRenderer_.CancelAndWait();
+    tiles_.Reset(0);
+    standIn_ = {};
 }
 
-void CVexoView::PaintPicture(QPainter& painter)
+QRect CVexoView::VisiblePicturePx() const
+{
+    if (!HasPicture())
+        return {};
+    // In doubles first: the frame at a high zoom lies far outside int.
+    const svg::RectF frame = picture_->Frame();
+    const double left = std::max(std::floor(double(frame.x) * scale_), double(-origin_.x()));
+    const double top = std::max(std::floor(double(frame.y) * scale_), double(-origin_.y()));
+    const double right = std::min(std::ceil(double(frame.Right()) * scale_), double(viewport()->width() - origin_.x()));
+    const double bottom = std::min(std::ceil(double(frame.Bottom()) * scale_), double(viewport()->height() - origin_.y()));
+    if (!(right > left) || !(bottom > top))
+        return {};
+    return {QPoint(ToInt(left), ToInt(top)), QPoint(ToInt(right) - 1, ToInt(bottom) - 1)};
+}
+
+bool CVexoView::TilesComplete() const
+{
+    return HasPicture() && tiles_.Scale() == scale_ && tiles_.Missing(VisiblePicturePx()).empty();
+}
+
+bool CVexoView::Drawn() const { return !doc_.Loading() && (!HasPicture() || TilesComplete()); }
+
+std::vector<TileKey> CVexoView::PaintTiles(QPainter& painter) const
+{
+    if (!standIn_.image.isNull() && standIn_.scale > 0) {
+        // Device points of the old view map onto the new one through the
+        // user space: d' = (d - o) * s' / s + o'.
+        painter.save();
+        const double ratio = double(scale_) / standIn_.scale;
+        painter.translate(origin_);
+        painter.scale(ratio, ratio);
+        painter.translate(-standIn_.origin);
+        painter.drawImage(0, 0, standIn_.image);
+        painter.restore();
+    }
+    std::vector<TileKey> missing;
+    for (const TileKey key : CTileCache::Covering(VisiblePicturePx())) {
+        const QImage* tile = tiles_.Find(key);
+        if (tile == nullptr) {
+            missing.push_back(key);
+            continue;
+        }
+        // A tile hides the stand-in under it, transparent parts included.
+        const QRect tileDevice = CTileCache::TileRect(key).translated(origin_);
+        painter.fillRect(tileDevice, kBackgroundColour);
+        FillFrame(painter, QRectF(tileDevice));
+        painter.drawImage(tileDevice.topLeft(), *tile);
+    }
+    return missing;
+}
+
+void CVexoView::KeepStandIn()
+{
+    if (!HasPicture() || (tiles_.Size() == 0 && standIn_.image.isNull()) || viewport()->size().isEmpty())
+        return;
+    QImage image(viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    PaintTiles(painter);
+    painter.end();
+    standIn_ = {std::move(image), scale_, origin_};
+}
+
+void CVexoView::OnTileRendered(quint64 generation, TileKey key, const QImage& image)
+{
+    if (!HasPicture() || !tiles_.Insert(generation, key, image))
+        return;  // rendered for a scale or picture that has gone
+    viewport()->update(CTileCache::TileRect(key).translated(origin_));
+}
+
+void CVexoView::FillFrame(QPainter& painter, const QRectF& rectDevice) const
 {
     const svg::RectF frame = picture_->Frame();
     const QRectF frameDevice(UserToDevice(QPointF(frame.x, frame.y)),
                              UserToDevice(QPointF(frame.Right(), frame.Bottom())));
-    painter.fillRect(frameDevice.intersected(QRectF(viewport()->rect())), Qt::white);
-    painter.drawImage(0, 0, ReplayedImage());
+    const QRectF area = frameDevice.intersected(rectDevice);
+    if (!checkerboard_) {
+        painter.fillRect(area, Qt::white);
+        return;
+    }
+    // Squares fixed to the picture, so that they move with it.
+    constexpr int kSquarePx = 8;
+    QPixmap pattern(2 * kSquarePx, 2 * kSquarePx);
+    pattern.fill(Qt::white);
+    QPainter patternPainter(&pattern);
+    patternPainter.fillRect(0, 0, kSquarePx, kSquarePx, QColor(0xCC, 0xCC, 0xCC));
+    patternPainter.fillRect(kSquarePx, kSquarePx, kSquarePx, kSquarePx, QColor(0xCC, 0xCC, 0xCC));
+    patternPainter.end();
+    QBrush brush(pattern);
+    brush.setTransform(QTransform::fromTranslate(origin_.x(), origin_.y()));
+    painter.fillRect(area, brush);
+}
+
+void CVexoView::PaintPicture(QPainter& painter)
+{
+    FillFrame(painter, QRectF(viewport()->rect()));
+    const std::vector<TileKey> missing = PaintTiles(painter);
+    if (missing.empty())
+        standIn_ = {};
+    tileRenderer_.Schedule(picture_, scale_, tiles_.Generation(), missing);
+    tiles_.Trim(VisiblePicturePx(), svg::limits::kMaxViewTiles);
     picturePainted_ = true;
 }
 

@@ -2,7 +2,9 @@
 // pan offset of its own (device = user * scale + origin), with rulers in the
 // document's units along the top and left edges, the selected element's
 // highlight, progress while a document loads, and Copy. It never renders the
-// element tree; repaints replay the recording.
+// element tree: tiles of the recording are replayed at the current scale on
+// a worker thread (CTileRenderer), kept while panning and dropped by a zoom,
+// and until they arrive the previous view, scaled, stands in for them.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -14,6 +16,10 @@
 #include <QString>
 #include <QTimer>
 #include <optional>
+#include <vector>
+
+#include "app/tile_cache.h"
+#include "app/tile_renderer.h"
 
 namespace svg {
 class CElem;
@@ -50,6 +56,13 @@ public:
     void ZoomIn();   // about the centre of the client area
     void ZoomOut();
     void Scale100();
+    // Zooms to `scale` (clamped to the zoom range) about the centre.
+    void ZoomTo(float scale);
+    // Transparent parts of the picture over a checkerboard instead of white.
+    void SetCheckerboard(bool enabled);
+    bool Checkerboard() const { return checkerboard_; }
+    // Sets the zoom and the pan offset as they were (a reload of the file).
+    void SetScaleAndOrigin(float scale, QPoint origin);
     // Zooms in or out by 1.5 keeping the user point under `device` in place.
     void ZoomAt(QPoint device, bool zoomIn);
     // Puts the picture on the clipboard: PNG over white at its natural size,
@@ -79,6 +92,12 @@ public:
     // nothing is highlighted (no selection, an element under `defs`, or no
     // picture painted yet).
     std::optional<QPolygon> HighlightCorners() const;
+    // Every tile the client area shows has arrived.
+    bool TilesComplete() const;
+    // No load runs and the picture, if any, is fully drawn.
+    bool Drawn() const;
+    const CTileCache& Tiles() const { return tiles_; }
+    CTileRenderer& TileRenderer() { return tileRenderer_; }
 
 signals:
     // Status-bar texts: the element name under the mouse (empty for none),
@@ -86,6 +105,8 @@ signals:
     void elementNameChanged(const QString& name);
     void coordinatesChanged(const QString& text);
     void zoomChanged(const QString& text);
+    // The mouse's back (-1) or forward (+1) button: the previous or next file.
+    void browseRequested(int step);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -122,9 +143,19 @@ private:
     void PaintPicture(QPainter& painter);
     void PaintRulers(QPainter& painter) const;
     void PaintHighlight(QPainter& painter) const;
-    // The picture replayed for the client area at the current zoom and pan;
-    // kept until one of them changes.
-    const QImage& ReplayedImage();
+    // The picture pixels (device minus origin) of the client area that the
+    // picture's frame covers.
+    QRect VisiblePicturePx() const;
+    // Draws the stand-in and the tiles that have arrived; returns the
+    // visible tiles still missing.
+    std::vector<TileKey> PaintTiles(QPainter& painter) const;
+    void OnTileRendered(quint64 generation, TileKey key, const QImage& image);
+    // Before a zoom: the client area as it looks now becomes the stand-in.
+    void KeepStandIn();
+    void DropTiles();
+    // Fills the part of `rectDevice` inside the picture's frame with the
+    // picture's background: white or the checkerboard.
+    void FillFrame(QPainter& painter, const QRectF& rectDevice) const;
 
     CVexoDoc& doc_;
     // The document's picture from loaded() to cleared(); null otherwise.
@@ -136,6 +167,7 @@ private:
     double xStepUser_ = 0;
     double yStepUser_ = 0;
     bool usePxUnit_ = false;
+    bool checkerboard_ = false;
     DisplayUnit documentUnitX_;
     DisplayUnit documentUnitY_;
     bool picturePainted_ = false;
@@ -150,13 +182,15 @@ private:
     QTimer progressTimer_;
     QCursor zoomCursor_;
 
-    struct Replay {
-        const svg::CPicture* picture = nullptr;
+    CTileCache tiles_;
+    CTileRenderer tileRenderer_;
+    // What the client area showed before the last zoom, at its scale and
+    // origin; drawn scaled under the tiles until all of them have arrived.
+    struct StandIn {
+        QImage image;
         float scale = 0;
         QPoint origin;
-        QSize size;
-        QImage image;
-    } replay_;
+    } standIn_;
 
     // The clipboard owns it; null once another copy has replaced it.
     QPointer<CPictureMimeData> copied_;

@@ -279,4 +279,9 @@ inline constexpr int kMaxPrintPagesPerSide = 1000;
 inline constexpr std::size_t kMaxPrintPagePixels = std::size_t{48} << 20;
 inline constexpr double kMaxPrintRasterDpi = 300;
 
+// Rendered tiles the viewer keeps around the visible ones: panning over a
+// huge picture at a high zoom would otherwise keep every tile ever seen
+// (256 x 256 x 4 bytes each). The farthest from the view go first.
+inline constexpr std::size_t kMaxViewTiles = 384;
+
 }  // namespace svg::limits

@@ -235,6 +235,8 @@ struct Options {
     std::optional<svg::OutputFormat> format;
     std::optional<int> width;
     std::optional<int> height;
+    // The longer side, the other following the aspect ratio (thumbnails).
+    std::optional<int> maxSize;
     double zoom = 1;
     std::optional<svg::Rgba> background;
 };
@@ -304,6 +306,9 @@ const std::vector<OptionSpec>& OptionTable()
          [](Options& o, std::string_view n, std::string_view v) { o.width = ParseOptionNumber(n, v, 1, 32767); }},
         {"-h", "--height", nullptr, "N", "output height in pixels; with a width the picture is fitted and centred",
          [](Options& o, std::string_view n, std::string_view v) { o.height = ParseOptionNumber(n, v, 1, 32767); }},
+        {nullptr, "--max-size", nullptr, "N",
+         "the longer side N pixels, the other following the aspect ratio (thumbnails)",
+         [](Options& o, std::string_view n, std::string_view v) { o.maxSize = ParseOptionNumber(n, v, 1, 32767); }},
         {"-z", "--zoom", nullptr, "Z", "scale of the output (default 1: the document's own size at 96 dpi)",
          [](Options& o, std::string_view n, std::string_view v) { o.zoom = ParseOptionNumber(n, v, 0.001, 1000.0); }},
         {"-b", "--background", "--background-color", "C", "colour under the picture (default transparent)",
@@ -542,8 +547,14 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
     if (document != nullptr) {
         // Raster effects are computed at the output's resolution, so the
         // picture is recorded at the scale it is written at.
-        const svg::OutputSize size =
-            svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
+        std::optional<int> width = options.width;
+        std::optional<int> height = options.height;
+        if (options.maxSize) {
+            const bool wide = !(document->region.height > document->region.width);
+            (wide ? width : height) = options.maxSize;
+            (wide ? height : width) = std::nullopt;
+        }
+        const svg::OutputSize size = svg::ComputeOutputSize(document->region, width, height, options.zoom);
         if (!options.output.empty())
             svg::ReportReducedOutput(size, log);
         const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};

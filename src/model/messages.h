@@ -14,6 +14,7 @@ namespace svg::msg {
 // --- Loading -----------------------------------------------------------------
 inline constexpr char kOpeningFile[] = "I Opening file %s";
 inline constexpr char kOpeningAborted[] = "I Opening SVG ... aborted!";
+inline constexpr char kFileVanished[] = "W File %s has gone: the picture shows it as last loaded";
 inline constexpr char kOpenError[] = "F Open error '%s'";
 inline constexpr char kNotSvgFile[] = "F Not SVG file or damaged file '%s'";
 inline constexpr char kInflateFailed[] = "F Inflate failed '%s'";
