@@ -57,6 +57,48 @@ TEST_F(RenderTest, GroupOpacityFadesOverlapsOnce)
     EXPECT_NEAR(Alpha(5, 5), 128, 1);
 }
 
+// Group opacity over one solid-colour operation is folded into its colour;
+// anything that overlaps itself must still be faded as one layer.
+TEST_F(RenderTest, GroupOpacityFoldsOnlyWhereNothingOverlaps)
+{
+    struct Case {
+        const char* body;
+        int x, y;
+        Rgba expected;  // within one level per channel
+    };
+    const Case cases[] = {
+        // The stroke's inner half lies over the fill: only red shows, faded.
+        {"<g opacity='0.5'><rect x='10' y='10' width='40' height='40' fill='blue' stroke='red' "
+         "stroke-width='4'/></g>",
+         11, 30, {255, 0, 0, 128}},
+        {"<rect x='10' y='10' width='40' height='40' fill='blue' stroke='red' stroke-width='4' opacity='0.5'/>",
+         11, 30, {255, 0, 0, 128}},
+        // Nested faded groups multiply.
+        {"<g opacity='0.5'><g opacity='0.5'><rect width='20' height='20' fill='blue'/></g></g>", 5, 5,
+         {0, 0, 255, 64}},
+        {"<g opacity='0.5'><rect width='20' height='20' fill='blue' fill-opacity='0.5'/></g>", 5, 5,
+         {0, 0, 255, 64}},
+        // A marker drawn over its own line.
+        {"<marker id='m' markerWidth='20' markerHeight='20' refX='5' refY='5' markerUnits='userSpaceOnUse'>"
+         "<rect width='10' height='10' fill='red'/></marker>"
+         "<line x1='10' y1='50' x2='90' y2='50' stroke='red' stroke-width='6' marker-start='url(#m)' "
+         "opacity='0.5'/>",
+         10, 50, {255, 0, 0, 128}},
+        // Two children: overlaps fade once.
+        {"<g opacity='0.5'><rect width='20' height='20' fill='red'/><g><rect width='20' height='20' "
+         "fill='red'/></g></g>",
+         5, 5, {255, 0, 0, 128}},
+    };
+    for (const Case& c : cases) {
+        LoadAndPaint(c.body);
+        const Rgba pixel = Pixel(c.x, c.y);
+        EXPECT_NEAR(pixel.r, c.expected.r, 1) << c.body;
+        EXPECT_NEAR(pixel.g, c.expected.g, 1) << c.body;
+        EXPECT_NEAR(pixel.b, c.expected.b, 1) << c.body;
+        EXPECT_NEAR(pixel.a, c.expected.a, 1) << c.body;
+    }
+}
+
 TEST_F(RenderTest, WritesPngPdfAndSvgFiles)
 {
     ASSERT_NE(Load("<rect width='5' height='5' fill='red'/>", {}, "width='20' height='10'"), nullptr);
