@@ -167,7 +167,7 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
         return nullptr;
     }
 
-    const xmlNode* rootNode = xmlDocGetRootElement(xml.get());
+    xmlNode* rootNode = xmlDocGetRootElement(xml.get());
     context_.Progress().xmlNodes = CountXmlNodes(rootNode);
     log.Report(msg::kDebugLoadingXml);
     if (rootNode == nullptr || QualifiedName(rootNode) != "svg") {
@@ -181,7 +181,8 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     CElemDocument* root =
         context_.Documents().Add(std::make_unique<CElemDocument>(fullPath, context_.Options()));
     root->fontFaces = std::move(sheets.fontFaces);
-    BuildTree(*root, rootNode, css::CStyleDeclarationReader(context_.Options().desktop), context_);
+    // Each XML node is freed once its element is built: the two trees never peak together.
+    BuildTreeReleasing(*root, rootNode, css::CStyleDeclarationReader(context_.Options().desktop), context_);
     xml.reset();
     root->IndexIds();
 
