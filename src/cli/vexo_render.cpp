@@ -328,10 +328,10 @@ Options ParseArguments(int argc, char** argv)
 
 // Writes the picture into the output file; false (reported on standard
 // error) when the file cannot be written.
-bool WriteOutput(const Options& options, const svg::CPicture& picture, const svg::OutputSize& size)
+bool WriteOutput(const Options& options, const svg::OutputSize& size, const svg::DrawPicture& draw)
 {
     std::string error;
-    if (!svg::WritePicture(picture, options.output, *svg::FormatFromPath(options.output), size, options.background,
+    if (!svg::WriteDrawing(draw, options.output, *svg::FormatFromPath(options.output), size, options.background,
                            error)) {
         std::fprintf(stderr, "vexo-render: cannot write %s: %s\n", options.output.c_str(), error.c_str());
         return false;
@@ -357,10 +357,20 @@ int main(int argc, char** argv)
         const svg::OutputSize size =
             svg::ComputeOutputSize(document->region, options.width, options.height, options.zoom);
         const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
-        const std::unique_ptr<svg::CPicture> picture = load.Record(options.output.empty() ? svg::Matrix{}
-                                                                                          : outputTransform);
-        if (picture != nullptr && !options.output.empty())
-            written = WriteOutput(options, *picture, size);
+        if (!options.output.empty() && *svg::FormatFromPath(options.output) == svg::OutputFormat::Png) {
+            // A PNG is drawn once at one transform: straight onto its pixels,
+            // without a recording to replay.
+            written = WriteOutput(options, size, [&load](cairo_t* cr, const svg::Matrix& userToDevice) {
+                load.Draw(cr, userToDevice);
+            });
+        } else {
+            const std::unique_ptr<svg::CPicture> picture =
+                load.Record(options.output.empty() ? svg::Matrix{} : outputTransform);
+            if (picture != nullptr && !options.output.empty())
+                written = WriteOutput(options, size, [&picture](cairo_t* cr, const svg::Matrix& userToDevice) {
+                    picture->Replay(cr, userToDevice);
+                });
+        }
     }
 
     if (document != nullptr && options.printTree)

@@ -204,15 +204,29 @@ std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
     const CElemDocument* document = Main();
     if (document == nullptr || context_.StopRequested())
         return nullptr;
+    std::unique_ptr<CPicture> picture;
+    RunDocumentPass([&](CRenderPass& pass) { picture = RecordDocument(*document, pass, recordedToDevice); });
+    return context_.StopRequested() ? nullptr : std::move(picture);
+}
+
+bool CDocumentLoad::Draw(cairo_t* cr, const Matrix& userToDevice)
+{
+    const CElemDocument* document = Main();
+    if (document == nullptr || context_.StopRequested())
+        return false;
+    RunDocumentPass([&](CRenderPass& pass) { DrawDocument(*document, cr, pass, userToDevice); });
+    return !context_.StopRequested();
+}
+
+void CDocumentLoad::RunDocumentPass(const std::function<void(CRenderPass&)>& draw)
+{
     CRenderPass pass(&context_.Log(), context_.Stop(), &context_.Conditions());
-    context_.Progress().primitivesTotal = CountFilterPrimitives(*document);
+    context_.Progress().primitivesTotal = CountFilterPrimitives(*Main());
     context_.Progress().primitivesDone = 0;
     pass.SetProgress(&context_.Progress());
-    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, recordedToDevice);
-    if (context_.StopRequested())
-        return nullptr;
-    context_.Conditions().Report(context_.Log());
-    return picture;
+    draw(pass);
+    if (!context_.StopRequested())
+        context_.Conditions().Report(context_.Log());
 }
 
 }  // namespace svg

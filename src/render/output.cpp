@@ -74,8 +74,8 @@ std::optional<OutputFormat> FormatFromPath(const std::string& path)
 
 namespace {
 
-// Replays the picture into a surface of `format` whose bytes go to `write`.
-bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
+// Draws the picture into a surface of `format` whose bytes go to `write`.
+bool WritePictureToStream(const DrawPicture& draw, cairo_write_func_t write, void* closure, OutputFormat format,
                           const OutputSize& size, const std::optional<Rgba>& background, std::string& error)
 {
     cairo_surface_t* surface = nullptr;
@@ -100,7 +100,7 @@ bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, voi
                               background->a / 255.0);
         cairo_paint(cr);
     }
-    picture.Replay(cr, Matrix{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY});
+    draw(cr, Matrix{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY});
     cairo_destroy(cr);
 
     cairo_status_t status = cairo_surface_status(surface);
@@ -129,9 +129,20 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
     return CAIRO_STATUS_SUCCESS;
 }
 
+DrawPicture Replaying(const CPicture& picture)
+{
+    return [&picture](cairo_t* cr, const Matrix& userToDevice) { picture.Replay(cr, userToDevice); };
+}
+
 }  // namespace
 
 bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat format, const OutputSize& size,
+                  const std::optional<Rgba>& background, std::string& error)
+{
+    return WriteDrawing(Replaying(picture), path, format, size, background, error);
+}
+
+bool WriteDrawing(const DrawPicture& draw, const std::string& path, OutputFormat format, const OutputSize& size,
                   const std::optional<Rgba>& background, std::string& error)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -139,7 +150,7 @@ bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat
         error = std::strerror(errno);
         return false;
     }
-    bool written = WritePictureToStream(picture, WriteToFile, file, format, size, background, error);
+    bool written = WritePictureToStream(draw, WriteToFile, file, format, size, background, error);
     if (std::fclose(file) != 0 && written) {
         error = std::strerror(errno);
         written = false;
@@ -151,7 +162,7 @@ bool WritePictureToBytes(const CPicture& picture, OutputFormat format, const Out
                          const std::optional<Rgba>& background, std::string& bytes, std::string& error)
 {
     bytes.clear();
-    return WritePictureToStream(picture, AppendToString, &bytes, format, size, background, error);
+    return WritePictureToStream(Replaying(picture), AppendToString, &bytes, format, size, background, error);
 }
 
 }  // namespace svg

@@ -1,6 +1,7 @@
 // Writing a recorded picture to PNG, PDF or SVG files.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -33,6 +34,13 @@ std::optional<OutputFormat> FormatFromPath(const std::string& path);
 // Replays `picture` into a file of `format`, over `background` when given.
 // Returns false (with `error` set) when the file cannot be written.
 bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat format, const OutputSize& size,
+                  const std::optional<Rgba>& background, std::string& error);
+// Draws a picture onto `cr`, `userToDevice` mapping the picture's units onto
+// cr's current user space.
+using DrawPicture = std::function<void(cairo_t* cr, const Matrix& userToDevice)>;
+// The same for a picture drawn by `draw` (a document drawn straight onto the
+// output, with no recording in between).
+bool WriteDrawing(const DrawPicture& draw, const std::string& path, OutputFormat format, const OutputSize& size,
                   const std::optional<Rgba>& background, std::string& error);
 // The same file's bytes, in memory (for the clipboard).
 bool WritePictureToBytes(const CPicture& picture, OutputFormat format, const OutputSize& size,
