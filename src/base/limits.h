@@ -174,6 +174,11 @@ inline constexpr std::size_t kMaxUseInstanceElements = 200'000;
 // could run out of stack.
 inline constexpr unsigned kMaxUseNesting = 32;
 
+// How deep a chain of single-child groups is looked through to fold a
+// group's opacity into its one shape's colour; each faded level looks again,
+// so a chain of thousands of faded groups would cost their count squared.
+inline constexpr unsigned kMaxFoldedGroupDepth = 8;
+
 // Markers inside marker content multiply: ten levels of markers on
 // ten-vertex paths are ten billion instances. Drawing stops once the marker
 // content drawn into one picture adds up to this many elements and path

@@ -508,18 +508,22 @@ cairo_status_t WriteToStandardOutput(void*, const unsigned char* data, unsigned 
     return std::fwrite(data, 1, length, stdout) == length ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
+svg::OutputFormat OutputFormatFor(const Options& options, const std::string& path)
+{
+    return options.format ? *options.format : svg::FormatFromPath(path).value_or(svg::OutputFormat::Png);
+}
+
 // Writes the picture; false, with the reason in the report, when it cannot.
-bool WriteOutput(const Options& options, const std::string& path, const svg::CPicture& picture,
+bool WriteOutput(const Options& options, const std::string& path, const svg::DrawPicture& draw,
                  const svg::OutputSize& size, std::string& report)
 {
-    const svg::OutputFormat format =
-        options.format ? *options.format : svg::FormatFromPath(path).value_or(svg::OutputFormat::Png);
+    const svg::OutputFormat format = OutputFormatFor(options, path);
     std::string error;
     const bool written =
-        path == "-" ? svg::WritePictureToStream(picture, WriteToStandardOutput, nullptr, format, size,
+        path == "-" ? svg::WriteDrawingToStream(draw, WriteToStandardOutput, nullptr, format, size,
                                                 options.background, error) &&
                           std::fflush(stdout) == 0
-                    : svg::WritePicture(picture, path, format, size, options.background, error);
+                    : svg::WriteDrawing(draw, path, format, size, options.background, error);
     if (!written)
         report += "vexo-render: cannot write " + path + ": " + error + "\n";
     return written;
@@ -557,11 +561,24 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
         const svg::OutputSize size = svg::ComputeOutputSize(document->region, width, height, options.zoom);
         if (!options.output.empty())
             svg::ReportReducedOutput(size, log);
-        const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
-        const std::unique_ptr<svg::CPicture> picture =
-            load.Record(options.output.empty() ? svg::Matrix{} : outputTransform);
-        if (picture != nullptr && !options.output.empty())
-            written = WriteOutput(options, OutputPathFor(options, input), *picture, size, result.errors);
+        const std::string path = OutputPathFor(options, input);
+        if (!options.output.empty() && svg::IsRasterFormat(OutputFormatFor(options, path))) {
+            // A raster picture is drawn once at one transform: straight onto
+            // its pixels, without a recording to replay.
+            const svg::DrawPicture draw = [&load](cairo_t* cr, const svg::Matrix& userToDevice) {
+                load.Draw(cr, userToDevice);
+            };
+            written = WriteOutput(options, path, draw, size, result.errors);
+        } else {
+            const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
+            const std::unique_ptr<svg::CPicture> picture =
+                load.Record(options.output.empty() ? svg::Matrix{} : outputTransform);
+            const svg::DrawPicture replay = [&picture](cairo_t* cr, const svg::Matrix& userToDevice) {
+                picture->Replay(cr, userToDevice);
+            };
+            if (picture != nullptr && !options.output.empty())
+                written = WriteOutput(options, path, replay, size, result.errors);
+        }
     }
     log.SetListener({});
     if (document != nullptr && options.printTree)

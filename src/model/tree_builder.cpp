@@ -22,7 +22,10 @@ bool IsOnlyXmlSpace(std::string_view text) { return std::all_of(text.begin(), te
 
 class TreeBuilder {
 public:
-    TreeBuilder(const CStyleAttributeReader& styles, CLoadContext& context) : styles_(styles), context_(context) {}
+    TreeBuilder(const CStyleAttributeReader& styles, CLoadContext& context, bool releaseBuilt = false)
+        : styles_(styles), context_(context), releaseBuilt_(releaseBuilt)
+    {
+    }
 
     void BuildChildren(CElem& elem, const xmlNode* node, unsigned depth)
     {
@@ -33,7 +36,7 @@ public:
             context_.Log().Report(elem, msg::kTooDeeplyNested, elem.Name().c_str());
             return;
         }
-        BuildNodes(elem, node->children, depth);
+        BuildNodes(elem, node->children, depth, releaseBuilt_);
     }
 
 private:
@@ -74,12 +77,17 @@ private:
             context_.Log().Report(parent, msg::kTooDeeplyNested, parent.Name().c_str());
             return;
         }
-        BuildNodes(parent, declaration->children, depth + 1);
+        // The declaration's nodes serve every reference to it: never released.
+        BuildNodes(parent, declaration->children, depth + 1, false);
     }
 
-    void BuildNodes(CElem& parent, const xmlNode* first, unsigned depth)
+    // With `release`, each node is freed once it is built: `first` and its
+    // siblings then belong to no one but this call.
+    void BuildNodes(CElem& parent, const xmlNode* first, unsigned depth, bool release)
     {
-        for (const xmlNode* node = first; node != nullptr; node = node->next) {
+        const xmlNode* next = nullptr;
+        for (const xmlNode* node = first; node != nullptr; node = next) {
+            next = node->next;
             if (context_.StopRequested())
                 return;
             ++context_.Progress().nodesVisited;
@@ -93,11 +101,18 @@ private:
                 break;
             default: break;
             }
+            if (release) {
+                // The caller handed the tree over (BuildTreeReleasing): it is ours to change.
+                xmlNode* built = const_cast<xmlNode*>(node);
+                xmlUnlinkNode(built);
+                xmlFreeNode(built);
+            }
         }
     }
 
     const CStyleAttributeReader& styles_;
     CLoadContext& context_;
+    bool releaseBuilt_;
 };
 
 // --- Attributes ------------------------------------------------------------------
@@ -150,6 +165,12 @@ void BuildTree(CElem& root, const xmlNode* rootNode, const CStyleAttributeReader
 {
     ReadAttributes(root, rootNode, styles);
     TreeBuilder(styles, context).BuildChildren(root, rootNode, 0);
+}
+
+void BuildTreeReleasing(CElem& root, xmlNode* rootNode, const CStyleAttributeReader& styles, CLoadContext& context)
+{
+    ReadAttributes(root, rootNode, styles);
+    TreeBuilder(styles, context, true).BuildChildren(root, rootNode, 0);
 }
 
 void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles)

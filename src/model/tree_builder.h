@@ -33,6 +33,11 @@ public:
 // Whitespace-only text is kept only inside a `text` element; elements deeper
 // than limits::kMaxElementDepth are dropped with one located message.
 void BuildTree(CElem& root, const xmlNode* rootNode, const CStyleAttributeReader& styles, CLoadContext& context);
+// The same, freeing each node of `rootNode`'s subtree as soon as it is built,
+// so that the XML tree and the element tree never take their full memory at
+// once. `rootNode` itself is kept and is left without children (those of a
+// stopped build stay); entity declarations are not touched.
+void BuildTreeReleasing(CElem& root, xmlNode* rootNode, const CStyleAttributeReader& styles, CLoadContext& context);
 
 // Fills elem.attributes from the attributes of `node` in two passes: first
 // everything except `style` and `font` (VexoLoc also sets line and column),

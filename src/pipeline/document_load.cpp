@@ -186,7 +186,7 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
         return nullptr;
     }
 
-    const xmlNode* rootNode = xmlDocGetRootElement(xml.get());
+    xmlNode* rootNode = xmlDocGetRootElement(xml.get());
     context_.Progress().xmlNodes = CountXmlNodes(rootNode);
     log.Report(msg::kDebugLoadingXml);
     if (rootNode == nullptr || QualifiedName(rootNode) != "svg") {
@@ -200,7 +200,8 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     CElemDocument* root =
         context_.Documents().Add(std::make_unique<CElemDocument>(fullPath, context_.Options()));
     root->fontFaces = std::move(sheets.fontFaces);
-    BuildTree(*root, rootNode, css::CStyleDeclarationReader(context_.Options().desktop), context_);
+    // Each XML node is freed once its element is built: the two trees never peak together.
+    BuildTreeReleasing(*root, rootNode, css::CStyleDeclarationReader(context_.Options().desktop), context_);
     xml.reset();
     root->IndexIds();
 
@@ -222,15 +223,29 @@ std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
     const CElemDocument* document = Main();
     if (document == nullptr || context_.StopRequested())
         return nullptr;
+    std::unique_ptr<CPicture> picture;
+    RunDocumentPass([&](CRenderPass& pass) { picture = RecordDocument(*document, pass, recordedToDevice); });
+    return context_.StopRequested() ? nullptr : std::move(picture);
+}
+
+bool CDocumentLoad::Draw(cairo_t* cr, const Matrix& userToDevice)
+{
+    const CElemDocument* document = Main();
+    if (document == nullptr || context_.StopRequested())
+        return false;
+    RunDocumentPass([&](CRenderPass& pass) { DrawDocument(*document, cr, pass, userToDevice); });
+    return !context_.StopRequested();
+}
+
+void CDocumentLoad::RunDocumentPass(const std::function<void(CRenderPass&)>& draw)
+{
     CRenderPass pass(&context_.Log(), context_.Stop(), &context_.Conditions());
-    context_.Progress().primitivesTotal = CountFilterPrimitives(*document);
+    context_.Progress().primitivesTotal = CountFilterPrimitives(*Main());
     context_.Progress().primitivesDone = 0;
     pass.SetProgress(&context_.Progress());
-    std::unique_ptr<CPicture> picture = RecordDocument(*document, pass, recordedToDevice);
-    if (context_.StopRequested())
-        return nullptr;
-    context_.Conditions().Report(context_.Log());
-    return picture;
+    draw(pass);
+    if (!context_.StopRequested())
+        context_.Conditions().Report(context_.Log());
 }
 
 }  // namespace svg

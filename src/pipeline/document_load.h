@@ -13,6 +13,7 @@
 // fatal message and return null; a stopped load returns null silently.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,6 +51,10 @@ public:
         return Record(Matrix::Scale(deviceScale, deviceScale));
     }
 
+    // The same pass drawn straight onto `cr` (see DrawDocument): for a
+    // raster output drawn once. False without a document or when stopped.
+    bool Draw(cairo_t* cr, const Matrix& userToDevice);
+
     // The main document; null until one has loaded.
     CElemDocument* Main() const { return context_.Documents().Main(); }
     const DocumentList& Documents() const { return context_.Documents(); }
@@ -66,6 +71,10 @@ public:
 
 private:
     CElemDocument* Load(std::string bytes, const std::string& fullPath, std::string_view shownName);
+    // Runs `draw` with a pass for the main document that reports to the
+    // load's log and counts in its progress, then reports the conditional
+    // values met.
+    void RunDocumentPass(const std::function<void(CRenderPass&)>& draw);
 
     CLoadContext context_;
     CFontContext fonts_;

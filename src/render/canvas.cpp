@@ -107,10 +107,15 @@ CGraphicsPath SquaresOnZeroLengthFigures(const CGraphicsPath& path, float size)
     return squares;
 }
 
-void SetSource(cairo_t* cr, const Rgba& color)
+void SetSource(cairo_t* cr, const Rgba& color, double alphaFactor = 1)
 {
-    cairo_set_source_rgba(cr, color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0);
+    cairo_set_source_rgba(cr, color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0 * alphaFactor);
 }
+
+// A clip extent this far out means no clip (an unbounded recording).
+constexpr double kUnclippedExtent = 1e6;
+
+bool OnWholePixel(double v) { return std::fabs(v - std::round(v)) <= 1e-3; }
 
 }  // namespace
 
@@ -282,7 +287,7 @@ void CCanvas::Fill(const CGraphicsPath& path, const Rgba& color)
     SetPath(path);
     cairo_set_fill_rule(cr_, path.fillRule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD
                                                                    : CAIRO_FILL_RULE_WINDING);
-    SetSource(cr_, color);
+    SetSource(cr_, color, paintAlpha_);
     cairo_fill(cr_);
 }
 
@@ -345,7 +350,7 @@ void CCanvas::Stroke(const CGraphicsPath& path, const StrokePen& pen)
     if (pen.color.a == 0 || !(pen.width > 0) || path.Empty())
         return;
     SetPath(path, PathUse::Stroke);
-    SetSource(cr_, pen.color);
+    SetSource(cr_, pen.color, paintAlpha_);
     StrokePath(path, pen);
 }
 
@@ -355,6 +360,27 @@ void CCanvas::FillRect(const RectF& rect, const Rgba& color)
     cairo_rectangle(cr_, rect.x, rect.y, rect.width, rect.height);
     SetSource(cr_, color);
     cairo_fill(cr_);
+}
+
+bool CCanvas::ClipOnWholePixels() const
+{
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr_, &x1, &y1, &x2, &y2);
+    if (x1 < -kUnclippedExtent && y1 < -kUnclippedExtent && x2 > kUnclippedExtent && y2 > kUnclippedExtent)
+        return true;
+    // Rectangles stay rectangles in device pixels only under an axis-aligned ctm.
+    if (ctm_.m12 != 0 || ctm_.m21 != 0)
+        return false;
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr_);
+    bool whole = list->status == CAIRO_STATUS_SUCCESS;
+    for (int i = 0; whole && i < list->num_rectangles; ++i) {
+        const cairo_rectangle_t& r = list->rectangles[i];
+        whole = OnWholePixel(r.x * ctm_.m11 + ctm_.dx) && OnWholePixel(r.y * ctm_.m22 + ctm_.dy) &&
+                OnWholePixel((r.x + r.width) * ctm_.m11 + ctm_.dx) &&
+                OnWholePixel((r.y + r.height) * ctm_.m22 + ctm_.dy);
+    }
+    cairo_rectangle_list_destroy(list);
+    return whole;
 }
 
 void CCanvas::BeginGroup() { cairo_push_group(cr_); }

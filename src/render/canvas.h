@@ -105,11 +105,26 @@ public:
     void BeginGroup();
     void EndGroup(double alpha);
 
+    // A factor (0..1) that Fill and Stroke multiply into their colour's
+    // alpha: group opacity folded into the paint of a group that draws one
+    // solid-colour operation, where it gives the group's pixels without an
+    // intermediate surface. 1 unless a caller sets it; callers restore it.
+    double PaintAlpha() const { return paintAlpha_; }
+    void SetPaintAlpha(double alpha) { paintAlpha_ = alpha; }
+
+    // True when the current clip lets every device pixel through either
+    // fully or not at all: no clip, or rectangles on whole pixels of the
+    // device that ctm maps to. Only then does a group (whose content and
+    // composite are both clipped, so an edge pixel's coverage counts twice)
+    // give the same pixels as drawing straight through the clip.
+    bool ClipOnWholePixels() const;
+
 private:
     cairo_t* cr_ = nullptr;
     CanvasPurpose purpose_;
     Matrix ctm_;
     std::vector<Matrix> savedCtms_;
+    double paintAlpha_ = 1;
 };
 
 // Save on construction, Restore on destruction: every return path balances.

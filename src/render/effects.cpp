@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/limits.h"
 #include "model/document.h"
 #include "render/filter_effect.h"
 #include "render/mask.h"
@@ -17,12 +18,61 @@ bool RasterEffectsDisabled(const CElem& elem)
     return document != nullptr && document->Options().rasterEffectsDisabled;
 }
 
+// A shape whose picture is one cairo operation in one solid colour: a fill
+// or a stroke, not both (the stroke would show the fill through it), no
+// markers, no paint server, no squares added for zero-length subpaths.
+bool PaintsOnceInSolidColor(const CElemShape& shape)
+{
+    const ResolvedProperties& style = shape.props;
+    if (shape.paths.size() > 1 || style.fillPaintServer != nullptr || style.strokePaintServer != nullptr ||
+        shape.markerStart != nullptr || shape.markerMid != nullptr || shape.markerEnd != nullptr)
+        return false;
+    const bool fills = style.fillBrush && style.fillBrush->color.a > 0;
+    const bool strokes = style.strokePen && style.strokePen->color.a > 0 && style.strokePen->width > 0;
+    if (fills && strokes)
+        return false;
+    return !strokes || style.strokePen->cap != LineCap::Square;
+}
+
+// True when the element draws at most one solid-colour operation, through
+// nothing but its own opacity: fading that operation's colour gives the
+// pixels a group would. Groups qualify when their one graphics child does.
+bool DrawsOneSolidOperation(const CElem& elem, unsigned depth)
+{
+    if (elem.props.clipPath != nullptr || elem.props.mask != nullptr || elem.props.filter != nullptr ||
+        elem.readsBackground || depth > limits::kMaxFoldedGroupDepth)
+        return false;
+    if (elem.Class() == ElemClass::Shape)
+        return PaintsOnceInSolidColor(static_cast<const CElemShape&>(elem));
+    if (elem.Class() != ElemClass::Container || elem.Id() != ElementId::g)
+        return false;
+    const CElem* only = nullptr;
+    for (const CElem* child : elem.Children()) {
+        if (!child->graphicsElement)
+            continue;
+        if (only != nullptr)
+            return false;
+        only = child;
+    }
+    return only == nullptr || DrawsOneSolidOperation(*only, depth + 1);
+}
+
 // SVG: opacity fades the element's finished picture as one layer, so that
-// overlapping parts do not show through each other.
-void DrawFaded(CCanvas& canvas, float opacity, const std::function<void()>& draw)
+// overlapping parts do not show through each other. Where the picture is
+// one operation there is nothing to overlap, and the fade goes into its
+// colour instead of an intermediate surface (unless a clip edge would then
+// count once where the group counts it twice).
+void DrawFaded(const CElem& elem, CCanvas& canvas, float opacity, bool mayFold, const std::function<void()>& draw)
 {
     if (opacity >= 1) {
         draw();
+        return;
+    }
+    if (mayFold && DrawsOneSolidOperation(elem, 0) && canvas.ClipOnWholePixels()) {
+        const double outer = canvas.PaintAlpha();
+        canvas.SetPaintAlpha(outer * opacity);
+        draw();
+        canvas.SetPaintAlpha(outer);
         return;
     }
     canvas.BeginGroup();
@@ -50,7 +100,7 @@ void DrawFilteredAndMasked(const CElem& elem, CCanvas& canvas, const RenderArgs&
         args.pass.filters.rasterEffectsDrawn = true;
         DrawMasked(static_cast<const CElemMask&>(*mask), elem, ObjectBoundingBox(elem), canvas, args, drawFiltered);
     };
-    DrawFaded(canvas, elem.props.opacity, drawMasked);
+    DrawFaded(elem, canvas, elem.props.opacity, false, drawMasked);
 }
 
 }  // namespace
@@ -79,7 +129,7 @@ void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
     if (rasterEffects && !RasterEffectsDisabled(elem))
         DrawFilteredAndMasked(elem, canvas, args, draw);
     else
-        DrawFaded(canvas, elem.props.opacity, [&] { draw(canvas); });
+        DrawFaded(elem, canvas, elem.props.opacity, !rasterEffects, [&] { draw(canvas); });
 }
 
 }  // namespace svg

@@ -316,6 +316,42 @@ cairo_surface_t* RasteriseMask(const CElemMask& mask, const std::optional<RectF>
     return alpha;
 }
 
+// Clips `cr` to the mask raster's pixels: nothing outside them survives the
+// mask, and the masked element's intermediate surface then covers only them
+// instead of the whole visible area. With the raster on device pixels the
+// clip's edges fall between pixels and cut nothing partially.
+void ClipToRaster(cairo_t* cr, const MaskRaster& raster, const Matrix& toPixels)
+{
+    const std::optional<Matrix> fromPixels = toPixels.Inverse();
+    if (!fromPixels)
+        return;
+    cairo_matrix_t user;
+    cairo_get_matrix(cr, &user);
+    const cairo_matrix_t pixelsToUser = ToCairo(*fromPixels);
+    cairo_transform(cr, &pixelsToUser);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, 0, 0, raster.rect.width, raster.rect.height);
+    cairo_clip(cr);
+    cairo_set_matrix(cr, &user);
+}
+
+// True when every pixel of the A8 mask is 255: masking by it changes nothing
+// inside its raster.
+bool IsFullyOpaque(cairo_surface_t* alpha)
+{
+    cairo_surface_flush(alpha);
+    const int width = cairo_image_surface_get_width(alpha);
+    const int height = cairo_image_surface_get_height(alpha);
+    const int stride = cairo_image_surface_get_stride(alpha);
+    const unsigned char* data = cairo_image_surface_get_data(alpha);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = data + static_cast<std::size_t>(y) * stride;
+        if (!std::all_of(row, row + width, [](unsigned char a) { return a == 255; }))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool SetUpMask(CElemMask& mask, CPreparer& preparer)
@@ -362,16 +398,24 @@ void DrawMasked(const CElemMask& mask, const CElem& target, const std::optional<
         return;
 
     cairo_t* cr = canvas.Cairo();
-    cairo_push_group(cr);
-    draw();
-    cairo_pop_group_to_source(cr);
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(alpha);
-    const cairo_matrix_t userToPixels = ToCairo(toPixels);
-    cairo_pattern_set_matrix(pattern, &userToPixels);
-    cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
-    cairo_mask(cr, pattern);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_pattern_destroy(pattern);
+    cairo_save(cr);
+    const bool onDevicePixels = raster->scale == 1;
+    if (onDevicePixels)
+        ClipToRaster(cr, *raster, toPixels);
+    if (onDevicePixels && IsFullyOpaque(alpha)) {
+        draw();
+    } else {
+        cairo_push_group(cr);
+        draw();
+        cairo_pop_group_to_source(cr);
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(alpha);
+        const cairo_matrix_t userToPixels = ToCairo(toPixels);
+        cairo_pattern_set_matrix(pattern, &userToPixels);
+        cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+        cairo_mask(cr, pattern);
+        cairo_pattern_destroy(pattern);
+    }
+    cairo_restore(cr);
     cairo_surface_destroy(alpha);
 }
 

@@ -174,6 +174,15 @@ cairo_surface_t* CreateSurface(OutputFormat format, cairo_write_func_t write, vo
 bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
                           const OutputSize& size, const std::optional<Rgba>& background, std::string& error)
 {
+    const DrawPicture replay = [&picture](cairo_t* cr, const Matrix& userToDevice) {
+        picture.Replay(cr, userToDevice);
+    };
+    return WriteDrawingToStream(replay, write, closure, format, size, background, error);
+}
+
+bool WriteDrawingToStream(const DrawPicture& draw, cairo_write_func_t write, void* closure, OutputFormat format,
+                          const OutputSize& size, const std::optional<Rgba>& background, std::string& error)
+{
     double unit = 1;
     cairo_surface_t* surface = CreateSurface(format, write, closure, size, unit);
     cairo_t* cr = cairo_create(surface);
@@ -183,7 +192,7 @@ bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, voi
                               background->a / 255.0);
         cairo_paint(cr);
     }
-    picture.Replay(cr, Matrix{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY});
+    draw(cr, Matrix{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY});
     cairo_destroy(cr);
 
     cairo_status_t status = cairo_surface_status(surface);
@@ -220,12 +229,21 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
 bool WritePicture(const CPicture& picture, const std::string& path, OutputFormat format, const OutputSize& size,
                   const std::optional<Rgba>& background, std::string& error)
 {
+    const DrawPicture replay = [&picture](cairo_t* cr, const Matrix& userToDevice) {
+        picture.Replay(cr, userToDevice);
+    };
+    return WriteDrawing(replay, path, format, size, background, error);
+}
+
+bool WriteDrawing(const DrawPicture& draw, const std::string& path, OutputFormat format, const OutputSize& size,
+                  const std::optional<Rgba>& background, std::string& error)
+{
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         error = std::strerror(errno);
         return false;
     }
-    bool written = WritePictureToStream(picture, WriteToFile, file, format, size, background, error);
+    bool written = WriteDrawingToStream(draw, WriteToFile, file, format, size, background, error);
     if (std::fclose(file) != 0 && written) {
         error = std::strerror(errno);
         written = false;

@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,16 @@ bool WritePictureToBytes(const CPicture& picture, OutputFormat format, const Out
                          const std::optional<Rgba>& background, std::string& bytes, std::string& error);
 // The same bytes handed to `write` as they are made (standard output).
 bool WritePictureToStream(const CPicture& picture, cairo_write_func_t write, void* closure, OutputFormat format,
+                          const OutputSize& size, const std::optional<Rgba>& background, std::string& error);
+
+// Draws a picture onto `cr`, `userToDevice` mapping the picture's units onto
+// cr's current user space.
+using DrawPicture = std::function<void(cairo_t* cr, const Matrix& userToDevice)>;
+// WritePicture and WritePictureToStream for a picture drawn by `draw` (a
+// document drawn straight onto the output, with no recording in between).
+bool WriteDrawing(const DrawPicture& draw, const std::string& path, OutputFormat format, const OutputSize& size,
+                  const std::optional<Rgba>& background, std::string& error);
+bool WriteDrawingToStream(const DrawPicture& draw, cairo_write_func_t write, void* closure, OutputFormat format,
                           const OutputSize& size, const std::optional<Rgba>& background, std::string& error);
 
 }  // namespace svg

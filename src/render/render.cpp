@@ -229,6 +229,33 @@ void CPicture::Replay(cairo_t* cr, const Matrix& userToDevice) const
     cairo_restore(cr);
 }
 
+namespace {
+
+void DrawDocumentOn(const CElemDocument& document, CCanvas& canvas, CRenderPass& pass)
+{
+    RenderArgs args(pass);
+    args.emSize = document.Options().defaultFontSize;
+    args.exSize = document.Options().defaultXHeight;
+    Render(document, canvas, args);
+}
+
+}  // namespace
+
+void DrawDocument(const CElemDocument& document, cairo_t* cr, CRenderPass& pass, const Matrix& userToDevice)
+{
+    cairo_save(cr);
+    const cairo_matrix_t m = ToCairo(userToDevice);
+    cairo_transform(cr, &m);
+    {
+        CCanvas canvas(cr);
+        cairo_matrix_t current;
+        cairo_get_matrix(cr, &current);
+        canvas.InheritCtm(FromCairo(current));
+        DrawDocumentOn(document, canvas, pass);
+    }
+    cairo_restore(cr);
+}
+
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass,
                                          const Matrix& recordedToDevice)
 {
@@ -236,10 +263,7 @@ std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderP
     {
         CCanvas canvas(recording);
         canvas.InheritCtm(recordedToDevice);
-        RenderArgs args(pass);
-        args.emSize = document.Options().defaultFontSize;
-        args.exSize = document.Options().defaultXHeight;
-        Render(document, canvas, args);
+        DrawDocumentOn(document, canvas, pass);
     }
     return std::make_unique<CPicture>(recording, document.region, &document, recordedToDevice,
                                       pass.filters.rasterEffectsDrawn);

@@ -89,4 +89,11 @@ std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderP
                                          const Matrix& recordedToDevice);
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale = 1);
 
+// The document pass drawn straight onto `cr`, with no recording: for a
+// raster target drawn once, where a recording would only be replayed once
+// at the same transform. `userToDevice` maps the document's units onto cr's
+// current user space, and cr's device pixels are the ones raster effects are
+// computed for. cr's state is left as it came.
+void DrawDocument(const CElemDocument& document, cairo_t* cr, CRenderPass& pass, const Matrix& userToDevice);
+
 }  // namespace svg

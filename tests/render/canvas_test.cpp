@@ -183,3 +183,57 @@ TEST(OutputSize, DefaultsWidthOnlyAndFitting)
     EXPECT_EQ(FormatFromPath("a.jpg"), OutputFormat::Jpeg);
     EXPECT_FALSE(FormatFromPath("a.emf"));
 }
+
+TEST(Canvas, ClipOnWholePixelsOnlyForPixelAlignedRectangles)
+{
+    struct Case {
+        const char* what;
+        double scale;  // of the ctm, before the clip
+        RectF clip;    // in user units; empty: no clip
+        bool circle;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"no clip", 1, {}, false, true},
+        {"whole pixels", 1, {2, 3, 10, 5}, false, true},
+        {"half a pixel", 1, {2.5f, 3, 10, 5}, false, false},
+        {"whole pixels after scaling", 2, {1.5f, 0.5f, 4, 2}, false, true},
+        {"a fraction after scaling", 2, {1.25f, 0, 4, 2}, false, false},
+        {"a curve", 1, {}, true, false},
+    };
+    for (const Case& c : cases) {
+        Surface image;
+        CCanvas canvas(image.surface);
+        canvas.MultiplyTransform(Matrix::Scale(c.scale, c.scale));
+        if (c.circle) {
+            CGraphicsPath circle;
+            circle.StartFigure({10, 5});
+            circle.AddBezier({10, 8}, {8, 10}, {5, 10});
+            circle.AddLine({5, 5});
+            circle.CloseFigure();
+            canvas.IntersectClip(circle, FillRule::NonZero);
+        } else if (c.clip.width > 0) {
+            canvas.IntersectClip(c.clip);
+        }
+        EXPECT_EQ(canvas.ClipOnWholePixels(), c.expected) << c.what;
+    }
+}
+
+TEST(Canvas, PaintAlphaFadesFillsAndStrokes)
+{
+    Surface image;
+    CCanvas canvas(image.surface);
+    canvas.SetPaintAlpha(0.5);
+    CGraphicsPath square;
+    AddPolygon(square, {{0, 0}, {10, 0}, {10, 10}, {0, 10}});
+    canvas.Fill(square, kRed);
+    StrokePen pen;
+    pen.color = kRed;
+    pen.width = 2;
+    CGraphicsPath line;
+    line.StartFigure({12, 15});
+    line.AddLine({20, 15});
+    canvas.Stroke(line, pen);
+    EXPECT_NEAR(PixelAt(image.surface, 5, 5).a, 128, 1);
+    EXPECT_NEAR(PixelAt(image.surface, 15, 15).a, 128, 1);
+}

@@ -4,7 +4,10 @@
 // raster effects disabled, and the messages of mask set-up.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "render/picture_probe.h"
 #include "test_support.h"
@@ -73,6 +76,46 @@ TEST_F(MaskTest, ContentOutsideTheRegionDisappears)
                  "<rect x='20' y='80' width='60' height='10' mask='url(#user)'/>");
     ExpectPixels({{50, 10, kOpaque}, {16, 20, kOpaque}, {10, 20, kEmpty}, {90, 20, kEmpty}, {50, 1, kEmpty}});
     ExpectPixels({{45, 65, kOpaque}, {55, 65, kEmpty}, {45, 85, kOpaque}, {55, 85, kEmpty}});
+}
+
+// A mask opaque white over its whole raster is skipped; one that is not
+// must still mask. Either way the masked picture is the element's own
+// inside the mask region (overlapping parts and all), nothing outside it.
+TEST_F(MaskTest, OpaqueMasksLeaveTheElementAsItIsInsideTheirRegion)
+{
+    const std::string content = "<rect x='10' y='10' width='60' height='60' fill='blue' fill-opacity='0.5'/>"
+                                "<circle cx='50' cy='50' r='30' fill='red' fill-opacity='0.5'/>";
+    LoadAndPaint("<g>" + content + "</g>");
+    std::vector<std::uint32_t> unmasked;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            unmasked.push_back(Argb(x, y));
+    struct Case {
+        const char* mask;
+        int regionLeft;  // pixels left of this column are masked out
+    };
+    const Case cases[] = {
+        {"<mask id='m' maskUnits='userSpaceOnUse' x='0' y='0' width='100' height='100'>"
+         "<rect width='100' height='100' fill='white'/></mask>", 0},
+        {"<mask id='m' maskUnits='userSpaceOnUse' x='40' y='0' width='60' height='100'>"
+         "<rect width='100' height='100' fill='white'/></mask>", 40},
+        // Opaque only over part of its raster: the rest is masked out.
+        {"<mask id='m' maskUnits='userSpaceOnUse' x='0' y='0' width='100' height='100'>"
+         "<rect x='40' width='60' height='100' fill='white'/></mask>", 40},
+    };
+    for (const Case& c : cases) {
+        LoadAndPaint(std::string(c.mask) + "<g mask='url(#m)'>" + content + "</g>");
+        int wrong = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const std::uint32_t expected = x < c.regionLeft ? 0 : unmasked[y * 100 + x];
+                const std::uint32_t got = Argb(x, y);
+                for (int shift = 0; shift < 32; shift += 8)
+                    if (std::abs(int((got >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) > 1)
+                        ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << c.mask;
+    }
 }
 
 TEST_F(MaskTest, ObjectBoundingBoxContentMapsOntoTheBox)
