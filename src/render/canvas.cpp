@@ -368,28 +368,104 @@ bool CCanvas::ClipOnWholePixels() const
     cairo_clip_extents(cr_, &x1, &y1, &x2, &y2);
     if (x1 < -kUnclippedExtent && y1 < -kUnclippedExtent && x2 > kUnclippedExtent && y2 > kUnclippedExtent)
         return true;
-    // Rectangles stay rectangles in device pixels only under an axis-aligned ctm.
-    if (ctm_.m12 != 0 || ctm_.m21 != 0)
+    // The pixels are an image's own, which a pattern tile's ctm does not
+    // map to; a recording's are those its ctm maps to.
+    Matrix toPixels = ctm_;
+    if (cairo_surface_get_type(cairo_get_target(cr_)) == CAIRO_SURFACE_TYPE_IMAGE) {
+        cairo_matrix_t m;
+        cairo_get_matrix(cr_, &m);
+        toPixels = FromCairo(m);
+    }
+    // Rectangles stay rectangles in device pixels only under an axis-aligned transform.
+    if (toPixels.m12 != 0 || toPixels.m21 != 0)
         return false;
+    const Matrix& t = toPixels;
     cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr_);
     bool whole = list->status == CAIRO_STATUS_SUCCESS;
     for (int i = 0; whole && i < list->num_rectangles; ++i) {
         const cairo_rectangle_t& r = list->rectangles[i];
-        whole = OnWholePixel(r.x * ctm_.m11 + ctm_.dx) && OnWholePixel(r.y * ctm_.m22 + ctm_.dy) &&
-                OnWholePixel((r.x + r.width) * ctm_.m11 + ctm_.dx) &&
-                OnWholePixel((r.y + r.height) * ctm_.m22 + ctm_.dy);
+        whole = OnWholePixel(r.x * t.m11 + t.dx) && OnWholePixel(r.y * t.m22 + t.dy) &&
+                OnWholePixel((r.x + r.width) * t.m11 + t.dx) && OnWholePixel((r.y + r.height) * t.m22 + t.dy);
     }
     cairo_rectangle_list_destroy(list);
     return whole;
 }
 
-void CCanvas::BeginGroup() { cairo_push_group(cr_); }
+namespace {
+
+// The device box (before any device offset) that the clip of `cr` lets
+// through, in whole pixels.
+void ClipBoxInDevice(cairo_t* cr, double& x1, double& y1, double& x2, double& y2)
+{
+    cairo_matrix_t user;
+    cairo_get_matrix(cr, &user);
+    cairo_identity_matrix(cr);
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    cairo_set_matrix(cr, &user);
+    x1 = std::floor(x1);
+    y1 = std::floor(y1);
+    x2 = std::ceil(x2);
+    y2 = std::ceil(y2);
+}
+
+}  // namespace
+
+void CCanvas::BeginGroup()
+{
+    const bool onImage = cairo_surface_get_type(cairo_get_target(cr_)) == CAIRO_SURFACE_TYPE_IMAGE;
+    if (!onImage || !ClipOnWholePixels()) {
+        groupTargets_.push_back(nullptr);
+        cairo_push_group(cr_);
+        return;
+    }
+    // The clip cuts whole pixels only, so drawing the content unclipped
+    // and compositing it through the clip gives the pixels a group would.
+    // The recording keeps the clip's box, for what asks how much is visible.
+    double x1, y1, x2, y2;
+    ClipBoxInDevice(cr_, x1, y1, x2, y2);
+    cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    cairo_t* inner = cairo_create(recording);
+    cairo_surface_destroy(recording);
+    cairo_rectangle(inner, x1, y1, x2 - x1, y2 - y1);
+    cairo_clip(inner);
+    cairo_matrix_t user;
+    cairo_get_matrix(cr_, &user);
+    cairo_set_matrix(inner, &user);
+    cairo_set_antialias(inner, cairo_get_antialias(cr_));
+    cairo_set_tolerance(inner, cairo_get_tolerance(cr_));
+    groupTargets_.push_back(cr_);
+    cr_ = inner;
+}
 
 void CCanvas::EndGroup(double alpha)
 {
-    cairo_pop_group_to_source(cr_);
-    cairo_paint_with_alpha(cr_, std::clamp(alpha, 0.0, 1.0));
-    cairo_set_source_rgb(cr_, 0, 0, 0);
+    alpha = std::clamp(alpha, 0.0, 1.0);
+    cairo_t* outer = groupTargets_.empty() ? nullptr : groupTargets_.back();
+    if (!groupTargets_.empty())
+        groupTargets_.pop_back();
+    if (outer == nullptr) {
+        cairo_pop_group_to_source(cr_);
+        cairo_paint_with_alpha(cr_, alpha);
+        cairo_set_source_rgb(cr_, 0, 0, 0);
+        return;
+    }
+    cairo_t* inner = cr_;
+    cr_ = outer;
+    cairo_surface_t* recording = cairo_get_target(inner);
+    double x, y, width, height;
+    cairo_recording_surface_ink_extents(recording, &x, &y, &width, &height);
+    if (width > 0 && height > 0 && cairo_status(inner) == CAIRO_STATUS_SUCCESS) {
+        cairo_save(cr_);
+        cairo_identity_matrix(cr_);
+        const double left = std::floor(x), top = std::floor(y);
+        cairo_new_path(cr_);
+        cairo_rectangle(cr_, left, top, std::ceil(x + width) - left, std::ceil(y + height) - top);
+        cairo_clip(cr_);
+        cairo_set_source_surface(cr_, recording, 0, 0);
+        cairo_paint_with_alpha(cr_, alpha);
+        cairo_restore(cr_);
+    }
+    cairo_destroy(inner);
 }
 
 }  // namespace svg

@@ -102,6 +102,10 @@ public:
 
     // Group opacity: content drawn between the two calls is composited once
     // with `alpha` (vector, so it stays sharp when a recording is zoomed).
+    // On an image whose clip cuts whole pixels the content is recorded first
+    // and composited through the device pixels it inks, rounded out, so that
+    // the intermediate surface covers what the group draws, not the canvas.
+    // Cairo() may then change until EndGroup: take it again after BeginGroup.
     void BeginGroup();
     void EndGroup(double alpha);
 
@@ -113,8 +117,8 @@ public:
     void SetPaintAlpha(double alpha) { paintAlpha_ = alpha; }
 
     // True when the current clip lets every device pixel through either
-    // fully or not at all: no clip, or rectangles on whole pixels of the
-    // device that ctm maps to. Only then does a group (whose content and
+    // fully or not at all: no clip, or rectangles on whole pixels (an
+    // image's own pixels; for a recording, those that ctm maps to). Only then does a group (whose content and
     // composite are both clipped, so an edge pixel's coverage counts twice)
     // give the same pixels as drawing straight through the clip.
     bool ClipOnWholePixels() const;
@@ -125,6 +129,9 @@ private:
     Matrix ctm_;
     std::vector<Matrix> savedCtms_;
     double paintAlpha_ = 1;
+    // The contexts that groups recorded by ink drew on, innermost last;
+    // null entries for groups pushed the ordinary way.
+    std::vector<cairo_t*> groupTargets_;
 };
 
 // Save on construction, Restore on destruction: every return path balances.

@@ -153,12 +153,13 @@ void PaintWithSource(CCanvas& canvas, const CGraphicsPath& item, const ResolvedP
     if (isStroke && (!style.strokePen || !(style.strokePen->width > 0)))
         return;
     const CCanvasSaveGuard saved(canvas);
-    cairo_t* cr = canvas.Cairo();
     // cairo cannot fade a source while filling or stroking: the paint is
     // composed as a (vector) group and faded once.
     const bool faded = alpha < 1;
     if (faded)
         canvas.BeginGroup();
+    // Taken after BeginGroup, which may give the canvas a context of its own.
+    cairo_t* cr = canvas.Cairo();
     canvas.SetPath(item, isStroke ? CCanvas::PathUse::Stroke : CCanvas::PathUse::Fill);
     cairo_set_source(cr, source);
     if (isStroke) {

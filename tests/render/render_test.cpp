@@ -114,7 +114,17 @@ TEST_F(RenderTest, DrawingStraightOntoPixelsMatchesTheReplayedRecording)
         "<g opacity='0.6' clip-path='url(#c)'><rect x='5.5' y='5.5' width='60' height='60' fill='blue' "
         "stroke='red' stroke-width='3'/><circle cx='60' cy='60' r='25' fill='lime'/></g>"
         "<g opacity='0.5'><rect x='20.3' y='70' width='50' height='20' fill='purple'/></g>"
-        "<rect x='60' y='10' width='30' height='30' mask='url(#m)' filter='url(#f)'/>";
+        "<rect x='60' y='10' width='30' height='30' mask='url(#m)' filter='url(#f)'/>"
+        // Groups that cannot fold, with a mask and a nested group inside.
+        "<g opacity='0.7'><rect x='30.2' y='30' width='20' height='20' fill='orange'/>"
+        "<circle cx='50' cy='50' r='10.5' fill='teal' mask='url(#m)'/>"
+        "<g opacity='0.5'><rect x='45' y='45' width='30' height='10'/><rect x='50' y='40' width='10' "
+        "height='30' stroke='navy' stroke-width='3'/></g></g>"
+        // A faded paint server is drawn through a group of its own.
+        "<pattern id='p' width='8' height='8' patternUnits='userSpaceOnUse'><rect width='4' height='4' "
+        "fill='green'/></pattern>"
+        "<rect x='5' y='75' width='40' height='20' fill='url(#p)' fill-opacity='0.5' stroke='url(#p)' "
+        "stroke-width='4' stroke-opacity='0.7'/>";
     for (const double scale : {1.0, 2.5}) {
         ASSERT_NE(Load(body), nullptr);
         Paint(scale, scale);
