@@ -48,13 +48,6 @@ RectF Intersection(const RectF& a, const RectF& b)
     return {left, top, std::max(0.0f, right - left), std::max(0.0f, bottom - top)};
 }
 
-RectF Union(const RectF& a, const RectF& b)
-{
-    const float left = std::min(a.x, b.x);
-    const float top = std::min(a.y, b.y);
-    return {left, top, std::max(a.Right(), b.Right()) - left, std::max(a.Bottom(), b.Bottom()) - top};
-}
-
 // The references a primitive reads, by its family.
 std::vector<FilterInputRef> InputRefs(const CElemFilterPrimitive& primitive, const FilterPrimitiveFamily& family)
 {

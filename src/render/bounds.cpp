@@ -15,19 +15,6 @@ bool ContributesToBounds(const CElem& child)
     return child.graphicsElement && child.props.display != Display::None;
 }
 
-std::optional<RectF> Union(const std::optional<RectF>& a, const std::optional<RectF>& b)
-{
-    if (!a)
-        return b;
-    if (!b)
-        return a;
-    const float left = std::min(a->x, b->x);
-    const float top = std::min(a->y, b->y);
-    const float right = std::max(a->Right(), b->Right());
-    const float bottom = std::max(a->Bottom(), b->Bottom());
-    return RectF{left, top, right - left, bottom - top};
-}
-
 bool IsAxisAligned(const Matrix& m) { return m.m12 == 0 && m.m21 == 0; }
 
 // Tight bounds of the element's geometry and its graphics descendants'

@@ -30,17 +30,6 @@ std::optional<RectF> NonEmpty(const std::optional<RectF>& rect)
     return rect;
 }
 
-std::optional<RectF> Union(const std::optional<RectF>& a, const std::optional<RectF>& b)
-{
-    if (!a)
-        return b;
-    if (!b)
-        return a;
-    const float left = std::min(a->x, b->x);
-    const float top = std::min(a->y, b->y);
-    return RectF{left, top, std::max(a->Right(), b->Right()) - left, std::max(a->Bottom(), b->Bottom()) - top};
-}
-
 constexpr RectF kUnitSquare{0, 0, 1, 1};
 
 // A plain number attribute, following "inherit"; null when missing or unreadable.

@@ -391,13 +391,6 @@ CGraphicsPath Mapped(const CGraphicsPath& path, const Matrix& m)
     return mapped;
 }
 
-RectF Union(const RectF& a, const RectF& b)
-{
-    const float left = std::min(a.x, b.x);
-    const float top = std::min(a.y, b.y);
-    return {left, top, std::max(a.Right(), b.Right()) - left, std::max(a.Bottom(), b.Bottom()) - top};
-}
-
 }  // namespace
 
 bool SetUpShape(CElemShape& shape, CPreparer& preparer)
