@@ -25,12 +25,6 @@
 namespace svg {
 namespace {
 
-// SVG moves a focal point that lies outside the circle onto it; there cairo
-// would draw a cone and leave the plane behind the focal point unpainted, so
-// it goes just inside instead, where everything outside the circle takes the
-// last stop as SVG means.
-constexpr double kFocalLimit = 1.0;
-
 // --- Geometry attributes --------------------------------------------------------
 
 // The geometry attributes read along a gradient's chain.

@@ -234,8 +234,13 @@ std::optional<CKern> ReadKern(const CElem& kern, const CLoadContext& context)
             ReportInvalidValue(kern, attribute, *value, context);
         return !out.empty();
     };
-    const bool first = ranges(AttributeId::u1, result.u1) | names(AttributeId::g1, result.g1);
-    const bool second = ranges(AttributeId::u2, result.u2) | names(AttributeId::g2, result.g2);
+    // Both spellings of each side are read (and reported) even when one is valid.
+    const bool firstByCharacter = ranges(AttributeId::u1, result.u1);
+    const bool firstByName = names(AttributeId::g1, result.g1);
+    const bool secondByCharacter = ranges(AttributeId::u2, result.u2);
+    const bool secondByName = names(AttributeId::g2, result.g2);
+    const bool first = firstByCharacter || firstByName;
+    const bool second = secondByCharacter || secondByName;
     result.k = ReadNumber(kern, AttributeId::k, context).value_or(0);
     if (!first)
         context.Log().Report(kern, msg::kKernFirstMissing, name);

@@ -32,8 +32,6 @@
 namespace svg {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct Chunk {
     std::uint32_t first = 0;  // characters [first, end)
     std::uint32_t end = 0;
