@@ -339,7 +339,7 @@ void CMainFrame::RestoreLayout()
     // the picture only.
     setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
     const QString state = settings_.Read(QStringLiteral("UI"), QStringLiteral("STATE"));
-    if (state != QLatin1String("*")) {
+    if (state != QLatin1String("*"))
         restoreState(QByteArray::fromBase64(state.toLatin1()));
     else
         FirstLayout();
