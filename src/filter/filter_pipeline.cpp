@@ -76,6 +76,19 @@ PixelRect ToPixels(const RectF& user, const Matrix& userToPixel)
     return ToPixelRect(mapped.x, mapped.y, mapped.width, mapped.height);
 }
 
+// An owning sRGB copy of an image in `space`: what the filter's final result
+// would look like had it ended here. A view's shared colour does not come
+// along for an alphaOnly image (it reads as zero).
+std::unique_ptr<CRtBitmap> SrgbCopy(const CRtBitmap* bitmap, ColorInterpolation space, const CStopToken& stop)
+{
+    if (bitmap == nullptr)
+        return nullptr;
+    std::unique_ptr<CRtBitmap> copy = CopyToRect(bitmap, bitmap->Rect());
+    if (copy)
+        ConvertColorSpace(*copy, space, ColorInterpolation::SRGB, stop);
+    return copy;
+}
+
 class CFilterRunner {
 public:
     CFilterRunner(const CElemFilter& filter, const FilterSpace& space, CFilterInputSource& sources,
@@ -249,6 +262,7 @@ private:
 
         const ColorInterpolation working = primitive.colorSpace;
         std::vector<const CRtBitmap*> inputs;
+        std::vector<ColorInterpolation> inputSpaces;
         result.space = working;
         for (std::size_t i = 0; i < refs.size(); ++i) {
             Image& input = Resolve(refs[i], index);
@@ -256,7 +270,8 @@ private:
                                 (family.colors == ColorHandling::DisplacementMap && i == 0);
             if (asItIs && i == 0)
                 result.space = input.space;
-            inputs.push_back(InSpace(input, asItIs ? input.space : working));
+            inputSpaces.push_back(asItIs ? input.space : working);
+            inputs.push_back(InSpace(input, inputSpaces.back()));
         }
         if (family.colors == ColorHandling::MakesSrgb)
             result.space = ColorInterpolation::SRGB;
@@ -274,6 +289,28 @@ private:
         if (elapsed.count() > kSlowPrimitiveMs && context_.log != nullptr && !context_.stop.StopRequested())
             context_.log->Report(primitive, msg::kFilterSlow, primitive.Name().c_str(), elapsed.count() / 1000,
                                  double(outRect.width), double(outRect.height));
+        KeepImages(primitive, family, inputs, inputSpaces, result);
+    }
+
+    // Copies the primitive's images when the run was asked to keep them. A
+    // merge's nodes are not `in` or `in2`, so it keeps its result only.
+    void KeepImages(const CElemFilterPrimitive& primitive, const FilterPrimitiveFamily& family,
+                    const std::vector<const CRtBitmap*>& inputs, const std::vector<ColorInterpolation>& inputSpaces,
+                    const Image& result)
+    {
+        const FilterKeepRequest& keep = context_.keep;
+        if (keep.primitive != &primitive || keep.into == nullptr || context_.stop.StopRequested())
+            return;
+        const CStopToken& stop = context_.stop;
+        KeptPrimitiveImages kept;
+        const bool readsIn = family.inputs == InputUse::In || family.inputs == InputUse::InAndIn2;
+        if (readsIn && !inputs.empty())
+            kept.in = SrgbCopy(inputs[0], inputSpaces[0], stop);
+        if (family.inputs == InputUse::InAndIn2 && inputs.size() > 1)
+            kept.in2 = SrgbCopy(inputs[1], inputSpaces[1], stop);
+        kept.result = SrgbCopy(result.bitmap.get(), result.space, stop);
+        if (!stop.StopRequested())
+            *keep.into = std::move(kept);
     }
 
     std::unique_ptr<CRtBitmap> FinalResult()

@@ -19,6 +19,11 @@
 // Threads: a run belongs to one thread (its primitives may use more of their
 // own); the filter and its primitives are only read. The stop token is
 // tested before every primitive, the primitives test it once a row.
+//
+// Keeping: a run may be asked to copy one primitive's images as it runs (for
+// the part view): its `in` and `in2` as the primitive read them and its
+// result, each an owning premultiplied sRGB bitmap with its pixel rectangle
+// in the run's pixel space, made before the images are freed.
 #pragma once
 
 #include <memory>
@@ -55,6 +60,22 @@ public:
                            CRtBitmap& target, const PrimitiveRun& run) = 0;
 };
 
+// Copies of one primitive's images; each null where the primitive had no
+// such image (no second input, a transparent input, nothing computed).
+struct KeptPrimitiveImages {
+    std::unique_ptr<CRtBitmap> in;
+    std::unique_ptr<CRtBitmap> in2;
+    std::unique_ptr<CRtBitmap> result;
+};
+
+// Which primitive to keep the images of, and where. Inert while either is
+// null. `into` is filled when the primitive runs and left as it was when
+// the run stops before or during it.
+struct FilterKeepRequest {
+    const CElemFilterPrimitive* primitive = nullptr;
+    KeptPrimitiveImages* into = nullptr;
+};
+
 // Where a run reports and counts. Both may be null.
 struct FilterRunContext {
     const CStopToken& stop;
@@ -63,6 +84,7 @@ struct FilterRunContext {
     // primitivesDone grows by one as each primitive ends (whoever draws
     // sets primitivesTotal).
     LoadProgress* progress = nullptr;
+    FilterKeepRequest keep;
 };
 
 inline constexpr double kSlowPrimitiveMs = 3000;

@@ -589,6 +589,70 @@ bool DrawsUnfiltered(const CElemFilter& filter, const CElem& elem, CRenderPass& 
     return true;
 }
 
+// The filter space for drawing `elem` through `filter` on `canvas`; null
+// when the filter draws nothing (disabled, no primitives, no region, over
+// the bound on nested pictures).
+std::optional<FilterSpace> PrepareRun(const CElemFilter& filter, const CElem& elem, const CCanvas& canvas,
+                                      const RenderArgs& args)
+{
+    if (filter.disabled || filter.primitives.empty())
+        return std::nullopt;
+    const std::optional<RectF> bbox = ObjectBoundingBox(elem);
+    const std::optional<RectF> region = FilterRegion(filter, elem, bbox, args.pass);
+    if (!region)
+        return std::nullopt;
+    std::optional<FilterSpace> space = LayOut(filter, elem, *region, bbox, canvas, args);
+    if (!space || !ChargePictureRun(elem, args.pass))
+        return std::nullopt;
+    return space;
+}
+
+// Runs the filter over `space` with `elem`'s picture as its source.
+std::unique_ptr<CRtBitmap> RunFilterFor(const CElemFilter& filter, const CElem& elem, const FilterSpace& space,
+                                        const CCanvas& canvas, const RenderArgs& args,
+                                        const std::function<void(CCanvas&)>& draw, const FilterKeepRequest& keep)
+{
+    CRenderPass& pass = args.pass;
+    pass.filters.rasterEffectsDrawn = true;
+    const ActiveFilter active(filter, pass);
+    CFilterSources sources(elem, canvas, args, space, draw);
+    return RunFilter(filter, space, sources, FilterRunContext{pass.Stop(), pass.Log(), pass.Progress(), keep});
+}
+
+// Drawn through a filter that runs `primitive` (its own filter, or one that
+// takes that filter's primitives through xlink:href).
+bool RunsPrimitive(const CElem& elem, const CElemFilterPrimitive& primitive)
+{
+    const CElem* filter = elem.props.filter;
+    if (filter == nullptr || !filter->IsA(ElemClass::Filter) || elem.excluded || elem.props.filterFailed)
+        return false;
+    const std::vector<const CElemFilterPrimitive*>& primitives = static_cast<const CElemFilter&>(*filter).primitives;
+    return std::find(primitives.begin(), primitives.end(), &primitive) != primitives.end();
+}
+
+// The first element of the primitive's document, in document order, drawn
+// through a filter that runs it; null when there is none or the pass stops.
+// Depth first with a stack of its own: the tree may be deep.
+const CElem* FirstUserOf(const CElemFilterPrimitive& primitive, const CRenderPass& pass)
+{
+    const CElemDocument* document = primitive.Document();
+    if (document == nullptr)
+        return nullptr;
+    std::vector<const CElem*> pending{document};
+    std::vector<const CElem*> children;
+    while (!pending.empty()) {
+        if (pass.StopRequested())
+            return nullptr;
+        const CElem* elem = pending.back();
+        pending.pop_back();
+        if (RunsPrimitive(*elem, primitive))
+            return elem;
+        children.assign(elem->Children().begin(), elem->Children().end());
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool SetUpFilter(CElemFilter& filter, CPreparer& preparer)
@@ -620,29 +684,46 @@ void DrawThroughFilter(const CElem& elem, CCanvas& canvas, const RenderArgs& arg
                        const std::function<void(CCanvas&)>& draw)
 {
     const auto& filter = static_cast<const CElemFilter&>(*elem.props.filter);
-    CRenderPass& pass = args.pass;
-    if (DrawsUnfiltered(filter, elem, pass)) {
+    if (DrawsUnfiltered(filter, elem, args.pass)) {
         draw(canvas);
         return;
     }
-    if (filter.disabled || filter.primitives.empty())
+    const std::optional<FilterSpace> space = PrepareRun(filter, elem, canvas, args);
+    if (!space)
         return;
-    const std::optional<RectF> bbox = ObjectBoundingBox(elem);
-    const std::optional<RectF> region = FilterRegion(filter, elem, bbox, pass);
-    if (!region)
-        return;
-    const std::optional<FilterSpace> space = LayOut(filter, elem, *region, bbox, canvas, args);
-    if (!space || !ChargePictureRun(elem, pass))
-        return;
-    pass.filters.rasterEffectsDrawn = true;
-    std::unique_ptr<CRtBitmap> result;
-    {
-        const ActiveFilter active(filter, pass);
-        CFilterSources sources(elem, canvas, args, *space, draw);
-        result = RunFilter(filter, *space, sources, FilterRunContext{pass.Stop(), pass.Log(), pass.Progress()});
-    }
-    if (result && !pass.StopRequested())
+    const std::unique_ptr<CRtBitmap> result = RunFilterFor(filter, elem, *space, canvas, args, draw, {});
+    if (result && !args.pass.StopRequested())
         DrawResult(*result, space->userToPixel, canvas);
+}
+
+std::optional<KeptPrimitiveImages> KeepPrimitiveImages(const CElemFilterPrimitive& primitive, CRenderPass& pass,
+                                                       double deviceScale)
+{
+    if (!(deviceScale > 0) || !std::isfinite(deviceScale))
+        return std::nullopt;
+    const CElem* user = FirstUserOf(primitive, pass);
+    if (user == nullptr)
+        return std::nullopt;
+    const auto& filter = static_cast<const CElemFilter&>(*user->props.filter);
+    KeptPrimitiveImages kept;
+    // Nothing is drawn on the canvas: it only tells the filter its device.
+    cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    {
+        CCanvas canvas(recording);
+        canvas.InheritCtm(Matrix::Scale(deviceScale, deviceScale));
+        RenderArgs args(pass);
+        if (const CElemDocument* document = user->Document()) {
+            args.emSize = document->Options().defaultFontSize;
+            args.exSize = document->Options().defaultXHeight;
+        }
+        const std::function<void(CCanvas&)> draw = [&](CCanvas& target) { DrawInViewport(*user, target, args); };
+        if (const std::optional<FilterSpace> space = PrepareRun(filter, *user, canvas, args))
+            RunFilterFor(filter, *user, *space, canvas, args, draw, FilterKeepRequest{&primitive, &kept});
+    }
+    cairo_surface_destroy(recording);
+    if (pass.StopRequested() || (!kept.in && !kept.in2 && !kept.result))
+        return std::nullopt;
+    return kept;
 }
 
 }  // namespace svg

@@ -15,7 +15,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
+#include "filter/filter_pipeline.h"
 #include "model/elem.h"
 #include "render/canvas.h"
 
@@ -34,5 +36,15 @@ bool SetUpFilterPrimitive(CElemFilterPrimitive& primitive, CPreparer& preparer);
 // region, a box the filter's units need and the element lacks).
 void DrawThroughFilter(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
                        const std::function<void(CCanvas&)>& draw);
+
+// The images `primitive` keeps (filter_pipeline.h) when its filter runs for
+// the first element, in document order, of the primitive's document drawn
+// through it (or through a filter that takes its primitives by xlink:href),
+// as drawing that element would run it, with `deviceScale` pixels a unit of
+// the element's user space. Null when no element uses the filter, the
+// filter draws nothing there, the primitive keeps no image, or the pass is
+// stopped. Reads the prepared tree only; reports through the pass.
+std::optional<KeptPrimitiveImages> KeepPrimitiveImages(const CElemFilterPrimitive& primitive, CRenderPass& pass,
+                                                       double deviceScale);
 
 }  // namespace svg

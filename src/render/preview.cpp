@@ -5,6 +5,7 @@
 
 #include "model/document.h"
 #include "render/container.h"
+#include "render/filter_effect.h"
 #include "render/marker.h"
 #include "render/paint_server.h"
 #include "values/path_data.h"
@@ -345,10 +346,13 @@ std::optional<RectF> InkBounds(const CPicture& picture)
     return RectF{static_cast<float>(x), static_cast<float>(y), static_cast<float>(width), static_cast<float>(height)};
 }
 
-std::optional<PrimitiveImages> ComputePrimitiveImages(const CElemFilterPrimitive&, CRenderPass&, double)
+std::optional<PrimitiveImages> ComputePrimitiveImages(const CElemFilterPrimitive& primitive, CRenderPass& pass,
+                                                      double deviceScale)
 {
-    // The filter pipeline does not keep a primitive's images yet.
-    return std::nullopt;
+    std::optional<KeptPrimitiveImages> kept = KeepPrimitiveImages(primitive, pass, deviceScale);
+    if (!kept)
+        return std::nullopt;
+    return PrimitiveImages{std::move(kept->in), std::move(kept->in2), std::move(kept->result)};
 }
 
 }  // namespace svg

@@ -80,9 +80,10 @@ struct PrimitiveImages {
 };
 
 // Runs the filter of `primitive` for the first element that uses it, at
-// `deviceScale` pixels a user unit, keeping the primitive's images. This is
-// the hook the filter pipeline fills in: until it keeps images it returns
-// null, and the part view then offers no image commands.
+// `deviceScale` pixels a user unit, keeping the primitive's images
+// (premultiplied sRGB). Null when no element uses the filter, the primitive
+// computes nothing, or the pass is stopped; the part view then offers no
+// image commands.
 std::optional<PrimitiveImages> ComputePrimitiveImages(const CElemFilterPrimitive& primitive, CRenderPass& pass,
                                                       double deviceScale);
 

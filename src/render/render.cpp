@@ -143,16 +143,7 @@ void RenderIn(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool o
     // The element inside its viewport. Clip-path, mask, filter and opacity
     // work in the user space outside the viewBox, the one its own x, y,
     // width and height are given in.
-    const auto drawInViewport = [&elem, &args](CCanvas& target) {
-        const CCanvasSaveGuard viewportState(target);
-        if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
-            if (ClipsOverflow(elem.props.overflow) && elem.Id() != ElementId::glyph && !IsEmptyRect(elem.region))
-                target.IntersectClip(elem.region);
-            if (!target.MultiplyTransform(*viewBox))
-                return;
-        }
-        DrawElement(elem, target, args);
-    };
+    const auto drawInViewport = [&elem, &args](CCanvas& target) { DrawInViewport(elem, target, args); };
     const auto drawWithEffects = [&] { DrawWithEffects(elem, canvas, args, drawInViewport); };
     if (elem.props.clipPath != nullptr)
         DrawClipped(elem, canvas, args.pass, drawWithEffects);
@@ -161,6 +152,18 @@ void RenderIn(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool o
 }
 
 }  // namespace
+
+void DrawInViewport(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
+{
+    const CCanvasSaveGuard viewportState(canvas);
+    if (const Matrix* viewBox = ViewBoxMatrix(elem)) {
+        if (ClipsOverflow(elem.props.overflow) && elem.Id() != ElementId::glyph && !IsEmptyRect(elem.region))
+            canvas.IntersectClip(elem.region);
+        if (!canvas.MultiplyTransform(*viewBox))
+            return;
+    }
+    DrawElement(elem, canvas, args);
+}
 
 void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args) { RenderIn(elem, canvas, args, false); }
 

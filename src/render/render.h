@@ -26,6 +26,11 @@ void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args);
 // the viewport's clip and effects. For drawing an element on its own.
 void RenderInOwnSpace(const CElem& elem, CCanvas& canvas, const RenderArgs& args);
 
+// The element's own drawing as its clip, mask, filter and opacity wrap it:
+// on a canvas in its user space (after its transform), clipped to its
+// viewport and mapped through its viewBox when it has them.
+void DrawInViewport(const CElem& elem, CCanvas& canvas, const RenderArgs& args);
+
 // Tight bounds of the element's own geometry mapped by `toSpace` (not its
 // children's); null when it has none.
 std::optional<RectF> OutlineBounds(const CElem& elem, const Matrix& toSpace);

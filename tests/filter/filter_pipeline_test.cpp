@@ -72,9 +72,9 @@ protected:
     }
 
     std::unique_ptr<CRtBitmap> Run(const CElemFilter& filter, CFakeSource& source, const CStopToken& stop,
-                                   LoadProgress* progress = nullptr)
+                                   LoadProgress* progress = nullptr, FilterKeepRequest keep = {})
     {
-        return RunFilter(filter, Space(), source, FilterRunContext{stop, nullptr, progress});
+        return RunFilter(filter, Space(), source, FilterRunContext{stop, nullptr, progress, keep});
     }
 };
 
