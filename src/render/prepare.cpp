@@ -68,7 +68,7 @@ bool CPreparer::SetUp(CElem& elem)
     case ElemClass::Pattern: return SetUpPattern(static_cast<CElemPattern&>(elem), *this);
     case ElemClass::Shape: return SetUpShape(static_cast<CElemShape&>(elem), *this);
     // Text is laid out once its content elements are prepared (Prepare).
-    case ElemClass::Text:
+    case ElemClass::Text: return true;
     case ElemClass::ClipPath: return SetUpClipPath(static_cast<CElemClipPath&>(elem), *this);
     case ElemClass::Filter: return SetUpFilter(static_cast<CElemFilter&>(elem), *this);
     case ElemClass::FilterPrimitive: return SetUpFilterPrimitive(static_cast<CElemFilterPrimitive&>(elem), *this);
