@@ -2,10 +2,16 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "render/render.h"
 
 namespace svg {
 namespace {
+
+// Clip extents at least this wide (device pixels) come from an unbounded surface.
+constexpr double kUnboundedExtent = 1 << 22;
 
 Matrix CurrentMatrix(cairo_t* cr)
 {
@@ -55,7 +61,18 @@ CBackgroundScope::~CBackgroundScope()
 void CBackgroundScope::RenderChild(const CElem& child, CCanvas& canvas, const RenderArgs& args)
 {
     cairo_t* cr = canvas.Cairo();
-    cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    // The recording keeps the canvas's clip, so that a filter inside the
+    // child computes only what can be seen, as it does when drawn directly.
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    cairo_restore(cr);
+    const double left = std::floor(x1), top = std::floor(y1);
+    const cairo_rectangle_t visible{left, top, std::max(0.0, std::ceil(x2) - left), std::max(0.0, std::ceil(y2) - top)};
+    // An unclipped recording reports extents of millions of pixels: that is no bound.
+    const bool bounded = visible.width < kUnboundedExtent && visible.height < kUnboundedExtent;
+    cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, bounded ? &visible : nullptr);
     {
         CCanvas childCanvas(recording, canvas.Purpose());
         if (childCanvas.MultiplyTransform(CurrentMatrix(cr))) {

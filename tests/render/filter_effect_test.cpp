@@ -280,6 +280,20 @@ TEST_F(FilterEffectTest, FiltersNestedBeyondTheBoundDrawUnfiltered)
 // Nine filtered elements whose feImage each shows them all: a filter is
 // never run inside itself, and yet they would nest 9! + 9! / 1! + ...
 // filters; the filters run inside feImage pictures are bounded.
+// A filtered group inside a container that keeps its background is drawn
+// through a recording; the recording keeps the canvas's clip, so a huge
+// filter region is computed only where it can be seen, not reduced in size.
+TEST_F(FilterEffectTest, FiltersUnderAKeptBackgroundComputeOnlyTheVisiblePart)
+{
+    LoadAndPaint("<filter id='huge' x='-100' y='-100' width='200' height='200'>"
+                 "<feGaussianBlur stdDeviation='1'/></filter>" +
+                 WholeFilter("behind", "<feOffset in='BackgroundImage' dx='10'/>") +
+                 "<g enable-background='new'><g filter='url(#huge)'>"
+                 "<rect x='20' y='20' width='60' height='60' fill='#0000ff'/><g filter='url(#behind)'/></g></g>");
+    EXPECT_FALSE(HasMessagePrefix("W g filter reduced")) << ::testing::PrintToString(Messages());
+    EXPECT_GT(Covered(), 0);
+}
+
 TEST_F(FilterEffectTest, FiltersNestedThroughPicturesAreBounded)
 {
     std::string shapes;
