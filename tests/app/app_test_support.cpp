@@ -45,4 +45,12 @@ QString DataPath(const QString& relative)
     return QStringLiteral(VEXO_TEST_DATA_DIR) + QLatin1Char('/') + relative;
 }
 
+QAction* FindAction(QWidget* window, const QString& text)
+{
+    for (QAction* action : window->findChildren<QAction*>())
+        if (action->text().remove('&') == text)
+            return action;
+    return nullptr;
+}
+
 }  // namespace vexo::test

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QObject>
+#include <QAction>
+#include <QWidget>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -68,5 +70,8 @@ void OpenAndWait(CVexoDoc& doc, const QString& path);
 
 // The file of the test data folder tests/<relative>.
 QString DataPath(const QString& relative);
+
+// The window's action whose text, without its '&' marks, is `text`; null when none.
+QAction* FindAction(QWidget* window, const QString& text);
 
 }  // namespace vexo::test

@@ -24,6 +24,7 @@
 #include "model/references.h"
 
 using vexo::CMainFrame;
+using vexo::test::FindAction;
 using vexo::CVexoDoc;
 using vexo::CSettings;
 
@@ -33,15 +34,6 @@ const QByteArray kDocument =
     "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='50'>"
     "<style media='print'>rect { fill: red }</style>"
     "<rect id='r' x='10' y='10' width='30' height='20' fill='blue'/></svg>";
-
-QAction* FindAction(QWidget* window, const QString& text)
-{
-    for (QAction* action : window->findChildren<QAction*>()) {
-        if (action->text().remove('&') == text)
-            return action;
-    }
-    return nullptr;
-}
 
 }  // namespace
 

@@ -14,19 +14,12 @@
 #include "app/zoom_entry.h"
 
 using vexo::CMainFrame;
+using vexo::test::FindAction;
 
 namespace {
 
 const QByteArray kDocument = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='50'>"
                              "<rect x='10' y='10' width='30' height='20' fill='blue'/></svg>";
-
-QAction* FindAction(QWidget* window, const QString& text)
-{
-    for (QAction* action : window->findChildren<QAction*>())
-        if (action->text().remove('&') == text)
-            return action;
-    return nullptr;
-}
 
 }  // namespace
 
