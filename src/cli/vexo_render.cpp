@@ -612,9 +612,15 @@ bool DrawInputs(const Options& options, unsigned threadCount, std::FILE* liveMes
             finished.notify_all();
         }
     };
+    // One input is drawn on this thread: the main thread's heap grows in
+    // large steps, while a second thread's heap grows a page at a time.
     std::vector<std::thread> threads;
-    for (unsigned t = 0; t < threadCount; ++t)
-        threads.emplace_back(work);
+    if (threadCount <= 1) {
+        work();
+    } else {
+        for (unsigned t = 0; t < threadCount; ++t)
+            threads.emplace_back(work);
+    }
     bool allOk = true;
     for (std::size_t i = 0; i < count; ++i) {
         std::unique_lock lock(mutex);
