@@ -39,6 +39,35 @@ public:
         BuildNodes(elem, node->children, depth, releaseBuilt_);
     }
 
+    // With `release`, each node is freed once it is built: `first` and its
+    // siblings then belong to no one but this call.
+    void BuildNodes(CElem& parent, const xmlNode* first, unsigned depth, bool release)
+    {
+        const xmlNode* next = nullptr;
+        for (const xmlNode* node = first; node != nullptr; node = next) {
+            next = node->next;
+            if (context_.StopRequested())
+                return;
+            ++context_.Progress().nodesVisited;
+            switch (node->type) {
+            case XML_ELEMENT_NODE: BuildElement(parent, node, depth); break;
+            case XML_TEXT_NODE:
+            case XML_CDATA_SECTION_NODE: BuildString(parent, ToChars(node->content)); break;
+            case XML_ENTITY_REF_NODE: BuildEntityContent(parent, node, depth); break;
+            case XML_COMMENT_NODE:
+                AppendNode(parent, std::make_unique<CElemComment>(&parent, ToChars(node->content)));
+                break;
+            default: break;
+            }
+            if (release) {
+                // The caller handed the nodes over: they are ours to change.
+                xmlNode* built = const_cast<xmlNode*>(node);
+                xmlUnlinkNode(built);
+                xmlFreeNode(built);
+            }
+        }
+    }
+
 private:
     void AppendNode(CElem& parent, std::unique_ptr<CElem> node)
     {
@@ -79,35 +108,6 @@ private:
         }
         // The declaration's nodes serve every reference to it: never released.
         BuildNodes(parent, declaration->children, depth + 1, false);
-    }
-
-    // With `release`, each node is freed once it is built: `first` and its
-    // siblings then belong to no one but this call.
-    void BuildNodes(CElem& parent, const xmlNode* first, unsigned depth, bool release)
-    {
-        const xmlNode* next = nullptr;
-        for (const xmlNode* node = first; node != nullptr; node = next) {
-            next = node->next;
-            if (context_.StopRequested())
-                return;
-            ++context_.Progress().nodesVisited;
-            switch (node->type) {
-            case XML_ELEMENT_NODE: BuildElement(parent, node, depth); break;
-            case XML_TEXT_NODE:
-            case XML_CDATA_SECTION_NODE: BuildString(parent, ToChars(node->content)); break;
-            case XML_ENTITY_REF_NODE: BuildEntityContent(parent, node, depth); break;
-            case XML_COMMENT_NODE:
-                AppendNode(parent, std::make_unique<CElemComment>(&parent, ToChars(node->content)));
-                break;
-            default: break;
-            }
-            if (release) {
-                // The caller handed the tree over (BuildTreeReleasing): it is ours to change.
-                xmlNode* built = const_cast<xmlNode*>(node);
-                xmlUnlinkNode(built);
-                xmlFreeNode(built);
-            }
-        }
     }
 
     const CStyleAttributeReader& styles_;
@@ -171,6 +171,46 @@ void BuildTreeReleasing(CElem& root, xmlNode* rootNode, const CStyleAttributeRea
 {
     ReadAttributes(root, rootNode, styles);
     TreeBuilder(styles, context, true).BuildChildren(root, rootNode, 0);
+}
+
+CStreamedTreeBuilder::CStreamedTreeBuilder(CElem& root, const CStyleAttributeReader& styles, CLoadContext& context)
+    : root_(root), styles_(styles), context_(context)
+{
+}
+
+CStreamedTreeBuilder::~CStreamedTreeBuilder() = default;
+
+void CStreamedTreeBuilder::ElementStarted(xmlNode* node)
+{
+    if (abandoned_ || context_.StopRequested())
+        return;
+    ++context_.Progress().nodesVisited;
+    if (!started_) {
+        started_ = true;
+        ReadAttributes(root_, node, styles_);
+        open_.push_back(&root_);
+        return;
+    }
+    if (open_.empty())
+        return;
+    std::unique_ptr<CElem> elem = CreateElement(QualifiedName(node), open_.back());
+    ReadAttributes(*elem, node, styles_);
+    open_.push_back(open_.back()->AppendChild(std::move(elem)));
+    ++context_.Progress().nodesAdded;
+}
+
+void CStreamedTreeBuilder::TakeContent(xmlNode* parent)
+{
+    if (abandoned_ || open_.empty() || parent->children == nullptr)
+        return;
+    TreeBuilder(styles_, context_).BuildNodes(*open_.back(), parent->children,
+                                               static_cast<unsigned>(open_.size()), true);
+}
+
+void CStreamedTreeBuilder::ElementEnded(xmlNode*)
+{
+    if (!open_.empty())
+        open_.pop_back();
 }
 
 void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles)

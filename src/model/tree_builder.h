@@ -9,10 +9,12 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <libxml/tree.h>
 
 #include "model/elem.h"
+#include "model/xml_reader.h"
 
 namespace svg {
 
@@ -38,6 +40,34 @@ void BuildTree(CElem& root, const xmlNode* rootNode, const CStyleAttributeReader
 // once. `rootNode` itself is kept and is left without children (those of a
 // stopped build stay); entity declarations are not touched.
 void BuildTreeReleasing(CElem& root, xmlNode* rootNode, const CStyleAttributeReader& styles, CLoadContext& context);
+
+// Builds the element tree while the XML is parsed (PreprocessXml with a
+// stream): each element is made when its start tag is read, character data
+// when the next tag is, and the XML nodes are freed as they are built, so
+// the XML tree never holds more than the open elements. The result is the
+// tree BuildTreeReleasing makes.
+class CStreamedTreeBuilder final : public CXmlElementStream {
+public:
+    CStreamedTreeBuilder(CElem& root, const CStyleAttributeReader& styles, CLoadContext& context);
+    ~CStreamedTreeBuilder() override;
+
+    void ElementStarted(xmlNode* node) override;
+    void TakeContent(xmlNode* parent) override;
+    void ElementEnded(xmlNode* node) override;
+    void Abandon() override { abandoned_ = true; }
+
+    // The root was read and nothing was abandoned.
+    bool Built() const { return started_ && !abandoned_; }
+
+private:
+    CElem& root_;
+    const CStyleAttributeReader& styles_;
+    CLoadContext& context_;
+    // The open elements, the root first.
+    std::vector<CElem*> open_;
+    bool started_ = false;
+    bool abandoned_ = false;
+};
 
 // Fills elem.attributes from the attributes of `node` in two passes: first
 // everything except `style` and `font` (VexoLoc also sets line and column),

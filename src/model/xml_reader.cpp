@@ -1,6 +1,8 @@
 #include "model/xml_reader.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
@@ -461,6 +463,10 @@ struct Preprocessor final : ParseGuard {
     // declare them to stand on its own.
     std::vector<std::pair<std::string, std::string>> captureNamespaces;
     bool stopped = false;
+    // Receives the elements while they are read; null when the whole tree is built.
+    CXmlElementStream* stream = nullptr;
+    // A style sheet turned up while streaming: the document is read again.
+    bool needsWholeTree = false;
 
     Preprocessor(std::string_view t, CMessageLog& messages, const CStopToken& stopToken)
         : log(messages), stop(stopToken), text(t), lines(t)
@@ -517,6 +523,23 @@ protected:
 std::pair<int, int> PreprocessorLocation(Preprocessor& state) { return state.ParserLocation(); }
 
 Preprocessor& State(void* ctx) { return static_cast<Preprocessor&>(Guard(ctx)); }
+
+// The stream receives the document's own elements; those of an entity's
+// replacement text are parsed apart (with another context) into the entity.
+CXmlElementStream* StreamFor(Preprocessor& state, void* ctx)
+{
+    return ctx == state.ctxt ? state.stream : nullptr;
+}
+
+// A style sheet met while streaming: the elements handed over missed it.
+bool AbandonStream(Preprocessor& state)
+{
+    if (state.stream == nullptr)
+        return false;
+    state.needsWholeTree = true;
+    xmlStopParser(state.ctxt);
+    return true;
+}
 
 std::string QName(const xmlChar* prefix, const xmlChar* localname)
 {
@@ -675,25 +698,29 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     }
     if (prefix == nullptr) {
         const std::string_view name = ToChars(localname);
-        if (name == "style") {
-            BeginCapture(state, nbAttributes, attributes, false, location);
-            return;
-        }
-        if (name == "link" && IsStylesheetRel(FindAttribute(nbAttributes, attributes, "rel"))) {
-            BeginCapture(state, nbAttributes, attributes, true, location);
+        const bool isStyle = name == "style";
+        if (isStyle || (name == "link" && IsStylesheetRel(FindAttribute(nbAttributes, attributes, "rel")))) {
+            if (!AbandonStream(state))
+                BeginCapture(state, nbAttributes, attributes, !isStyle, location);
             return;
         }
     }
     // Inside an entity `ctx` is the parser of its replacement text, not the
     // document's.
     const auto parser = static_cast<xmlParserCtxtPtr>(ctx);
+    CXmlElementStream* stream = StreamFor(state, ctx);
+    if (stream != nullptr && parser->node != nullptr)
+        stream->TakeContent(parser->node);
     std::vector<const xmlChar*> declared =
         NamespacesToDeclare(parser, prefix, uri, nbNamespaces, namespaces, nbAttributes, attributes);
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, static_cast<int>(declared.size() / 2), declared.data(),
                           nbAttributes, nbDefaulted, attributes);
     if (xmlNodePtr node = parser->node) {
-        const std::string value = std::to_string(location.first) + ',' + std::to_string(location.second);
-        xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value.c_str());
+        char value[32];
+        std::snprintf(value, sizeof value, "%d,%d", location.first, location.second);
+        xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value);
+        if (stream != nullptr)
+            stream->ElementStarted(node);
     }
 }
 
@@ -704,7 +731,20 @@ void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
         return;
     state.LeaveElement();
     if (state.captureDepth == 0) {
+        const auto parser = static_cast<xmlParserCtxtPtr>(ctx);
+        CXmlElementStream* stream = StreamFor(state, ctx);
+        xmlNodePtr node = parser->node;
+        if (stream != nullptr && node != nullptr)
+            stream->TakeContent(node);
         xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+        if (stream != nullptr && node != nullptr) {
+            stream->ElementEnded(node);
+            // The stream holds what it needs: only the root stays in the tree.
+            if (node->parent != nullptr && node->parent->type == XML_ELEMENT_NODE) {
+                xmlUnlinkNode(node);
+                xmlFreeNode(node);
+            }
+        }
         return;
     }
     if (--state.captureDepth == 0) {
@@ -781,7 +821,7 @@ void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* da
     Preprocessor& state = State(ctx);
     if (state.CheckStop())
         return;
-    if (std::strcmp(ToChars(target), "xml-stylesheet") != 0 || state.captureDepth > 0)
+    if (std::strcmp(ToChars(target), "xml-stylesheet") != 0 || state.captureDepth > 0 || AbandonStream(state))
         return;
     const std::string_view pseudo = data ? ToChars(data) : "";
     StyleSheetRecord record;
@@ -1254,22 +1294,17 @@ std::string QualifiedName(const xmlAttr* attribute)
     return ToChars(attribute->name);
 }
 
-XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath, CMessageLog& log,
-                            const CStopToken& stop)
-{
-    InitXmlSafety();
-    XmlReadResult result;
-    std::string text;
-    std::string encoding;
-    if (!DecodeDocument(bytes, text, encoding, log))
-        return result;
-    if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
-        log.Report(msg::kDocumentTooLarge, 1, 1);
-        return result;
-    }
+namespace {
 
+// One streaming pass over the decoded `text`, handing the elements to
+// `stream` when there is one.
+XmlReadResult ParseDocument(const std::string& text, const std::string& encoding, const std::string& fullPath,
+                            CMessageLog& log, const CStopToken& stop, CXmlElementStream* stream, bool& needsWholeTree)
+{
+    XmlReadResult result;
     Preprocessor state(text, log, stop);
     state.encoding = encoding;
+    state.stream = stream;
     ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
     if (!ctxt)
         return result;
@@ -1298,6 +1333,7 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
         scope.preprocessor = &state;
         xmlParseDocument(ctxt.get());
     }
+    needsWholeTree = state.needsWholeTree;
     const bool ok = ctxt->wellFormed && !state.stopped && !state.LimitHit() && ctxt->myDoc != nullptr;
     if (!ok)
         return result;
@@ -1306,6 +1342,53 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
     if (result.document->URL == nullptr)
         result.document->URL = xmlStrdup(BAD_CAST fullPath.c_str());
     result.styleSheets = std::move(state.records);
+    return result;
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view lowerWord)
+{
+    const auto found = std::search(text.begin(), text.end(), lowerWord.begin(), lowerWord.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+    return found != text.end();
+}
+
+}  // namespace
+
+bool MayHoldStyleSheets(std::string_view text)
+{
+    // Style elements with or without a prefix, stylesheet links and
+    // xml-stylesheet instructions all spell these; a character reference in
+    // an entity's value could spell markup that no scan sees.
+    if (text.find("<style") != std::string_view::npos || text.find(":style") != std::string_view::npos)
+        return true;
+    if (ContainsIgnoringCase(text, "stylesheet"))
+        return true;
+    return text.find("<!ENTITY") != std::string_view::npos && text.find("&#") != std::string_view::npos;
+}
+
+XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath, CMessageLog& log,
+                            const CStopToken& stop, CXmlElementStream* stream)
+{
+    InitXmlSafety();
+    std::string text;
+    std::string encoding;
+    if (!DecodeDocument(bytes, text, encoding, log))
+        return {};
+    if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
+        log.Report(msg::kDocumentTooLarge, 1, 1);
+        return {};
+    }
+    if (stream != nullptr && MayHoldStyleSheets(text))
+        stream = nullptr;
+    bool needsWholeTree = false;
+    XmlReadResult result = ParseDocument(text, encoding, fullPath, log, stop, stream, needsWholeTree);
+    if (needsWholeTree) {
+        // The scan missed a style sheet: read the document again, whole.
+        stream->Abandon();
+        result = ParseDocument(text, encoding, fullPath, log, stop, nullptr, needsWholeTree);
+    }
+    result.streamed = stream != nullptr && !needsWholeTree && result.document != nullptr;
     return result;
 }
 

@@ -47,13 +47,42 @@ using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
 struct XmlReadResult {
     XmlDocPtr document;                      // null when the XML could not be read
     std::vector<StyleSheetRecord> styleSheets;  // as collected, in document order
+    // The elements went to the stream; the document is the root alone.
+    bool streamed = false;
+};
+
+// Receives a document's elements while it is parsed, so that the caller can
+// build its own tree from them and the XML tree never holds more than the
+// open elements. Only used for documents without style sheets: those need
+// the whole XML tree to cascade into.
+class CXmlElementStream {
+public:
+    virtual ~CXmlElementStream() = default;
+    // `node` has just been made with its attributes (VexoLoc included); it
+    // has no content yet.
+    virtual void ElementStarted(xmlNode* node) = 0;
+    // The character data, entity references and comments under `parent`
+    // read so far: the receiver unlinks and frees them.
+    virtual void TakeContent(xmlNode* parent) = 0;
+    // The end tag of `node` was read and its content taken. Every element
+    // but the root is freed right after.
+    virtual void ElementEnded(xmlNode* node) = 0;
+    // What was received is void: the document turned out to need the whole
+    // XML tree and is read again without the stream.
+    virtual void Abandon() = 0;
 };
 
 // Parses `bytes` (any supported encoding) and collects the style sheets.
 // Parser problems are reported as located messages; the document is null
-// when it cannot be read or the load was stopped.
+// when it cannot be read or the load was stopped. With a `stream`, a
+// document that can hold no style sheet hands its elements to it as they
+// are read and comes back as a root element without content.
 XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath, CMessageLog& log,
-                            const CStopToken& stop);
+                            const CStopToken& stop, CXmlElementStream* stream = nullptr);
+
+// False when no `style` element, stylesheet link or xml-stylesheet
+// instruction can occur in the UTF-8 `text` (a cheap, conservative scan).
+bool MayHoldStyleSheets(std::string_view text);
 
 // Parses XML text (already UTF-8 or with its own declaration) into a tree with
 // the same safety settings and no location attributes; reports

@@ -178,7 +178,13 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     }
 
     css::CssLoadContext sheets;
-    XmlDocPtr xml = css::ReadStyledXml(bytes, fullPath, sheets, context_);
+    const css::CStyleDeclarationReader styles(context_.Options().desktop);
+    // A document without style sheets is built while it is parsed; the
+    // others once their sheets have cascaded into the whole XML tree.
+    auto streamedRoot = std::make_unique<CElemDocument>(fullPath, context_.Options());
+    CStreamedTreeBuilder stream(*streamedRoot, styles, context_);
+    bool streamed = false;
+    XmlDocPtr xml = css::ReadStyledXml(bytes, fullPath, sheets, context_, &stream, &streamed);
     bytes = std::string();  // the text is no longer needed; free it before building
     if (!xml) {
         if (!context_.StopRequested())
@@ -187,7 +193,8 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     }
 
     xmlNode* rootNode = xmlDocGetRootElement(xml.get());
-    context_.Progress().xmlNodes = CountXmlNodes(rootNode);
+    context_.Progress().xmlNodes =
+        streamed ? context_.Progress().nodesVisited.load() : CountXmlNodes(rootNode);
     log.Report(msg::kDebugLoadingXml);
     if (rootNode == nullptr || QualifiedName(rootNode) != "svg") {
         log.Report(msg::kRootNotSvg, fullPath.c_str());
@@ -197,11 +204,15 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
         return nullptr;
 
     log.Report(msg::kDebugCreateSvg);
-    CElemDocument* root =
-        context_.Documents().Add(std::make_unique<CElemDocument>(fullPath, context_.Options()));
+    CElemDocument* root = nullptr;
+    if (streamed && stream.Built()) {
+        root = context_.Documents().Add(std::move(streamedRoot));
+    } else {
+        root = context_.Documents().Add(std::make_unique<CElemDocument>(fullPath, context_.Options()));
+        // Each XML node is freed once its element is built: the two trees never peak together.
+        BuildTreeReleasing(*root, rootNode, styles, context_);
+    }
     root->fontFaces = std::move(sheets.fontFaces);
-    // Each XML node is freed once its element is built: the two trees never peak together.
-    BuildTreeReleasing(*root, rootNode, css::CStyleDeclarationReader(context_.Options().desktop), context_);
     xml.reset();
     root->IndexIds();
 

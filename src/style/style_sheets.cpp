@@ -210,13 +210,15 @@ void ApplyCssStyleSheet(xmlDoc* document, std::string_view cssText, const std::s
 }
 
 XmlDocPtr ReadStyledXml(std::string_view bytes, const std::string& fullPath, CssLoadContext& sheets,
-                        CLoadContext& context)
+                        CLoadContext& context, CXmlElementStream* stream, bool* streamed)
 {
     // A document read without a main one before it is the main one: its
     // folder is where its style sheets may come from.
     context.SetMainDocumentPath(fullPath);
     context.Log().Report(msg::kDebugPreprocessingXml);
-    XmlReadResult read = PreprocessXml(bytes, fullPath, context.Log(), context.Stop());
+    XmlReadResult read = PreprocessXml(bytes, fullPath, context.Log(), context.Stop(), stream);
+    if (streamed != nullptr)
+        *streamed = read.streamed;
     if (!read.document)
         return nullptr;
     context.Log().Report(msg::kDebugApplyingStylesheet);

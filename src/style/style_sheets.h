@@ -42,9 +42,11 @@ void ApplyCssStyleSheet(xmlDoc* document, std::string_view cssText, const std::s
 
 // The whole reading step of a load: the XML of `bytes` with VexoLoc
 // locations, then its style sheets for the load's medium. Null when the
-// document cannot be read or the load was stopped.
+// document cannot be read or the load was stopped. A document without style
+// sheets goes to `stream` as it is read (see PreprocessXml); `streamed` says
+// whether it did.
 XmlDocPtr ReadStyledXml(std::string_view bytes, const std::string& fullPath, CssLoadContext& sheets,
-                        CLoadContext& context);
+                        CLoadContext& context, CXmlElementStream* stream = nullptr, bool* streamed = nullptr);
 
 // Reads `style` attributes with the CSS declaration parser: only properties
 // are stored (`style="x: 5"` must not move a shape), the `marker` shorthand

@@ -221,3 +221,101 @@ TEST_F(TreeBuilderTest, ReleasingBuildMakesTheSameTreeAndEmptiesTheXml)
 }
 
 }  // namespace
+
+namespace {
+
+// Everything the builder stores: class, name, every attribute in order,
+// location and text, one line per element, indented by depth.
+void DescribeWhole(const CElem& elem, int depth, std::string& out)
+{
+    out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + ElemClassName(elem.Class()) + ' ' + elem.Name() +
+           ' ' + std::to_string(elem.line) + ':' + std::to_string(elem.column) + " id=" + elem.id;
+    if (elem.Class() == ElemClass::String)
+        out += " \"" + static_cast<const CElemString&>(elem).text + '"';
+    if (elem.Class() == ElemClass::Comment)
+        out += " <!--" + static_cast<const CElemComment&>(elem).text + "-->";
+    for (const CAttributeMap::Entry& entry : elem.attributes)
+        out += ' ' + std::string(entry.Name()) + '=' + entry.attribute.value;
+    out += '\n';
+    for (const CElem* child : elem.Children())
+        DescribeWhole(*child, depth + 1, out);
+}
+
+TEST_F(TreeBuilderTest, StreamedBuildMakesTheTreeOfTheWholeXml)
+{
+    const std::string deep = [] {
+        std::string nested;
+        for (int i = 0; i < 60; ++i)
+            nested += "<g id='d" + std::to_string(i) + "'>";
+        nested += "<rect/>";
+        for (int i = 0; i < 60; ++i)
+            nested += "</g>";
+        return nested;
+    }();
+    const std::string documents[] = {
+        // Entities used twice, comments, text inside and outside `text`, style attributes.
+        "<!DOCTYPE svg [<!ENTITY box '<rect x=\"1\" width=\"2\"/><!--c-->'>]>\n"
+        "<svg id='r'><g id='a' style='fill:red'>&box;<circle/>&box;</g><!-- note -->\n"
+        "<text x='3'> a <tspan>b</tspan> </text>loose  words<g><g><path/></g></g></svg>",
+        // Prefixes, xml:space, CDATA, character data between elements of the root.
+        "<s:svg xmlns:s='http://www.w3.org/2000/svg' xmlns:L='http://www.w3.org/1999/xlink'>a<s:use L:href='#x'/>"
+        "b\n<s:text xml:space='preserve'>  <![CDATA[<x>]]> y\n</s:text>c<s:g font='bold 12px serif' "
+        "style='font-size:3px' fill='blue'/></s:svg>",
+        // Deep nesting, and an entity holding text and an element.
+        "<!DOCTYPE svg [<!ENTITY t 'one <tspan id=\"in\">two</tspan> three'>]>\n<svg>" + deep +
+            "<text>&t;&t;</text></svg>",
+    };
+    for (const std::string& text : documents) {
+        SCOPED_TRACE(text);
+        XmlReadResult whole = PreprocessXml(text, "/docs/test.svg", log, stop);
+        ASSERT_NE(whole.document, nullptr);
+        EXPECT_FALSE(whole.streamed);
+        auto built = std::make_unique<CElemDocument>("/docs/test.svg", CDocOptions{});
+        BuildTree(*built, xmlDocGetRootElement(whole.document.get()), styles, context);
+        std::string expected;
+        DescribeWhole(*built, 0, expected);
+
+        auto streamedRoot = std::make_unique<CElemDocument>("/docs/test.svg", CDocOptions{});
+        CStreamedTreeBuilder stream(*streamedRoot, styles, context);
+        XmlReadResult streamed = PreprocessXml(text, "/docs/test.svg", log, stop, &stream);
+        ASSERT_NE(streamed.document, nullptr);
+        EXPECT_TRUE(streamed.streamed);
+        EXPECT_TRUE(stream.Built());
+        // Only the root is left of the XML tree.
+        EXPECT_EQ(xmlDocGetRootElement(streamed.document.get())->children, nullptr);
+        std::string actual;
+        DescribeWhole(*streamedRoot, 0, actual);
+        EXPECT_EQ(actual, expected);
+    }
+    EXPECT_EQ(log.Count(), 0u);
+}
+
+TEST_F(TreeBuilderTest, DocumentsThatMayHoldStyleSheetsAreReadWhole)
+{
+    const struct {
+        const char* text;
+        bool mayHold;
+    } cases[] = {
+        {"<svg><rect style='fill:red'/></svg>", false},
+        {"<svg><style>rect{}</style></svg>", true},
+        {"<svg xmlns:s='http://www.w3.org/2000/svg'><s:style/></svg>", true},
+        {"<?xml-stylesheet href='a.css'?><svg/>", true},
+        {"<svg><link rel='StyleSheet' href='a.css'/></svg>", true},
+        // A character reference in an entity's value can spell a style element.
+        {"<!DOCTYPE svg [<!ENTITY s '&#60;style>rect{}&#60;/style>'>]><svg>&s;</svg>", true},
+        {"<!DOCTYPE svg [<!ENTITY s 'x'>]><svg>&s;&#60;</svg>", true},
+        {"<!DOCTYPE svg [<!ENTITY s 'x'>]><svg>&s;</svg>", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(MayHoldStyleSheets(c.text), c.mayHold);
+        auto root = std::make_unique<CElemDocument>("/docs/test.svg", CDocOptions{});
+        CStreamedTreeBuilder stream(*root, styles, context);
+        const XmlReadResult read = PreprocessXml(c.text, "/docs/test.svg", log, stop, &stream);
+        ASSERT_NE(read.document, nullptr);
+        EXPECT_EQ(read.streamed, !c.mayHold);
+        EXPECT_EQ(stream.Built(), !c.mayHold);
+    }
+}
+
+}  // namespace
