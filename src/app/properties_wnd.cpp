@@ -119,21 +119,21 @@ std::vector<CPropertiesWnd::Group> CPropertiesWnd::GroupAttributes(const svg::CE
                                   [&category](const Group& g) { return g.category == category; });
         if (group == groups.end())
             group = groups.insert(groups.end(), Group{category, {}});
-        const svg::CAttribute* attribute = elem.attributes.Find(schemaRow->attribute);
+        const std::string* attribute = elem.attributes.Value(schemaRow->attribute);
         // An attribute met twice (a collection included by two routes) is
         // listed once, where it is first met.
         if (attribute == nullptr || !shown.insert(schemaRow->attribute).second)
             continue;
-        const QString value = ToQString(attribute->value);
+        const QString value = ToQString(*attribute);
         group->rows.push_back({QString::fromStdString(schemaRow->attribute), value, value});
     }
     std::erase_if(groups, [](const Group& group) { return group.rows.empty(); });
 
     Group other{QStringLiteral("Other"), {}};
     for (const svg::CAttributeMap::Entry& entry : elem.attributes) {
-        const std::string name(entry.Name());
+        const std::string name(elem.attributes.NameOf(entry));
         if (name != kLocationAttribute && !shown.contains(name))
-            other.rows.push_back({ToQString(name), ToQString(entry.attribute.value), QString()});
+            other.rows.push_back({ToQString(name), ToQString(entry.value), QString()});
     }
     if (!other.rows.empty())
         groups.push_back(std::move(other));

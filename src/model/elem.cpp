@@ -9,21 +9,64 @@ namespace svg {
 
 // --- CAttributeMap ----------------------------------------------------------
 
+CAttributeMap::CAttributeMap(const CAttributeMap& other)
+    : entries_(other.entries_), rare_(other.rare_ ? std::make_unique<Rare>(*other.rare_) : nullptr)
+{
+}
+
+CAttributeMap& CAttributeMap::operator=(const CAttributeMap& other)
+{
+    if (this != &other) {
+        entries_ = other.entries_;
+        rare_ = other.rare_ ? std::make_unique<Rare>(*other.rare_) : nullptr;
+    }
+    return *this;
+}
+
+CAttributeMap::~CAttributeMap() = default;
+
+CAttributeMap::Rare& CAttributeMap::RareParts()
+{
+    if (!rare_)
+        rare_ = std::make_unique<Rare>();
+    return *rare_;
+}
+
+std::string_view CAttributeMap::NameOf(const Entry& entry) const
+{
+    if (entry.id != AttributeId::Unknown)
+        return AttributeName(entry.id);
+    if (rare_ && entry.foreignName > 0 && entry.foreignName <= rare_->foreignNames.size())
+        return rare_->foreignNames[entry.foreignName - 1];
+    return {};
+}
+
 void CAttributeMap::Store(AttributeId id, std::string_view foreignName, std::string value)
 {
     for (Entry& entry : entries_) {
-        if (entry.id == id && (id != AttributeId::Unknown || entry.foreignName == foreignName)) {
-            if (entry.attribute.flag == 0)
-                entry.attribute.previous = std::move(entry.attribute.value);
-            entry.attribute.value = std::move(value);
+        if (entry.id == id && (id != AttributeId::Unknown || NameOf(entry) == foreignName)) {
+            if (entry.flag == 0) {
+                const std::size_t index = static_cast<std::size_t>(&entry - entries_.data());
+                auto& previous = RareParts().previous;
+                const auto kept = std::find_if(previous.begin(), previous.end(),
+                                               [index](const auto& pair) { return pair.first == index; });
+                if (kept != previous.end())
+                    kept->second = std::move(entry.value);
+                else
+                    previous.emplace_back(index, std::move(entry.value));
+            }
+            entry.value = std::move(value);
             return;
         }
     }
     Entry& entry = entries_.emplace_back();
     entry.id = id;
-    if (id == AttributeId::Unknown)
-        entry.foreignName = foreignName;
-    entry.attribute.value = std::move(value);
+    entry.value = std::move(value);
+    if (id == AttributeId::Unknown) {
+        auto& names = RareParts().foreignNames;
+        names.emplace_back(foreignName);
+        entry.foreignName = static_cast<std::uint32_t>(names.size());
+    }
 }
 
 void CAttributeMap::Set(std::string_view name, std::string value)
@@ -33,37 +76,49 @@ void CAttributeMap::Set(std::string_view name, std::string value)
 
 void CAttributeMap::Set(AttributeId id, std::string value) { Store(id, {}, std::move(value)); }
 
-const CAttribute* CAttributeMap::Find(AttributeId id) const
+const CAttributeMap::Entry* CAttributeMap::FindEntry(AttributeId id) const
 {
     if (id == AttributeId::Unknown)
         return nullptr;
     for (const Entry& entry : entries_)
         if (entry.id == id)
-            return &entry.attribute;
+            return &entry;
     return nullptr;
 }
 
-const CAttribute* CAttributeMap::Find(std::string_view name) const
+const CAttributeMap::Entry* CAttributeMap::FindEntry(std::string_view name) const
 {
     const AttributeId id = AttributeIdFromName(name);
     if (id != AttributeId::Unknown)
-        return Find(id);
+        return FindEntry(id);
     for (const Entry& entry : entries_)
-        if (entry.id == AttributeId::Unknown && entry.foreignName == name)
-            return &entry.attribute;
+        if (entry.id == AttributeId::Unknown && NameOf(entry) == name)
+            return &entry;
     return nullptr;
 }
 
 const std::string* CAttributeMap::Value(AttributeId id) const
 {
-    const CAttribute* attribute = Find(id);
-    return attribute ? &attribute->value : nullptr;
+    const Entry* entry = FindEntry(id);
+    return entry ? &entry->value : nullptr;
 }
 
 const std::string* CAttributeMap::Value(std::string_view name) const
 {
-    const CAttribute* attribute = Find(name);
-    return attribute ? &attribute->value : nullptr;
+    const Entry* entry = FindEntry(name);
+    return entry ? &entry->value : nullptr;
+}
+
+const std::string* CAttributeMap::Previous(std::string_view name) const
+{
+    const Entry* entry = FindEntry(name);
+    if (entry == nullptr || !rare_)
+        return nullptr;
+    const std::size_t index = static_cast<std::size_t>(entry - entries_.data());
+    for (const auto& [at, value] : rare_->previous)
+        if (at == index)
+            return &value;
+    return nullptr;
 }
 
 bool CAttributeMap::Remove(AttributeId id)
@@ -71,7 +126,15 @@ bool CAttributeMap::Remove(AttributeId id)
     const auto it = std::find_if(entries_.begin(), entries_.end(), [id](const Entry& entry) { return entry.id == id; });
     if (it == entries_.end() || id == AttributeId::Unknown)
         return false;
+    const std::size_t index = static_cast<std::size_t>(it - entries_.begin());
     entries_.erase(it);
+    // Overridden values follow their entries.
+    if (rare_) {
+        std::erase_if(rare_->previous, [index](const auto& pair) { return pair.first == index; });
+        for (auto& pair : rare_->previous)
+            if (pair.first > index)
+                --pair.first;
+    }
     return true;
 }
 

@@ -31,39 +31,42 @@ namespace svg {
 
 class CElemDocument;
 
-// One specified attribute. Overriding a document value keeps it as the
-// previous value, so a `style` declaration that beats a presentation attribute
-// leaves the attribute's own text visible.
-struct CAttribute {
-    // 0 for attributes read from the document; copied when an element is cloned.
-    unsigned char flag = 0;
-    std::string value;
-    std::string previous;
-};
-
-// Attribute name to CAttribute, in the order the attributes were first set,
+// Attribute name to value, in the order the attributes were first set,
 // which is the order the attribute grid shows. Known names are stored and
 // found by their AttributeId; other names (foreign attributes) by their text.
+// Overriding a document value keeps it as the previous value, so a `style`
+// declaration that beats a presentation attribute leaves the attribute's own
+// text visible. Every element has one: an entry is kept small, and the rare
+// parts (foreign names, overridden values) live apart.
 class CAttributeMap {
 public:
     struct Entry {
         AttributeId id = AttributeId::Unknown;
-        std::string foreignName;  // only for AttributeId::Unknown
-        CAttribute attribute;
-
-        std::string_view Name() const { return id == AttributeId::Unknown ? foreignName : AttributeName(id); }
+        // 0 for attributes read from the document; copied when an element is cloned.
+        unsigned char flag = 0;
+        // For AttributeId::Unknown: 1 + the index of its name among the foreign names.
+        std::uint32_t foreignName = 0;
+        std::string value;
     };
+
+    CAttributeMap() = default;
+    CAttributeMap(const CAttributeMap& other);
+    CAttributeMap& operator=(const CAttributeMap& other);
+    CAttributeMap(CAttributeMap&&) noexcept = default;
+    CAttributeMap& operator=(CAttributeMap&&) noexcept = default;
+    ~CAttributeMap();
 
     void Set(std::string_view name, std::string value);
     void Set(AttributeId id, std::string value);
-    const CAttribute* Find(AttributeId id) const;
-    const CAttribute* Find(std::string_view name) const;
     const std::string* Value(AttributeId id) const;
     const std::string* Value(std::string_view name) const;
-    bool Contains(AttributeId id) const { return Find(id) != nullptr; }
-    bool Contains(std::string_view name) const { return Find(name) != nullptr; }
+    // The document's value that a later one replaced; null when none was.
+    const std::string* Previous(std::string_view name) const;
+    bool Contains(AttributeId id) const { return Value(id) != nullptr; }
+    bool Contains(std::string_view name) const { return Value(name) != nullptr; }
     bool Remove(AttributeId id);
     void Reserve(std::size_t count) { entries_.reserve(count); }
+    std::string_view NameOf(const Entry& entry) const;
 
     std::size_t Size() const { return entries_.size(); }
     bool Empty() const { return entries_.empty(); }
@@ -71,9 +74,18 @@ public:
     auto end() const { return entries_.end(); }
 
 private:
+    struct Rare {
+        std::vector<std::string> foreignNames;
+        std::vector<std::pair<std::size_t, std::string>> previous;  // entry index, value
+    };
+
     void Store(AttributeId id, std::string_view foreignName, std::string value);
+    const Entry* FindEntry(AttributeId id) const;
+    const Entry* FindEntry(std::string_view name) const;
+    Rare& RareParts();
 
     std::vector<Entry> entries_;
+    std::unique_ptr<Rare> rare_;
 };
 
 // The class family. The kind mirrors the C++ class, so that code that must

@@ -308,7 +308,7 @@ bool HasExUnit(std::string_view text)
 bool OwnValuesUseEx(const CElem& elem)
 {
     for (const CAttributeMap::Entry& entry : elem.attributes)
-        if (HasExUnit(entry.attribute.value))
+        if (HasExUnit(entry.value))
             return true;
     return false;
 }

@@ -127,10 +127,11 @@ TEST_F(TreeBuilderTest, StyleAttributeOverridesAndKeepsPrevious)
         "<svg><rect fill='blue' stroke='red' style=\"/* c; d */ FILL : green ;"
         " font-family: 'a;b:c', serif; fill-opacity:.5 /* open ; stroke:x\"/></svg>");
     const CAttributeMap& attributes = root->Children()[0]->attributes;
-    const CAttribute* fill = attributes.Find("fill");
-    ASSERT_NE(fill, nullptr);
-    EXPECT_EQ(fill->value, "green");
-    EXPECT_EQ(fill->previous, "blue");
+    ASSERT_NE(attributes.Value("fill"), nullptr);
+    EXPECT_EQ(*attributes.Value("fill"), "green");
+    ASSERT_NE(attributes.Previous("fill"), nullptr);
+    EXPECT_EQ(*attributes.Previous("fill"), "blue");
+    EXPECT_EQ(attributes.Previous("stroke"), nullptr);
     EXPECT_EQ(Value(attributes, "font-family"), "'a;b:c', serif");
     EXPECT_EQ(Value(attributes, "fill-opacity"), ".5");
     EXPECT_EQ(Value(attributes, "stroke"), "red");  // inside the unterminated comment
@@ -235,7 +236,7 @@ void DescribeWhole(const CElem& elem, int depth, std::string& out)
     if (elem.Class() == ElemClass::Comment)
         out += " <!--" + static_cast<const CElemComment&>(elem).text + "-->";
     for (const CAttributeMap::Entry& entry : elem.attributes)
-        out += ' ' + std::string(entry.Name()) + '=' + entry.attribute.value;
+        out += ' ' + std::string(elem.attributes.NameOf(entry)) + '=' + entry.value;
     out += '\n';
     for (const CElem* child : elem.Children())
         DescribeWhole(*child, depth + 1, out);
@@ -316,6 +317,41 @@ TEST_F(TreeBuilderTest, DocumentsThatMayHoldStyleSheetsAreReadWhole)
         EXPECT_EQ(read.streamed, !c.mayHold);
         EXPECT_EQ(stream.Built(), !c.mayHold);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AttributeMapTest, ForeignNamesAndOverriddenValuesSurviveCopiesAndRemovals)
+{
+    CAttributeMap map;
+    map.Set("x", "1");
+    map.Set("data-a", "a");
+    map.Set("fill", "blue");
+    map.Set("x:extra", "e");
+    map.Set("fill", "green");  // a style declaration beating the attribute
+    map.Set("x", "2");
+
+    const CAttributeMap copy = map;
+    std::string order;
+    for (const CAttributeMap::Entry& entry : copy)
+        order += std::string(copy.NameOf(entry)) + '=' + entry.value + ' ';
+    EXPECT_EQ(order, "x=2 data-a=a fill=green x:extra=e ");
+    ASSERT_NE(copy.Previous("fill"), nullptr);
+    EXPECT_EQ(*copy.Previous("fill"), "blue");
+    EXPECT_EQ(*copy.Previous("x"), "1");
+    EXPECT_EQ(copy.Previous("data-a"), nullptr);
+    EXPECT_EQ(*copy.Value("x:extra"), "e");
+    EXPECT_EQ(copy.Value("x:other"), nullptr);
+
+    // Removing an entry keeps the others' overridden values with them.
+    ASSERT_TRUE(map.Remove(AttributeId::x));
+    EXPECT_FALSE(map.Remove(AttributeId::x));
+    EXPECT_EQ(map.Previous("x"), nullptr);
+    EXPECT_EQ(*map.Previous("fill"), "blue");
+    EXPECT_EQ(*map.Value("data-a"), "a");
+    EXPECT_EQ(*copy.Value("x"), "2");  // the copy is its own
 }
 
 }  // namespace
