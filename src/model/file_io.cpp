@@ -1,5 +1,6 @@
 #include "model/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,13 +52,17 @@ ReadStatus ReadOpenFile(int fd, std::size_t maxBytes, const CStopToken& stop, st
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    // One byte more than the file's size lets the last read see its end
+    // without growing (and copying) the buffer.
+    bytes.reserve(static_cast<std::size_t>(info.st_size) + 1);
     for (;;) {
         if (stop.StopRequested())
             return ReadStatus::Stopped;
         // One byte more than the bound may hold tells a file that grew.
         const std::size_t room = maxBytes + 1 - bytes.size();
-        const std::size_t want = room < limits::kReadChunkBytes ? room : limits::kReadChunkBytes;
+        const std::size_t spare = bytes.capacity() - bytes.size();
+        const std::size_t chunk = spare > 0 ? std::min(spare, limits::kReadChunkBytes) : limits::kReadChunkBytes;
+        const std::size_t want = std::min(room, chunk);
         const std::size_t old = bytes.size();
         bytes.resize(old + want);
         const ssize_t got = ReadSome(fd, bytes.data() + old, want);

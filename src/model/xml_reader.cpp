@@ -467,6 +467,10 @@ struct Preprocessor final : ParseGuard {
     CXmlElementStream* stream = nullptr;
     // A style sheet turned up while streaming: the document is read again.
     bool needsWholeTree = false;
+    // Parser messages reported, and those a second reading leaves out
+    // because the first one reported them already.
+    int messagesReported = 0;
+    int messagesToSkip = 0;
 
     Preprocessor(std::string_view t, CMessageLog& messages, const CStopToken& stopToken)
         : log(messages), stop(stopToken), text(t), lines(t)
@@ -857,6 +861,13 @@ void OnStructuredError(void* ctx, xmlErrorPtr error)
     Preprocessor& state = State(ctx);
     if (error->code == XML_ERR_USER_STOP || state.LimitHit())
         return;
+    if (error->level == XML_ERR_WARNING || error->level == XML_ERR_ERROR || error->level == XML_ERR_FATAL) {
+        if (state.messagesToSkip > 0) {
+            --state.messagesToSkip;
+            return;
+        }
+        ++state.messagesReported;
+    }
     const std::string text = TrimmedMessage(error->message);
     // The parser's own column counts characters; ours counts UTF-16 units.
     std::pair<int, int> location{error->line, error->int2};
@@ -875,28 +886,31 @@ void OnStructuredError(void* ctx, xmlErrorPtr error)
 }
 
 // The document's bytes as UTF-8, the form the parser reads and locations are
-// counted in. Documents in other character sets are converted here, through
+// counted in: a view of `bytes` when they are UTF-8 already, else of
+// `converted`. Documents in other character sets are converted here, through
 // the same character-set table as style sheets.
-bool DecodeDocument(std::string_view bytes, std::string& utf8, std::string& encoding, CMessageLog& log)
+bool DecodeDocument(std::string_view bytes, std::string_view& utf8, std::string& converted, std::string& encoding,
+                    CMessageLog& log)
 {
     std::size_t bomLength = 0;
     encoding = DetectXmlEncoding(bytes, &bomLength);
     const std::string canonical = CanonicalCharset(encoding);
     if (canonical == "utf-8" || EqualsIgnoringCase(encoding, "utf8") || EqualsIgnoringCase(encoding, "us-ascii") ||
         EqualsIgnoringCase(encoding, "ascii")) {
-        utf8.assign(bytes.substr(bomLength));
+        utf8 = bytes.substr(bomLength);
         return true;
     }
     if (encoding.empty()) {
         log.Report(msg::kUnsupportedEncoding, "UTF-32", 1, 1);
         return false;
     }
-    std::optional<std::string> converted = ConvertToUtf8(bytes.substr(bomLength), encoding);
-    if (!converted) {
+    std::optional<std::string> result = ConvertToUtf8(bytes.substr(bomLength), encoding);
+    if (!result) {
         log.Report(msg::kInvalidEncoding, encoding.c_str(), 1, 1);
         return false;
     }
-    utf8 = std::move(*converted);
+    converted = std::move(*result);
+    utf8 = converted;
     return true;
 }
 
@@ -1298,13 +1312,22 @@ namespace {
 
 // One streaming pass over the decoded `text`, handing the elements to
 // `stream` when there is one.
-XmlReadResult ParseDocument(const std::string& text, const std::string& encoding, const std::string& fullPath,
-                            CMessageLog& log, const CStopToken& stop, CXmlElementStream* stream, bool& needsWholeTree)
+// How a reading went with a stream, for a second reading without it.
+struct StreamedReading {
+    CXmlElementStream* stream = nullptr;
+    bool needsWholeTree = false;
+    int messagesReported = 0;
+    int messagesToSkip = 0;
+};
+
+XmlReadResult ParseDocument(std::string_view text, const std::string& encoding, const std::string& fullPath,
+                            CMessageLog& log, const CStopToken& stop, StreamedReading& reading)
 {
     XmlReadResult result;
     Preprocessor state(text, log, stop);
     state.encoding = encoding;
-    state.stream = stream;
+    state.stream = reading.stream;
+    state.messagesToSkip = reading.messagesToSkip;
     ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
     if (!ctxt)
         return result;
@@ -1333,7 +1356,8 @@ XmlReadResult ParseDocument(const std::string& text, const std::string& encoding
         scope.preprocessor = &state;
         xmlParseDocument(ctxt.get());
     }
-    needsWholeTree = state.needsWholeTree;
+    reading.needsWholeTree = state.needsWholeTree;
+    reading.messagesReported = state.messagesReported;
     const bool ok = ctxt->wellFormed && !state.stopped && !state.LimitHit() && ctxt->myDoc != nullptr;
     if (!ok)
         return result;
@@ -1345,14 +1369,6 @@ XmlReadResult ParseDocument(const std::string& text, const std::string& encoding
     return result;
 }
 
-bool ContainsIgnoringCase(std::string_view text, std::string_view lowerWord)
-{
-    const auto found = std::search(text.begin(), text.end(), lowerWord.begin(), lowerWord.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-    });
-    return found != text.end();
-}
-
 }  // namespace
 
 bool MayHoldStyleSheets(std::string_view text)
@@ -1362,8 +1378,11 @@ bool MayHoldStyleSheets(std::string_view text)
     // an entity's value could spell markup that no scan sees.
     if (text.find("<style") != std::string_view::npos || text.find(":style") != std::string_view::npos)
         return true;
-    if (ContainsIgnoringCase(text, "stylesheet"))
-        return true;
+    // Links in unusual capitals are not looked for: the parse meets them
+    // and starts again with the whole tree (PreprocessXml).
+    for (const std::string_view spelling : {"stylesheet", "StyleSheet", "Stylesheet", "STYLESHEET"})
+        if (text.find(spelling) != std::string_view::npos)
+            return true;
     return text.find("<!ENTITY") != std::string_view::npos && text.find("&#") != std::string_view::npos;
 }
 
@@ -1371,9 +1390,10 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
                             const CStopToken& stop, CXmlElementStream* stream)
 {
     InitXmlSafety();
-    std::string text;
+    std::string_view text;
+    std::string converted;
     std::string encoding;
-    if (!DecodeDocument(bytes, text, encoding, log))
+    if (!DecodeDocument(bytes, text, converted, encoding, log))
         return {};
     if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
         log.Report(msg::kDocumentTooLarge, 1, 1);
@@ -1381,14 +1401,17 @@ XmlReadResult PreprocessXml(std::string_view bytes, const std::string& fullPath,
     }
     if (stream != nullptr && MayHoldStyleSheets(text))
         stream = nullptr;
-    bool needsWholeTree = false;
-    XmlReadResult result = ParseDocument(text, encoding, fullPath, log, stop, stream, needsWholeTree);
-    if (needsWholeTree) {
-        // The scan missed a style sheet: read the document again, whole.
+    StreamedReading reading{stream};
+    XmlReadResult result = ParseDocument(text, encoding, fullPath, log, stop, reading);
+    if (reading.needsWholeTree) {
+        // The scan missed a style sheet: read the document again, whole,
+        // without repeating what the parser said the first time.
         stream->Abandon();
-        result = ParseDocument(text, encoding, fullPath, log, stop, nullptr, needsWholeTree);
+        reading = StreamedReading{nullptr, false, 0, reading.messagesReported};
+        result = ParseDocument(text, encoding, fullPath, log, stop, reading);
+        return result;
     }
-    result.streamed = stream != nullptr && !needsWholeTree && result.document != nullptr;
+    result.streamed = stream != nullptr && result.document != nullptr;
     return result;
 }
 

@@ -355,3 +355,28 @@ TEST(AttributeMapTest, ForeignNamesAndOverriddenValuesSurviveCopiesAndRemovals)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeBuilderTest, AStyleSheetTheScanMissesRestartsTheReadingWithoutRepeatingMessages)
+{
+    // A link in unusual capitals is seen only by the parser; the warning
+    // before it (an unknown namespace prefix's attribute) is said once.
+    const std::string text = "<svg><rect a:b='1'/><link rel='styleSHEET' href='a.css'/><circle/></svg>";
+    ASSERT_FALSE(MayHoldStyleSheets(text));
+    auto root = std::make_unique<CElemDocument>("/docs/test.svg", CDocOptions{});
+    CStreamedTreeBuilder stream(*root, styles, context);
+    const XmlReadResult read = PreprocessXml(text, "/docs/test.svg", log, stop, &stream);
+    ASSERT_NE(read.document, nullptr);
+    EXPECT_FALSE(read.streamed);
+    EXPECT_FALSE(stream.Built());
+    ASSERT_EQ(read.styleSheets.size(), 1u);
+    EXPECT_EQ(read.styleSheets[0].href, "a.css");
+    // The whole tree is there for the sheet to cascade into.
+    const xmlNode* svg = xmlDocGetRootElement(read.document.get());
+    ASSERT_NE(svg->children, nullptr);
+    EXPECT_EQ(xmlStrcmp(svg->children->name, BAD_CAST "rect"), 0);
+    EXPECT_EQ(log.Count(), 1u) << log.LogText();
+}
+
+}  // namespace
