@@ -188,9 +188,41 @@ ElemClass BaseClass(ElemClass kind)
 
 // --- CElem --------------------------------------------------------------------
 
-CElem::CElem(std::string name, CElem* parent)
-    : name_(std::move(name)), elementId_(ElementIdFromName(name_)), parent_(parent)
+namespace {
+// The one copy of each known element name, and of the names of character
+// data and comments; null for any other name.
+const std::string* SharedName(ElementId id, std::string_view name)
 {
+    static const std::vector<std::string> known = [] {
+        std::vector<std::string> names;
+        for (int id = 0;; ++id) {
+            const std::string_view known = ElementName(static_cast<ElementId>(id));
+            if (id > 0 && known.empty())
+                break;
+            names.emplace_back(known);
+        }
+        return names;
+    }();
+    static const std::string kString = "#string";
+    static const std::string kComment = "#comment";
+    if (id != ElementId::Unknown)
+        return &known[static_cast<std::size_t>(id)];
+    if (name == kString)
+        return &kString;
+    if (name == kComment)
+        return &kComment;
+    return nullptr;
+}
+}  // namespace
+
+CElem::CElem(std::string name, CElem* parent)
+    : name_(nullptr), elementId_(ElementIdFromName(name)), parent_(parent)
+{
+    name_ = SharedName(elementId_, name);
+    if (name_ == nullptr) {
+        name_ = new std::string(std::move(name));
+        ownsName_ = true;
+    }
 }
 
 // Children are freed from the deepest level up with an explicit stack: a
@@ -198,6 +230,8 @@ CElem::CElem(std::string name, CElem* parent)
 // deep on whatever thread frees it.
 CElem::~CElem()
 {
+    if (ownsName_)
+        delete name_;
     std::vector<std::unique_ptr<CElem>> pending = std::move(children_);
     while (!pending.empty()) {
         std::unique_ptr<CElem> elem = std::move(pending.back());

@@ -128,7 +128,7 @@ public:
     bool IsA(ElemClass kind) const;
 
     // --- Tree -------------------------------------------------------------
-    const std::string& Name() const { return name_; }
+    const std::string& Name() const { return *name_; }
     ElementId Id() const { return elementId_; }
     CElem* Parent() { return parent_; }
     const CElem* Parent() const { return parent_; }
@@ -197,7 +197,10 @@ protected:
     void SetGraphicsElement(bool value) { graphicsElement = value; }
 
 private:
-    std::string name_;
+    // Shared by all elements of a known name (and by character data and
+    // comments); owned, and deleted with the element, for other names.
+    const std::string* name_;
+    bool ownsName_ = false;
     ElementId elementId_;
     CElem* parent_;
     std::vector<std::unique_ptr<CElem>> children_;

@@ -119,6 +119,10 @@ private:
 
 std::string AttributeValue(const xmlAttr* attribute)
 {
+    // Nearly every value is one text node: no need for libxml2 to copy it first.
+    const xmlNode* only = attribute->children;
+    if (only != nullptr && only->next == nullptr && only->type == XML_TEXT_NODE && only->content != nullptr)
+        return ToChars(only->content);
     xmlChar* content = xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attribute));
     std::string value = ToChars(content);
     xmlFree(content);

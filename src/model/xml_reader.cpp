@@ -1310,8 +1310,6 @@ std::string QualifiedName(const xmlAttr* attribute)
 
 namespace {
 
-// One streaming pass over the decoded `text`, handing the elements to
-// `stream` when there is one.
 // How a reading went with a stream, for a second reading without it.
 struct StreamedReading {
     CXmlElementStream* stream = nullptr;
@@ -1320,6 +1318,8 @@ struct StreamedReading {
     int messagesToSkip = 0;
 };
 
+// One streaming pass over the decoded `text`, handing the elements to
+// `reading.stream` when there is one.
 XmlReadResult ParseDocument(std::string_view text, const std::string& encoding, const std::string& fullPath,
                             CMessageLog& log, const CStopToken& stop, StreamedReading& reading)
 {
@@ -1328,8 +1328,9 @@ XmlReadResult ParseDocument(std::string_view text, const std::string& encoding, 
     state.encoding = encoding;
     state.stream = reading.stream;
     state.messagesToSkip = reading.messagesToSkip;
-    ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
-    if (!ctxt)
+    // The text is pushed in pieces: a memory parser would first copy all of it.
+    ParserCtxtPtr ctxt(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
+    if (!ctxt || ctxt->input == nullptr)
         return result;
     state.ctxt = ctxt.get();
     ctxt->_private = static_cast<ParseGuard*>(&state);
@@ -1354,7 +1355,17 @@ XmlReadResult ParseDocument(std::string_view text, const std::string& encoding, 
     {
         ParseScope scope(log);
         scope.preprocessor = &state;
-        xmlParseDocument(ctxt.get());
+        constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
+        std::size_t done = 0;
+        do {
+            const std::size_t piece = std::min(kPieceBytes, text.size() - done);
+            const bool last = done + piece == text.size();
+            xmlParseChunk(ctxt.get(), text.data() + done, static_cast<int>(piece), last ? 1 : 0);
+            done += piece;
+            // A fatal error, a bound or a stop ends the parse.
+            if (ctxt->disableSAX != 0 || ctxt->instate == XML_PARSER_EOF)
+                break;
+        } while (done < text.size());
     }
     reading.needsWholeTree = state.needsWholeTree;
     reading.messagesReported = state.messagesReported;
