@@ -67,9 +67,10 @@ AxisPlan PlanAxis(float deviationPx)
 
 // ---- bands of bytes, one sum per byte lane, along x or y ----
 
-void BoxBand(const PaddedBand& source, PaddedBand& target, Box box)
+VEXO_BAND_LOOP void BoxBand(const PaddedBand& source, PaddedBand& target, Box box)
 {
-    std::uint32_t sums[kBandBytes] = {};
+    // Signed: converts to float in one instruction; at most 255 x the box.
+    std::int32_t sums[kBandBytes] = {};
     for (int j = -box.left; j <= box.right; ++j) {
         const std::uint8_t* row = source.Row(j);
         for (int k = 0; k < kBandBytes; ++k)
@@ -83,11 +84,11 @@ void BoxBand(const PaddedBand& source, PaddedBand& target, Box box)
         const std::uint8_t* __restrict entering = source.Row(i + box.right + 1);
         const std::uint8_t* __restrict leaving = source.Row(i - box.left);
         for (int k = 0; k < kBandBytes; ++k)
-            sums[k] += static_cast<std::uint32_t>(entering[k]) - leaving[k];
+            sums[k] += static_cast<std::int32_t>(entering[k]) - leaving[k];
     }
 }
 
-void KernelBand(const PaddedBand& source, PaddedBand& target, const std::vector<float>& kernel)
+VEXO_BAND_LOOP void KernelBand(const PaddedBand& source, PaddedBand& target, const std::vector<float>& kernel)
 {
     const int reach = static_cast<int>(kernel.size() / 2);
     float sums[kBandBytes];

@@ -28,6 +28,15 @@
 
 namespace svg {
 
+// Marks a band loop to be built twice, for AVX2 and for any x86-64, the
+// copy chosen when the program loads: twice the lanes an instruction, the
+// same arithmetic (no fused multiply-add), so the same pixels.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VEXO_BAND_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define VEXO_BAND_LOOP
+#endif
+
 // Pixels across a band: 256 bytes a line, four cache lines, a whole number
 // of vector lanes.
 inline constexpr int kBandPixels = 64;
