@@ -65,78 +65,12 @@ AxisPlan PlanAxis(float deviationPx)
     return plan;
 }
 
-// ---- rows: packed pixels, four channel sums ----
+// ---- bands of bytes, one sum per byte lane, along x or y ----
 
-void AddChannels(std::uint32_t pixel, std::uint32_t sums[4])
+VEXO_BAND_LOOP void BoxBand(const PaddedBand& source, PaddedBand& target, Box box)
 {
-    for (int channel = 0; channel < 4; ++channel)
-        sums[channel] += PixelChannel(pixel, channel);
-}
-
-void SubtractChannels(std::uint32_t pixel, std::uint32_t sums[4])
-{
-    for (int channel = 0; channel < 4; ++channel)
-        sums[channel] -= PixelChannel(pixel, channel);
-}
-
-// One box pass over a padded line; reads `box` beyond either end.
-void BoxRow(const std::uint32_t* source, std::uint32_t* target, int length, Box box)
-{
-    std::uint32_t sums[4] = {0, 0, 0, 0};
-    for (int j = -box.left; j <= box.right; ++j)
-        AddChannels(source[j], sums);
-    const float scale = box.Scale();
-    for (int i = 0; i < length; ++i) {
-        std::uint32_t pixel = 0;
-        for (int channel = 0; channel < 4; ++channel)
-            pixel |= static_cast<std::uint32_t>(static_cast<float>(sums[channel]) * scale + 0.5f) << (8 * channel);
-        target[i] = pixel;
-        AddChannels(source[i + box.right + 1], sums);
-        SubtractChannels(source[i - box.left], sums);
-    }
-}
-
-void KernelRow(const std::uint32_t* source, std::uint32_t* target, int length, const std::vector<float>& kernel)
-{
-    const int reach = static_cast<int>(kernel.size() / 2);
-    for (int i = 0; i < length; ++i) {
-        float sums[4] = {0, 0, 0, 0};
-        for (int t = -reach; t <= reach; ++t) {
-            const std::uint32_t pixel = source[i + t];
-            const float weight = kernel[static_cast<std::size_t>(t + reach)];
-            for (int channel = 0; channel < 4; ++channel)
-                sums[channel] += weight * static_cast<float>(PixelChannel(pixel, channel));
-        }
-        std::uint32_t pixel = 0;
-        for (int channel = 0; channel < 4; ++channel)
-            pixel |= std::min(static_cast<std::uint32_t>(sums[channel] + 0.5f), 255u) << (8 * channel);
-        target[i] = pixel;
-    }
-}
-
-void BlurRow(const AxisPlan& plan, PaddedLine& line, PaddedLine& scratch)
-{
-    if (plan.IsIdentity())
-        return;
-    if (scratch.storage.size() != line.storage.size() || scratch.pad != line.pad)
-        scratch.Reset(line.length, line.pad);
-    scratch.length = line.length;
-    if (!plan.useBoxes) {
-        KernelRow(line.Data(), scratch.Data(), line.length, plan.kernel);
-        std::swap(line, scratch);
-        return;
-    }
-    for (const Box& box : plan.boxes) {
-        BoxRow(line.Data(), scratch.Data(), line.length, box);
-        std::swap(line, scratch);
-    }
-}
-
-// ---- columns: bands of bytes, one sum per byte lane ----
-
-void BoxBand(const PaddedBand& source, PaddedBand& target, Box box)
-{
-    std::uint32_t sums[kBandBytes] = {};
+    // Signed: converts to float in one instruction; at most 255 x the box.
+    std::int32_t sums[kBandBytes] = {};
     for (int j = -box.left; j <= box.right; ++j) {
         const std::uint8_t* row = source.Row(j);
         for (int k = 0; k < kBandBytes; ++k)
@@ -150,11 +84,11 @@ void BoxBand(const PaddedBand& source, PaddedBand& target, Box box)
         const std::uint8_t* __restrict entering = source.Row(i + box.right + 1);
         const std::uint8_t* __restrict leaving = source.Row(i - box.left);
         for (int k = 0; k < kBandBytes; ++k)
-            sums[k] += static_cast<std::uint32_t>(entering[k]) - leaving[k];
+            sums[k] += static_cast<std::int32_t>(entering[k]) - leaving[k];
     }
 }
 
-void KernelBand(const PaddedBand& source, PaddedBand& target, const std::vector<float>& kernel)
+VEXO_BAND_LOOP void KernelBand(const PaddedBand& source, PaddedBand& target, const std::vector<float>& kernel)
 {
     const int reach = static_cast<int>(kernel.size() / 2);
     float sums[kBandBytes];
@@ -209,8 +143,8 @@ std::unique_ptr<CRtBitmap> GaussianBlur(const CRtBitmap* in, const BlurParams& p
     filter.reachY = filter.guardY = planY.reach;
     filter.padX = planX.reach + 1;
     filter.padY = planY.reach + 1;
-    filter.filterRow = [&planX](PaddedLine& line, PaddedLine& scratch) { BlurRow(planX, line, scratch); };
-    filter.filterColumns = [&planY](PaddedBand& band, PaddedBand& scratch) { BlurBand(planY, band, scratch); };
+    filter.filterX = [&planX](PaddedBand& band, PaddedBand& scratch) { BlurBand(planX, band, scratch); };
+    filter.filterY = [&planY](PaddedBand& band, PaddedBand& scratch) { BlurBand(planY, band, scratch); };
     return RunSeparable(in, outRect, filter, params.threads, stop);
 }
 

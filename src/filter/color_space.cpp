@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "filter/parallel.h"
 #include "filter/pixel.h"
 
 namespace svg {
@@ -70,19 +71,21 @@ void ConvertColorSpace(CRtBitmap& bitmap, ColorInterpolation from, ColorInterpol
         return;
     const PremultipliedTable& table = to == ColorInterpolation::LinearRGB ? ToLinearTable() : ToSrgbTable();
     const std::uint8_t* entries = table.data();
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        if (stop.StopRequested())
-            return;
-        std::uint32_t* row = bitmap.Row(y);
-        for (int x = 0; x < bitmap.Width(); ++x) {
-            const std::uint32_t pixel = row[x];
-            const std::uint32_t alpha = PixelAlpha(pixel);
-            // Opaque and transparent pixels dominate real pictures; both rows
-            // of the table exist, so no branch is needed for them.
-            const std::uint8_t* line = entries + alpha * 256;
-            row[x] = PackPixel(alpha, line[PixelRed(pixel)], line[PixelGreen(pixel)], line[PixelBlue(pixel)]);
+    // Rows are independent: the pixels do not depend on the thread count.
+    ParallelFor(bitmap.Height(), FilterThreadCount(0, bitmap.PixelCount()), [&](int begin, int end) {
+        for (int y = begin; y < end && !stop.StopRequested(); ++y) {
+            std::uint32_t* row = bitmap.Row(y);
+            for (int x = 0; x < bitmap.Width(); ++x) {
+                const std::uint32_t pixel = row[x];
+                // Transparent pixels, common around a filtered element, stay.
+                if (pixel == 0)
+                    continue;
+                const std::uint32_t alpha = PixelAlpha(pixel);
+                const std::uint8_t* line = entries + alpha * 256;
+                row[x] = PackPixel(alpha, line[PixelRed(pixel)], line[PixelGreen(pixel)], line[PixelBlue(pixel)]);
+            }
         }
-    }
+    });
 }
 
 float ChannelInSpace(std::uint8_t srgb, ColorInterpolation space)

@@ -198,6 +198,12 @@ int ConvolveMatrixReach(const CFilterPrimitiveParams& params, const FilterSpace&
     return ReachPx(std::max(convolve.orderX * unitX, convolve.orderY * unitY));
 }
 
+// Duplicated edges repeat the input's last pixels, wherever they lie.
+bool ConvolveMatrixReadsEdges(const CFilterPrimitiveParams& params)
+{
+    return static_cast<const ConvolvePrimitive&>(params).convolve.edgeMode != EdgeMode::None;
+}
+
 ParsedParams ParseDisplacementMap(const CElemFilterPrimitive& primitive, CLoadContext& context)
 {
     auto params = std::make_unique<DisplacementPrimitive>();

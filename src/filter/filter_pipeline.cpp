@@ -76,6 +76,52 @@ PixelRect ToPixels(const RectF& user, const Matrix& userToPixel)
     return ToPixelRect(mapped.x, mapped.y, mapped.width, mapped.height);
 }
 
+// The smallest rectangle holding both; an empty one adds nothing.
+PixelRect Covering(const PixelRect& a, const PixelRect& b)
+{
+    if (a.IsEmpty())
+        return b;
+    if (b.IsEmpty())
+        return a;
+    const long long left = std::min(a.x, b.x);
+    const long long top = std::min(a.y, b.y);
+    const long long right =
+        std::max<long long>(static_cast<long long>(a.x) + a.width, static_cast<long long>(b.x) + b.width);
+    const long long bottom =
+        std::max<long long>(static_cast<long long>(a.y) + a.height, static_cast<long long>(b.y) + b.height);
+    return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+            static_cast<int>(bottom - top)};
+}
+
+// `rect` grown by `by` pixels on every side, within `bounds`; empty when
+// they do not meet.
+PixelRect GrownWithin(const PixelRect& rect, int by, const PixelRect& bounds)
+{
+    const long long left = static_cast<long long>(rect.x) - by;
+    const long long top = static_cast<long long>(rect.y) - by;
+    const long long right = static_cast<long long>(rect.x) + rect.width + by;
+    const long long bottom = static_cast<long long>(rect.y) + rect.height + by;
+    const long long clippedLeft = std::max<long long>(left, bounds.x);
+    const long long clippedTop = std::max<long long>(top, bounds.y);
+    const long long clippedRight = std::min<long long>(right, static_cast<long long>(bounds.x) + bounds.width);
+    const long long clippedBottom = std::min<long long>(bottom, static_cast<long long>(bounds.y) + bounds.height);
+    if (clippedRight <= clippedLeft || clippedBottom <= clippedTop)
+        return {};
+    return {static_cast<int>(clippedLeft), static_cast<int>(clippedTop), static_cast<int>(clippedRight - clippedLeft),
+            static_cast<int>(clippedBottom - clippedTop)};
+}
+
+// The standard inputs that share one picture: SourceAlpha is SourceGraphic's
+// alpha, BackgroundAlpha BackgroundImage's.
+std::size_t PictureOf(FilterInput input)
+{
+    switch (input) {
+    case FilterInput::SourceAlpha: return static_cast<std::size_t>(FilterInput::SourceGraphic);
+    case FilterInput::BackgroundAlpha: return static_cast<std::size_t>(FilterInput::BackgroundImage);
+    default: return static_cast<std::size_t>(input);
+    }
+}
+
 // An owning sRGB copy of an image in `space`: what the filter's final result
 // would look like had it ended here. A view's shared colour does not come
 // along for an alphaOnly image (it reads as zero).
@@ -108,6 +154,7 @@ public:
         if (primitives.empty())
             return nullptr;
         MarkLastUses();
+        PlanAreas();
         for (std::size_t i = 0; i < primitives.size(); ++i) {
             if (context_.stop.StopRequested())
                 return nullptr;
@@ -151,6 +198,44 @@ private:
         }
     }
 
+    // Each primitive's rectangle to compute (empty when it computes nothing),
+    // and from it the part of each standard input's picture that primitives
+    // read: painting the element or its paint costs as much as the pixels
+    // painted. A primitive that may read all of its input, or whose result
+    // depends on where its input ends, takes the whole computed area; so does
+    // a run that keeps images, which shows the inputs in full.
+    void PlanAreas()
+    {
+        const std::vector<const CElemFilterPrimitive*>& primitives = filter_.primitives;
+        outRects_.assign(primitives.size(), PixelRect{});
+        const bool wholeInputs = context_.keep.primitive != nullptr;
+        for (std::size_t i = 0; i < primitives.size(); ++i) {
+            const auto index = static_cast<int>(i);
+            const CElemFilterPrimitive& primitive = *primitives[i];
+            const FilterPrimitiveFamily& family = FamilyOf(index);
+            const std::vector<FilterInputRef> refs = InputRefs(primitive, family);
+            results_[i].subregionUser = Intersection(Subregion(primitive, family, refs, index), space_.regionUser);
+            PixelRect subregionPx;
+            if (HasNoResult(primitive, family) ||
+                !IntersectPixelRects(ToPixels(results_[i].subregionUser, space_.userToPixel), space_.regionPx,
+                                     subregionPx) ||
+                !IntersectPixelRects(subregionPx, space_.computePx, outRects_[i]))
+                continue;
+            int reach = family.reachPx != nullptr ? family.reachPx(*primitive.params, space_) : 0;
+            if (wholeInputs || (family.readsInputEdges != nullptr && family.readsInputEdges(*primitive.params)))
+                reach = -1;
+            const PixelRect read =
+                reach < 0 ? space_.computePx : GrownWithin(outRects_[i], reach, space_.computePx);
+            for (const FilterInputRef& ref : refs) {
+                const Image& input = Resolve(ref, index);
+                if (input.standard) {
+                    PixelRect& area = standardAreas_[PictureOf(input.kind)];
+                    area = Covering(area, read);
+                }
+            }
+        }
+    }
+
     // Results nothing reads any more; the last primitive's is the filter's.
     void FreeImagesDoneAt(int index)
     {
@@ -161,29 +246,33 @@ private:
         }
     }
 
-    // Standard inputs are made when first read; all cover the filter region.
+    // Standard inputs are made when first read, over the area PlanAreas
+    // found, which holds every pixel a primitive reads of them.
     Image& Standard(FilterInput input)
     {
         Image& image = standard_[static_cast<std::size_t>(input)];
         if (image.made)
             return image;
         image.made = true;
+        const PixelRect& area = standardAreas_[PictureOf(input)];
+        if (area.IsEmpty())
+            return image;
         switch (input) {
         case FilterInput::SourceGraphic:
-            if (const CRtBitmap* source = sources_.SourceGraphic())
+            if (const CRtBitmap* source = sources_.SourceGraphic(area))
                 image.bitmap = CRtBitmap::View(*source, false);
             break;
         case FilterInput::SourceAlpha:
             if (const CRtBitmap* source = Standard(FilterInput::SourceGraphic).bitmap.get())
                 image.bitmap = CRtBitmap::View(*source, true);
             break;
-        case FilterInput::BackgroundImage: image.bitmap = sources_.BackgroundImage(space_.computePx); break;
+        case FilterInput::BackgroundImage: image.bitmap = sources_.BackgroundImage(area); break;
         case FilterInput::BackgroundAlpha:
             if (const CRtBitmap* background = Standard(FilterInput::BackgroundImage).bitmap.get())
                 image.bitmap = CRtBitmap::View(*background, true);
             break;
-        case FilterInput::FillPaint: image.bitmap = sources_.FillPaint(space_.computePx); break;
-        case FilterInput::StrokePaint: image.bitmap = sources_.StrokePaint(space_.computePx); break;
+        case FilterInput::FillPaint: image.bitmap = sources_.FillPaint(area); break;
+        case FilterInput::StrokePaint: image.bitmap = sources_.StrokePaint(area); break;
         }
         return image;
     }
@@ -250,15 +339,12 @@ private:
         const std::vector<FilterInputRef> refs = InputRefs(primitive, family);
         Image& result = results_[static_cast<std::size_t>(index)];
         const RectF placement = Subregion(primitive, family, refs, index);
-        result.subregionUser = Intersection(placement, space_.regionUser);
         result.made = true;
-        if (HasNoResult(primitive, family))
+        const PixelRect& outRect = outRects_[static_cast<std::size_t>(index)];
+        if (outRect.IsEmpty())
             return;
         PixelRect subregionPx;
-        PixelRect outRect;
-        if (!IntersectPixelRects(ToPixels(result.subregionUser, space_.userToPixel), space_.regionPx, subregionPx) ||
-            !IntersectPixelRects(subregionPx, space_.computePx, outRect))
-            return;
+        IntersectPixelRects(ToPixels(result.subregionUser, space_.userToPixel), space_.regionPx, subregionPx);
 
         const ColorInterpolation working = primitive.colorSpace;
         std::vector<const CRtBitmap*> inputs;
@@ -331,7 +417,10 @@ private:
     CFilterInputSource& sources_;
     const FilterRunContext& context_;
     std::array<Image, kStandardInputs> standard_;
+    // By the first input of each picture (PictureOf).
+    std::array<PixelRect, kStandardInputs> standardAreas_{};
     std::vector<Image> results_;
+    std::vector<PixelRect> outRects_;
 };
 
 }  // namespace

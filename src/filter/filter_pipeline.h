@@ -43,10 +43,11 @@ struct LoadProgress;
 class CFilterInputSource {
 public:
     virtual ~CFilterInputSource() = default;
-    // SourceGraphic: the filtered element's own picture over the computed
-    // part of the region; null when it draws nothing there. Owned by the
-    // source, alive for the whole run.
-    virtual const CRtBitmap* SourceGraphic() = 0;
+    // SourceGraphic: the filtered element's own picture over `rect`, the
+    // part of the computed area that primitives read (asked for once a run);
+    // null when it draws nothing there. Owned by the source, alive for the
+    // whole run.
+    virtual const CRtBitmap* SourceGraphic(const PixelRect& rect) = 0;
     // BackgroundImage: what the element's ancestors have drawn behind it
     // (enable-background), over `rect`; null when nothing.
     virtual std::unique_ptr<CRtBitmap> BackgroundImage(const PixelRect& rect) = 0;

@@ -79,17 +79,6 @@ void WindowExtreme(std::uint8_t* data, int count, int k, std::size_t lanes, std:
 }
 
 template <typename Op>
-void ExtremeRow(int k, PaddedLine& line, PaddedLine& scratch)
-{
-    if (k == 0)
-        return;
-    const auto pixels = static_cast<std::size_t>(line.length);
-    scratch.storage.resize(2 * pixels);
-    auto* prefix = reinterpret_cast<std::uint8_t*>(scratch.storage.data());
-    WindowExtreme<Op>(reinterpret_cast<std::uint8_t*>(line.Data()), line.length, k, 4, prefix, prefix + pixels * 4);
-}
-
-template <typename Op>
 void ExtremeBand(int k, PaddedBand& band, PaddedBand& scratch)
 {
     if (k == 0)
@@ -128,8 +117,8 @@ SeparableFilter WindowFilter(int kx, int ky)
     // needs to see of the surround.
     filter.guardX = std::min(kx, 1);
     filter.guardY = std::min(ky, 1);
-    filter.filterRow = [kx](PaddedLine& line, PaddedLine& scratch) { ExtremeRow<Op>(kx, line, scratch); };
-    filter.filterColumns = [ky](PaddedBand& band, PaddedBand& scratch) { ExtremeBand<Op>(ky, band, scratch); };
+    filter.filterX = [kx](PaddedBand& band, PaddedBand& scratch) { ExtremeBand<Op>(kx, band, scratch); };
+    filter.filterY = [ky](PaddedBand& band, PaddedBand& scratch) { ExtremeBand<Op>(ky, band, scratch); };
     return filter;
 }
 

@@ -52,6 +52,7 @@ ParsedParams ParseConvolveMatrix(const CElemFilterPrimitive& primitive, CLoadCon
 PrimitiveResult ApplyConvolveMatrix(const CFilterPrimitiveParams& params, PrimitiveInputs inputs,
                                     const PrimitiveRun& run);
 int ConvolveMatrixReach(const CFilterPrimitiveParams& params, const FilterSpace& space);
+bool ConvolveMatrixReadsEdges(const CFilterPrimitiveParams& params);
 ParsedParams ParseDisplacementMap(const CElemFilterPrimitive& primitive, CLoadContext& context);
 PrimitiveResult ApplyDisplacementMap(const CFilterPrimitiveParams& params, PrimitiveInputs inputs,
                                      const PrimitiveRun& run);

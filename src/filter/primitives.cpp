@@ -21,7 +21,7 @@ constexpr FilterPrimitiveFamily kFamilies[] = {
      ApplyComponentTransfer},
     {ElementId::feComposite, InputUse::InAndIn2, ColorHandling::Working, ParseComposite, ApplyComposite},
     {ElementId::feConvolveMatrix, InputUse::In, ColorHandling::Working, ParseConvolveMatrix, ApplyConvolveMatrix,
-     ConvolveMatrixReach},
+     ConvolveMatrixReach, ConvolveMatrixReadsEdges},
     {ElementId::feDiffuseLighting, InputUse::In, ColorHandling::Working, ParseDiffuseLighting,
      ApplyDiffuseLighting, LightingReach},
     {ElementId::feDisplacementMap, InputUse::InAndIn2, ColorHandling::DisplacementMap, ParseDisplacementMap,

@@ -122,6 +122,9 @@ struct FilterPrimitiveFamily {
     // given space; -1 when the whole input may be read (a tile, a wrapped
     // edge). Null for primitives that read only the pixel itself.
     int (*reachPx)(const CFilterPrimitiveParams& params, const FilterSpace& space) = nullptr;
+    // True when the result depends on where the input ends, beyond its
+    // pixels within reach (an edge extended by duplication). Null: never.
+    bool (*readsInputEdges)(const CFilterPrimitiveParams& params) = nullptr;
 };
 
 // The family of a filter primitive element (feBlend ... feTurbulence); null

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -111,7 +112,9 @@ void LatticeCell(double coordinate, long long& cell, double& fraction)
     fraction = t - static_cast<double>(cell);
 }
 
-double Noise2(const NoiseTables& tables, int channel, double x, double y, const StitchInfo* stitch)
+// The noise of all four channels at one point: they share the lattice cell
+// and its curve, and differ only in their gradients.
+void Noise2(const NoiseTables& tables, double x, double y, const StitchInfo* stitch, double (&noise)[kChannels])
 {
     long long bx0 = 0, by0 = 0;
     double rx0 = 0.0, ry0 = 0.0;
@@ -137,16 +140,22 @@ double Noise2(const NoiseTables& tables, int channel, double x, double y, const 
     by1 &= kLatticeMask;
     const int i = tables.selector[bx0];
     const int j = tables.selector[bx1];
-    const auto& gradients = tables.gradient[channel];
-    const double* q00 = gradients[tables.selector[i + by0]];
-    const double* q10 = gradients[tables.selector[j + by0]];
-    const double* q01 = gradients[tables.selector[i + by1]];
-    const double* q11 = gradients[tables.selector[j + by1]];
+    const int g00 = tables.selector[i + by0];
+    const int g10 = tables.selector[j + by0];
+    const int g01 = tables.selector[i + by1];
+    const int g11 = tables.selector[j + by1];
     const double sx = SCurve(rx0);
     const double sy = SCurve(ry0);
-    const double a = Lerp(sx, rx0 * q00[0] + ry0 * q00[1], rx1 * q10[0] + ry0 * q10[1]);
-    const double b = Lerp(sx, rx0 * q01[0] + ry1 * q01[1], rx1 * q11[0] + ry1 * q11[1]);
-    return Lerp(sy, a, b);
+    for (int channel = 0; channel < kChannels; ++channel) {
+        const auto& gradients = tables.gradient[channel];
+        const double* q00 = gradients[g00];
+        const double* q10 = gradients[g10];
+        const double* q01 = gradients[g01];
+        const double* q11 = gradients[g11];
+        const double a = Lerp(sx, rx0 * q00[0] + ry0 * q00[1], rx1 * q10[0] + ry0 * q10[1]);
+        const double b = Lerp(sx, rx0 * q01[0] + ry1 * q01[1], rx1 * q11[0] + ry1 * q11[1]);
+        noise[channel] = Lerp(sy, a, b);
+    }
 }
 
 // The reference's frequency adjustment: the nearer of the two frequencies
@@ -175,16 +184,19 @@ struct TurbulenceSetup {
     bool stitch;
     StitchInfo firstStitch;
 
-    double Evaluate(int channel, double x, double y) const
+    // The sums of the four channels at (x, y).
+    void Evaluate(double x, double y, double (&sums)[kChannels]) const
     {
         StitchInfo info = firstStitch;
-        double sum = 0.0;
         double vx = x * frequencyX;
         double vy = y * frequencyY;
         double ratio = 1.0;
+        double noise[kChannels];
+        std::fill(std::begin(sums), std::end(sums), 0.0);
         for (int octave = 0; octave < octaves; ++octave) {
-            const double noise = Noise2(tables, channel, vx, vy, stitch ? &info : nullptr);
-            sum += (fractalNoise ? noise : std::abs(noise)) / ratio;
+            Noise2(tables, vx, vy, stitch ? &info : nullptr, noise);
+            for (int channel = 0; channel < kChannels; ++channel)
+                sums[channel] += (fractalNoise ? noise[channel] : std::abs(noise[channel])) / ratio;
             vx *= 2;
             vy *= 2;
             ratio *= 2;
@@ -197,7 +209,6 @@ struct TurbulenceSetup {
                 info.wrapY = 2 * info.wrapY - kPerlinOffset;
             }
         }
-        return sum;
     }
 };
 
@@ -254,11 +265,12 @@ std::unique_ptr<CRtBitmap> Turbulence(const TurbulenceParams& params, const Pixe
             for (int x = 0; x < outRect.width; ++x) {
                 const PointD user = pixelToUser->Apply({static_cast<double>(outRect.x + x),
                                                               static_cast<double>(outRect.y + y)});
+                double sums[kChannels];
+                setup.Evaluate(user.x, user.y, sums);
                 float channels[kChannels];
-                for (int channel = 0; channel < kChannels; ++channel) {
-                    const double sum = setup.Evaluate(channel, user.x, user.y);
-                    channels[channel] = static_cast<float>(setup.fractalNoise ? (sum + 1.0) / 2.0 : sum);
-                }
+                for (int channel = 0; channel < kChannels; ++channel)
+                    channels[channel] = static_cast<float>(setup.fractalNoise ? (sums[channel] + 1.0) / 2.0
+                                                                              : sums[channel]);
                 target[x] = PackUnpremultiplied(channels[3], channels[0], channels[1], channels[2]);
             }
         }

@@ -454,12 +454,12 @@ public:
     {
     }
 
-    const CRtBitmap* SourceGraphic() override
+    const CRtBitmap* SourceGraphic(const PixelRect& rect) override
     {
         if (sourceMade_)
             return source_.get();
         sourceMade_ = true;
-        source_ = CRtBitmap::Create(space_.computePx, false);
+        source_ = CRtBitmap::Create(rect, false);
         if (source_ && !PaintOnBitmap(*source_, space_.userToPixel, draw_))
             source_.reset();
         return source_.get();

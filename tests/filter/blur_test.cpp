@@ -92,6 +92,28 @@ Line Gaussian(const Line& line, double s)
     return result;
 }
 
+// The same passes with every pass rounded to bytes, as the blur stores them.
+Line RoundedToBytes(Line line)
+{
+    for (double& value : line)
+        value = std::min(std::floor(value + 0.5), 255.0);
+    return line;
+}
+
+Line RoundedPasses(const Line& line, double s)
+{
+    if (s == 0)
+        return line;
+    if (s < 2)
+        return RoundedToBytes(Gaussian(line, s));
+    const int d = static_cast<int>(std::floor(s * 3 * std::sqrt(2 * std::numbers::pi) / 4 + 0.5));
+    const int half = d / 2;
+    if (d % 2 == 1)
+        return RoundedToBytes(Box(RoundedToBytes(Box(RoundedToBytes(Box(line, half, half)), half, half)), half, half));
+    return RoundedToBytes(
+        Box(RoundedToBytes(Box(RoundedToBytes(Box(line, half, half - 1)), half - 1, half)), half, half));
+}
+
 std::unique_ptr<svg::CRtBitmap> Blur(const svg::CRtBitmap* in, float sx, float sy, const PixelRect& outRect,
                                      unsigned threads = 0)
 {
@@ -233,4 +255,31 @@ TEST(GaussianBlur, AlphaOnlyInputsStayAlphaOnly)
     EXPECT_TRUE(out->AlphaOnly());
     EXPECT_EQ(At(*out, 4, 4) & 0x00FFFFFFu, 0u);
     EXPECT_GT(svg::PixelAlpha(At(*out, 4, 4)), 200u);
+}
+
+TEST(GaussianBlur, MatchesAPlainBlurRoundedPassByPass)
+{
+    // Taller and wider than a band of the blur, offset from the origin.
+    auto in = filter_test::RandomBitmap({3, -2, 150, 140}, 23);
+    struct Case {
+        float sx, sy;
+        PixelRect outRect;
+        unsigned threads;
+    };
+    const Case cases[] = {
+        {0.0f, 3.0f, {-10, -12, 60, 70}, 1},    // x untouched; the output hangs over the input's corner
+        {2.5f, 0.0f, {100, 90, 60, 60}, 1},     // y untouched; over the far corner
+        {0.7f, 4.0f, {3, -2, 150, 140}, 2},     // kernel and even boxes over the whole input
+        {1.99f, 2.0f, {20, 30, 40, 20}, 2},     // either side of the switch to boxes, inside
+        {6.6f, 0.4f, {-40, 60, 260, 9}, 0},     // odd boxes; a flat strip wider than the input
+        {25.0f, 1.0f, {140, -30, 30, 200}, 1},  // boxes wider than the output
+    };
+    for (const Case& c : cases) {
+        auto out = Blur(in.get(), c.sx, c.sy, c.outRect, c.threads);
+        ASSERT_NE(out, nullptr);
+        auto expected = ReferenceBlur(
+            *in, c.outRect, 80, [&](const Line& l) { return RoundedPasses(l, c.sx); },
+            [&](const Line& l) { return RoundedPasses(l, c.sy); });
+        EXPECT_LE(filter_test::MaxDifference(*out, *expected), 1) << c.sx << " " << c.sy;
+    }
 }

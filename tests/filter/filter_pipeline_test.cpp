@@ -22,9 +22,10 @@ class CFakeSource final : public CFilterInputSource {
 public:
     explicit CFakeSource(const PixelRect& rect) : source_(filter_test::SolidBitmap(rect, 0xFF0000FFu)) {}
 
-    const CRtBitmap* SourceGraphic() override
+    const CRtBitmap* SourceGraphic(const PixelRect& rect) override
     {
         ++sourceRequests;
+        sourceRect = rect;
         return source_.get();
     }
     std::unique_ptr<CRtBitmap> BackgroundImage(const PixelRect& rect) override
@@ -32,7 +33,11 @@ public:
         ++backgroundRequests;
         return filter_test::SolidBitmap(rect, 0xFFFF0000u);
     }
-    std::unique_ptr<CRtBitmap> FillPaint(const PixelRect&) override { return nullptr; }
+    std::unique_ptr<CRtBitmap> FillPaint(const PixelRect& rect) override
+    {
+        fillRect = rect;
+        return nullptr;
+    }
     std::unique_ptr<CRtBitmap> StrokePaint(const PixelRect&) override { return nullptr; }
     bool DrawImage(const CElemFilterPrimitive&, const CFilterPrimitiveParams&, CRtBitmap&,
                    const PrimitiveRun&) override
@@ -42,6 +47,8 @@ public:
 
     int sourceRequests = 0;
     int backgroundRequests = 0;
+    PixelRect sourceRect;
+    PixelRect fillRect;
 
 private:
     std::unique_ptr<CRtBitmap> source_;
@@ -94,6 +101,50 @@ TEST_F(FilterPipelineTest, StandardInputsAreMadeOnlyWhenRead)
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(source.backgroundRequests, 1);
     EXPECT_EQ(result->PixelAt(5, 5), 0xFFFF0000u);
+}
+
+// The element and its paint are painted only where primitives read them: the
+// subregions of their readers, grown by how far each reads around a pixel.
+TEST_F(FilterPipelineTest, StandardInputsArePaintedOnlyWhereTheyAreRead)
+{
+    struct Case {
+        const char* primitives;
+        PixelRect source;
+        PixelRect fill;
+    };
+    const Case cases[] = {
+        {"<feColorMatrix x='4' y='3' width='6' height='2' type='saturate' values='0'/>", {4, 3, 6, 2}, {}},
+        // A blur of 1 reads 3 pixels around, and 2 more for rounding.
+        {"<feGaussianBlur stdDeviation='1' x='8' y='4' width='2' height='2'/>", {3, 0, 12, 10}, {}},
+        {"<feOffset in='SourceAlpha' x='0' y='0' width='2' height='2'/>"
+         "<feComposite in='SourceGraphic' in2='FillPaint' x='15' y='8' width='3' height='1'/>",
+         {0, 0, 18, 9}, {15, 8, 3, 1}},
+        // A later primitive whose subregion is empty reads nothing.
+        {"<feMerge x='5' width='0'><feMergeNode in='SourceGraphic'/></feMerge>"
+         "<feOffset in='SourceGraphic' x='1' y='1' width='1' height='1'/>",
+         {0, 0, 4, 4}, {}},
+        // A tile, and duplicated or wrapped edges, depend on the whole input.
+        {"<feTile x='1' y='1' width='2' height='2'/>", {0, 0, 20, 10}, {}},
+        {"<feConvolveMatrix order='3' kernelMatrix='0 0 0 0 1 0 0 0 0' x='1' y='1' width='2' height='2'/>",
+         {0, 0, 20, 10}, {}},
+        {"<feConvolveMatrix order='3' edgeMode='none' kernelMatrix='0 0 0 0 1 0 0 0 0' x='9' y='4' width='2' "
+         "height='2'/>",
+         {4, 0, 12, 10}, {}},
+    };
+    for (const Case& c : cases) {
+        CFakeSource source(Space().computePx);
+        ASSERT_NE(Run(Prepare(c.primitives), source, CStopToken::Never()), nullptr) << c.primitives;
+        EXPECT_EQ(source.sourceRequests, 1) << c.primitives;
+        EXPECT_EQ(source.sourceRect, c.source) << c.primitives;
+        EXPECT_EQ(source.fillRect, c.fill) << c.primitives;
+    }
+
+    // The part view shows a kept input in full.
+    CFakeSource source(Space().computePx);
+    const CElemFilter& offset = Prepare("<feOffset x='1' y='1' width='2' height='2'/>");
+    KeptPrimitiveImages kept;
+    Run(offset, source, CStopToken::Never(), nullptr, FilterKeepRequest{offset.primitives.front(), &kept});
+    EXPECT_EQ(source.sourceRect, Space().computePx);
 }
 
 // Each image is converted to the space its reader needs; the result comes
