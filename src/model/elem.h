@@ -187,6 +187,13 @@ public:
     // when it has no geometry. Computed once, after preparation.
     std::optional<RectF> bboxUser;
     std::optional<RectF> bboxParent;
+    // What the element's drawing can touch, in its own user space (the
+    // space of bboxUser): its geometry grown by the stroke's reach; null
+    // when it draws nothing. Known only where that is cheap to tell
+    // (shapes without markers and groups of them): elsewhere intermediate
+    // surfaces cover the whole clip.
+    std::optional<RectF> paintBoxUser;
+    bool paintBoxKnown = false;
     bool boundsComputed = false;
     // This element or one of its descendants is drawn through a filter that
     // reads BackgroundImage or BackgroundAlpha: its containers must keep what

@@ -410,10 +410,54 @@ void ClipBoxInDevice(cairo_t* cr, double& x1, double& y1, double& x2, double& y2
 
 }  // namespace
 
-void CCanvas::BeginGroup()
+bool CCanvas::ClipToBox(const RectF& box)
+{
+    cairo_matrix_t user;
+    cairo_get_matrix(cr_, &user);
+    // The pixels: an image's own, or for a recording those ctm maps to.
+    Matrix userToPixels = FromCairo(user);
+    Matrix pixelsToDevice;
+    if (cairo_surface_get_type(cairo_get_target(cr_)) != CAIRO_SURFACE_TYPE_IMAGE) {
+        const std::optional<Matrix> deviceToUser = FromCairo(user).Inverse();
+        const std::optional<Matrix> toDevice =
+            deviceToUser ? Matrix::Multiply(*deviceToUser, ctm_).Inverse() : std::nullopt;
+        if (!toDevice || !toDevice->IsFinite())
+            return true;
+        userToPixels = ctm_;
+        pixelsToDevice = *toDevice;
+    }
+    double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
+    for (const PointD corner : {PointD{box.x, box.y}, PointD{box.Right(), box.y}, PointD{box.x, box.Bottom()},
+                                PointD{box.Right(), box.Bottom()}}) {
+        const PointD p = userToPixels.Apply(corner);
+        left = std::min(left, p.x);
+        right = std::max(right, p.x);
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(right) || !std::isfinite(bottom))
+        return true;
+    // A pixel for antialiasing and curve flattening, and the box's float rounding.
+    const double slack = 1 + 1e-6 * std::max({std::fabs(left), std::fabs(right), std::fabs(top), std::fabs(bottom)});
+    left = std::floor(ClampDevice(left - slack));
+    top = std::floor(ClampDevice(top - slack));
+    right = std::ceil(ClampDevice(right + slack));
+    bottom = std::ceil(ClampDevice(bottom + slack));
+    const cairo_matrix_t toDevice = ToCairo(pixelsToDevice);
+    cairo_set_matrix(cr_, &toDevice);
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, left, top, right - left, bottom - top);
+    cairo_clip(cr_);
+    cairo_set_matrix(cr_, &user);
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr_, &x1, &y1, &x2, &y2);
+    return x2 > x1 && y2 > y1;
+}
+
+void CCanvas::BeginGroup(GroupExtent extent)
 {
     const bool onImage = cairo_surface_get_type(cairo_get_target(cr_)) == CAIRO_SURFACE_TYPE_IMAGE;
-    if (!onImage || !ClipOnWholePixels()) {
+    if (extent == GroupExtent::Clip || !onImage || !ClipOnWholePixels()) {
         groupTargets_.push_back(nullptr);
         cairo_push_group(cr_);
         return;

@@ -100,13 +100,25 @@ public:
     // current source, and consumes it.
     void StrokePath(const CGraphicsPath& path, const StrokePen& pen);
 
+    // Intersects the clip with the whole device pixels that `box` (in the
+    // current user space) can touch, grown by a pixel for antialiasing and
+    // rounding. What draws inside `box` shows as before, and an
+    // intermediate surface pushed now covers only those pixels. The pixels
+    // are an image's own, or for a recording those that ctm maps to. False
+    // when nothing of the box is visible.
+    bool ClipToBox(const RectF& box);
+
     // Group opacity: content drawn between the two calls is composited once
     // with `alpha` (vector, so it stays sharp when a recording is zoomed).
-    // On an image whose clip cuts whole pixels the content is recorded first
-    // and composited through the device pixels it inks, rounded out, so that
-    // the intermediate surface covers what the group draws, not the canvas.
-    // Cairo() may then change until EndGroup: take it again after BeginGroup.
-    void BeginGroup();
+    // The group's surface covers the clip: callers that know what the
+    // content can touch clip to it first (ClipToBox) and say so with
+    // `clippedToContent`. Otherwise, on an image whose clip cuts whole
+    // pixels, the content is recorded first and composited through the
+    // device pixels it inks, rounded out, so that the intermediate surface
+    // covers what the group draws, not the canvas. Cairo() may then change
+    // until EndGroup: take it again after BeginGroup.
+    enum class GroupExtent { Clip, Ink };
+    void BeginGroup(GroupExtent extent = GroupExtent::Ink);
     void EndGroup(double alpha);
 
     // A factor (0..1) that Fill and Stroke multiply into their colour's

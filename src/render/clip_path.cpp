@@ -275,6 +275,19 @@ void PaintCoverage(CCanvas& canvas, const ClipRegion& region, const Matrix& toUs
     PaintIntersected(canvas, region, m, masks, 0);
 }
 
+// A box around everything the region can leave visible, in the space
+// `toUser` maps its enclosing space into (intersections only take away).
+std::optional<RectF> RegionBounds(const ClipRegion& region, const Matrix& toUser)
+{
+    const Matrix m = Matrix::Multiply(region.transform, toUser);
+    std::optional<RectF> bounds;
+    for (const CGraphicsPath& path : region.paths)
+        bounds = Union(bounds, TightBounds(Mapped(path, m)));
+    for (const ClipRegion& part : region.parts)
+        bounds = Union(bounds, RegionBounds(part, m));
+    return bounds;
+}
+
 }  // namespace
 
 bool SetUpClipPath(CElemClipPath& clipPath, CPreparer& preparer)
@@ -311,7 +324,16 @@ void DrawClipped(const CElem& elem, CCanvas& canvas, CRenderPass& pass, const st
         return;
     }
     // A union: the content is drawn into a group and painted through the
-    // region's coverage.
+    // region's coverage, both covering only what the content can touch
+    // inside the region.
+    const CCanvasSaveGuard fitted(canvas);
+    if (pass.surfaceShortcuts) {
+        if (!ClipToPaintBox(elem, canvas, pass))
+            return;
+        const std::optional<RectF> regionBox = RegionBounds(*region, Matrix{});
+        if (regionBox && !canvas.ClipToBox(*regionBox))
+            return;
+    }
     cairo_t* cr = canvas.Cairo();
     cairo_push_group(cr);
     draw();

@@ -61,28 +61,37 @@ bool DrawsOneSolidOperation(const CElem& elem, unsigned depth)
 // overlapping parts do not show through each other. Where the picture is
 // one operation there is nothing to overlap, and the fade goes into its
 // colour instead of an intermediate surface (unless a clip edge would then
-// count once where the group counts it twice).
-void DrawFaded(const CElem& elem, CCanvas& canvas, float opacity, bool mayFold, const std::function<void()>& draw)
+// count once where the group counts it twice). `clipFitted`: the caller
+// has cut the clip to the element's paint box already.
+void DrawFaded(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool mayFold, bool clipFitted,
+               const std::function<void()>& draw)
 {
+    const float opacity = elem.props.opacity;
     if (opacity >= 1) {
         draw();
         return;
     }
-    if (mayFold && DrawsOneSolidOperation(elem, 0) && canvas.ClipOnWholePixels()) {
+    const bool shortcuts = args.pass.surfaceShortcuts;
+    if (shortcuts && mayFold && DrawsOneSolidOperation(elem, 0) && canvas.ClipOnWholePixels()) {
         const double outer = canvas.PaintAlpha();
         canvas.SetPaintAlpha(outer * opacity);
         draw();
         canvas.SetPaintAlpha(outer);
         return;
     }
-    canvas.BeginGroup();
+    const CCanvasSaveGuard saved(canvas);
+    if (!clipFitted && !ClipToPaintBox(elem, canvas, args.pass))
+        return;
+    const bool fitted = shortcuts && elem.paintBoxKnown;
+    canvas.BeginGroup(fitted || !shortcuts ? CCanvas::GroupExtent::Clip : CCanvas::GroupExtent::Ink);
     draw();
     canvas.EndGroup(opacity);
 }
 
 // The effects pass for an element with a mask or a filter: the filter turns
 // the element's picture into its result, the mask masks that, and the
-// opacity fades the masked result once.
+// opacity fades the masked result once. The mask's raster covers only
+// what the element can touch.
 void DrawFilteredAndMasked(const CElem& elem, CCanvas& canvas, const RenderArgs& args, const DrawOnCanvas& draw)
 {
     const auto drawFiltered = [&] {
@@ -100,7 +109,10 @@ void DrawFilteredAndMasked(const CElem& elem, CCanvas& canvas, const RenderArgs&
         args.pass.filters.rasterEffectsDrawn = true;
         DrawMasked(static_cast<const CElemMask&>(*mask), elem, ObjectBoundingBox(elem), canvas, args, drawFiltered);
     };
-    DrawFaded(elem, canvas, elem.props.opacity, false, drawMasked);
+    const CCanvasSaveGuard saved(canvas);
+    if (!ClipToPaintBox(elem, canvas, args.pass))
+        return;
+    DrawFaded(elem, canvas, args, false, true, drawMasked);
 }
 
 }  // namespace
@@ -121,6 +133,27 @@ std::optional<RectF> ObjectBoundingBox(const CElem& elem)
                  static_cast<float>(std::fabs(x2 - x1)), static_cast<float>(std::fabs(y2 - y1))};
 }
 
+std::optional<RectF> PaintBox(const CElem& elem)
+{
+    if (!elem.paintBoxKnown || !elem.paintBoxUser)
+        return std::nullopt;
+    const bool insideViewBox =
+        elem.IsA(ElemClass::Container) && (elem.Id() == ElementId::svg || elem.Id() == ElementId::symbol);
+    if (!insideViewBox)
+        return elem.paintBoxUser;
+    return MapRectBounds(*elem.paintBoxUser, static_cast<const CElemContainer&>(elem).viewBoxMatrix);
+}
+
+bool ClipToPaintBox(const CElem& elem, CCanvas& canvas, const CRenderPass& pass)
+{
+    if (!pass.surfaceShortcuts || !elem.paintBoxKnown)
+        return true;
+    const std::optional<RectF> box = PaintBox(elem);
+    const bool visible = box && canvas.ClipToBox(*box);
+    // What is drawn unseen still records its conditions and reports its problems.
+    return visible || pass.Log() != nullptr || pass.Conditions() != nullptr;
+}
+
 void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args, const DrawOnCanvas& draw)
 {
     if (elem.props.opacity <= 0)
@@ -129,7 +162,7 @@ void DrawWithEffects(const CElem& elem, CCanvas& canvas, const RenderArgs& args,
     if (rasterEffects && !RasterEffectsDisabled(elem))
         DrawFilteredAndMasked(elem, canvas, args, draw);
     else
-        DrawFaded(elem, canvas, elem.props.opacity, !rasterEffects, [&] { draw(canvas); });
+        DrawFaded(elem, canvas, args, !rasterEffects, false, [&] { draw(canvas); });
 }
 
 }  // namespace svg

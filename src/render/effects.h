@@ -27,6 +27,16 @@ namespace svg {
 // no geometry.
 std::optional<RectF> ObjectBoundingBox(const CElem& elem);
 
+// What the element's drawing can touch, in the space ObjectBoundingBox
+// works in; null when that is not known.
+std::optional<RectF> PaintBox(const CElem& elem);
+
+// For an element drawn through an intermediate surface (group opacity, a
+// mask, a clip-path): intersects the canvas clip with what its drawing can
+// touch (PaintBox), so that its surfaces cover only that. False when it can
+// show nothing and the pass neither reports nor records: it need not be drawn.
+bool ClipToPaintBox(const CElem& elem, CCanvas& canvas, const CRenderPass& pass);
+
 // Draws the element onto the canvas it is given.
 using DrawOnCanvas = std::function<void(CCanvas&)>;
 

@@ -84,6 +84,12 @@ public:
     // SVG pictures being drawn inside one another, outermost first.
     std::vector<const CElem*> pictures;
 
+    // Intermediate surfaces cut to what their content can touch, and group
+    // opacity folded into paint where that gives the same pixels. Off, every
+    // group, mask and clip union covers the whole clip: the plain drawing
+    // the shortcuts are checked against.
+    bool surfaceShortcuts = true;
+
     // Filters whose primitives are running, outermost first; set once a
     // filter or mask has been drawn (a raster that a zoom would blur).
     struct FilterState {
