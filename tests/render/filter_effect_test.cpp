@@ -361,3 +361,56 @@ TEST_F(FilterEffectTest, APictureShownAtAnotherZoomIsRedrawnSharp)
 }
 
 }  // namespace
+
+namespace {
+
+// The picture drawn onto a 120 x 120 image at a scale that puts device pixels
+// across user units, whole or as `pieces` x `pieces` clipped tiles.
+std::vector<unsigned char> DrawInTiles(const svg::CElemDocument& document, int pieces)
+{
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 120);
+    const svg::Matrix userToDevice{1.13, 0, 0, 1.13, 0.4, 0.7};
+    const int step = (120 + pieces - 1) / pieces;
+    for (int row = 0; row < pieces; ++row) {
+        for (int column = 0; column < pieces; ++column) {
+            cairo_t* cr = cairo_create(image);
+            cairo_rectangle(cr, column * step, row * step, step, step);
+            cairo_clip(cr);
+            svg::CRenderPass pass(nullptr, svg::CStopToken::Never());
+            svg::DrawDocument(document, cr, pass, userToDevice);
+            cairo_destroy(cr);
+        }
+    }
+    cairo_surface_flush(image);
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    std::vector<unsigned char> pixels(data, data + cairo_image_surface_get_stride(image) * 120);
+    cairo_surface_destroy(image);
+    return pixels;
+}
+
+TEST_F(FilterEffectTest, TilesOfAFilteredPictureHaveThePixelsOfTheWhole)
+{
+    // The viewer draws filters in tiles, at a filter resolution of its own:
+    // each result is resampled, and beyond a tile's edge it must sample what
+    // the filter computes there, not transparency.
+    const std::string primitives[] = {
+        "<feGaussianBlur stdDeviation='6'/>",
+        "<feOffset dx='7.5' dy='-3.3'/>",
+        "<feMorphology operator='dilate' radius='3'/>",
+        "<feSpecularLighting surfaceScale='5' specularExponent='8'><fePointLight x='50' y='20' z='30'/>"
+        "</feSpecularLighting>",
+    };
+    for (const std::string& primitive : primitives) {
+        SCOPED_TRACE(primitive);
+        Load("<defs>" + WholeFilter("f", primitive) + "</defs>"
+             "<g filter='url(#f)'><rect x='20' y='15' width='50' height='60' fill='#c33'/>"
+             "<circle cx='70' cy='70' r='20' fill='#36c'/></g>",
+             svg::CDocOptions{});  // the viewer's filter resolution: results are resampled
+        ASSERT_NE(document_, nullptr);
+        const std::vector<unsigned char> whole = DrawInTiles(*document_, 1);
+        EXPECT_NE(std::count(whole.begin(), whole.end(), 0), static_cast<long>(whole.size()));
+        EXPECT_EQ(DrawInTiles(*document_, 3), whole);
+    }
+}
+
+}  // namespace
