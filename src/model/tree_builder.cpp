@@ -186,7 +186,9 @@ CStreamedTreeBuilder::~CStreamedTreeBuilder() = default;
 
 void CStreamedTreeBuilder::ElementStarted(xmlNode* node)
 {
-    if (abandoned_ || context_.StopRequested())
+    // A stopped load ends the parse itself; every start is matched by an
+    // end, so the open elements stay in step until then.
+    if (abandoned_)
         return;
     ++context_.Progress().nodesVisited;
     if (!started_) {
