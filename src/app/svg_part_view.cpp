@@ -217,21 +217,59 @@ void CSvgPartView::StartDrawing()
     if (drawingStarted_ || selected_ == nullptr || doc_.Loading())
         return;
     drawingStarted_ = true;
+    // The picture is replayed for the pane on the drawing's thread as well,
+    // at the pane's present size: a large one takes seconds to replay, and
+    // the interface must not wait for that.
+    std::optional<ReplayTarget> target;
+    if (extent_ && !IsPrimitive()) {
+        const QSize size = canvas_->size();
+        if (const std::optional<PartViewLayout> layout = LayOutPartView(size, *extent_, yAxisUp_))
+            target = ReplayTargetFor(size, *layout);
+    }
+    auto replayed = std::make_shared<QImage>();
+    svg::CPreviewJob::Finish finish;
+    if (target) {
+        finish = [replayed, target](const svg::PreviewResult& result) {
+            if (result.recording && result.recording->picture)
+                *replayed = ReplayPicture(*result.recording->picture, target->size,
+                                          svg::Matrix{target->scale, 0, 0, target->scale, target->origin.x(),
+                                                      target->origin.y()},
+                                          Qt::transparent);
+        };
+    }
     QPointer<CSvgPartView> self(this);
-    job_.Start(*selected_, axisMode_, [self](std::uint64_t generation) {
-        // On the rendering thread: the pane takes the result on its own thread.
-        QMetaObject::invokeMethod(
-            self.data(), [self, generation] { if (self) self->OnDrawn(generation); }, Qt::QueuedConnection);
-    });
+    job_.Start(
+        *selected_, axisMode_,
+        [self, replayed, target](std::uint64_t generation) {
+            // On the rendering thread: the pane takes the result on its own thread.
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, generation, replayed, target] {
+                    if (self)
+                        self->OnDrawn(generation, *replayed, target);
+                },
+                Qt::QueuedConnection);
+        },
+        std::move(finish));
 }
 
-void CSvgPartView::OnDrawn(std::uint64_t generation)
+CSvgPartView::ReplayTarget CSvgPartView::ReplayTargetFor(QSize size, const PartViewLayout& layout) const
+{
+    const svg::RectF& extent = *extent_;
+    return {size, layout.fitScale,
+            QPointF(layout.frameOrigin.x() - extent.x * layout.fitScale,
+                    layout.frameOrigin.y() - extent.y * layout.fitScale)};
+}
+
+void CSvgPartView::OnDrawn(std::uint64_t generation, const QImage& replayed, std::optional<ReplayTarget> target)
 {
     std::unique_ptr<svg::PreviewResult> result = job_.Take(generation);
     if (result == nullptr)
         return;  // stopped, or a later selection has been made since
     if (result->recording)
         picture_ = std::shared_ptr<const svg::CPicture>(std::move(result->recording->picture));
+    if (picture_ && target && !replayed.isNull())
+        replay_ = {picture_.get(), *target, replayed};
     images_ = std::move(result->images);
     if (images_ && shownImage_ == ImageKind::None)
         shownImage_ = ImageKind::Result;
@@ -441,18 +479,16 @@ void CSvgPartView::PaintContent(QPainter& painter, QSize size, const PartViewLay
             PaintNote(painter, size, QStringLiteral("Processing.."), kProcessingPointSize);
         return;
     }
-    const svg::RectF& extent = *extent_;
-    const QPointF origin(layout.frameOrigin.x() - extent.x * layout.fitScale,
-                         layout.frameOrigin.y() - extent.y * layout.fitScale);
-    if (replay_.picture != picture_.get() || replay_.size != size || replay_.scale != layout.fitScale ||
-        replay_.origin != origin) {
+    const ReplayTarget target = ReplayTargetFor(size, layout);
+    const ReplayTarget& kept = replay_.target;
+    if (replay_.picture != picture_.get() || kept.size != size || kept.scale != target.scale ||
+        kept.origin != target.origin) {
+        // The pane changed since the drawing's thread replayed the picture.
         replay_.picture = picture_.get();
-        replay_.size = size;
-        replay_.scale = layout.fitScale;
-        replay_.origin = origin;
-        replay_.image = ReplayPicture(*picture_, size,
-                                      svg::Matrix{layout.fitScale, 0, 0, layout.fitScale, origin.x(), origin.y()},
-                                      Qt::transparent);
+        replay_.target = target;
+        replay_.image = ReplayPicture(
+            *picture_, size,
+            svg::Matrix{target.scale, 0, 0, target.scale, target.origin.x(), target.origin.y()}, Qt::transparent);
     }
     painter.drawImage(0, 0, replay_.image);
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -91,7 +92,15 @@ private:
     friend class PartCanvas;
 
     void OnCleared();
-    void OnDrawn(std::uint64_t generation);
+    // Where the pane shows the picture: its size, and the picture's scale
+    // and origin in it.
+    struct ReplayTarget {
+        QSize size;
+        double scale = 0;
+        QPointF origin;
+    };
+    ReplayTarget ReplayTargetFor(QSize size, const PartViewLayout& layout) const;
+    void OnDrawn(std::uint64_t generation, const QImage& replayed, std::optional<ReplayTarget> target);
     // Drops the picture and, when the pane can show it, starts drawing.
     void Redraw();
     void StartDrawing();
@@ -128,9 +137,7 @@ private:
     // size or the layout change.
     struct Replay {
         const svg::CPicture* picture = nullptr;
-        QSize size;
-        double scale = 0;
-        QPointF origin;
+        ReplayTarget target;
         QImage image;
     } replay_;
 

@@ -6,7 +6,7 @@ namespace svg {
 
 CPreviewJob::~CPreviewJob() { StopAndJoin(); }
 
-std::uint64_t CPreviewJob::Start(const CElem& elem, bool axisMode, Completion done)
+std::uint64_t CPreviewJob::Start(const CElem& elem, bool axisMode, Completion done, Finish finish)
 {
     Cancel();
     Reap(limits::kMaxStoppingPreviews - 1);
@@ -22,8 +22,8 @@ std::uint64_t CPreviewJob::Start(const CElem& elem, bool axisMode, Completion do
     worker.finished = std::make_shared<std::atomic<bool>>(false);
     const CStopToken& stop = *worker.stop;
     worker.thread = std::thread([this, &elem, axisMode, generation, &stop, finished = worker.finished,
-                                 done = std::move(done)] {
-        Draw(elem, axisMode, generation, stop);
+                                 done = std::move(done), finish = std::move(finish)] {
+        Draw(elem, axisMode, generation, stop, finish);
         finished->store(true);
         if (done)
             done(generation);
@@ -32,7 +32,8 @@ std::uint64_t CPreviewJob::Start(const CElem& elem, bool axisMode, Completion do
     return generation;
 }
 
-void CPreviewJob::Draw(const CElem& elem, bool axisMode, std::uint64_t generation, const CStopToken& stop)
+void CPreviewJob::Draw(const CElem& elem, bool axisMode, std::uint64_t generation, const CStopToken& stop,
+                       const Finish& finish)
 {
     auto result = std::make_unique<PreviewResult>();
     result->generation = generation;
@@ -45,6 +46,8 @@ void CPreviewJob::Draw(const CElem& elem, bool axisMode, std::uint64_t generatio
     }
     if (stop.StopRequested())
         return;
+    if (finish)
+        finish(*result);
     const std::lock_guard lock(mutex_);
     if (wanted_ == generation)
         result_ = std::move(result);

@@ -38,6 +38,10 @@ struct PreviewResult {
 class CPreviewJob {
 public:
     using Completion = std::function<void(std::uint64_t generation)>;
+    // Runs on the drawing's thread with a finished result, before it is
+    // stored: for the caller's own heavy work on it (the result is not
+    // shared with any other thread yet).
+    using Finish = std::function<void(const PreviewResult& result)>;
 
     CPreviewJob() = default;
     // Stops and joins every drawing.
@@ -49,7 +53,7 @@ public:
     // StopAndJoin) and returns its generation. A drawing still running is
     // told to stop. `done` is called on the drawing's thread when it ends,
     // stopped or not.
-    std::uint64_t Start(const CElem& elem, bool axisMode, Completion done = {});
+    std::uint64_t Start(const CElem& elem, bool axisMode, Completion done = {}, Finish finish = {});
     // Tells the newest drawing to stop; returns at once. Its result is dropped.
     void Cancel();
     // Stops every drawing and waits until their threads have ended.
@@ -70,7 +74,8 @@ private:
         std::thread thread;
     };
 
-    void Draw(const CElem& elem, bool axisMode, std::uint64_t generation, const CStopToken& stop);
+    void Draw(const CElem& elem, bool axisMode, std::uint64_t generation, const CStopToken& stop,
+              const Finish& finish);
     // Joins the threads that have ended; with `keepAtMost`, also waits for
     // the oldest until no more than that many remain.
     void Reap(std::size_t keepAtMost);

@@ -1,8 +1,11 @@
 // The part view's rendering thread: hand-over of the newest result only,
 // cancelling, and joining before the tree goes.
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include "pipeline/preview_job.h"
 #include "test_support.h"
@@ -68,11 +71,33 @@ TEST_F(PreviewJobTest, ACancelledDrawingEndsWithoutResult)
     ASSERT_NE(LoadText(ManyShapes(3000)), nullptr);
     CPreviewJob job;
     Endings endings;
-    const std::uint64_t generation = job.Start(*Find("#big"), false, endings.Callback());
+    std::atomic<int> finished{0};
+    const std::uint64_t generation =
+        job.Start(*Find("#big"), false, endings.Callback(), [&finished](const PreviewResult&) { ++finished; });
     job.Cancel();
     endings.WaitFor(generation);
     EXPECT_FALSE(job.Running());
     EXPECT_EQ(job.Take(generation), nullptr);
+    EXPECT_EQ(finished, 0);  // a stopped drawing is not finished for the caller
+}
+
+TEST_F(PreviewJobTest, TheCallersFinishingWorkRunsOnTheDrawingsThreadBeforeTheHandOver)
+{
+    ASSERT_NE(LoadText(ManyShapes(20)), nullptr);
+    CPreviewJob job;
+    Endings endings;
+    std::thread::id finishedOn;
+    std::optional<RectF> extent;
+    const std::uint64_t generation =
+        job.Start(*Find("#small"), false, endings.Callback(), [&](const PreviewResult& result) {
+            finishedOn = std::this_thread::get_id();
+            extent = result.recording ? std::optional(result.recording->extent) : std::nullopt;
+        });
+    endings.WaitFor(generation);
+    EXPECT_NE(finishedOn, std::thread::id());
+    EXPECT_NE(finishedOn, std::this_thread::get_id());
+    EXPECT_EQ(extent, (RectF{1, 2, 3, 4}));
+    EXPECT_NE(job.Take(generation), nullptr);
 }
 
 TEST_F(PreviewJobTest, StopAndJoinLetsTheTreeGo)
