@@ -195,11 +195,11 @@ const std::string* SharedName(ElementId id, std::string_view name)
 {
     static const std::vector<std::string> known = [] {
         std::vector<std::string> names;
-        for (int id = 0;; ++id) {
-            const std::string_view known = ElementName(static_cast<ElementId>(id));
-            if (id > 0 && known.empty())
+        for (int index = 0;; ++index) {
+            const std::string_view listed = ElementName(static_cast<ElementId>(index));
+            if (index > 0 && listed.empty())
                 break;
-            names.emplace_back(known);
+            names.emplace_back(listed);
         }
         return names;
     }();
