@@ -138,16 +138,9 @@ private slots:
         const float scale = view_->Scale();
         QCOMPARE(view_->Tiles().Scale(), scale);
         QVERIFY(view_->Tiles().Size() > 0);
-        for (const TileKey key : CTileCache::Covering(QRect(-4096, -4096, 16384, 16384))) {
-            const QImage* tile = view_->Tiles().Find(key);
-            if (tile == nullptr)
-                continue;
-            const QRect rect = CTileCache::TileRect(key);
-            const QImage expected = vexo::ReplayPicture(
-                *doc_->Picture(), rect.size(), svg::Matrix{scale, 0, 0, scale, -double(rect.x()), -double(rect.y())},
-                Qt::transparent);
-            QVERIFY2(*tile == expected, qPrintable(QString("tile %1,%2").arg(key.column).arg(key.row)));
-        }
+        ForEachHeldTile(scale, [](TileKey key, const QImage& tile, const QImage& expected) {
+            QVERIFY2(tile == expected, qPrintable(QString("tile %1,%2").arg(key.column).arg(key.row)));
+        });
     }
 
     // Tiles are pieces of one picture: put side by side they give the same
@@ -207,22 +200,13 @@ private slots:
         QTRY_VERIFY(view_->TileRenderer().Idle());
         QCoreApplication::processEvents();
         QVERIFY(view_->TileRenderer().TilesRendered() < int(view_->Tiles().Size()));
-        int checked = 0;
-        for (const TileKey key : CTileCache::Covering(QRect(-4096, -4096, 16384, 16384))) {
-            const QImage* tile = view_->Tiles().Find(key);
-            if (tile == nullptr)
-                continue;
-            const QRect rect = CTileCache::TileRect(key);
-            const QImage expected = vexo::ReplayPicture(
-                *doc_->Picture(), rect.size(), svg::Matrix{1.5, 0, 0, 1.5, -double(rect.x()), -double(rect.y())},
-                Qt::transparent);
+        const int checked = ForEachHeldTile(1.5f, [](TileKey key, const QImage& tile, const QImage& expected) {
             int worst = 0;
-            for (int y = 0; y < rect.height(); ++y)
-                for (int x = 0; x < rect.width(); ++x)
-                    worst = std::max(worst, std::abs(qAlpha(tile->pixel(x, y)) - qAlpha(expected.pixel(x, y))));
+            for (int y = 0; y < tile.height(); ++y)
+                for (int x = 0; x < tile.width(); ++x)
+                    worst = std::max(worst, std::abs(qAlpha(tile.pixel(x, y)) - qAlpha(expected.pixel(x, y))));
             QVERIFY2(worst <= 2, qPrintable(QString("tile %1,%2: %3").arg(key.column).arg(key.row).arg(worst)));
-            ++checked;
-        }
+        });
         QVERIFY(checked > 0);
     }
 
@@ -243,6 +227,24 @@ private:
         view_->resize(QSize(512, 512) + frame);
         QTRY_COMPARE(view_->viewport()->size(), QSize(512, 512));
         vexo::test::OpenAndWait(*doc_, env_->WriteFile("test.svg", svgText));
+    }
+
+    // Calls `check` with each tile the view holds and the picture replayed
+    // for that tile at `scale`; returns how many there were.
+    template <typename Check>
+    int ForEachHeldTile(float scale, Check check) const
+    {
+        int held = 0;
+        for (const TileKey key : CTileCache::Covering(QRect(-4096, -4096, 16384, 16384))) {
+            const QImage* tile = view_->Tiles().Find(key);
+            if (tile == nullptr)
+                continue;
+            const QRect rect = CTileCache::TileRect(key);
+            const svg::Matrix toTile{scale, 0, 0, scale, -double(rect.x()), -double(rect.y())};
+            check(key, *tile, vexo::ReplayPicture(*doc_->Picture(), rect.size(), toTile, Qt::transparent));
+            ++held;
+        }
+        return held;
     }
 
     std::unique_ptr<CVexoView> view_;
