@@ -183,48 +183,6 @@ TEST_F(TreeBuilderTest, NestingDeeperThanTheLimitIsDropped)
 
 namespace {
 
-// Class, name, attributes and text of every element, one line each, indented by depth.
-void Describe(const CElem& elem, int depth, std::string& out)
-{
-    out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + ElemClassName(elem.Class()) + ' ' + elem.Name();
-    if (elem.Class() == ElemClass::String)
-        out += " \"" + static_cast<const CElemString&>(elem).text + '"';
-    for (const std::string_view name : {"id", "x", "fill", "width", "VexoLoc"})
-        if (const std::string* value = elem.attributes.Value(name))
-            out += ' ' + std::string(name) + '=' + *value;
-    out += '\n';
-    for (const CElem* child : elem.Children())
-        Describe(*child, depth + 1, out);
-}
-
-TEST_F(TreeBuilderTest, ReleasingBuildMakesTheSameTreeAndEmptiesTheXml)
-{
-    // Entities used twice (their declaration must survive the first use),
-    // comments, text inside and outside `text`, nesting, style attributes.
-    const std::string text =
-        "<!DOCTYPE svg [<!ENTITY box '<rect x=\"1\" width=\"2\"/><!--c-->'>]>\n"
-        "<svg id='r'><g id='a' style='fill:red'>&box;<circle/>&box;</g><!-- note -->\n"
-        "<text x='3'> a <tspan>b</tspan> </text>loose  words<g><g><path/></g></g></svg>";
-    std::string kept;
-    Describe(*Build(text), 0, kept);
-
-    const svg::XmlDocPtr xml = ParseXml(text);
-    ASSERT_NE(xml, nullptr);
-    xmlNode* rootNode = xmlDocGetRootElement(xml.get());
-    auto root = std::make_unique<CElemDocument>("/docs/test.svg", CDocOptions{});
-    BuildTreeReleasing(*root, rootNode, styles, context);
-    std::string released;
-    Describe(*root, 0, released);
-
-    EXPECT_EQ(released, kept);
-    EXPECT_NE(kept.find("rect"), std::string::npos);
-    EXPECT_EQ(rootNode->children, nullptr);
-}
-
-}  // namespace
-
-namespace {
-
 // Everything the builder stores: class, name, every attribute in order,
 // location and text, one line per element, indented by depth.
 void DescribeWhole(const CElem& elem, int depth, std::string& out)
@@ -241,6 +199,34 @@ void DescribeWhole(const CElem& elem, int depth, std::string& out)
     for (const CElem* child : elem.Children())
         DescribeWhole(*child, depth + 1, out);
 }
+
+TEST_F(TreeBuilderTest, ReleasingBuildMakesTheSameTreeAndEmptiesTheXml)
+{
+    // Entities used twice (their declaration must survive the first use),
+    // comments, text inside and outside `text`, nesting, style attributes.
+    const std::string text =
+        "<!DOCTYPE svg [<!ENTITY box '<rect x=\"1\" width=\"2\"/><!--c-->'>]>\n"
+        "<svg id='r'><g id='a' style='fill:red'>&box;<circle/>&box;</g><!-- note -->\n"
+        "<text x='3'> a <tspan>b</tspan> </text>loose  words<g><g><path/></g></g></svg>";
+    std::string kept;
+    DescribeWhole(*Build(text), 0, kept);
+
+    const svg::XmlDocPtr xml = ParseXml(text);
+    ASSERT_NE(xml, nullptr);
+    xmlNode* rootNode = xmlDocGetRootElement(xml.get());
+    auto root = std::make_unique<CElemDocument>("/docs/test.svg", CDocOptions{});
+    BuildTreeReleasing(*root, rootNode, styles, context);
+    std::string released;
+    DescribeWhole(*root, 0, released);
+
+    EXPECT_EQ(released, kept);
+    EXPECT_NE(kept.find("rect"), std::string::npos);
+    EXPECT_EQ(rootNode->children, nullptr);
+}
+
+}  // namespace
+
+namespace {
 
 TEST_F(TreeBuilderTest, StreamedBuildMakesTheTreeOfTheWholeXml)
 {
