@@ -120,8 +120,8 @@ void CTileRenderer::Run()
         lock.lock();
         busy_ = false;
         inWork_ = {};
-        ++rendered_;
-        if (!stop->StopRequested())
+        if (!stop->StopRequested()) {
+            ++rendered_;
             for (int row = block.top(); row <= block.bottom(); ++row)
                 for (int column = block.left(); column <= block.right(); ++column) {
                     const TileKey tile{column, row};
@@ -133,6 +133,7 @@ void CTileRenderer::Run()
                         },
                         Qt::QueuedConnection);
                 }
+        }
         idle_.notify_all();
     }
 }

@@ -54,8 +54,9 @@ public:
     // Blocks the worker's replays while the lock is held (after the tile in
     // work), for other replays of the same picture on this thread.
     std::unique_lock<std::mutex> HoldReplays() { return std::unique_lock<std::mutex>(replayMutex_); }
-    // Replays since the start (one per tile, or per block of tiles for a
-    // picture with filters or masks), for tests and benchmarks.
+    // Replays delivered since the start (one per tile, or per block of tiles
+    // for a picture with filters or masks), for tests and benchmarks; a
+    // replay stopped by a new scale or picture does not count.
     int TilesRendered() const;
 
 signals:
