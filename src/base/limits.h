@@ -109,6 +109,14 @@ inline constexpr int kMaxBitmapSide = 32767;
 // input height times an output width of pixels.
 inline constexpr std::size_t kMaxFilterScratchPixels = kMaxBitmapPixels * 2;
 
+// Groups with opacity, masks and clip unions nested in one another each hold
+// an intermediate surface until the outermost is composited: two hundred
+// nested faded groups over a 4000-pixel output would hold gigabytes. Past
+// this many pixels open at once (512 MiB), a nested group's opacity fades
+// each of its parts instead, and a nested mask or clip union draws nothing.
+// The outermost surface is always allowed: it is at most the output's size.
+inline constexpr std::size_t kMaxOpenLayerPixels = std::size_t{128} << 20;
+
 // A huge stdDeviation makes every blurred row and column pad thousands of
 // pixels of reach; beyond this many pixels the blur is spread so thin that a
 // picture of any allowed size comes out transparent or flat, so larger

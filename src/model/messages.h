@@ -140,6 +140,9 @@ inline constexpr char kMaskUnitsInvalid[] = "E maek, maskUnits=\"%s\" :Invalid v
 inline constexpr char kMaskMustBePositive[] = "E mask %s=\"%s\" must be positive value";
 inline constexpr char kMaskReduced[] = "W %s mask reduced to %dx%d pixels";
 inline constexpr char kMasksNestedTooDeeply[] = "W %s masks nested too deeply or too often: not drawn";
+inline constexpr char kLayersTooLargeFaded[] =
+    "W %s layers nested beyond %zu MB: its opacity fades each of its parts";
+inline constexpr char kLayersTooLargeNotDrawn[] = "W %s layers nested beyond %zu MB: not drawn";
 
 // --- Markers ---------------------------------------------------------------------------
 inline constexpr char kNotMarker[] = "E %s %.*s=\"%s\" NOT refer element 'marker'";

@@ -410,6 +410,23 @@ void ClipBoxInDevice(cairo_t* cr, double& x1, double& y1, double& x2, double& y2
 
 }  // namespace
 
+double CCanvas::ClipPixelArea() const
+{
+    double x1, y1, x2, y2;
+    ClipBoxInDevice(cr_, x1, y1, x2, y2);
+    if (!(x1 > -kUnclippedExtent && y1 > -kUnclippedExtent && x2 < kUnclippedExtent && y2 < kUnclippedExtent))
+        return 0;
+    const double area = std::max(0.0, x2 - x1) * std::max(0.0, y2 - y1);
+    if (cairo_surface_get_type(cairo_get_target(cr_)) == CAIRO_SURFACE_TYPE_IMAGE)
+        return area;
+    // A recording's units become device pixels at the scale ctm tells.
+    cairo_matrix_t user;
+    cairo_get_matrix(cr_, &user);
+    const double unitsPerUser = std::fabs(user.xx * user.yy - user.xy * user.yx);
+    const double pixelsPerUser = std::fabs(ctm_.m11 * ctm_.m22 - ctm_.m12 * ctm_.m21);
+    return unitsPerUser > 0 ? area * pixelsPerUser / unitsPerUser : 0;
+}
+
 bool CCanvas::ClipToBox(const RectF& box)
 {
     cairo_matrix_t user;
@@ -458,7 +475,8 @@ void CCanvas::BeginGroup(GroupExtent extent)
 {
     const bool onImage = cairo_surface_get_type(cairo_get_target(cr_)) == CAIRO_SURFACE_TYPE_IMAGE;
     if (extent == GroupExtent::Clip || !onImage || !ClipOnWholePixels()) {
-        groupTargets_.push_back(nullptr);
+        groups_.push_back({nullptr, paintAlpha_});
+        paintAlpha_ = 1;
         cairo_push_group(cr_);
         return;
     }
@@ -477,16 +495,21 @@ void CCanvas::BeginGroup(GroupExtent extent)
     cairo_set_matrix(inner, &user);
     cairo_set_antialias(inner, cairo_get_antialias(cr_));
     cairo_set_tolerance(inner, cairo_get_tolerance(cr_));
-    groupTargets_.push_back(cr_);
+    groups_.push_back({cr_, paintAlpha_});
+    paintAlpha_ = 1;
     cr_ = inner;
 }
 
 void CCanvas::EndGroup(double alpha)
 {
     alpha = std::clamp(alpha, 0.0, 1.0);
-    cairo_t* outer = groupTargets_.empty() ? nullptr : groupTargets_.back();
-    if (!groupTargets_.empty())
-        groupTargets_.pop_back();
+    cairo_t* outer = nullptr;
+    if (!groups_.empty()) {
+        outer = groups_.back().recordedOn;
+        paintAlpha_ = groups_.back().paintAlpha;
+        groups_.pop_back();
+    }
+    alpha *= paintAlpha_;
     if (outer == nullptr) {
         cairo_pop_group_to_source(cr_);
         cairo_paint_with_alpha(cr_, alpha);

@@ -122,9 +122,10 @@ public:
     void EndGroup(double alpha);
 
     // A factor (0..1) that Fill and Stroke multiply into their colour's
-    // alpha: group opacity folded into the paint of a group that draws one
-    // solid-colour operation, where it gives the group's pixels without an
-    // intermediate surface. 1 unless a caller sets it; callers restore it.
+    // alpha, and EndGroup into the group's: group opacity folded into the
+    // paint of a group that draws one solid-colour operation, where it gives
+    // the group's pixels without an intermediate surface. 1 unless a caller
+    // sets it; callers restore it.
     double PaintAlpha() const { return paintAlpha_; }
     void SetPaintAlpha(double alpha) { paintAlpha_ = alpha; }
 
@@ -134,6 +135,9 @@ public:
     // composite are both clipped, so an edge pixel's coverage counts twice)
     // give the same pixels as drawing straight through the clip.
     bool ClipOnWholePixels() const;
+    // The device pixels the clip lets through: what an intermediate surface
+    // made now would hold. 0 on an unclipped recording, which holds none.
+    double ClipPixelArea() const;
 
 private:
     cairo_t* cr_ = nullptr;
@@ -141,9 +145,14 @@ private:
     Matrix ctm_;
     std::vector<Matrix> savedCtms_;
     double paintAlpha_ = 1;
-    // The contexts that groups recorded by ink drew on, innermost last;
-    // null entries for groups pushed the ordinary way.
-    std::vector<cairo_t*> groupTargets_;
+    // The groups open, innermost last: the context a group recorded by ink
+    // drew on (null for a group pushed the ordinary way), and the paint
+    // alpha outside it, which fades the group's composite and not its content.
+    struct OpenGroup {
+        cairo_t* recordedOn = nullptr;
+        double paintAlpha = 1;
+    };
+    std::vector<OpenGroup> groups_;
 };
 
 // Save on construction, Restore on destruction: every return path balances.

@@ -334,6 +334,11 @@ void DrawClipped(const CElem& elem, CCanvas& canvas, CRenderPass& pass, const st
         if (regionBox && !canvas.ClipToBox(*regionBox))
             return;
     }
+    const CLayerCharge layer(pass, canvas.ClipPixelArea());
+    if (!layer.Granted()) {
+        pass.ReportLayerLimit(elem, msg::kLayersTooLargeNotDrawn);
+        return;
+    }
     cairo_t* cr = canvas.Cairo();
     cairo_push_group(cr);
     draw();

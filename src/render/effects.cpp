@@ -5,6 +5,7 @@
 
 #include "base/limits.h"
 #include "model/document.h"
+#include "model/messages.h"
 #include "render/filter_effect.h"
 #include "render/mask.h"
 #include "render/render_pass.h"
@@ -71,17 +72,26 @@ void DrawFaded(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool 
         draw();
         return;
     }
-    const bool shortcuts = args.pass.surfaceShortcuts;
-    if (shortcuts && mayFold && DrawsOneSolidOperation(elem, 0) && canvas.ClipOnWholePixels()) {
+    const auto drawFolded = [&] {
         const double outer = canvas.PaintAlpha();
         canvas.SetPaintAlpha(outer * opacity);
         draw();
         canvas.SetPaintAlpha(outer);
+    };
+    const bool shortcuts = args.pass.surfaceShortcuts;
+    if (shortcuts && mayFold && DrawsOneSolidOperation(elem, 0) && canvas.ClipOnWholePixels()) {
+        drawFolded();
         return;
     }
     const CCanvasSaveGuard saved(canvas);
     if (!clipFitted && !ClipToPaintBox(elem, canvas, args.pass))
         return;
+    const CLayerCharge layer(args.pass, canvas.ClipPixelArea());
+    if (!layer.Granted()) {
+        args.pass.ReportLayerLimit(elem, msg::kLayersTooLargeFaded);
+        drawFolded();
+        return;
+    }
     const bool fitted = shortcuts && elem.paintBoxKnown;
     canvas.BeginGroup(fitted || !shortcuts ? CCanvas::GroupExtent::Clip : CCanvas::GroupExtent::Ink);
     draw();

@@ -390,6 +390,15 @@ void DrawMasked(const CElemMask& mask, const CElem& target, const std::optional<
     const std::optional<MaskRaster> raster = ChooseRaster(*area, target, pass);
     if (!raster || !ChargeRaster(raster->rect, target, pass))
         return;
+    // The raster, and the group the masked drawing goes into, which covers
+    // the raster's device pixels at most.
+    const double rasterPixels = double(raster->rect.width) * raster->rect.height;
+    const double groupPixels = std::min(rasterPixels / (raster->scale * raster->scale), canvas.ClipPixelArea());
+    const CLayerCharge layer(pass, rasterPixels + groupPixels);
+    if (!layer.Granted()) {
+        pass.ReportLayerLimit(target, msg::kLayersTooLargeNotDrawn);
+        return;
+    }
     const Matrix toPixels =
         Matrix::Multiply(Matrix::Multiply(canvas.Ctm(), Matrix::Scale(raster->scale, raster->scale)),
                          Matrix::Translate(-raster->rect.x, -raster->rect.y));

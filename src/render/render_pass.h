@@ -54,6 +54,9 @@ public:
     CMessageLog* Log() const { return log_; }
     // A located message, when the pass reports at all.
     void Report(const CElem& elem, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Tells, once a pass, that `elem` met the bound of open intermediate
+    // surfaces; `format` takes the element's name and the bound in MB.
+    void ReportLayerLimit(const CElem& elem, const char* format);
 
     // Masks being rasterised, innermost last, and the pixels that masks
     // nested in the outermost one have rasterised.
@@ -119,6 +122,14 @@ public:
     };
     std::vector<BackgroundLayer> backgrounds;
 
+    // Device pixels of the intermediate surfaces open around what is drawn
+    // now (CLayerCharge), their bound, and whether it has been met.
+    struct LayerState {
+        std::size_t openPixels = 0;
+        std::size_t bound = limits::kMaxOpenLayerPixels;
+        bool limitReported = false;
+    } layers;
+
     // SVG-font glyph content being drawn inside glyph content (text set in
     // an SVG font inside a glyph of that font), and what such content may
     // still cost this drawing.
@@ -133,6 +144,24 @@ private:
     const CStopToken& stop_;
     CConditionalValues* conditions_;
     LoadProgress* progress_ = nullptr;
+};
+
+// Holds an intermediate surface of `pixels` against the pass's bound while
+// it lives. Refused, holding nothing, when other surfaces are open and all
+// together would pass the bound.
+class CLayerCharge {
+public:
+    CLayerCharge(CRenderPass& pass, double pixels);
+    ~CLayerCharge() { pass_.layers.openPixels -= held_; }
+    CLayerCharge(const CLayerCharge&) = delete;
+    CLayerCharge& operator=(const CLayerCharge&) = delete;
+
+    bool Granted() const { return granted_; }
+
+private:
+    CRenderPass& pass_;
+    std::size_t held_ = 0;
+    bool granted_ = true;
 };
 
 }  // namespace svg

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "render/effects.h"
+#include "model/message_log.h"
 #include "render/render.h"
+#include "render/render_pass.h"
 #include "picture_probe.h"
 #include "test_support.h"
 
@@ -225,4 +227,47 @@ TEST_F(SurfaceShortcutsTest, DeeplyNestedFadedGroupsAreBounded)
     EXPECT_GT(Inked(fast), 0);
     cairo_surface_destroy(fast);
     cairo_surface_destroy(plain);
+}
+
+// Nested layers are held against a bound of open pixels: past it a faded
+// group's opacity fades each of its parts, and a nested mask or clip union
+// draws nothing; either is said once.
+TEST_F(SurfaceShortcutsTest, NestedLayersPastTheirBoundFadeTheirPartsOrDrawNothing)
+{
+    const struct {
+        const char* defs;
+        const char* level;
+        const char* message;
+        int centreAlpha;
+    } cases[] = {
+        {"", "<g opacity='0.5'><rect width='100' height='100' fill='blue'/>",
+         "W g layers nested beyond 0 MB: its opacity fades each of its parts at 1(", 128},
+        {"<mask id='m'><rect width='100' height='100' fill='white'/></mask>",
+         "<g mask='url(#m)'><rect x='10' width='90' height='100' fill='blue'/>",
+         "W g layers nested beyond 0 MB: not drawn at 1(", 255},
+        {"<clipPath id='u'><rect width='50' height='100'/><rect x='50' width='50' height='100'/></clipPath>",
+         "<g clip-path='url(#u)'><rect x='10' width='90' height='100' fill='blue'/>",
+         "W g layers nested beyond 0 MB: not drawn at 1(", 255},
+    };
+    for (const auto& c : cases) {
+        std::string body = c.defs;
+        for (int i = 0; i < 5; ++i)
+            body += c.level;
+        for (int i = 0; i < 5; ++i)
+            body += "</g>";
+        ASSERT_NE(Load(body), nullptr) << c.level;
+        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 120);
+        cairo_t* cr = cairo_create(image);
+        CMessageLog log;
+        CRenderPass pass(&log, CStopToken::Never());
+        pass.layers.bound = 25000;  // two layers of about 100 x 100
+        DrawDocument(*document_, cr, pass, Matrix{});
+        cairo_destroy(cr);
+        EXPECT_EQ(pass.layers.openPixels, 0u);
+        const std::vector<std::string> messages = log.EntriesFrom(0);
+        ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+        EXPECT_EQ(messages[0].rfind(c.message, 0), 0u) << messages[0];
+        EXPECT_NEAR(vexo_test::PremultipliedArgb(image, 50, 50) >> 24, c.centreAlpha, 1) << c.level;
+        cairo_surface_destroy(image);
+    }
 }
