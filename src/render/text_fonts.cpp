@@ -125,14 +125,15 @@ void InstallUri(const SourceContext& source, const FontDeclaration& declaration,
         bool refusalReported = false;
         const auto read = [&](const std::string& fullPath, std::vector<std::uint8_t>& bytes) {
             std::string text;
-            const ReadStatus status = ReadResourceFile(source.preparer.Context(), fullPath, ResourceKind::Font, text);
-            if (status != ReadStatus::Ok) {
+            const ReadStatus readStatus =
+                ReadResourceFile(source.preparer.Context(), fullPath, ResourceKind::Font, text);
+            if (readStatus != ReadStatus::Ok) {
                 CMessageLog& log = source.preparer.Log();
                 refusalReported =
-                    status == ReadStatus::Stopped ||
+                    readStatus == ReadStatus::Stopped ||
                     (source.reporter != nullptr
-                         ? ReportUnreadResource(log, status, ResourceKind::Font, uri, source.reporter)
-                         : ReportUnreadResource(log, status, ResourceKind::Font, uri, 0, 0));
+                         ? ReportUnreadResource(log, readStatus, ResourceKind::Font, uri, source.reporter)
+                         : ReportUnreadResource(log, readStatus, ResourceKind::Font, uri, 0, 0));
                 return false;
             }
             bytes.assign(text.begin(), text.end());
