@@ -338,10 +338,10 @@ void CSvgPartView::Copy()
     const std::shared_ptr<const svg::CPicture> natural = NaturalPicture();
     if (natural == nullptr)
         return;
-    auto* data = new CPictureMimeData(*natural, QString());
+    auto* mimeData = new CPictureMimeData(*natural, QString());
     // Rendered now: the picture goes with the next selection.
-    data->RenderAll();
-    QApplication::clipboard()->setMimeData(data);
+    mimeData->RenderAll();
+    QApplication::clipboard()->setMimeData(mimeData);
 }
 
 bool CSvgPartView::ExportTo(const QString& path, QString& error)
