@@ -40,4 +40,17 @@ std::vector<std::string> CLoadContext::RefusedFiles() const
     return refusedFiles_;
 }
 
+SharedText CLoadContext::ShareText(std::string_view text)
+{
+    // Documents repeat a handful of families and colours; one that spells
+    // thousands of them gets a copy each past that many.
+    constexpr std::size_t kMaxSharedTexts = 4096;
+    if (const auto found = sharedTexts_.find(text); found != sharedTexts_.end())
+        return found->second;
+    SharedText shared(text);
+    if (sharedTexts_.size() < kMaxSharedTexts)
+        sharedTexts_.emplace(shared.Str(), shared);
+    return shared;
+}
+
 }  // namespace svg

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/stop_token.h"
@@ -23,6 +24,7 @@
 #include "model/doc_options.h"
 #include "model/document.h"
 #include "model/message_log.h"
+#include "model/properties.h"
 
 namespace svg {
 
@@ -105,6 +107,10 @@ public:
     void NoteRefusedFile(const std::string& fullPath);
     std::vector<std::string> RefusedFiles() const;
 
+    // One shared copy of `text` for every element of the load that resolves
+    // the same font family or colour. Loading thread only.
+    SharedText ShareText(std::string_view text);
+
 private:
     CMessageLog& log_;
     const CStopToken& stop_;
@@ -118,6 +124,7 @@ private:
     std::vector<std::string> readableFolders_;
     mutable std::mutex refusedMutex_;
     std::vector<std::string> refusedFiles_;
+    std::unordered_map<std::string_view, SharedText> sharedTexts_;
 };
 
 }  // namespace svg

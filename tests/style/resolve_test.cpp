@@ -147,6 +147,47 @@ TEST_F(ResolveTest, InheritTakesTheParentsResolvedValueOnce)
     EXPECT_EQ(Props("t").fontFamily, "serif");
 }
 
+// Families and colours are held once per distinct text, whichever element
+// wrote it; inheriting, repeating the parent's text or an unusable colour
+// keeps the parent's copy.
+TEST_F(ResolveTest, RepeatedFamiliesAndColoursShareOneCopy)
+{
+    Load("<g id='g' font-family='serif' color='blue'>"
+         "<rect width='1' height='1' id='sameAsParent' font-family='serif' color='blue'/>"
+         "<rect width='1' height='1' id='sans1' font-family='sans-serif' color='red'/>"
+         "<rect width='1' height='1' id='badColour' color='nonsense'/>"
+         "<rect width='1' height='1' id='current' color='currentColor'/></g>"
+         "<rect width='1' height='1' id='sans2' font-family='sans-serif' color='red' fill='currentColor'/>"
+         "<rect width='1' height='1' id='plain'/><rect width='1' height='1' id='spaced' font-family='serif '/>");
+    struct Case {
+        const char* a;
+        const char* b;
+        bool sameFamily;
+        bool sameColour;
+    };
+    for (const Case& c : {Case{"g", "sameAsParent", true, true}, Case{"sans1", "sans2", true, true},
+                          Case{"g", "badColour", true, true}, Case{"g", "current", true, true},
+                          Case{"g", "spaced", true, false}, Case{"plain", "sans1", false, false},
+                          Case{"g", "sans1", false, false}}) {
+        EXPECT_EQ(Props(c.a).fontFamily.SameCopy(Props(c.b).fontFamily), c.sameFamily) << c.a << " " << c.b;
+        EXPECT_EQ(Props(c.a).color.SameCopy(Props(c.b).color), c.sameColour) << c.a << " " << c.b;
+    }
+    struct Values {
+        const char* id;
+        const char* family;
+        const char* colour;
+    };
+    for (const Values& v : {Values{"sameAsParent", "serif", "blue"}, Values{"sans2", "sans-serif", "red"},
+                            Values{"badColour", "serif", "blue"}, Values{"plain", "", "rgb(0,0,0)"},
+                            Values{"spaced", "serif", "rgb(0,0,0)"}}) {
+        EXPECT_EQ(Props(v.id).fontFamily.Str(), v.family) << v.id;
+        EXPECT_EQ(Props(v.id).color.Str(), v.colour) << v.id;
+    }
+    // currentColor hands out the shared text itself.
+    EXPECT_EQ(Elem("sans2").GetColorAttribute(AttributeId::fill, false), &Props("sans2").color.Str());
+    EXPECT_TRUE(Props("plain").color.SameCopy(InitialColorText()));
+}
+
 TEST_F(ResolveTest, InheritedTextIsParsedInTheElementsOwnContext)
 {
     Load("<g id='g' fill-opacity='50%' stroke='red' stroke-width='1em' font-size='10'>"
