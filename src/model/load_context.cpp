@@ -53,4 +53,17 @@ SharedText CLoadContext::ShareText(std::string_view text)
     return shared;
 }
 
+std::shared_ptr<const StrokePen> CLoadContext::SharePen(StrokePen pen)
+{
+    // Strokes come in runs of equal pens (a group's, a drawing tool's
+    // style): the last few pens made are enough to find most of them.
+    for (const std::shared_ptr<const StrokePen>& recent : recentPens_)
+        if (recent && *recent == pen)
+            return recent;
+    auto shared = std::make_shared<const StrokePen>(std::move(pen));
+    recentPens_[nextPen_] = shared;
+    nextPen_ = (nextPen_ + 1) % recentPens_.size();
+    return shared;
+}
+
 }  // namespace svg

@@ -12,7 +12,9 @@
 // from other threads too.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -110,6 +112,8 @@ public:
     // One shared copy of `text` for every element of the load that resolves
     // the same font family or colour. Loading thread only.
     SharedText ShareText(std::string_view text);
+    // `pen`, or an equal one that a recent element of the load already shares.
+    std::shared_ptr<const StrokePen> SharePen(StrokePen pen);
 
 private:
     CMessageLog& log_;
@@ -125,6 +129,8 @@ private:
     mutable std::mutex refusedMutex_;
     std::vector<std::string> refusedFiles_;
     std::unordered_map<std::string_view, SharedText> sharedTexts_;
+    std::array<std::shared_ptr<const StrokePen>, 8> recentPens_;
+    std::size_t nextPen_ = 0;
 };
 
 }  // namespace svg

@@ -48,6 +48,7 @@ struct StrokePen {
     LineCap cap = LineCap::Butt;
     LineJoin join = LineJoin::Miter;
     std::vector<float> dashes;  // even count, or empty for a solid line
+    friend bool operator==(const StrokePen&, const StrokePen&) = default;
 };
 
 enum class Display : std::uint8_t { Inline = 0, Block, ListItem, RunIn, Compact, Marker, Table, InlineTable,
@@ -93,7 +94,8 @@ struct ResolvedProperties {
     const CElem* clipPath = nullptr;
     const CElem* fillPaintServer = nullptr;
     const CElem* strokePaintServer = nullptr;
-    std::optional<StrokePen> strokePen;
+    // Null: no stroke. Elements with equal pens share one (CLoadContext::SharePen).
+    std::shared_ptr<const StrokePen> strokePen;
     int fontWeight = 400;
     float fontStretch = 1;
     float fontSize = 15.5f;        // user units

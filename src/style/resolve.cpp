@@ -722,7 +722,7 @@ void ResolveStroke(CElem& elem, CLoadContext& context)
     // A server whose fallback is "none" still needs the pen's geometry; the
     // transparent colour shows nothing if the server cannot paint.
     const Rgba color = paint.color ? WithOpacity(*paint.color, props.strokeOpacity) : Rgba{0, 0, 0, 0};
-    props.strokePen = MakePen(elem, color, props.strokeWidth, context);
+    props.strokePen = context.SharePen(MakePen(elem, color, props.strokeWidth, context));
 }
 
 // The overflow that a child's "inherit" takes from `elem`: its own value,

@@ -382,4 +382,26 @@ TEST(SharedTextTest, OneCopyPerTextUpToTheBound)
     EXPECT_TRUE(context.ShareText("serif").SameCopy(serif)) << "earlier texts stay shared";
 }
 
+// Pens are looked for among the last few made: one made long before is
+// made again, equal but not shared.
+TEST(SharedTextTest, RecentPensAreShared)
+{
+    svg::CMessageLog log;
+    svg::CStopToken stop;
+    svg::CLoadContext context(log, stop, svg::CDocOptions{});
+    const auto pen = [](float width) {
+        svg::StrokePen made;
+        made.width = width;
+        return made;
+    };
+    const auto first = context.SharePen(pen(1));
+    EXPECT_EQ(context.SharePen(pen(1)), first);
+    for (int i = 2; i < 20; ++i)
+        EXPECT_EQ(context.SharePen(pen(static_cast<float>(i)))->width, static_cast<float>(i));
+    EXPECT_EQ(context.SharePen(pen(19)), context.SharePen(pen(19)));
+    const auto again = context.SharePen(pen(1));
+    EXPECT_NE(again, first);
+    EXPECT_EQ(*again, *first);
+}
+
 }  // namespace

@@ -518,6 +518,33 @@ TEST_F(ResolveTest, StrokeCapsJoinsAndMiters)
     }
 }
 
+// Equal pens are one object; any difference, dashes and their offset
+// included, makes a pen of its own.
+TEST_F(ResolveTest, EqualPensAreShared)
+{
+    Load("<g stroke='black' stroke-width='2'><rect width='1' height='1' id='a'/><rect width='1' height='1' id='b'/>"
+         "<rect width='1' height='1' id='wide' stroke-width='3'/>"
+         "<rect width='1' height='1' id='dashed' stroke-dasharray='1 2'/>"
+         "<rect width='1' height='1' id='dashed2' stroke-dasharray='1,2'/>"
+         "<rect width='1' height='1' id='offset' stroke-dasharray='1 2' stroke-dashoffset='1'/>"
+         "<rect width='1' height='1' id='round' stroke-linejoin='round'/>"
+         "<rect width='1' height='1' id='red' stroke='red'/>"
+         "<rect width='1' height='1' id='faded' stroke-opacity='0.5'/></g>"
+         "<rect width='1' height='1' id='far' stroke='black' stroke-width='2'/>");
+    const struct {
+        const char* a;
+        const char* b;
+        bool shared;
+    } kCases[] = {{"a", "b", true},           {"a", "far", true},       {"dashed", "dashed2", true},
+                  {"a", "wide", false},       {"a", "dashed", false},   {"dashed", "offset", false},
+                  {"a", "round", false},      {"a", "red", false},      {"a", "faded", false}};
+    for (const auto& c : kCases) {
+        ASSERT_TRUE(Props(c.a).strokePen && Props(c.b).strokePen) << c.a << " " << c.b;
+        EXPECT_EQ(Props(c.a).strokePen == Props(c.b).strokePen, c.shared) << c.a << " " << c.b;
+        EXPECT_EQ(*Props(c.a).strokePen == *Props(c.b).strokePen, c.shared) << c.a << " " << c.b;
+    }
+}
+
 TEST_F(ResolveTest, DashesAreInUserUnits)
 {
     using Dashes = std::vector<float>;
