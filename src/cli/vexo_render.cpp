@@ -159,7 +159,7 @@ std::string DisplayLine(const svg::ResolvedProperties& props)
     // Fill and stroke opacity show as the alpha of their colours.
     std::string line = "opacity=" + Decimal(props.opacity) + " display=" + kDisplays[static_cast<int>(props.display)] +
                        " visibility=" + kVisibilities[static_cast<int>(props.visibility)] +
-                       " overflow=" + kOverflows[static_cast<int>(props.overflow)] + " color=" + props.color;
+                       " overflow=" + kOverflows[static_cast<int>(props.overflow)] + " color=" + props.color.Str();
     const svg::Matrix& m = props.transform;
     if (!m.IsIdentity())
         line += " transform=matrix(" + Decimal(m.m11) + ',' + Decimal(m.m12) + ',' + Decimal(m.m21) + ',' +

@@ -216,7 +216,7 @@ const std::string* SharedName(ElementId id, std::string_view name)
 }  // namespace
 
 CElem::CElem(std::string name, CElem* parent)
-    : name_(nullptr), elementId_(ElementIdFromName(name)), parent_(parent)
+    : elementId_(ElementIdFromName(name)), name_(nullptr), parent_(parent)
 {
     name_ = SharedName(elementId_, name);
     if (name_ == nullptr) {

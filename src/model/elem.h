@@ -173,11 +173,6 @@ public:
     int column = 0;
     std::string id;
     CAttributeMap attributes;
-    // Shapes, `text`, images and containers other than symbol, mask and marker.
-    bool graphicsElement = false;
-    PrepState prepState = PrepState::NotPrepared;
-    // Set when conditional processing excluded this element from rendering.
-    bool excluded = false;
     // For an element cloned into a `use` instance: the element it was cloned from.
     const CElem* instanceSource = nullptr;
     // Resolved at the start of preparation.
@@ -199,16 +194,22 @@ public:
     // reads BackgroundImage or BackgroundAlpha: its containers must keep what
     // they have drawn. Computed with the bounds.
     bool readsBackground = false;
+    // Shapes, `text`, images and containers other than symbol, mask and marker.
+    bool graphicsElement = false;
+    PrepState prepState = PrepState::NotPrepared;
+    // Set when conditional processing excluded this element from rendering.
+    bool excluded = false;
 
 protected:
     void SetGraphicsElement(bool value) { graphicsElement = value; }
 
 private:
+    // Beside the flags above, where they fill what would be padding.
+    ElementId elementId_;
+    bool ownsName_ = false;
     // Shared by all elements of a known name (and by character data and
     // comments); owned, and deleted with the element, for other names.
     const std::string* name_;
-    bool ownsName_ = false;
-    ElementId elementId_;
     CElem* parent_;
     std::vector<std::unique_ptr<CElem>> children_;
 };

@@ -40,4 +40,30 @@ std::vector<std::string> CLoadContext::RefusedFiles() const
     return refusedFiles_;
 }
 
+SharedText CLoadContext::ShareText(std::string_view text)
+{
+    // Documents repeat a handful of families and colours; one that spells
+    // thousands of them gets a copy each past that many.
+    constexpr std::size_t kMaxSharedTexts = 4096;
+    if (const auto found = sharedTexts_.find(text); found != sharedTexts_.end())
+        return found->second;
+    SharedText shared(text);
+    if (sharedTexts_.size() < kMaxSharedTexts)
+        sharedTexts_.emplace(shared.Str(), shared);
+    return shared;
+}
+
+std::shared_ptr<const StrokePen> CLoadContext::SharePen(StrokePen pen)
+{
+    // Strokes come in runs of equal pens (a group's, a drawing tool's
+    // style): the last few pens made are enough to find most of them.
+    for (const std::shared_ptr<const StrokePen>& recent : recentPens_)
+        if (recent && *recent == pen)
+            return recent;
+    auto shared = std::make_shared<const StrokePen>(std::move(pen));
+    recentPens_[nextPen_] = shared;
+    nextPen_ = (nextPen_ + 1) % recentPens_.size();
+    return shared;
+}
+
 }  // namespace svg

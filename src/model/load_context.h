@@ -12,10 +12,13 @@
 // from other threads too.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/stop_token.h"
@@ -23,6 +26,7 @@
 #include "model/doc_options.h"
 #include "model/document.h"
 #include "model/message_log.h"
+#include "model/properties.h"
 
 namespace svg {
 
@@ -105,6 +109,12 @@ public:
     void NoteRefusedFile(const std::string& fullPath);
     std::vector<std::string> RefusedFiles() const;
 
+    // One shared copy of `text` for every element of the load that resolves
+    // the same font family or colour. Loading thread only.
+    SharedText ShareText(std::string_view text);
+    // `pen`, or an equal one that a recent element of the load already shares.
+    std::shared_ptr<const StrokePen> SharePen(StrokePen pen);
+
 private:
     CMessageLog& log_;
     const CStopToken& stop_;
@@ -118,6 +128,9 @@ private:
     std::vector<std::string> readableFolders_;
     mutable std::mutex refusedMutex_;
     std::vector<std::string> refusedFiles_;
+    std::unordered_map<std::string_view, SharedText> sharedTexts_;
+    std::array<std::shared_ptr<const StrokePen>, 8> recentPens_;
+    std::size_t nextPen_ = 0;
 };
 
 }  // namespace svg

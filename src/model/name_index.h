@@ -1,11 +1,13 @@
 // Both directions between the names of a fixed list and their enum ids, for
 // the element and attribute lists: ids count from 1 in list order (0 is
-// Unknown), names are found by binary search in a copy sorted at compile time.
+// Unknown), names are found through a hash table built at compile time
+// (every attribute of every element is looked up while a document loads).
 #pragma once
 
-#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace svg {
@@ -16,17 +18,23 @@ public:
     // `namesById[i]` is the name of id i; entry 0, Unknown's, is empty.
     constexpr explicit CNameIndex(const std::array<std::string_view, N>& namesById) : namesById_(namesById)
     {
-        for (std::size_t i = 0; i < N; ++i)
-            sorted_[i] = {namesById[i], static_cast<Id>(i)};
-        std::sort(sorted_.begin(), sorted_.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+        for (std::size_t i = 1; i < N; ++i) {
+            std::size_t slot = Hash(namesById[i]) & kMask;
+            while (slots_[slot] != 0)
+                slot = (slot + 1) & kMask;
+            slots_[slot] = static_cast<std::uint16_t>(i);
+        }
     }
 
     // Exact, case-sensitive; Unknown (id 0) for a name outside the list.
     constexpr Id Find(std::string_view name) const
     {
-        const auto it = std::lower_bound(sorted_.begin(), sorted_.end(), name,
-                                         [](const Entry& entry, std::string_view key) { return entry.name < key; });
-        return it != sorted_.end() && it->name == name && !name.empty() ? it->id : Id{};
+        if (name.empty())
+            return Id{};
+        for (std::size_t slot = Hash(name) & kMask; slots_[slot] != 0; slot = (slot + 1) & kMask)
+            if (namesById_[slots_[slot]] == name)
+                return static_cast<Id>(slots_[slot]);
+        return Id{};
     }
 
     constexpr std::string_view Name(Id id) const
@@ -36,13 +44,23 @@ public:
     }
 
 private:
-    struct Entry {
-        std::string_view name;
-        Id id{};
-    };
+    static_assert(N < 65536, "ids are kept in 16 bits");
+    // At most half full, so that a miss ends after a probe or two.
+    static constexpr std::size_t kSlotCount = std::bit_ceil(N * 2);
+    static constexpr std::size_t kMask = kSlotCount - 1;
+
+    // FNV-1a.
+    static constexpr std::uint32_t Hash(std::string_view name)
+    {
+        std::uint32_t hash = 2166136261u;
+        for (const char c : name)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        return hash;
+    }
 
     std::array<std::string_view, N> namesById_;
-    std::array<Entry, N> sorted_{};
+    // 0: empty; else the id whose name hashed here (or was pushed along to here).
+    std::array<std::uint16_t, kSlotCount> slots_{};
 };
 
 }  // namespace svg

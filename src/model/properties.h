@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "values/keywords.h"
@@ -41,58 +43,83 @@ enum class LineJoin : std::uint8_t { Miter, Round, Bevel };
 struct StrokePen {
     Rgba color;  // alpha is the stroke opacity
     float width = 1;
+    float miterLimit = 4;
+    float dashOffset = 0;
     LineCap cap = LineCap::Butt;
     LineJoin join = LineJoin::Miter;
-    float miterLimit = 4;
     std::vector<float> dashes;  // even count, or empty for a solid line
-    float dashOffset = 0;
+    friend bool operator==(const StrokePen&, const StrokePen&) = default;
 };
 
-enum class Display : int { Inline = 0, Block, ListItem, RunIn, Compact, Marker, Table, InlineTable,
+enum class Display : std::uint8_t { Inline = 0, Block, ListItem, RunIn, Compact, Marker, Table, InlineTable,
                            TableRowGroup, TableHeaderGroup, TableFooterGroup, TableRow,
                            TableColumnGroup, TableColumn, TableCell, TableCaption, None = 16 };
-enum class Overflow : int { Visible = 0, Hidden = 1, Scroll = 2, Auto = 3 };
+enum class Overflow : std::uint8_t { Visible = 0, Hidden = 1, Scroll = 2, Auto = 3 };
 
 // SVG: in SVG content `auto` shows everything like `visible`; `scroll`
 // clips like `hidden`, there being nothing to scroll with.
 inline bool ClipsOverflow(Overflow overflow) { return overflow == Overflow::Hidden || overflow == Overflow::Scroll; }
 
-enum class Visibility : int { Visible = 0, Hidden = 1, Collapse = 2 };
+enum class Visibility : std::uint8_t { Visible = 0, Hidden = 1, Collapse = 2 };
 
+// Text that nearly every element repeats from its parent (the font family,
+// the `color` value): elements share one copy instead of holding their own.
+// Immutable; copies are cheap and may outlive whoever made the text.
+class SharedText {
+public:
+    // The empty text, shared by everyone.
+    SharedText();
+    explicit SharedText(std::string_view text);
+
+    const std::string& Str() const { return *text_; }
+    operator const std::string&() const { return *text_; }
+    operator std::string_view() const { return *text_; }
+    bool SameCopy(const SharedText& other) const { return text_ == other.text_; }
+    friend bool operator==(const SharedText& a, std::string_view b) { return *a.text_ == b; }
+
+private:
+    std::shared_ptr<const std::string> text_;
+};
+
+// "rgb(0,0,0)", the initial `color`, shared by every element that keeps it.
+const SharedText& InitialColorText();
+
+// The members are grouped by size, so that the tree's largest part packs tightly.
 struct ResolvedProperties {
-    std::string fontFamily;        // empty: the font pool's default
+    SharedText fontFamily;         // empty: the font pool's default
+    SharedText color = InitialColorText();
+    Matrix transform;
+    const CElem* mask = nullptr;
+    const CElem* filter = nullptr;
+    const CElem* clipPath = nullptr;
+    const CElem* fillPaintServer = nullptr;
+    const CElem* strokePaintServer = nullptr;
+    // Null: no stroke. Elements with equal pens share one (CLoadContext::SharePen).
+    std::shared_ptr<const StrokePen> strokePen;
     int fontWeight = 400;
     float fontStretch = 1;
     float fontSize = 15.5f;        // user units
-    FontStyle fontStyle = FontStyle::Normal;
-    FontVariant fontVariant = FontVariant::Normal;
     float fontSizeAdjust = 0;      // 0 none
     float xHeight = 5;             // user units, from the font face
     float capHeight = 10;          // user units, from the font face
+    float opacity = 1;
+    float fillOpacity = 1;
+    float strokeOpacity = 1;
+    float strokeWidth = 1;
+    std::optional<FillBrush> fillBrush = FillBrush{};
+    FontStyle fontStyle = FontStyle::Normal;
+    FontVariant fontVariant = FontVariant::Normal;
     // Some value of this element or an ancestor uses ex units: the x-height
     // must come from the font face.
     bool exUnitsInScope = false;
     ColorRendering colorRendering = ColorRendering::OptimizeQuality;
     // color-interpolation, already sRGB where color-rendering asks for speed.
     ColorInterpolation colorInterpolation = ColorInterpolation::SRGB;
-    std::string color = "rgb(0,0,0)";
-    Matrix transform;
     Display display = Display::Inline;
     Overflow overflow = Overflow::Hidden;
     Visibility visibility = Visibility::Visible;
     FillRule fillRule = FillRule::NonZero;
-    float opacity = 1;
-    float fillOpacity = 1;
-    float strokeOpacity = 1;
-    const CElem* mask = nullptr;
-    const CElem* filter = nullptr;
     bool filterFailed = false;     // a broken filter reference: the element is not drawn
-    const CElem* clipPath = nullptr;
-    std::optional<FillBrush> fillBrush = FillBrush{};
-    const CElem* fillPaintServer = nullptr;
-    std::optional<StrokePen> strokePen;
-    const CElem* strokePaintServer = nullptr;
-    float strokeWidth = 1;
 };
 
 }  // namespace svg

@@ -141,7 +141,7 @@ const std::string* CElem::GetColorAttribute(AttributeId attribute, bool inherite
 {
     const std::string* value = GetAttribute(attribute, inherited);
     if (value != nullptr && TrimCssSpace(*value) == "currentColor")
-        return &props.color;
+        return &props.color.Str();
     return value;
 }
 

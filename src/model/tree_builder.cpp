@@ -184,7 +184,7 @@ CStreamedTreeBuilder::CStreamedTreeBuilder(CElem& root, const CStyleAttributeRea
 
 CStreamedTreeBuilder::~CStreamedTreeBuilder() = default;
 
-void CStreamedTreeBuilder::ElementStarted(xmlNode* node)
+void CStreamedTreeBuilder::ElementStarted(xmlNode* node, int line, int column)
 {
     // A stopped load ends the parse itself; every start is matched by an
     // end, so the open elements stay in step until then.
@@ -200,7 +200,7 @@ void CStreamedTreeBuilder::ElementStarted(xmlNode* node)
     if (open_.empty())
         return;
     std::unique_ptr<CElem> elem = CreateElement(QualifiedName(node), open_.back());
-    ReadAttributes(*elem, node, styles_);
+    ReadAttributes(*elem, node, styles_, std::pair{line, column});
     open_.push_back(open_.back()->AppendChild(std::move(elem)));
     ++context_.Progress().nodesAdded;
 }
@@ -219,9 +219,10 @@ void CStreamedTreeBuilder::ElementEnded(xmlNode*)
         open_.pop_back();
 }
 
-void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles)
+void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles,
+                    std::optional<std::pair<int, int>> location)
 {
-    std::size_t count = 0;
+    std::size_t count = location ? 1 : 0;
     for (const xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next)
         ++count;
     elem.attributes.Reserve(count);
@@ -234,6 +235,12 @@ void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReade
         if (name == "VexoLoc")
             ReadLocation(elem, value);
         elem.attributes.Set(name, std::move(value));
+    }
+    if (location) {
+        elem.line = location->first;
+        elem.column = location->second;
+        elem.attributes.Set(AttributeId::VexoLoc,
+                            std::to_string(location->first) + ',' + std::to_string(location->second));
     }
     // `font` before `style`: a style declaration beats any attribute, whatever
     // order the two were written in.

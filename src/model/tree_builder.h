@@ -7,8 +7,10 @@
 // located messages and nothing here fails.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <libxml/tree.h>
@@ -51,7 +53,7 @@ public:
     CStreamedTreeBuilder(CElem& root, const CStyleAttributeReader& styles, CLoadContext& context);
     ~CStreamedTreeBuilder() override;
 
-    void ElementStarted(xmlNode* node) override;
+    void ElementStarted(xmlNode* node, int line, int column) override;
     void TakeContent(xmlNode* parent) override;
     void ElementEnded(xmlNode* node) override;
     void Abandon() override { abandoned_ = true; }
@@ -72,8 +74,11 @@ private:
 // Fills elem.attributes from the attributes of `node` in two passes: first
 // everything except `style` and `font` (VexoLoc also sets line and column),
 // then `font` and `style`, whose properties override what the first pass
-// stored. Finally sets elem.id from `id`, else from `xml:id`.
-void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles);
+// stored. Finally sets elem.id from `id`, else from `xml:id`. A `location`
+// (line, column) is stored as VexoLoc after the node's own attributes, as
+// the reader would have added it.
+void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles,
+                    std::optional<std::pair<int, int>> location = std::nullopt);
 
 // Character data outside `text`: line feeds dropped, runs of blanks and tabs
 // collapsed to one blank, leading and trailing blanks removed.

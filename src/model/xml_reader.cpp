@@ -720,11 +720,15 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, static_cast<int>(declared.size() / 2), declared.data(),
                           nbAttributes, nbDefaulted, attributes);
     if (xmlNodePtr node = parser->node) {
-        char value[32];
-        std::snprintf(value, sizeof value, "%d,%d", location.first, location.second);
-        xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value);
+        // A streamed element is built from the node at once; the root stays
+        // behind as the document's.
+        if (stream == nullptr || node->parent == nullptr || node->parent->type != XML_ELEMENT_NODE) {
+            char value[32];
+            std::snprintf(value, sizeof value, "%d,%d", location.first, location.second);
+            xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value);
+        }
         if (stream != nullptr)
-            stream->ElementStarted(node);
+            stream->ElementStarted(node, location.first, location.second);
     }
 }
 

@@ -58,9 +58,10 @@ struct XmlReadResult {
 class CXmlElementStream {
 public:
     virtual ~CXmlElementStream() = default;
-    // `node` has just been made with its attributes (VexoLoc included); it
-    // has no content yet.
-    virtual void ElementStarted(xmlNode* node) = 0;
+    // `node` has just been made with its attributes; it has no content yet.
+    // Its start tag is at `line`, `column`: only the root carries that as
+    // VexoLoc too, which spares every other element three allocations.
+    virtual void ElementStarted(xmlNode* node, int line, int column) = 0;
     // The character data, entity references and comments under `parent`
     // read so far: the receiver unlinks and frees them.
     virtual void TakeContent(xmlNode* parent) = 0;

@@ -175,6 +175,8 @@ CGraphicsPath RectFigure(double x, double y, double width, double height, double
     const double right = x + width;
     const double bottom = y + height;
     CGraphicsPath path;
+    // Sized exactly: a document may hold hundreds of thousands of these.
+    path.Reserve(rx == 0 || ry == 0 ? 4 : 17);
     if (rx == 0 || ry == 0) {
         path.StartFigure(Point(x, y));
         path.AddLine(Point(right, y));
@@ -201,6 +203,7 @@ CGraphicsPath RectFigure(double x, double y, double width, double height, double
 CGraphicsPath EllipseFigure(double cx, double cy, double rx, double ry)
 {
     CGraphicsPath path;
+    path.Reserve(13);
     path.StartFigure(Point(cx + rx, cy));
     AddCorner(path, cx + rx, cy, cx + rx, cy + ry, cx, cy + ry);
     AddCorner(path, cx, cy + ry, cx - rx, cy + ry, cx - rx, cy);

@@ -323,10 +323,16 @@ bool NeedsFaceMetrics(const CElem& elem, const ResolvedProperties& props)
     return props.exUnitsInScope || props.fontSizeAdjust > 0 || elem.Class() == ElemClass::Text;
 }
 
-void ResolveFont(CElem& elem, const ResolvedProperties& start, const CLoadContext& context)
+// The parent's copy when the value is the same text, else the load's shared one.
+SharedText InheritedOrShared(std::optional<std::string_view> own, const SharedText& start, CLoadContext& context)
+{
+    return !own || start == *own ? start : context.ShareText(*own);
+}
+
+void ResolveFont(CElem& elem, const ResolvedProperties& start, CLoadContext& context)
 {
     ResolvedProperties& props = elem.props;
-    props.fontFamily = std::string(OwnOverride(elem, AttributeId::font_family).value_or(start.fontFamily));
+    props.fontFamily = InheritedOrShared(OwnOverride(elem, AttributeId::font_family), start.fontFamily, context);
     props.fontStyle = ResolveTyped(OwnOverride(elem, AttributeId::font_style), &ParseFontStyle, start.fontStyle);
     props.fontWeight = ResolveFontWeight(OwnOverride(elem, AttributeId::font_weight), start.fontWeight);
     props.exUnitsInScope = start.exUnitsInScope || OwnValuesUseEx(elem);
@@ -415,12 +421,12 @@ void ResolveTransform(CElem& elem, const CLoadContext& context)
 // `color` keeps its text, for currentColor to parse later. "currentColor" as
 // the value of `color` itself means the parent's colour, like "inherit"; a
 // value that is not a colour is ignored like an unknown keyword.
-std::string ResolveColor(const CElem& elem, const std::string& start, const SystemPalette& palette)
+SharedText ResolveColor(const CElem& elem, const SharedText& start, CLoadContext& context)
 {
     const std::optional<std::string_view> text = OwnOverride(elem, AttributeId::color);
-    if (!text || *text == "currentColor" || !ParseColor(*text, palette))
+    if (!text || *text == "currentColor" || !ParseColor(*text, context.Options().desktop.palette))
         return start;
-    return std::string(*text);
+    return InheritedOrShared(text, start, context);
 }
 
 // A percentage counts as its fraction.
@@ -573,7 +579,7 @@ std::optional<Rgb> FallbackColor(const CElem& elem, std::string_view fallback, c
     if (fallback.empty() || fallback == "none")
         return std::nullopt;
     if (fallback == "currentColor")
-        return ParseColor(elem.props.color, palette).value_or(kBlack);
+        return ParseColor(elem.props.color.Str(), palette).value_or(kBlack);
     return ParseColor(fallback, palette).value_or(kBlack);
 }
 
@@ -716,7 +722,7 @@ void ResolveStroke(CElem& elem, CLoadContext& context)
     // A server whose fallback is "none" still needs the pen's geometry; the
     // transparent colour shows nothing if the server cannot paint.
     const Rgba color = paint.color ? WithOpacity(*paint.color, props.strokeOpacity) : Rgba{0, 0, 0, 0};
-    props.strokePen = MakePen(elem, color, props.strokeWidth, context);
+    props.strokePen = context.SharePen(MakePen(elem, color, props.strokeWidth, context));
 }
 
 // The overflow that a child's "inherit" takes from `elem`: its own value,
@@ -788,7 +794,11 @@ void ResolveProperties(CElem& elem, CLoadContext& context)
         elem.props = InheritedOnly(parent->props);
         return;
     }
-    const ResolvedProperties start = parent != nullptr ? parent->props : RootStart(context.Options());
+    // The parent's values are read in place: they are not this element's.
+    std::optional<ResolvedProperties> rootStart;
+    if (parent == nullptr)
+        rootStart = RootStart(context.Options());
+    const ResolvedProperties& start = parent != nullptr ? parent->props : *rootStart;
     ResolvedProperties& props = elem.props;
     props = ResolvedProperties{};
 
@@ -798,7 +808,7 @@ void ResolveProperties(CElem& elem, CLoadContext& context)
     props.overflow = ResolveOverflow(elem);
     props.visibility = static_cast<Visibility>(ResolveKeyword(OwnOverride(elem, AttributeId::visibility),
                                                               kVisibilities, static_cast<int>(start.visibility)));
-    props.color = ResolveColor(elem, start.color, context.Options().desktop.palette);
+    props.color = ResolveColor(elem, start.color, context);
     props.fillRule = ResolveTyped(OwnOverride(elem, AttributeId::fill_rule), &ParseFillRule, start.fillRule);
     props.opacity = ResolveOpacity(OwnText(elem, AttributeId::opacity));
     props.fillOpacity = ResolveOpacity(InheritedText(elem, AttributeId::fill_opacity));

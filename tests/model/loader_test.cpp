@@ -10,6 +10,7 @@
 #include "base/stop_token.h"
 #include "model/document.h"
 #include "model/inflate.h"
+#include "model/load_context.h"
 #include "model/message_log.h"
 #include "model/references.h"
 #include "pipeline/loading_job.h"
@@ -358,3 +359,49 @@ TEST_F(LoaderTest, StopAbandonsARunawayTransformAndItsThreadEnds)
     EXPECT_EQ(log.Entry(log.Count() - 1), "I Opening SVG ... aborted!");
     EXPECT_EQ(log.Counts().errors, 0) << ::testing::PrintToString(log.EntriesFrom(0));
 }
+
+namespace {
+
+// The shared copies a load hands out: one per text while they are few, a
+// copy of its own for each text past the bound, always the text asked for.
+TEST(SharedTextTest, OneCopyPerTextUpToTheBound)
+{
+    svg::CMessageLog log;
+    svg::CStopToken stop;
+    svg::CLoadContext context(log, stop, svg::CDocOptions{});
+    const svg::SharedText serif = context.ShareText("serif");
+    EXPECT_TRUE(context.ShareText("serif").SameCopy(serif));
+    EXPECT_FALSE(context.ShareText("Serif").SameCopy(serif)) << "texts are compared exactly";
+    EXPECT_TRUE(context.ShareText("").SameCopy(svg::SharedText())) << "the empty text is everyone's";
+    for (int i = 0; i < 5000; ++i)
+        EXPECT_EQ(context.ShareText("f" + std::to_string(i)).Str(), "f" + std::to_string(i));
+    EXPECT_TRUE(context.ShareText("f0").SameCopy(context.ShareText("f0")));
+    const svg::SharedText late = context.ShareText("f4999");
+    EXPECT_FALSE(late.SameCopy(context.ShareText("f4999")));
+    EXPECT_EQ(late, "f4999");
+    EXPECT_TRUE(context.ShareText("serif").SameCopy(serif)) << "earlier texts stay shared";
+}
+
+// Pens are looked for among the last few made: one made long before is
+// made again, equal but not shared.
+TEST(SharedTextTest, RecentPensAreShared)
+{
+    svg::CMessageLog log;
+    svg::CStopToken stop;
+    svg::CLoadContext context(log, stop, svg::CDocOptions{});
+    const auto pen = [](float width) {
+        svg::StrokePen made;
+        made.width = width;
+        return made;
+    };
+    const auto first = context.SharePen(pen(1));
+    EXPECT_EQ(context.SharePen(pen(1)), first);
+    for (int i = 2; i < 20; ++i)
+        EXPECT_EQ(context.SharePen(pen(static_cast<float>(i)))->width, static_cast<float>(i));
+    EXPECT_EQ(context.SharePen(pen(19)), context.SharePen(pen(19)));
+    const auto again = context.SharePen(pen(1));
+    EXPECT_NE(again, first);
+    EXPECT_EQ(*again, *first);
+}
+
+}  // namespace

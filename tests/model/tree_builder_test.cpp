@@ -193,8 +193,11 @@ void DescribeWhole(const CElem& elem, int depth, std::string& out)
         out += " \"" + static_cast<const CElemString&>(elem).text + '"';
     if (elem.Class() == ElemClass::Comment)
         out += " <!--" + static_cast<const CElemComment&>(elem).text + "-->";
-    for (const CAttributeMap::Entry& entry : elem.attributes)
+    for (const CAttributeMap::Entry& entry : elem.attributes) {
         out += ' ' + std::string(elem.attributes.NameOf(entry)) + '=' + entry.value;
+        if (const std::string* previous = elem.attributes.Previous(elem.attributes.NameOf(entry)))
+            out += " (was " + *previous + ')';
+    }
     out += '\n';
     for (const CElem* child : elem.Children())
         DescribeWhole(*child, depth + 1, out);
@@ -251,6 +254,11 @@ TEST_F(TreeBuilderTest, StreamedBuildMakesTheTreeOfTheWholeXml)
         // Deep nesting, and an entity holding text and an element.
         "<!DOCTYPE svg [<!ENTITY t 'one <tspan id=\"in\">two</tspan> three'>]>\n<svg>" + deep +
             "<text>&t;&t;</text></svg>",
+        // Locations written by the document itself, on the root, an element and inside an entity;
+        // locations past the first line and in wide columns.
+        "<!DOCTYPE svg [<!ENTITY e '<g VexoLoc=\"3,3\" x=\"1\"/>'>]>\n<svg VexoLoc='1,1' id='r'>\n"
+        "  <rect VexoLoc='9,9' x='1' style='fill:red' fill='blue'/>&e;\n" + std::string(5000, ' ') +
+            "<circle r='1'/><g VexoLoc='bad'/></svg>",
     };
     for (const std::string& text : documents) {
         SCOPED_TRACE(text);

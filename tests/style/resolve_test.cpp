@@ -147,6 +147,47 @@ TEST_F(ResolveTest, InheritTakesTheParentsResolvedValueOnce)
     EXPECT_EQ(Props("t").fontFamily, "serif");
 }
 
+// Families and colours are held once per distinct text, whichever element
+// wrote it; inheriting, repeating the parent's text or an unusable colour
+// keeps the parent's copy.
+TEST_F(ResolveTest, RepeatedFamiliesAndColoursShareOneCopy)
+{
+    Load("<g id='g' font-family='serif' color='blue'>"
+         "<rect width='1' height='1' id='sameAsParent' font-family='serif' color='blue'/>"
+         "<rect width='1' height='1' id='sans1' font-family='sans-serif' color='red'/>"
+         "<rect width='1' height='1' id='badColour' color='nonsense'/>"
+         "<rect width='1' height='1' id='current' color='currentColor'/></g>"
+         "<rect width='1' height='1' id='sans2' font-family='sans-serif' color='red' fill='currentColor'/>"
+         "<rect width='1' height='1' id='plain'/><rect width='1' height='1' id='spaced' font-family='serif '/>");
+    struct Case {
+        const char* a;
+        const char* b;
+        bool sameFamily;
+        bool sameColour;
+    };
+    for (const Case& c : {Case{"g", "sameAsParent", true, true}, Case{"sans1", "sans2", true, true},
+                          Case{"g", "badColour", true, true}, Case{"g", "current", true, true},
+                          Case{"g", "spaced", true, false}, Case{"plain", "sans1", false, false},
+                          Case{"g", "sans1", false, false}}) {
+        EXPECT_EQ(Props(c.a).fontFamily.SameCopy(Props(c.b).fontFamily), c.sameFamily) << c.a << " " << c.b;
+        EXPECT_EQ(Props(c.a).color.SameCopy(Props(c.b).color), c.sameColour) << c.a << " " << c.b;
+    }
+    struct Values {
+        const char* id;
+        const char* family;
+        const char* colour;
+    };
+    for (const Values& v : {Values{"sameAsParent", "serif", "blue"}, Values{"sans2", "sans-serif", "red"},
+                            Values{"badColour", "serif", "blue"}, Values{"plain", "", "rgb(0,0,0)"},
+                            Values{"spaced", "serif", "rgb(0,0,0)"}}) {
+        EXPECT_EQ(Props(v.id).fontFamily.Str(), v.family) << v.id;
+        EXPECT_EQ(Props(v.id).color.Str(), v.colour) << v.id;
+    }
+    // currentColor hands out the shared text itself.
+    EXPECT_EQ(Elem("sans2").GetColorAttribute(AttributeId::fill, false), &Props("sans2").color.Str());
+    EXPECT_TRUE(Props("plain").color.SameCopy(InitialColorText()));
+}
+
 TEST_F(ResolveTest, InheritedTextIsParsedInTheElementsOwnContext)
 {
     Load("<g id='g' fill-opacity='50%' stroke='red' stroke-width='1em' font-size='10'>"
@@ -474,6 +515,33 @@ TEST_F(ResolveTest, StrokeCapsJoinsAndMiters)
         EXPECT_EQ(Props(pen.id).strokePen->cap, pen.cap) << pen.id;
         EXPECT_EQ(Props(pen.id).strokePen->join, pen.join) << pen.id;
         EXPECT_FLOAT_EQ(Props(pen.id).strokePen->miterLimit, pen.miterLimit) << pen.id;
+    }
+}
+
+// Equal pens are one object; any difference, dashes and their offset
+// included, makes a pen of its own.
+TEST_F(ResolveTest, EqualPensAreShared)
+{
+    Load("<g stroke='black' stroke-width='2'><rect width='1' height='1' id='a'/><rect width='1' height='1' id='b'/>"
+         "<rect width='1' height='1' id='wide' stroke-width='3'/>"
+         "<rect width='1' height='1' id='dashed' stroke-dasharray='1 2'/>"
+         "<rect width='1' height='1' id='dashed2' stroke-dasharray='1,2'/>"
+         "<rect width='1' height='1' id='offset' stroke-dasharray='1 2' stroke-dashoffset='1'/>"
+         "<rect width='1' height='1' id='round' stroke-linejoin='round'/>"
+         "<rect width='1' height='1' id='red' stroke='red'/>"
+         "<rect width='1' height='1' id='faded' stroke-opacity='0.5'/></g>"
+         "<rect width='1' height='1' id='far' stroke='black' stroke-width='2'/>");
+    const struct {
+        const char* a;
+        const char* b;
+        bool shared;
+    } kCases[] = {{"a", "b", true},           {"a", "far", true},       {"dashed", "dashed2", true},
+                  {"a", "wide", false},       {"a", "dashed", false},   {"dashed", "offset", false},
+                  {"a", "round", false},      {"a", "red", false},      {"a", "faded", false}};
+    for (const auto& c : kCases) {
+        ASSERT_TRUE(Props(c.a).strokePen && Props(c.b).strokePen) << c.a << " " << c.b;
+        EXPECT_EQ(Props(c.a).strokePen == Props(c.b).strokePen, c.shared) << c.a << " " << c.b;
+        EXPECT_EQ(*Props(c.a).strokePen == *Props(c.b).strokePen, c.shared) << c.a << " " << c.b;
     }
 }
 
