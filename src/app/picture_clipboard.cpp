@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <cairo.h>
 
+#include "base/stop_token.h"
 #include "render/output.h"
 #include "render/render.h"
 
@@ -19,7 +20,7 @@ svg::OutputSize BitmapSize(const svg::RectF& frame)
 }  // namespace
 
 QImage ReplayPicture(const svg::CPicture& picture, QSize sizePx, const svg::Matrix& userToDevice,
-                     const QColor& background)
+                     const QColor& background, const svg::CStopToken* stop)
 {
     // Premultiplied ARGB32 is cairo's ARGB32 byte for byte, so cairo draws
     // straight into the image's memory.
@@ -30,7 +31,7 @@ QImage ReplayPicture(const svg::CPicture& picture, QSize sizePx, const svg::Matr
     cairo_surface_t* surface = cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, image.width(),
                                                                    image.height(), int(image.bytesPerLine()));
     cairo_t* cr = cairo_create(surface);
-    picture.Replay(cr, userToDevice);
+    picture.Replay(cr, userToDevice, stop != nullptr ? *stop : svg::CStopToken::Never());
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);

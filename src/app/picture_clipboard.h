@@ -18,6 +18,7 @@
 
 namespace svg {
 class CPicture;
+class CStopToken;
 struct Matrix;
 }  // namespace svg
 
@@ -25,9 +26,10 @@ namespace vexo {
 
 // `picture` replayed by cairo into a new image of `sizePx` over `background`
 // (Qt::transparent for none), `userToDevice` mapping picture units onto image
-// pixels. A null image when it cannot be allocated.
+// pixels. A null image when it cannot be allocated. A picture drawn again
+// for the image stops drawing, unfinished, once `stop` is requested.
 QImage ReplayPicture(const svg::CPicture& picture, QSize sizePx, const svg::Matrix& userToDevice,
-                     const QColor& background);
+                     const QColor& background, const svg::CStopToken* stop = nullptr);
 
 class CPictureMimeData : public QMimeData {
     Q_OBJECT

@@ -229,12 +229,12 @@ void CSvgPartView::StartDrawing()
     auto replayed = std::make_shared<QImage>();
     svg::CPreviewJob::Finish finish;
     if (target) {
-        finish = [replayed, target](const svg::PreviewResult& result) {
+        finish = [replayed, target](const svg::PreviewResult& result, const svg::CStopToken& stop) {
             if (result.recording && result.recording->picture)
                 *replayed = ReplayPicture(*result.recording->picture, target->size,
                                           svg::Matrix{target->scale, 0, 0, target->scale, target->origin.x(),
                                                       target->origin.y()},
-                                          Qt::transparent);
+                                          Qt::transparent, &stop);
         };
     }
     QPointer<CSvgPartView> self(this);
@@ -328,7 +328,7 @@ std::shared_ptr<const svg::CPicture> CSvgPartView::NaturalPicture() const
         if (!ink)
             return nullptr;
         // The same recording, framed by what it covers.
-        natural_ = std::make_shared<svg::CPicture>(cairo_surface_reference(picture_->Recording()), *ink);
+        natural_ = picture_->Reframed(*ink);
     }
     return natural_;
 }

@@ -114,7 +114,7 @@ void CTileRenderer::Run()
         const QImage image =
             ReplayPicture(*picture, blockSize,
                           svg::Matrix{scale, 0, 0, scale, -double(firstTile.x()), -double(firstTile.y())},
-                          Qt::transparent);
+                          Qt::transparent, stop.get());
         replaying.unlock();
 
         lock.lock();

@@ -569,14 +569,18 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
                 load.Draw(cr, userToDevice);
             };
             written = WriteOutput(options, path, draw, size, result.errors);
+        } else if (options.output.empty()) {
+            // Only the messages: the pass keeps nothing of what it draws.
+            load.Pass(svg::Matrix{});
         } else {
+            // A vector picture: recorded, or for a big document drawn
+            // straight onto the output once its pass has reported.
             const svg::Matrix outputTransform{size.scale, 0, 0, size.scale, size.offsetX, size.offsetY};
-            const std::unique_ptr<svg::CPicture> picture =
-                load.Record(options.output.empty() ? svg::Matrix{} : outputTransform);
+            const std::unique_ptr<svg::CPicture> picture = load.MakePicture(outputTransform);
             const svg::DrawPicture replay = [&picture](cairo_t* cr, const svg::Matrix& userToDevice) {
                 picture->Replay(cr, userToDevice);
             };
-            if (picture != nullptr && !options.output.empty())
+            if (picture != nullptr)
                 written = WriteOutput(options, path, replay, size, result.errors);
         }
     }

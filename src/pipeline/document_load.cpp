@@ -239,6 +239,24 @@ std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
     return context_.StopRequested() ? nullptr : std::move(picture);
 }
 
+std::unique_ptr<CPicture> CDocumentLoad::Pass(const Matrix& recordedToDevice)
+{
+    const CElemDocument* document = Main();
+    if (document == nullptr || context_.StopRequested())
+        return nullptr;
+    std::unique_ptr<CPicture> picture;
+    RunDocumentPass([&](CRenderPass& pass) { picture = PassDocument(*document, pass, recordedToDevice); });
+    return context_.StopRequested() ? nullptr : std::move(picture);
+}
+
+std::unique_ptr<CPicture> CDocumentLoad::MakePicture(const Matrix& recordedToDevice)
+{
+    const CElemDocument* document = Main();
+    if (document == nullptr)
+        return nullptr;
+    return KeepsRecording(*document) ? Record(recordedToDevice) : Pass(recordedToDevice);
+}
+
 bool CDocumentLoad::Draw(cairo_t* cr, const Matrix& userToDevice)
 {
     const CElemDocument* document = Main();

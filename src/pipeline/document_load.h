@@ -51,6 +51,12 @@ public:
         return Record(Matrix::Scale(deviceScale, deviceScale));
     }
 
+    // The same pass into nothing (see PassDocument): its messages and
+    // conditions, and a picture that draws the document at each replay.
+    std::unique_ptr<CPicture> Pass(const Matrix& recordedToDevice);
+    // Record for a document worth a recording (KeepsRecording), else Pass.
+    std::unique_ptr<CPicture> MakePicture(const Matrix& recordedToDevice = {});
+
     // The same pass drawn straight onto `cr` (see DrawDocument): for a
     // raster output drawn once. False without a document or when stopped.
     bool Draw(cairo_t* cr, const Matrix& userToDevice);

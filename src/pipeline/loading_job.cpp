@@ -135,7 +135,7 @@ void CLoadingJob::Body(Run& run, std::string path, Completion completion)
 {
     const CElemDocument* document = run.load->LoadFile(path);
     if (document != nullptr)
-        run.picture = run.load->Record();
+        run.picture = run.load->MakePicture();
 
     if (run.stop.StopRequested()) {
         run.state = DocumentState::Idle;

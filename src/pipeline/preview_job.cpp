@@ -47,7 +47,9 @@ void CPreviewJob::Draw(const CElem& elem, bool axisMode, std::uint64_t generatio
     if (stop.StopRequested())
         return;
     if (finish)
-        finish(*result);
+        finish(*result, stop);
+    if (stop.StopRequested())
+        return;
     const std::lock_guard lock(mutex_);
     if (wanted_ == generation)
         result_ = std::move(result);

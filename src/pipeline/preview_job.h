@@ -40,8 +40,9 @@ public:
     using Completion = std::function<void(std::uint64_t generation)>;
     // Runs on the drawing's thread with a finished result, before it is
     // stored: for the caller's own heavy work on it (the result is not
-    // shared with any other thread yet).
-    using Finish = std::function<void(const PreviewResult& result)>;
+    // shared with any other thread yet), which ends early once `stop` is
+    // requested.
+    using Finish = std::function<void(const PreviewResult& result, const CStopToken& stop)>;
 
     CPreviewJob() = default;
     // Stops and joins every drawing.

@@ -320,6 +320,20 @@ std::optional<PreviewRecording> RecordPreview(const CElem& elem, CRenderPass& pa
     preview.extent = *extent;
     preview.renderScale = PreviewRenderScale(*extent);
     preview.yAxisUp = PreviewYAxisUp(elem);
+    if (CountDrawnElements(elem, kMaxRecordedElements) > kMaxRecordedElements) {
+        // Too big to keep a recording of: drawn again at each replay.
+        const CPicture::DrawContent draw = [&elem, axisMode](CCanvas& canvas, CRenderPass& redraw) {
+            RenderArgs args(redraw);
+            if (const CElemDocument* document = elem.Document()) {
+                args.emSize = document->Options().defaultFontSize;
+                args.exSize = document->Options().defaultXHeight;
+            }
+            DrawPreview(elem, canvas, args, axisMode);
+        };
+        preview.picture = std::make_unique<CPicture>(
+            draw, *extent, Matrix::Scale(preview.renderScale, preview.renderScale), false);
+        return preview;
+    }
     cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
     {
         CCanvas canvas(recording);
@@ -339,6 +353,9 @@ std::optional<RectF> InkBounds(const CPicture& picture)
 {
     if (picture.Empty())
         return std::nullopt;
+    // Without a recording, what it covers is not known short of drawing it: its frame.
+    if (picture.DrawnAtReplay())
+        return picture.Frame();
     double x = 0, y = 0, width = 0, height = 0;
     cairo_recording_surface_ink_extents(picture.Recording(), &x, &y, &width, &height);
     if (!(width > 0) || !(height > 0))

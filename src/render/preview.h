@@ -50,7 +50,8 @@ bool PreviewYAxisUp(const CElem& elem);
 // False when the element has no preview drawing (nothing was drawn).
 bool DrawPreview(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool axisMode);
 
-// A preview recorded in the frame's units, its raster effects (masks,
+// A preview recorded in the frame's units (or for an element drawing more
+// than kMaxRecordedElements, drawn at each replay), its raster effects (masks,
 // filters) computed at renderScale device pixels a unit: 1000 pixels over
 // the longer side of the frame, at least one a unit. The picture's frame is
 // the extent. Null when there is no extent.
@@ -67,6 +68,8 @@ double PreviewRenderScale(const RectF& extent);
 
 // What the recording actually covers, in its units (strokes and all): the
 // picture's natural size for copy and export. Null when nothing was drawn.
+// A preview too big to record (kMaxRecordedElements) is drawn at each
+// replay; its frame stands for what it covers.
 std::optional<RectF> InkBounds(const CPicture& picture);
 
 // The images a filter primitive keeps: its input (`in`), its second input

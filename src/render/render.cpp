@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "model/conditional.h"
 #include "render/clip_path.h"
@@ -114,6 +115,41 @@ const CElem* HitTest(const CElem& elem, double x, double y, CRenderPass& pass)
 
 namespace {
 
+// True when what the element can draw, mapped into the parent's user space
+// (the canvas's), lies wholly outside the clip's extents. Only for a known
+// paint box, on an ordinary canvas, with no background being gathered (a
+// filter may read a background beyond the clip).
+bool MissesClip(const CElem& elem, const CCanvas& canvas, const CRenderPass& pass)
+{
+    if (!elem.paintBoxKnown || !pass.backgrounds.empty() || canvas.Purpose() != CanvasPurpose::Ordinary)
+        return false;
+    const std::optional<RectF> box = PaintBox(elem);
+    if (!box)
+        return false;
+    const RectF inParent = MapRectBounds(*box, elem.props.transform);
+    double left = 0, top = 0, right = 0, bottom = 0;
+    cairo_clip_extents(canvas.Cairo(), &left, &top, &right, &bottom);
+    // Comparisons with NaN are false: an unbounded box is drawn.
+    return inParent.Right() < left || inParent.x > right || inParent.Bottom() < top || inParent.y > bottom;
+}
+
+// Every this many elements drawn onto a pass's dropped drawing, its commands go.
+constexpr unsigned kElementsPerDrop = 64;
+
+// Drops what the pass has drawn onto its dropped drawing, once enough is
+// there and the canvas draws onto the drawing itself (not into a group).
+void DropDrawn(const CCanvas& canvas, CRenderPass& pass)
+{
+    CRenderPass::DroppedDrawing& dropped = pass.dropped;
+    if (dropped.target == nullptr || ++dropped.drawnSinceDrop < kElementsPerDrop)
+        return;
+    if (cairo_get_group_target(canvas.Cairo()) != dropped.target)
+        return;
+    dropped.drawnSinceDrop = 0;
+    // Clearing an unclipped recording discards its commands.
+    cairo_paint(dropped.clearer);
+}
+
 // Render, in the parent's user space (`ownSpace` false) or in the element's
 // own (without its transform, and for an element with a viewBox in the
 // viewBox's coordinates, without the viewport's clip and effects, which
@@ -130,6 +166,8 @@ void RenderIn(const CElem& elem, CCanvas& canvas, const RenderArgs& args, bool o
         return;
     // A broken filter reference leaves the element undrawn.
     if (elem.props.filterFailed)
+        return;
+    if (args.pass.cullUnseen && !ownSpace && MissesClip(elem, canvas, args.pass))
         return;
 
     const CCanvasSaveGuard saved(canvas);
@@ -165,7 +203,11 @@ void DrawInViewport(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
     DrawElement(elem, canvas, args);
 }
 
-void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args) { RenderIn(elem, canvas, args, false); }
+void Render(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
+{
+    RenderIn(elem, canvas, args, false);
+    DropDrawn(canvas, args.pass);
+}
 
 void RenderInOwnSpace(const CElem& elem, CCanvas& canvas, const RenderArgs& args)
 {
@@ -177,6 +219,19 @@ CPicture::CPicture(cairo_surface_t* recording, RectF frame, const CElemDocument*
     : recording_(recording), frame_(frame), document_(document), recordedToDevice_(recordedToDevice),
       rasterEffects_(rasterEffects)
 {
+}
+
+CPicture::CPicture(DrawContent draw, RectF frame, const Matrix& recordedToDevice, bool rasterEffects)
+    : frame_(frame), recordedToDevice_(recordedToDevice), rasterEffects_(rasterEffects), draw_(std::move(draw))
+{
+}
+
+std::unique_ptr<CPicture> CPicture::Reframed(RectF frame) const
+{
+    if (draw_)
+        return std::make_unique<CPicture>(draw_, frame, recordedToDevice_, rasterEffects_);
+    return std::make_unique<CPicture>(recording_ != nullptr ? cairo_surface_reference(recording_) : nullptr, frame,
+                                      document_, recordedToDevice_, rasterEffects_);
 }
 
 CPicture::~CPicture()
@@ -207,24 +262,39 @@ bool CPicture::RedrawsFor(cairo_t* cr) const
     return !sameScale || !WholeNumber(current.x0 - recorded.dx) || !WholeNumber(current.y0 - recorded.dy);
 }
 
-void CPicture::Replay(cairo_t* cr, const Matrix& userToDevice) const
+void CPicture::Redraw(cairo_t* cr, const CStopToken& stop) const
 {
-    if (recording_ == nullptr)
+    // Nothing is reported again: the document pass has said it all.
+    CRenderPass pass(nullptr, stop);
+    pass.cullUnseen = true;
+    CCanvas canvas(cr);
+    if (cairo_surface_get_type(cairo_get_target(cr)) == CAIRO_SURFACE_TYPE_IMAGE) {
+        cairo_matrix_t current;
+        cairo_get_matrix(cr, &current);
+        canvas.InheritCtm(FromCairo(current));
+    } else {
+        // Raster effects at the resolution a recording would have had them.
+        canvas.InheritCtm(recordedToDevice_);
+    }
+    if (draw_) {
+        draw_(canvas, pass);
+        return;
+    }
+    RenderArgs args(pass);
+    args.emSize = document_->Options().defaultFontSize;
+    args.exSize = document_->Options().defaultXHeight;
+    Render(*document_, canvas, args);
+}
+
+void CPicture::Replay(cairo_t* cr, const Matrix& userToDevice, const CStopToken& stop) const
+{
+    if (Empty())
         return;
     cairo_save(cr);
     const cairo_matrix_t m = ToCairo(userToDevice);
     cairo_transform(cr, &m);
-    if (RedrawsFor(cr)) {
-        // Nothing is reported again: the document pass has said it all.
-        CRenderPass pass(nullptr, CStopToken::Never());
-        CCanvas canvas(cr);
-        cairo_matrix_t current;
-        cairo_get_matrix(cr, &current);
-        canvas.InheritCtm(FromCairo(current));
-        RenderArgs args(pass);
-        args.emSize = document_->Options().defaultFontSize;
-        args.exSize = document_->Options().defaultXHeight;
-        Render(*document_, canvas, args);
+    if (draw_ || RedrawsFor(cr)) {
+        Redraw(cr, stop);
     } else {
         cairo_set_source_surface(cr, recording_, 0, 0);
         cairo_paint(cr);
@@ -270,6 +340,51 @@ std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderP
     }
     return std::make_unique<CPicture>(recording, document.region, &document, recordedToDevice,
                                       pass.filters.rasterEffectsDrawn);
+}
+
+std::unique_ptr<CPicture> PassDocument(const CElemDocument& document, CRenderPass& pass,
+                                       const Matrix& recordedToDevice)
+{
+    cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    cairo_t* clearer = cairo_create(recording);
+    cairo_set_operator(clearer, CAIRO_OPERATOR_CLEAR);
+    pass.dropped = {recording, clearer, 0};
+    {
+        CCanvas canvas(recording);
+        canvas.InheritCtm(recordedToDevice);
+        DrawDocumentOn(document, canvas, pass);
+    }
+    pass.dropped = {};
+    cairo_destroy(clearer);
+    cairo_surface_destroy(recording);
+    const CPicture::DrawContent draw = [&document](CCanvas& target, CRenderPass& redraw) {
+        DrawDocumentOn(document, target, redraw);
+    };
+    return std::make_unique<CPicture>(draw, document.region, recordedToDevice, pass.filters.rasterEffectsDrawn);
+}
+
+std::size_t CountDrawnElements(const CElem& root, std::size_t limit)
+{
+    std::size_t count = 0;
+    std::vector<const CElem*> pending{&root};
+    while (!pending.empty() && count <= limit) {
+        const CElem* elem = pending.back();
+        pending.pop_back();
+        switch (elem->Class()) {
+        case ElemClass::Shape:
+        case ElemClass::Text:
+        case ElemClass::Image: ++count; break;
+        default: break;
+        }
+        for (const CElem* child : elem->Children())
+            pending.push_back(child);
+    }
+    return std::min(count, limit + 1);
+}
+
+bool KeepsRecording(const CElemDocument& document)
+{
+    return CountDrawnElements(document, kMaxRecordedElements) <= kMaxRecordedElements;
 }
 
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale)

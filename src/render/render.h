@@ -1,13 +1,15 @@
 // Drawing a prepared tree: the per-element render entry and the dispatch to
 // each element class's drawing, outline bounds and hit testing; object
 // bounds; and the document pass that renders a whole document once into a
-// vector recording. Everything here reads the tree and changes nothing in
+// vector recording, or for a big document into nothing but its messages. Everything here reads the tree and changes nothing in
 // it: any number of threads may draw one tree at once, each with a pass of
 // its own (render_pass.h).
 #pragma once
 
 #include <cairo.h>
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -47,7 +49,9 @@ Matrix ElementToRoot(const CElem& elem);
 
 // A document rendered once: a cairo recording surface in the root's user
 // units (CSS pixels at 96 dpi for a root without viewBox scaling), replayed
-// at any scale by views and exporters. Filters and masks are recorded as
+// at any scale by views and exporters; or, for a document too big to keep a
+// recording of (a few kilobytes a drawn element), no recording at all: each
+// replay then draws the document straight onto its target. Filters and masks are recorded as
 // bitmaps made for the device transform the picture was recorded for; a
 // picture that holds them keeps the (prepared, read-only) document it was
 // drawn from, so that it can be drawn again, sharp, at another scale.
@@ -59,12 +63,24 @@ public:
     // from, which must outlive the picture (null: never redrawn).
     CPicture(cairo_surface_t* recording, RectF frame, const CElemDocument* document = nullptr,
              const Matrix& recordedToDevice = {}, bool rasterEffects = false);
+    // Draws a picture's content onto `canvas` (its ctm set) with `pass`.
+    using DrawContent = std::function<void(CCanvas& canvas, CRenderPass& pass)>;
+    // A picture without a recording: `draw` draws it at each replay, from a
+    // tree that must outlive the picture. `recordedToDevice` is the device
+    // that raster effects are computed for on a vector target, as if they
+    // had been recorded.
+    CPicture(DrawContent draw, RectF frame, const Matrix& recordedToDevice, bool rasterEffects);
+    // The same picture framed by `frame`: the same recording, or the same drawing.
+    std::unique_ptr<CPicture> Reframed(RectF frame) const;
     ~CPicture();
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    bool Empty() const { return recording_ == nullptr; }
+    bool Empty() const { return recording_ == nullptr && !draw_; }
+    // Null for a picture drawn at each replay.
     cairo_surface_t* Recording() const { return recording_; }
+    // Each replay draws the document: there is no recording.
+    bool DrawnAtReplay() const { return static_cast<bool>(draw_); }
     // The root viewport: the area the picture is meant to be seen in.
     const RectF& Frame() const { return frame_; }
     // Filters or masks were drawn into the recording as bitmaps.
@@ -74,18 +90,34 @@ public:
     // units onto cr's current user space. On a raster target whose pixels
     // the recording's bitmaps do not fall on one to one (another zoom, a
     // fraction of a pixel aside), a picture with raster effects draws its
-    // document again instead, computing them for the target's pixels.
-    void Replay(cairo_t* cr, const Matrix& userToDevice) const;
+    // document again instead, computing them for the target's pixels. A
+    // drawing of the document ends early, unfinished, once `stop` is requested.
+    void Replay(cairo_t* cr, const Matrix& userToDevice, const CStopToken& stop = CStopToken::Never()) const;
 
 private:
     bool RedrawsFor(cairo_t* cr) const;
+    // Draws the document onto cr's current user space, reporting nothing and
+    // skipping what the clip hides.
+    void Redraw(cairo_t* cr, const CStopToken& stop) const;
 
     cairo_surface_t* recording_ = nullptr;
     RectF frame_;
     const CElemDocument* document_ = nullptr;
     Matrix recordedToDevice_;
     bool rasterEffects_ = false;
+    DrawContent draw_;
 };
+
+// A document drawing more elements than this is not recorded: its recording
+// would take more memory than the tree, and a tile would replay all of it.
+inline constexpr std::size_t kMaxRecordedElements = 20000;
+
+// The elements that draw something of their own (shapes, text, images),
+// counted up to `limit` and no further: a cheap measure once prepared.
+std::size_t CountDrawnElements(const CElem& root, std::size_t limit);
+
+// Whether the document's picture is worth a recording (see kMaxRecordedElements).
+bool KeepsRecording(const CElemDocument& document);
 
 // The document pass: draws `document` into a new recording.
 // `recordedToDevice` tells off-screen effects the device the picture will be
@@ -93,6 +125,13 @@ private:
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass,
                                          const Matrix& recordedToDevice);
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale = 1);
+
+// The document pass for what it reports and records only: drawn into a
+// recording whose commands are dropped as it goes, so that every effect is
+// computed as for RecordDocument and reports the same, while nothing is kept.
+// Returns the picture that draws the document at each replay.
+std::unique_ptr<CPicture> PassDocument(const CElemDocument& document, CRenderPass& pass,
+                                       const Matrix& recordedToDevice);
 
 // The document pass drawn straight onto `cr`, with no recording: for a
 // raster target drawn once, where a recording would only be replayed once

@@ -93,6 +93,20 @@ public:
     // the shortcuts are checked against.
     bool surfaceShortcuts = true;
 
+    // Elements whose paint box misses the clip are skipped without building
+    // anything: for a silent drawing (no log, no conditions) of a picture
+    // whose messages a pass before it has reported.
+    bool cullUnseen = false;
+
+    // A drawing kept only for what it reports: every so many elements drawn
+    // straight onto `target` (the pass's own recording), its commands are
+    // dropped, so that the drawing keeps nothing.
+    struct DroppedDrawing {
+        cairo_surface_t* target = nullptr;
+        cairo_t* clearer = nullptr;
+        unsigned drawnSinceDrop = 0;
+    } dropped;
+
     // Filters whose primitives are running, outermost first; set once a
     // filter or mask has been drawn (a raster that a zoom would blur).
     struct FilterState {

@@ -39,6 +39,27 @@ QByteArray Stripes()
     return text + "</svg>";
 }
 
+// More elements than a picture keeps a recording of: drawn at each replay.
+// Rectangles with wide mitred strokes across tile edges, in moved and
+// scaled groups, and `filtered` some blurred.
+QByteArray ManyRects(bool filtered)
+{
+    QByteArray text = "<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>"
+                      "<filter id='f'><feGaussianBlur stdDeviation='6'/></filter>";
+    const int count = int(svg::kMaxRecordedElements) + 1;
+    for (int i = 0; i < count; i += 100) {
+        text += "<g transform='translate(" + QByteArray::number(i % 7) + ".5) scale(1." + QByteArray::number(i % 3) +
+                ")'" +
+                (filtered && i % 2000 == 0 ? " filter='url(#f)'" : "") + ">";
+        for (int j = i; j < std::min(count, i + 100); ++j)
+            text += "<rect x='" + QByteArray::number((j * 37) % 590) + "' y='" + QByteArray::number((j * 53) % 590) +
+                    "' width='6' height='4' fill='#" + QByteArray::number(0x100000 + (j * 7919) % 0xEFFFFF, 16) +
+                    "' stroke='black' stroke-width='1.5' stroke-miterlimit='9'/>";
+        text += "</g>";
+    }
+    return text + "</svg>";
+}
+
 }  // namespace
 
 class TileCacheTest : public vexo::test::DocTestBase {
@@ -153,22 +174,28 @@ private slots:
     {
         QTest::addColumn<QByteArray>("svg");
         QTest::addColumn<float>("scale");
-        QTest::newRow("stripes at 1") << Stripes() << 1.0f;
-        QTest::newRow("stripes at 0.7") << Stripes() << 0.7f;
+        QTest::addColumn<bool>("drawnAtReplay");
+        QTest::newRow("stripes at 1") << Stripes() << 1.0f << false;
+        QTest::newRow("stripes at 0.7") << Stripes() << 0.7f << false;
         const QByteArray blurred = "<svg xmlns='http://www.w3.org/2000/svg' width='600' height='600'>"
                                    "<filter id='f'><feGaussianBlur stdDeviation='12'/></filter>"
                                    "<rect x='200' y='200' width='150' height='150' fill='blue' filter='url(#f)'/>"
                                    "<circle cx='256' cy='256' r='40' fill='red' filter='url(#f)'/></svg>";
-        QTest::newRow("blur at 1") << blurred << 1.0f;
-        QTest::newRow("blur at 1.5") << blurred << 1.5f;
+        QTest::newRow("blur at 1") << blurred << 1.0f << false;
+        QTest::newRow("blur at 1.5") << blurred << 1.5f << false;
+        QTest::newRow("many rectangles at 1") << ManyRects(false) << 1.0f << true;
+        QTest::newRow("many rectangles at 0.83") << ManyRects(false) << 0.83f << true;
+        QTest::newRow("many rectangles, some blurred, at 1.5") << ManyRects(true) << 1.5f << true;
     }
 
     void tilesMatchTheWholePicture()
     {
         QFETCH(QByteArray, svg);
         QFETCH(float, scale);
+        QFETCH(bool, drawnAtReplay);
         OpenView(svg);
         const svg::CPicture& picture = *doc_->Picture();
+        QCOMPARE(picture.DrawnAtReplay(), drawnAtReplay);
         const QImage whole = vexo::ReplayPicture(picture, QSize(512, 512), svg::Matrix{scale, 0, 0, scale, 0, 0},
                                                  Qt::transparent);
         int worstDifference = 0;

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "render/image_decode.h"
+#include "render/render.h"
 #include "test_support.h"
 
 namespace {
@@ -266,4 +267,43 @@ TEST(VexoRenderCli, SeveralInputsGoIntoOneFolderInTheirOrder)
     EXPECT_LT(second, third);
     EXPECT_NE(third, std::string::npos) << result.output;
     EXPECT_EQ(RunVexoRender(Quote(a) + " " + Quote(b) + " -o x.png").status, 2);
+}
+
+// A document with more elements than a picture keeps a recording of: every
+// output, and none, reports its messages once, as a small one does; the
+// vector outputs are drawn straight from the document.
+TEST(VexoRenderCli, BigDocumentsReportOnceWhateverTheOutput)
+{
+    std::string text = "<svg xmlns='http://www.w3.org/2000/svg' width='200' height='200'>"
+                       "<rect width='5' height='5' fill='url(#missing)'/>";
+    for (std::size_t i = 0; i < svg::kMaxRecordedElements; ++i)
+        text += "<rect x='" + std::to_string(i % 190) + "' y='" + std::to_string(i % 180) + "' width='3' height='3'/>";
+    text += "<rect x='150' y='150' width='40' height='40' fill='#ff0000'/></svg>";
+    const std::string path = vexo_test::WriteTempFile("cli/big.svg", text);
+    const std::string folder = vexo_test::TempDirectory() + "/cli/big/";
+    std::filesystem::create_directories(folder);
+
+    const RunResult alone = RunVexoRender(Quote(path));
+    ASSERT_EQ(alone.status, 0) << alone.output;
+    EXPECT_NE(alone.output.find("url(#missing)"), std::string::npos) << alone.output;
+    const struct {
+        const char* name;
+        const char* magic;
+    } kOutputs[] = {{"big.pdf", "%PDF-"}, {"big.svg", "<?xml"}, {"big.ps", "%!PS"}, {"big.png", "\x89PNG"}};
+    for (const auto& output : kOutputs) {
+        const std::string out = folder + output.name;
+        const RunResult result = RunVexoRender(Quote(path) + " -o " + Quote(out));
+        EXPECT_EQ(result.status, 0) << output.name;
+        EXPECT_EQ(result.output, alone.output) << output.name;
+        const std::string written = vexo_test::ReadFile(out);
+        EXPECT_EQ(written.substr(0, std::string(output.magic).size()), output.magic) << output.name;
+        EXPECT_GT(written.size(), 1000u) << output.name;
+    }
+    // The last rectangle is drawn, red, in the vector output too.
+    const std::string svgOut = vexo_test::ReadFile(folder + "big.svg");
+    EXPECT_NE(svgOut.find("rgb(100%,0%,0%)"), std::string::npos);
+    const Decoded png = Decode(vexo_test::ReadFile(folder + "big.png"), 170, 170);
+    EXPECT_EQ(png.width, 200);
+    EXPECT_EQ(png.red, 255);
+    EXPECT_EQ(png.alpha, 255);
 }

@@ -73,7 +73,7 @@ TEST_F(PreviewJobTest, ACancelledDrawingEndsWithoutResult)
     Endings endings;
     std::atomic<int> finished{0};
     const std::uint64_t generation =
-        job.Start(*Find("#big"), false, endings.Callback(), [&finished](const PreviewResult&) { ++finished; });
+        job.Start(*Find("#big"), false, endings.Callback(), [&finished](const PreviewResult&, const CStopToken&) { ++finished; });
     job.Cancel();
     endings.WaitFor(generation);
     EXPECT_FALSE(job.Running());
@@ -89,7 +89,7 @@ TEST_F(PreviewJobTest, TheCallersFinishingWorkRunsOnTheDrawingsThreadBeforeTheHa
     std::thread::id finishedOn;
     std::optional<RectF> extent;
     const std::uint64_t generation =
-        job.Start(*Find("#small"), false, endings.Callback(), [&](const PreviewResult& result) {
+        job.Start(*Find("#small"), false, endings.Callback(), [&](const PreviewResult& result, const CStopToken&) {
             finishedOn = std::this_thread::get_id();
             extent = result.recording ? std::optional(result.recording->extent) : std::nullopt;
         });
