@@ -1,9 +1,10 @@
 // Drawing a prepared tree: the per-element render entry and the dispatch to
 // each element class's drawing, outline bounds and hit testing; object
 // bounds; and the document pass that renders a whole document once into a
-// vector recording, or for a big document into nothing but its messages. Everything here reads the tree and changes nothing in
-// it: any number of threads may draw one tree at once, each with a pass of
-// its own (render_pass.h).
+// vector recording, or for a big document into nothing but its messages.
+// Everything here reads the tree and changes nothing in it: any number of
+// threads may draw one tree at once, each with a pass of its own
+// (render_pass.h).
 #pragma once
 
 #include <cairo.h>
@@ -51,10 +52,11 @@ Matrix ElementToRoot(const CElem& elem);
 // units (CSS pixels at 96 dpi for a root without viewBox scaling), replayed
 // at any scale by views and exporters; or, for a document too big to keep a
 // recording of (a few kilobytes a drawn element), no recording at all: each
-// replay then draws the document straight onto its target. Filters and masks are recorded as
-// bitmaps made for the device transform the picture was recorded for; a
-// picture that holds them keeps the (prepared, read-only) document it was
-// drawn from, so that it can be drawn again, sharp, at another scale.
+// replay then draws the document straight onto its target. Filters and
+// masks are recorded as bitmaps made for the device transform the picture
+// was recorded for; a picture that holds them keeps the (prepared,
+// read-only) document it was drawn from, so that it can be drawn again,
+// sharp, at another scale.
 class CPicture {
 public:
     CPicture() = default;

@@ -73,7 +73,8 @@ TEST_F(PreviewJobTest, ACancelledDrawingEndsWithoutResult)
     Endings endings;
     std::atomic<int> finished{0};
     const std::uint64_t generation =
-        job.Start(*Find("#big"), false, endings.Callback(), [&finished](const PreviewResult&, const CStopToken&) { ++finished; });
+        job.Start(*Find("#big"), false, endings.Callback(),
+                  [&finished](const PreviewResult&, const CStopToken&) { ++finished; });
     job.Cancel();
     endings.WaitFor(generation);
     EXPECT_FALSE(job.Running());

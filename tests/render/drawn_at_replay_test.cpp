@@ -266,13 +266,15 @@ TEST_F(DrawnAtReplayTest, BigPreviewsAreDrawnAtReplay)
         cairo_surface_flush(direct);
         const std::unique_ptr<CPicture> reframed = preview->picture->Reframed({1, 2, 3, 4});
         EXPECT_EQ(reframed->Frame(), (RectF{1, 2, 3, 4}));
-        for (const CPicture* picture : {static_cast<const CPicture*>(preview->picture.get()), static_cast<const CPicture*>(reframed.get())}) {
+        const CPicture* pictures[] = {preview->picture.get(), reframed.get()};
+        for (const CPicture* picture : pictures) {
             cairo_surface_t* replayed = Replayed(*picture, 220, 220, toImage);
             int differing = 0;
             int inked = 0;
             for (int y = 0; y < 220; ++y)
                 for (int x = 0; x < 220; ++x) {
-                    differing += vexo_test::PremultipliedArgb(replayed, x, y) != vexo_test::PremultipliedArgb(direct, x, y);
+                    differing +=
+                        vexo_test::PremultipliedArgb(replayed, x, y) != vexo_test::PremultipliedArgb(direct, x, y);
                     inked += vexo_test::PremultipliedArgb(direct, x, y) != 0;
                 }
             EXPECT_EQ(differing, 0) << (axisMode ? "in its own space" : "in its parent's");
