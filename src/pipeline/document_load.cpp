@@ -229,24 +229,24 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     return context_.StopRequested() ? nullptr : root;
 }
 
-std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
+std::unique_ptr<CPicture> CDocumentLoad::PassPicture(PictureMaker make, const Matrix& recordedToDevice)
 {
     const CElemDocument* document = Main();
     if (document == nullptr || context_.StopRequested())
         return nullptr;
     std::unique_ptr<CPicture> picture;
-    RunDocumentPass([&](CRenderPass& pass) { picture = RecordDocument(*document, pass, recordedToDevice); });
+    RunDocumentPass([&](CRenderPass& pass) { picture = make(*document, pass, recordedToDevice); });
     return context_.StopRequested() ? nullptr : std::move(picture);
+}
+
+std::unique_ptr<CPicture> CDocumentLoad::Record(const Matrix& recordedToDevice)
+{
+    return PassPicture(&RecordDocument, recordedToDevice);
 }
 
 std::unique_ptr<CPicture> CDocumentLoad::Pass(const Matrix& recordedToDevice)
 {
-    const CElemDocument* document = Main();
-    if (document == nullptr || context_.StopRequested())
-        return nullptr;
-    std::unique_ptr<CPicture> picture;
-    RunDocumentPass([&](CRenderPass& pass) { picture = PassDocument(*document, pass, recordedToDevice); });
-    return context_.StopRequested() ? nullptr : std::move(picture);
+    return PassPicture(&PassDocument, recordedToDevice);
 }
 
 std::unique_ptr<CPicture> CDocumentLoad::MakePicture(const Matrix& recordedToDevice)

@@ -81,6 +81,10 @@ private:
     // load's log and counts in its progress, then reports the conditional
     // values met.
     void RunDocumentPass(const std::function<void(CRenderPass&)>& draw);
+    // The main document's picture made by `make` in a document pass; null
+    // without a document or once stopped.
+    using PictureMaker = std::unique_ptr<CPicture> (*)(const CElemDocument&, CRenderPass&, const Matrix&);
+    std::unique_ptr<CPicture> PassPicture(PictureMaker make, const Matrix& recordedToDevice);
 
     CLoadContext context_;
     CFontContext fonts_;
