@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -54,6 +55,29 @@ inline svg::Rgba StraightPixel(cairo_surface_t* surface, int x, int y)
         return static_cast<std::uint8_t>(a == 0 ? 0 : ((c & 0xFF) * 255 + a / 2) / a);
     };
     return {unpremultiply(pixel >> 16), unpremultiply(pixel >> 8), unpremultiply(pixel), a};
+}
+
+// The largest difference of one channel between two ARGB32 images of the
+// same size, and the pixels of one that hold anything.
+inline int LargestChannelDifference(cairo_surface_t* a, cairo_surface_t* b)
+{
+    int largest = 0;
+    for (int y = 0; y < cairo_image_surface_get_height(a); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(a); ++x) {
+            const std::uint32_t p = PremultipliedArgb(a, x, y);
+            const std::uint32_t q = PremultipliedArgb(b, x, y);
+            for (int shift = 0; shift < 32; shift += 8)
+                largest = std::max(largest, std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)));
+        }
+    return largest;
+}
+inline int InkedPixels(cairo_surface_t* image)
+{
+    int inked = 0;
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(image); ++x)
+            inked += PremultipliedArgb(image, x, y) != 0;
+    return inked;
 }
 
 class PictureProbe : public LoadTest {
