@@ -3,7 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/document.h"
+
 namespace svg {
+
+RenderArgs::RenderArgs(CRenderPass& renderPass, const CElem& elem) : pass(renderPass)
+{
+    if (const CElemDocument* document = elem.Document()) {
+        emSize = document->Options().defaultFontSize;
+        exSize = document->Options().defaultXHeight;
+    }
+}
+
 namespace {
 
 // cairo keeps device coordinates in 24.8 fixed point: about +-8.3 million.

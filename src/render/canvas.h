@@ -35,6 +35,8 @@ class CRenderPass;
 // this is part of.
 struct RenderArgs {
     explicit RenderArgs(CRenderPass& renderPass) : pass(renderPass) {}
+    // With the em and ex sizes that the document of `elem` starts from.
+    RenderArgs(CRenderPass& renderPass, const CElem& elem);
 
     CRenderPass& pass;
     std::optional<RectF> inheritedRect;

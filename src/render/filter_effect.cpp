@@ -711,11 +711,7 @@ std::optional<KeptPrimitiveImages> KeepPrimitiveImages(const CElemFilterPrimitiv
     {
         CCanvas canvas(recording);
         canvas.InheritCtm(Matrix::Scale(deviceScale, deviceScale));
-        RenderArgs args(pass);
-        if (const CElemDocument* document = user->Document()) {
-            args.emSize = document->Options().defaultFontSize;
-            args.exSize = document->Options().defaultXHeight;
-        }
+        RenderArgs args(pass, *user);
         const std::function<void(CCanvas&)> draw = [&](CCanvas& target) { DrawInViewport(*user, target, args); };
         if (const std::optional<FilterSpace> space = PrepareRun(filter, *user, canvas, args))
             RunFilterFor(filter, *user, *space, canvas, args, draw, FilterKeepRequest{&primitive, &kept});

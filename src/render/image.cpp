@@ -373,11 +373,7 @@ void DrawSvgPicture(const CElemImage& image, CCanvas& canvas, CRenderPass& pass)
     if (!canvas.MultiplyTransform(image.svgPictureMatrix))
         return;
     // The picture starts afresh: nothing of the image's context reaches it.
-    RenderArgs args(pass);
-    if (const CElemDocument* document = picture.Document()) {
-        args.emSize = document->Options().defaultFontSize;
-        args.exSize = document->Options().defaultXHeight;
-    }
+    RenderArgs args(pass, picture);
     Render(picture, canvas, args);
 }
 

@@ -323,11 +323,7 @@ std::optional<PreviewRecording> RecordPreview(const CElem& elem, CRenderPass& pa
     if (CountDrawnElements(elem, kMaxRecordedElements) > kMaxRecordedElements) {
         // Too big to keep a recording of: drawn again at each replay.
         const CPicture::DrawContent draw = [&elem, axisMode](CCanvas& canvas, CRenderPass& redraw) {
-            RenderArgs args(redraw);
-            if (const CElemDocument* document = elem.Document()) {
-                args.emSize = document->Options().defaultFontSize;
-                args.exSize = document->Options().defaultXHeight;
-            }
+            RenderArgs args(redraw, elem);
             DrawPreview(elem, canvas, args, axisMode);
         };
         preview.picture = std::make_unique<CPicture>(
@@ -338,11 +334,7 @@ std::optional<PreviewRecording> RecordPreview(const CElem& elem, CRenderPass& pa
     {
         CCanvas canvas(recording);
         canvas.InheritCtm(Matrix::Scale(preview.renderScale, preview.renderScale));
-        RenderArgs args(pass);
-        if (const CElemDocument* document = elem.Document()) {
-            args.emSize = document->Options().defaultFontSize;
-            args.exSize = document->Options().defaultXHeight;
-        }
+        RenderArgs args(pass, elem);
         DrawPreview(elem, canvas, args, axisMode);
     }
     preview.picture = std::make_unique<CPicture>(recording, *extent);

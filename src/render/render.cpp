@@ -280,9 +280,7 @@ void CPicture::Redraw(cairo_t* cr, const CStopToken& stop) const
         draw_(canvas, pass);
         return;
     }
-    RenderArgs args(pass);
-    args.emSize = document_->Options().defaultFontSize;
-    args.exSize = document_->Options().defaultXHeight;
+    RenderArgs args(pass, *document_);
     Render(*document_, canvas, args);
 }
 
@@ -306,9 +304,7 @@ namespace {
 
 void DrawDocumentOn(const CElemDocument& document, CCanvas& canvas, CRenderPass& pass)
 {
-    RenderArgs args(pass);
-    args.emSize = document.Options().defaultFontSize;
-    args.exSize = document.Options().defaultXHeight;
+    RenderArgs args(pass, document);
     Render(document, canvas, args);
 }
 
