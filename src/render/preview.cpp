@@ -320,7 +320,7 @@ std::optional<PreviewRecording> RecordPreview(const CElem& elem, CRenderPass& pa
     preview.extent = *extent;
     preview.renderScale = PreviewRenderScale(*extent);
     preview.yAxisUp = PreviewYAxisUp(elem);
-    if (CountDrawnElements(elem, kMaxRecordedElements) > kMaxRecordedElements) {
+    if (!KeepsRecording(elem)) {
         // Too big to keep a recording of: drawn again at each replay.
         const CPicture::DrawContent draw = [&elem, axisMode](CCanvas& canvas, CRenderPass& redraw) {
             RenderArgs args(redraw, elem);

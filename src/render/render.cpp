@@ -378,9 +378,9 @@ std::size_t CountDrawnElements(const CElem& root, std::size_t limit)
     return std::min(count, limit + 1);
 }
 
-bool KeepsRecording(const CElemDocument& document)
+bool KeepsRecording(const CElem& root)
 {
-    return CountDrawnElements(document, kMaxRecordedElements) <= kMaxRecordedElements;
+    return CountDrawnElements(root, kMaxRecordedElements) <= kMaxRecordedElements;
 }
 
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass, double deviceScale)

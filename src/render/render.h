@@ -118,8 +118,9 @@ inline constexpr std::size_t kMaxRecordedElements = 20000;
 // counted up to `limit` and no further: a cheap measure once prepared.
 std::size_t CountDrawnElements(const CElem& root, std::size_t limit);
 
-// Whether the document's picture is worth a recording (see kMaxRecordedElements).
-bool KeepsRecording(const CElemDocument& document);
+// Whether the picture of `root` and its descendants (a document, or an
+// element's preview) is worth a recording (see kMaxRecordedElements).
+bool KeepsRecording(const CElem& root);
 
 // The document pass: draws `document` into a new recording.
 // `recordedToDevice` tells off-screen effects the device the picture will be
