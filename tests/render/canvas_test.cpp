@@ -9,7 +9,6 @@
 #include "model/message_log.h"
 #include "render/canvas.h"
 #include "render/output.h"
-#include "render/render_pass.h"
 #include "picture_probe.h"
 
 using namespace svg;
@@ -245,32 +244,4 @@ TEST(Canvas, PaintAlphaFadesFillsAndStrokes)
     canvas.EndGroup(0.5);
     EXPECT_EQ(canvas.PaintAlpha(), 0.5);
     EXPECT_NEAR(PixelAt(image.surface, 2, 18).a, 64, 1);
-}
-
-// Nested intermediate surfaces are held against one bound while they are
-// open; the outermost is always allowed.
-TEST(LayerCharge, HoldsNestedSurfacesAgainstTheBound)
-{
-    CRenderPass pass(nullptr, CStopToken::Never());
-    constexpr double kBound = limits::kMaxOpenLayerPixels;
-    {
-        const CLayerCharge outermost(pass, 2 * kBound);
-        EXPECT_TRUE(outermost.Granted());
-        const CLayerCharge nested(pass, 1);
-        EXPECT_FALSE(nested.Granted());
-    }
-    EXPECT_EQ(pass.layers.openPixels, 0u);
-    {
-        const CLayerCharge first(pass, kBound / 2);
-        const CLayerCharge second(pass, kBound / 2);
-        EXPECT_TRUE(second.Granted());
-        {
-            const CLayerCharge third(pass, 1);
-            EXPECT_FALSE(third.Granted());
-            const CLayerCharge unbounded(pass, std::nan(""));  // a recording holds no pixels
-            EXPECT_TRUE(unbounded.Granted());
-        }
-        EXPECT_EQ(pass.layers.openPixels, std::size_t(kBound));
-    }
-    EXPECT_EQ(pass.layers.openPixels, 0u);
 }
