@@ -129,14 +129,6 @@ std::string AttributeValue(const xmlAttr* attribute)
     return value;
 }
 
-const xmlAttr* FindAttribute(const xmlNode* node, std::string_view qualifiedName)
-{
-    for (const xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next)
-        if (QualifiedName(attribute) == qualifiedName)
-            return attribute;
-    return nullptr;
-}
-
 void ReplaceQuotEntities(std::string& value)
 {
     constexpr std::string_view kQuot = "&quot;";
@@ -184,7 +176,8 @@ CStreamedTreeBuilder::CStreamedTreeBuilder(CElem& root, const CStyleAttributeRea
 
 CStreamedTreeBuilder::~CStreamedTreeBuilder() = default;
 
-void CStreamedTreeBuilder::ElementStarted(xmlNode* node, int line, int column)
+void CStreamedTreeBuilder::ElementStarted(xmlNode* node, const XmlStartTagAttributes& attributes, int line,
+                                          int column)
 {
     // A stopped load ends the parse itself; every start is matched by an
     // end, so the open elements stay in step until then.
@@ -193,14 +186,14 @@ void CStreamedTreeBuilder::ElementStarted(xmlNode* node, int line, int column)
     ++context_.Progress().nodesVisited;
     if (!started_) {
         started_ = true;
-        ReadAttributes(root_, node, styles_);
+        ReadAttributes(root_, attributes, styles_, {line, column});
         open_.push_back(&root_);
         return;
     }
     if (open_.empty())
         return;
     std::unique_ptr<CElem> elem = CreateElement(QualifiedName(node), open_.back());
-    ReadAttributes(*elem, node, styles_, std::pair{line, column});
+    ReadAttributes(*elem, attributes, styles_, {line, column});
     open_.push_back(open_.back()->AppendChild(std::move(elem)));
     ++context_.Progress().nodesAdded;
 }
@@ -219,23 +212,28 @@ void CStreamedTreeBuilder::ElementEnded(xmlNode*)
         open_.pop_back();
 }
 
-void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles,
-                    std::optional<std::pair<int, int>> location)
+namespace {
+
+// Fills elem.attributes from `count` attributes that `forEach` hands over as
+// (qualified name, value): first everything except `style` and `font`, then
+// `font` and `style`, whose properties override what the first pass stored.
+template <class ForEachAttribute>
+void ReadAttributesFrom(CElem& elem, std::size_t count, const ForEachAttribute& forEach,
+                        const CStyleAttributeReader& styles, std::optional<std::pair<int, int>> location)
 {
-    std::size_t count = location ? 1 : 0;
-    for (const xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next)
-        ++count;
-    elem.attributes.Reserve(count);
-    for (const xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
-        const std::string name = QualifiedName(attribute);
-        if (name == "style" || name == "font")
-            continue;
-        std::string value = AttributeValue(attribute);
+    elem.attributes.Reserve(count + (location ? 1 : 0));
+    std::optional<std::string> font;
+    std::optional<std::string> style;
+    forEach([&](const std::string& name, std::string value) {
+        if (name == "style" || name == "font") {
+            (name == "style" ? style : font) = std::move(value);
+            return;
+        }
         ReplaceQuotEntities(value);
         if (name == "VexoLoc")
             ReadLocation(elem, value);
         elem.attributes.Set(name, std::move(value));
-    }
+    });
     if (location) {
         elem.line = location->first;
         elem.column = location->second;
@@ -244,14 +242,43 @@ void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReade
     }
     // `font` before `style`: a style declaration beats any attribute, whatever
     // order the two were written in.
-    if (const xmlAttr* font = FindAttribute(node, "font"))
-        styles.ReadFont(AttributeValue(font), elem.attributes);
-    if (const xmlAttr* style = FindAttribute(node, "style"))
-        styles.ReadStyle(AttributeValue(style), elem.attributes);
+    if (font)
+        styles.ReadFont(*font, elem.attributes);
+    if (style)
+        styles.ReadStyle(*style, elem.attributes);
     if (const std::string* id = elem.attributes.Value(AttributeId::id))
         elem.id = *id;
     else if (const std::string* xmlId = elem.attributes.Value(AttributeId::xml_id))
         elem.id = *xmlId;
+}
+
+}  // namespace
+
+void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles,
+                    std::optional<std::pair<int, int>> location)
+{
+    std::size_t count = 0;
+    for (const xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next)
+        ++count;
+    ReadAttributesFrom(
+        elem, count,
+        [node](const auto& take) {
+            for (const xmlAttr* attribute = node->properties; attribute != nullptr; attribute = attribute->next)
+                take(QualifiedName(attribute), AttributeValue(attribute));
+        },
+        styles, location);
+}
+
+void ReadAttributes(CElem& elem, const XmlStartTagAttributes& attributes, const CStyleAttributeReader& styles,
+                    std::pair<int, int> location)
+{
+    ReadAttributesFrom(
+        elem, static_cast<std::size_t>(attributes.count),
+        [&attributes](const auto& take) {
+            for (int i = 0; i < attributes.count; ++i)
+                take(attributes.Name(i), std::string(attributes.Value(i)));
+        },
+        styles, location);
 }
 
 std::string NormalizeStringText(std::string_view text)

@@ -53,7 +53,7 @@ public:
     CStreamedTreeBuilder(CElem& root, const CStyleAttributeReader& styles, CLoadContext& context);
     ~CStreamedTreeBuilder() override;
 
-    void ElementStarted(xmlNode* node, int line, int column) override;
+    void ElementStarted(xmlNode* node, const XmlStartTagAttributes& attributes, int line, int column) override;
     void TakeContent(xmlNode* parent) override;
     void ElementEnded(xmlNode* node) override;
     void Abandon() override { abandoned_ = true; }
@@ -79,6 +79,9 @@ private:
 // the reader would have added it.
 void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles,
                     std::optional<std::pair<int, int>> location = std::nullopt);
+// The same from a start tag's attributes, with its location.
+void ReadAttributes(CElem& elem, const XmlStartTagAttributes& attributes, const CStyleAttributeReader& styles,
+                    std::pair<int, int> location);
 
 // Character data outside `text`: line feeds dropped, runs of blanks and tabs
 // collapsed to one blank, leading and trailing blanks removed.

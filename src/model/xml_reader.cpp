@@ -715,20 +715,29 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     CXmlElementStream* stream = StreamFor(state, ctx);
     if (stream != nullptr && parser->node != nullptr)
         stream->TakeContent(parser->node);
+    // A streamed element is built from the start tag at once and its node
+    // freed at its end tag: only the root, which stays behind as the
+    // document's, needs its attributes in the tree.
+    const bool streamedChild = stream != nullptr && parser->node != nullptr;
+    const int treeAttributes = streamedChild ? 0 : nbAttributes;
     std::vector<const xmlChar*> declared =
-        NamespacesToDeclare(parser, prefix, uri, nbNamespaces, namespaces, nbAttributes, attributes);
+        NamespacesToDeclare(parser, prefix, uri, nbNamespaces, namespaces, treeAttributes, attributes);
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, static_cast<int>(declared.size() / 2), declared.data(),
-                          nbAttributes, nbDefaulted, attributes);
-    if (xmlNodePtr node = parser->node) {
-        // A streamed element is built from the node at once; the root stays
-        // behind as the document's.
-        if (stream == nullptr || node->parent == nullptr || node->parent->type != XML_ELEMENT_NODE) {
-            char value[32];
-            std::snprintf(value, sizeof value, "%d,%d", location.first, location.second);
-            xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value);
-        }
-        if (stream != nullptr)
-            stream->ElementStarted(node, location.first, location.second);
+                          treeAttributes, streamedChild ? 0 : nbDefaulted, attributes);
+    xmlNodePtr node = parser->node;
+    if (node == nullptr)
+        return;
+    if (!streamedChild) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%d,%d", location.first, location.second);
+        xmlNewNsProp(node, nullptr, BAD_CAST "VexoLoc", BAD_CAST value);
+    }
+    if (stream != nullptr) {
+        // The tree leaves out the DTD's default attributes unless asked to
+        // complete them; so does the stream.
+        const bool completed = (parser->loadsubset & XML_COMPLETE_ATTRS) != 0;
+        const XmlStartTagAttributes tag{attributes, completed ? nbAttributes : nbAttributes - nbDefaulted};
+        stream->ElementStarted(node, tag, location.first, location.second);
     }
 }
 
@@ -1295,21 +1304,42 @@ std::string QualifiedName(const xmlNode* node)
     return ToChars(node->name);
 }
 
+namespace {
+
+std::string QualifiedAttributeName(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri)
+{
+    if (uri != nullptr) {
+        // Whatever prefix a document binds to them, these namespaces are
+        // looked up under their usual prefixes.
+        if (std::strcmp(ToChars(uri), kXlinkNamespace) == 0)
+            return QName(BAD_CAST "xlink", localname);
+        if (std::strcmp(ToChars(uri), kXmlNamespace) == 0)
+            return QName(BAD_CAST "xml", localname);
+    }
+    return QName(prefix, localname);
+}
+
+}  // namespace
+
 std::string QualifiedName(const xmlAttr* attribute)
 {
     if (attribute == nullptr || attribute->name == nullptr)
         return {};
-    if (attribute->ns != nullptr && attribute->ns->href != nullptr) {
-        // Whatever prefix a document binds to them, these namespaces are
-        // looked up under their usual prefixes.
-        if (std::strcmp(ToChars(attribute->ns->href), kXlinkNamespace) == 0)
-            return QName(BAD_CAST "xlink", attribute->name);
-        if (std::strcmp(ToChars(attribute->ns->href), kXmlNamespace) == 0)
-            return QName(BAD_CAST "xml", attribute->name);
-    }
-    if (attribute->ns != nullptr && attribute->ns->prefix != nullptr)
-        return QName(attribute->ns->prefix, attribute->name);
-    return ToChars(attribute->name);
+    const xmlNs* ns = attribute->ns;
+    return QualifiedAttributeName(attribute->name, ns != nullptr ? ns->prefix : nullptr,
+                                  ns != nullptr ? ns->href : nullptr);
+}
+
+std::string XmlStartTagAttributes::Name(int index) const
+{
+    const xmlChar** attribute = entries + 5 * index;
+    return QualifiedAttributeName(attribute[0], attribute[1], attribute[2]);
+}
+
+std::string_view XmlStartTagAttributes::Value(int index) const
+{
+    const xmlChar** attribute = entries + 5 * index;
+    return {ToChars(attribute[3]), static_cast<std::size_t>(attribute[4] - attribute[3])};
 }
 
 namespace {

@@ -51,6 +51,18 @@ struct XmlReadResult {
     bool streamed = false;
 };
 
+// The attributes of a start tag as the parser reports them, defaults from
+// the DTD left out: five pointers each (local name, prefix, namespace URI,
+// start and end of the value, entities already replaced).
+struct XmlStartTagAttributes {
+    const xmlChar** entries = nullptr;
+    int count = 0;
+
+    // The attribute's name as QualifiedName spells it for an xmlAttr.
+    std::string Name(int index) const;
+    std::string_view Value(int index) const;
+};
+
 // Receives a document's elements while it is parsed, so that the caller can
 // build its own tree from them and the XML tree never holds more than the
 // open elements. Only used for documents without style sheets: those need
@@ -58,10 +70,11 @@ struct XmlReadResult {
 class CXmlElementStream {
 public:
     virtual ~CXmlElementStream() = default;
-    // `node` has just been made with its attributes; it has no content yet.
-    // Its start tag is at `line`, `column`: only the root carries that as
-    // VexoLoc too, which spares every other element three allocations.
-    virtual void ElementStarted(xmlNode* node, int line, int column) = 0;
+    // `node` has just been made; it has no content yet. Its attributes are
+    // those of the start tag: only the root's node carries them, and
+    // VexoLoc for its start tag at `line`, `column`, which spares every
+    // other element a node per attribute and its value.
+    virtual void ElementStarted(xmlNode* node, const XmlStartTagAttributes& attributes, int line, int column) = 0;
     // The character data, entity references and comments under `parent`
     // read so far: the receiver unlinks and frees them.
     virtual void TakeContent(xmlNode* parent) = 0;
