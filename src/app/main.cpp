@@ -13,9 +13,11 @@
 #include "app/vexo_doc.h"
 #include "model/references.h"
 #include "app/vexo_view.h"
+#include "base/huge_page_heap.h"
 
 int main(int argc, char* argv[])
 {
+    svg::StartWithHugePageHeap(argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexo"));
     QApplication::setApplicationVersion(QStringLiteral(VEXO_VERSION));

@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/huge_page_heap.h"
 #include "base/limits.h"
 #include "model/document.h"
 #include "model/message_log.h"
@@ -598,6 +599,22 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
 
 // --- Several documents ------------------------------------------------------------
 
+constexpr std::uintmax_t kHugePageInputBytes = std::uintmax_t{1} << 20;
+
+// The size of the input files together; standard input counts as empty.
+std::uintmax_t InputBytes(const Options& options)
+{
+    std::uintmax_t total = 0;
+    for (const std::string& input : options.inputs) {
+        std::error_code error;
+        if (input != "-" && std::filesystem::is_regular_file(input, error)) {
+            const std::uintmax_t size = std::filesystem::file_size(input, error);
+            total += error ? 0 : size;
+        }
+    }
+    return total;
+}
+
 // Draws every input on `threadCount` threads and hands each result to
 // `print` in the order of the inputs, as soon as it and those before it are done.
 bool DrawInputs(const Options& options, unsigned threadCount, std::FILE* liveMessages,
@@ -644,6 +661,10 @@ bool DrawInputs(const Options& options, unsigned threadCount, std::FILE* liveMes
 int main(int argc, char** argv)
 {
     const Options options = ParseArguments(argc, argv);
+    // Starting again costs about what huge pages save on a document of a
+    // few hundred kilobytes: only bigger inputs are worth it.
+    if (InputBytes(options) >= kHugePageInputBytes)
+        svg::StartWithHugePageHeap(argv);
     // The picture may be the standard output: the reports then go to standard error.
     std::FILE* reports = options.output == "-" ? stderr : stdout;
     const unsigned threadCount = static_cast<unsigned>(
