@@ -185,7 +185,9 @@ CElemDocument* CDocumentLoad::Load(std::string bytes, const std::string& fullPat
     CStreamedTreeBuilder stream(*streamedRoot, styles, context_);
     bool streamed = false;
     XmlDocPtr xml = css::ReadStyledXml(bytes, fullPath, sheets, context_, &stream, &streamed);
-    bytes = std::string();  // the text is no longer needed; free it before building
+    // The text is no longer needed: free it before building. Assigning an
+    // empty string would keep its buffer.
+    std::string().swap(bytes);
     if (!xml) {
         if (!context_.StopRequested())
             log.Report(msg::kCannotOpenFile, fullPath.c_str());
