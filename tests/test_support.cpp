@@ -101,7 +101,7 @@ void ExpectHits(const svg::CElem& root, std::initializer_list<HitProbe> probes)
 {
     for (const HitProbe& probe : probes) {
         const svg::CElem* hit = HitTestAt(root, probe.x, probe.y);
-        EXPECT_EQ(hit != nullptr ? hit->id : "(nothing)", probe.hitId.empty() ? "(nothing)" : probe.hitId)
+        EXPECT_EQ(hit != nullptr ? hit->IdAttribute() : "(nothing)", probe.hitId.empty() ? "(nothing)" : probe.hitId)
             << "at (" << probe.x << ", " << probe.y << ")";
     }
 }

@@ -134,8 +134,8 @@ bool Dimmed(const svg::CElem& elem)
 QString ElemLabel(const svg::CElem& elem)
 {
     QString label = KindLabel(elem);
-    if (!elem.id.empty())
-        label += QStringLiteral(" [") + LabelText(elem.id) + u']';
+    if (!elem.IdAttribute().empty())
+        label += QStringLiteral(" [") + LabelText(elem.IdAttribute()) + u']';
     return label;
 }
 

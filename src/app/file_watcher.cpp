@@ -119,7 +119,7 @@ void CReloadOnChange::OnLoaded()
 CReloadOnChange::ElemPlace CReloadOnChange::PlaceOf(const svg::CElem& elem)
 {
     ElemPlace place;
-    place.id = elem.id;
+    place.id = elem.IdAttribute();
     for (const svg::CElem* step = &elem; step->Parent() != nullptr; step = step->Parent()) {
         std::size_t index = 0;
         for (const svg::CElem* sibling : step->Parent()->Children()) {

@@ -76,7 +76,7 @@ QImage ImageOfBitmap(const std::shared_ptr<const svg::CRtBitmap>& bitmap)
 
 QString SuggestedName(const svg::CElem& elem)
 {
-    return QString::fromStdString(elem.id.empty() ? elem.Name() : elem.id) + QStringLiteral(".pdf");
+    return QString::fromStdString(elem.IdAttribute().empty() ? elem.Name() : elem.IdAttribute()) + QStringLiteral(".pdf");
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ std::string Hex(const svg::Rgba& color)
 // How an element the properties point at is shown: its id, else its name.
 std::string Reference(const svg::CElem* target)
 {
-    return target->id.empty() ? "<" + target->Name() + ">" : "#" + target->id;
+    return target->IdAttribute().empty() ? "<" + target->Name() + ">" : "#" + target->IdAttribute();
 }
 
 const char* CapName(svg::LineCap cap)
@@ -206,8 +206,8 @@ void PrintTree(const svg::CElem& elem, int depth, bool printProperties, std::str
     line += svg::ElemClassName(elem.Class());
     line += ' ';
     line += elem.Name();
-    if (!elem.id.empty())
-        line += " id=\"" + elem.id + '"';
+    if (!elem.IdAttribute().empty())
+        line += " id=\"" + elem.IdAttribute() + '"';
     if (elem.Class() == svg::ElemClass::String)
         line += " \"" + Shorten(static_cast<const svg::CElemString&>(elem).text, 40) + '"';
     else if (elem.Class() == svg::ElemClass::Comment)

@@ -23,8 +23,8 @@ void CElemDocument::IndexIds()
         CElem* elem = pending.back();
         pending.pop_back();
         // emplace keeps the first element of a repeated id.
-        if (!elem->id.empty())
-            idIndex_.emplace(elem->id, elem);
+        if (!elem->IdAttribute().empty())
+            idIndex_.emplace(elem->IdAttribute(), elem);
         for (CElem* child : elem->Children() | std::views::reverse)
             pending.push_back(child);
     }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <ranges>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -158,6 +159,8 @@ public:
     // GetAttribute for colour properties: "currentColor" gives the resolved
     // `color` of this element.
     const std::string* GetColorAttribute(AttributeId attribute, bool inherited) const;
+    // The element's `id`, else its `xml:id`; empty without either.
+    const std::string& IdAttribute() const;
     // Directory (ending in '/') that relative references of this element
     // resolve against, with xml:base applied.
     std::string BaseDirectory() const;
@@ -171,7 +174,6 @@ public:
     RectF viewport;
     int line = 0;
     int column = 0;
-    std::string id;
     CAttributeMap attributes;
     // For an element cloned into a `use` instance: the element it was cloned from.
     const CElem* instanceSource = nullptr;
@@ -360,16 +362,27 @@ public:
     const CElem* content = nullptr;
 };
 
+// The markers of a shape and the vertices they are drawn on.
+struct ShapeMarkers {
+    const CElem* start = nullptr;
+    const CElem* mid = nullptr;
+    const CElem* end = nullptr;
+    std::vector<MarkerInfo> vertices;
+};
+
 class CElemShape : public CElem {
 public:
     CElemShape(std::string name, CElem* parent);
     ElemClass Class() const override { return ElemClass::Shape; }
 
     CGraphicsPathArray paths;
-    std::vector<MarkerInfo> markers;
-    const CElem* markerStart = nullptr;
-    const CElem* markerMid = nullptr;
-    const CElem* markerEnd = nullptr;
+    // Only a path, line, polyline or polygon that has a marker carries them.
+    std::unique_ptr<ShapeMarkers> markers;
+
+    std::span<const MarkerInfo> MarkerVertices() const
+    {
+        return markers != nullptr ? std::span<const MarkerInfo>(markers->vertices) : std::span<const MarkerInfo>();
+    }
 };
 
 // What text layout made of a `text` element; the text layer defines it.

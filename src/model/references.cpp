@@ -56,7 +56,7 @@ CElem* FindIdInTree(CElem* root, std::string_view fragment)
     while (!pending.empty()) {
         CElem* elem = pending.back();
         pending.pop_back();
-        if (!elem->id.empty() && elem->id == fragment)
+        if (const std::string& id = elem->IdAttribute(); !id.empty() && id == fragment)
             return elem;
         for (CElem* child : elem->Children() | std::views::reverse)
             pending.push_back(child);
@@ -135,6 +135,16 @@ const std::string* CElem::GetAttribute(AttributeId attribute, bool inherited) co
             return nullptr;
     }
     return nullptr;
+}
+
+const std::string& CElem::IdAttribute() const
+{
+    static const std::string kNone;
+    if (const std::string* id = attributes.Value(AttributeId::id))
+        return *id;
+    if (const std::string* xmlId = attributes.Value(AttributeId::xml_id))
+        return *xmlId;
+    return kNone;
 }
 
 const std::string* CElem::GetColorAttribute(AttributeId attribute, bool inherited) const

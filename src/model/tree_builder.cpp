@@ -246,10 +246,6 @@ void ReadAttributesFrom(CElem& elem, std::size_t count, const ForEachAttribute& 
         styles.ReadFont(*font, elem.attributes);
     if (style)
         styles.ReadStyle(*style, elem.attributes);
-    if (const std::string* id = elem.attributes.Value(AttributeId::id))
-        elem.id = *id;
-    else if (const std::string* xmlId = elem.attributes.Value(AttributeId::xml_id))
-        elem.id = *xmlId;
 }
 
 }  // namespace

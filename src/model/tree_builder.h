@@ -74,8 +74,7 @@ private:
 // Fills elem.attributes from the attributes of `node` in two passes: first
 // everything except `style` and `font` (VexoLoc also sets line and column),
 // then `font` and `style`, whose properties override what the first pass
-// stored. Finally sets elem.id from `id`, else from `xml:id`. A `location`
-// (line, column) is stored as VexoLoc after the node's own attributes, as
+// stored. A `location` (line, column) is stored as VexoLoc after the node's own attributes, as
 // the reader would have added it.
 void ReadAttributes(CElem& elem, const xmlNode* node, const CStyleAttributeReader& styles,
                     std::optional<std::pair<int, int>> location = std::nullopt);

@@ -70,7 +70,7 @@ void ComputePaintBox(CElem& elem)
     if (elem.Class() == ElemClass::Shape) {
         const auto& shape = static_cast<const CElemShape&>(elem);
         const StrokePen* pen = shape.props.strokePen ? &*shape.props.strokePen : nullptr;
-        if (!shape.markers.empty() || (pen == nullptr && shape.props.strokePaintServer != nullptr))
+        if (!shape.MarkerVertices().empty() || (pen == nullptr && shape.props.strokePaintServer != nullptr))
             return;
         if (elem.bboxUser) {
             const double reach = pen != nullptr ? StrokeReach(*pen) : 0;

@@ -26,7 +26,7 @@ bool PaintsOnceInSolidColor(const CElemShape& shape)
 {
     const ResolvedProperties& style = shape.props;
     if (shape.paths.size() > 1 || style.fillPaintServer != nullptr || style.strokePaintServer != nullptr ||
-        shape.markerStart != nullptr || shape.markerMid != nullptr || shape.markerEnd != nullptr)
+        shape.markers != nullptr)
         return false;
     const bool fills = style.fillBrush && style.fillBrush->color.a > 0;
     const bool strokes = style.strokePen && style.strokePen->color.a > 0 && style.strokePen->width > 0;

@@ -175,9 +175,10 @@ private:
 
 const CElemMarker* MarkerFor(const CElemShape& shape, MarkerKind kind)
 {
-    const CElem* marker = kind == MarkerKind::Start ? shape.markerStart
-                    : kind == MarkerKind::End ? shape.markerEnd
-                                              : shape.markerMid;
+    const ShapeMarkers& markers = *shape.markers;
+    const CElem* marker = kind == MarkerKind::Start ? markers.start
+                    : kind == MarkerKind::End ? markers.end
+                                              : markers.mid;
     return marker != nullptr && marker->IsA(ElemClass::Marker) ? static_cast<const CElemMarker*>(marker) : nullptr;
 }
 
@@ -248,7 +249,7 @@ bool VisitInstances(const CElemShape& shape, CRenderPass& pass, Visit visit)
         return false;
     }
     const LevelGuard level(depth, pass);
-    for (const MarkerInfo& vertex : shape.markers) {
+    for (const MarkerInfo& vertex : shape.MarkerVertices()) {
         if (pass.StopRequested())
             return false;
         const CElemMarker* marker = MarkerFor(shape, vertex.kind);
@@ -371,7 +372,7 @@ void DrawMarkerContent(const CElemMarker& marker, CCanvas& canvas, const RenderA
 
 void DrawShapeMarkers(const CElemShape& shape, CCanvas& canvas, const RenderArgs& args)
 {
-    if (shape.markers.empty())
+    if (shape.MarkerVertices().empty())
         return;
     VisitInstances(shape, args.pass, [&](const CElemMarker& marker, const MarkerInfo& vertex) {
         DrawInstance(marker, canvas, vertex, shape.props.strokeWidth, args);
@@ -381,7 +382,7 @@ void DrawShapeMarkers(const CElemShape& shape, CCanvas& canvas, const RenderArgs
 
 bool HitTestShapeMarkers(const CElemShape& shape, double x, double y, CRenderPass& pass)
 {
-    if (shape.markers.empty())
+    if (shape.MarkerVertices().empty())
         return false;
     return VisitInstances(shape, pass, [&](const CElemMarker& marker, const MarkerInfo& vertex) {
         return HitTestInstance(marker, shape.props.strokeWidth, vertex, x, y, pass);

@@ -271,7 +271,7 @@ void ReportCycle(const CElemPattern& pattern, const CElem& source, bool isStroke
         const std::string* value = source.GetAttribute(AttributeId::stroke, true);
         pass.Report(source, msg::kStrokeCycle, pattern.Name().c_str(), value != nullptr ? value->c_str() : "");
     } else {
-        pass.Report(source, msg::kPatternFillCycle, source.Name().c_str(), pattern.id.c_str());
+        pass.Report(source, msg::kPatternFillCycle, source.Name().c_str(), pattern.IdAttribute().c_str());
     }
 }
 

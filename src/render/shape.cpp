@@ -339,12 +339,12 @@ const CElem* ResolveMarker(CElemShape& shape, AttributeId property, CPreparer& p
 // The `marker` shorthand reached the attributes as these three (CSS only).
 void ResolveMarkers(CElemShape& shape, CPreparer& preparer)
 {
-    if (const CElem* start = ResolveMarker(shape, AttributeId::marker_start, preparer))
-        shape.markerStart = start;
-    if (const CElem* end = ResolveMarker(shape, AttributeId::marker_end, preparer))
-        shape.markerEnd = end;
-    if (const CElem* mid = ResolveMarker(shape, AttributeId::marker_mid, preparer))
-        shape.markerMid = mid;
+    ShapeMarkers markers;
+    markers.start = ResolveMarker(shape, AttributeId::marker_start, preparer);
+    markers.end = ResolveMarker(shape, AttributeId::marker_end, preparer);
+    markers.mid = ResolveMarker(shape, AttributeId::marker_mid, preparer);
+    if (markers.start != nullptr || markers.mid != nullptr || markers.end != nullptr)
+        shape.markers = std::make_unique<ShapeMarkers>(std::move(markers));
 }
 
 // --- Painting ---------------------------------------------------------------------
@@ -399,8 +399,7 @@ CGraphicsPath Mapped(const CGraphicsPath& path, const Matrix& m)
 bool SetUpShape(CElemShape& shape, CPreparer& preparer)
 {
     shape.paths.clear();
-    shape.markers.clear();
-    shape.markerStart = shape.markerMid = shape.markerEnd = nullptr;
+    shape.markers.reset();
     const FillRule fillRule = shape.props.fillRule;
     const ElementId element = shape.Id();
     const bool marked = element == ElementId::line || element == ElementId::polyline ||
@@ -408,9 +407,7 @@ bool SetUpShape(CElemShape& shape, CPreparer& preparer)
     if (marked)
         ResolveMarkers(shape, preparer);
     // Vertices are only collected for a shape that has a marker to put on them.
-    std::vector<MarkerInfo>* vertices =
-        shape.markerStart != nullptr || shape.markerMid != nullptr || shape.markerEnd != nullptr ? &shape.markers
-                                                                                                 : nullptr;
+    std::vector<MarkerInfo>* vertices = shape.markers != nullptr ? &shape.markers->vertices : nullptr;
     const ShapeReporter reporter(shape, preparer);
     std::optional<CGraphicsPath> path;
     switch (element) {
@@ -470,7 +467,7 @@ namespace {
 // anywhere, so shapes with them are never ruled out here.
 bool MissesPaintedArea(const CElemShape& shape, double x, double y)
 {
-    if (!shape.boundsComputed || !shape.bboxUser || !shape.markers.empty())
+    if (!shape.boundsComputed || !shape.bboxUser || !shape.MarkerVertices().empty())
         return false;
     const std::optional<Matrix> toUser = shape.props.transform.Inverse();
     if (!toUser)

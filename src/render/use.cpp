@@ -92,7 +92,6 @@ std::unique_ptr<CElem> CopyNode(const CElem& source, CElem* parent)
     else
         copy = CreateElement(source.Name(), parent);
     copy->attributes = source.attributes;
-    copy->id = source.id;
     copy->line = source.line;
     copy->column = source.column;
     copy->instanceSource = Original(source);

@@ -482,7 +482,7 @@ std::shared_ptr<CFontFaceSvg> BuildSvgFontFace(const CElem& font, const CLoadCon
         }
     }
     if (fontFace == nullptr) {
-        context.Log().Report(msg::kFontFaceMissing, font.id.c_str());
+        context.Log().Report(msg::kFontFaceMissing, font.IdAttribute().c_str());
         return nullptr;
     }
     face->vertAdvY = vertAdvance.value_or(face->unitsPerEm);

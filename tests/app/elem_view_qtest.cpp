@@ -284,7 +284,7 @@ private slots:
         view_->MoveToHref();
         const svg::CElem* target = doc_->Selected();
         QVERIFY(target != nullptr);
-        QCOMPARE(target->id, std::string("r"));
+        QCOMPARE(target->IdAttribute(), std::string("r"));
         QCOMPARE(target->Document(), doc_->Documents()->At(1));
         QCOMPARE(view_->SelectedElement(), target);
 
@@ -300,7 +300,7 @@ private slots:
         QCOMPARE(view_->linkUnavailable, 1);
         QCOMPARE(view_->Model()->rowCount(), 3);
         QCOMPARE(Label(view_->Model()->index(2, 0)), QString("svg \"third.svg\""));
-        QCOMPARE(view_->SelectedElement()->id, std::string("t"));
+        QCOMPARE(view_->SelectedElement()->IdAttribute(), std::string("t"));
     }
 
 private:

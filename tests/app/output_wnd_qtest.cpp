@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(located.size(), 1);
         output_->GoToLocation(located.first());
         QVERIFY(doc_->Selected() != nullptr);
-        QCOMPARE(doc_->Selected()->id, std::string("anchor"));
+        QCOMPARE(doc_->Selected()->IdAttribute(), std::string("anchor"));
 
         // A line without a location leaves the selection alone.
         doc_->SelectElement(nullptr);

@@ -188,7 +188,7 @@ private slots:
         doc_->SelectElement(Find("#far"));
         wnd_->Tree()->setCurrentItem(FindItem(wnd_->Tree(), "xlink:href"));
         QVERIFY(wnd_->MoveToLink());
-        QCOMPARE(wnd_->Element()->id, std::string("o"));
+        QCOMPARE(wnd_->Element()->IdAttribute(), std::string("o"));
         QVERIFY(wnd_->Element()->Document() != doc_->Root());
     }
 

@@ -179,7 +179,7 @@ private slots:
 
         QTest::mouseClick(view_->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 120));
         QVERIFY(doc_->Selected() != nullptr);
-        QCOMPARE(doc_->Selected()->id, std::string("box"));
+        QCOMPARE(doc_->Selected()->IdAttribute(), std::string("box"));
 
         const QPoint origin = view_->Origin();
         QTest::mousePress(view_->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));

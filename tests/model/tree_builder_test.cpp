@@ -92,7 +92,7 @@ TEST_F(TreeBuilderTest, CommentsCdataAndEntityReferences)
     // The entity's content belongs to `g` directly; no node stands for the reference.
     const CElem* g = root->Children()[1];
     ASSERT_EQ(g->Children().size(), 2u);
-    EXPECT_EQ(g->Children()[0]->id, "r");
+    EXPECT_EQ(g->Children()[0]->IdAttribute(), "r");
     EXPECT_EQ(g->Children()[0]->Parent(), g);
     EXPECT_EQ(StringText(g->Children()[1]), "and text");
 
@@ -109,7 +109,7 @@ TEST_F(TreeBuilderTest, AttributesLocationAndId)
     const CElem* rect = root->Children()[0];
     EXPECT_EQ(rect->line, 12);
     EXPECT_EQ(rect->column, 5);
-    EXPECT_EQ(rect->id, "a");
+    EXPECT_EQ(rect->IdAttribute(), "a");
     EXPECT_EQ(Value(rect->attributes, "VexoLoc"), "12,5");
     EXPECT_EQ(Value(rect->attributes, "x:extra"), "1");
     EXPECT_EQ(Value(rect->attributes, "title"), "say \"hi\"");
@@ -117,7 +117,7 @@ TEST_F(TreeBuilderTest, AttributesLocationAndId)
     const CElem* g = root->Children()[1];
     EXPECT_EQ(g->line, 0);  // no comma: no location
     EXPECT_EQ(g->column, 0);
-    EXPECT_EQ(g->id, "only");
+    EXPECT_EQ(g->IdAttribute(), "only");
     EXPECT_EQ(Value(root->Children()[2]->attributes, "xlink:href"), "#a");
 }
 
@@ -188,7 +188,7 @@ namespace {
 void DescribeWhole(const CElem& elem, int depth, std::string& out)
 {
     out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + ElemClassName(elem.Class()) + ' ' + elem.Name() +
-           ' ' + std::to_string(elem.line) + ':' + std::to_string(elem.column) + " id=" + elem.id;
+           ' ' + std::to_string(elem.line) + ':' + std::to_string(elem.column) + " id=" + elem.IdAttribute();
     if (elem.Class() == ElemClass::String)
         out += " \"" + static_cast<const CElemString&>(elem).text + '"';
     if (elem.Class() == ElemClass::Comment)

@@ -300,39 +300,41 @@ TEST_F(ShapeTest, MarkerReferencesAndTheirMessages)
     const CElem* m = Find("#m");
     const CElem* m2 = Find("#m2");
     const CElemShape& all = Shape("all");
-    EXPECT_EQ(all.markerStart, m);
-    EXPECT_EQ(all.markerMid, m);
-    EXPECT_EQ(all.markerEnd, m2);
-    ASSERT_EQ(all.markers.size(), 3u);
-    EXPECT_EQ(all.markers[0].kind, MarkerKind::Start);
-    EXPECT_EQ(all.markers[1].kind, MarkerKind::Mid);
-    EXPECT_NEAR(all.markers[1].angle, 45, 1e-3);
-    EXPECT_EQ(all.markers[2].kind, MarkerKind::End);
+    ASSERT_NE(all.markers, nullptr);
+    EXPECT_EQ(all.markers->start, m);
+    EXPECT_EQ(all.markers->mid, m);
+    EXPECT_EQ(all.markers->end, m2);
+    const std::span<const MarkerInfo> vertices = all.MarkerVertices();
+    ASSERT_EQ(vertices.size(), 3u);
+    EXPECT_EQ(vertices[0].kind, MarkerKind::Start);
+    EXPECT_EQ(vertices[1].kind, MarkerKind::Mid);
+    EXPECT_NEAR(vertices[1].angle, 45, 1e-3);
+    EXPECT_EQ(vertices[2].kind, MarkerKind::End);
 
     // The `marker` attribute is no presentation attribute: it is not even read.
     ExpectMessages({"E path marker-start=\"url(#missing)\" NOT refer element 'marker' at 3(1)",
                     "E path marker-mid=\"url(#notMarker)\" NOT refer element 'marker' at 3(1)"});
-    EXPECT_EQ(Shape("bad").markerStart, nullptr);
-    EXPECT_TRUE(Shape("bad").markers.empty());
+    EXPECT_EQ(Shape("bad").markers, nullptr);
 
-    EXPECT_EQ(Shape("inherited").markerStart, m);
-    EXPECT_EQ(Shape("inherited").markers.size(), 2u);
+    ASSERT_NE(Shape("inherited").markers, nullptr);
+    EXPECT_EQ(Shape("inherited").markers->start, m);
+    EXPECT_EQ(Shape("inherited").MarkerVertices().size(), 2u);
     // Only path, line, polyline and polygon carry markers.
-    EXPECT_EQ(Shape("rect").markerStart, nullptr);
-    EXPECT_TRUE(Shape("rect").markers.empty());
+    EXPECT_EQ(Shape("rect").markers, nullptr);
 }
 
 TEST_F(ShapeTest, LineMarkersBothPointAlongTheLine)
 {
     Load("<marker id='m'/><line id='l' x1='10' y1='10' x2='0' y2='20' marker-start='url(#m)' marker-end='url(#m)'/>");
     const CElemShape& line = Shape("l");
-    ASSERT_EQ(line.markers.size(), 2u);
-    EXPECT_EQ(line.markers[0].kind, MarkerKind::Start);
-    EXPECT_EQ(line.markers[1].kind, MarkerKind::End);
-    EXPECT_FLOAT_EQ(line.markers[0].x, 10);
-    EXPECT_FLOAT_EQ(line.markers[1].y, 20);
-    EXPECT_NEAR(line.markers[0].angle, 135, 1e-4);
-    EXPECT_NEAR(line.markers[1].angle, 135, 1e-4);
+    const std::span<const MarkerInfo> vertices = line.MarkerVertices();
+    ASSERT_EQ(vertices.size(), 2u);
+    EXPECT_EQ(vertices[0].kind, MarkerKind::Start);
+    EXPECT_EQ(vertices[1].kind, MarkerKind::End);
+    EXPECT_FLOAT_EQ(vertices[0].x, 10);
+    EXPECT_FLOAT_EQ(vertices[1].y, 20);
+    EXPECT_NEAR(vertices[0].angle, 135, 1e-4);
+    EXPECT_NEAR(vertices[1].angle, 135, 1e-4);
 }
 
 // --- Painting -------------------------------------------------------------------------

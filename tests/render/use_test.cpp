@@ -84,7 +84,7 @@ TEST_F(UseTest, InstanceIsADeepCopyThatInheritsFromTheUse)
     ASSERT_EQ(children.size(), 1u);
     const CElem* copy = children[0];
     EXPECT_EQ(copy->instanceSource, original);
-    EXPECT_EQ(copy->id, "g");
+    EXPECT_EQ(copy->IdAttribute(), "g");
     EXPECT_EQ(copy->line, original->line);
     EXPECT_EQ(copy->column, original->column);
     EXPECT_EQ(*copy->attributes.Value("VexoLoc"), *original->attributes.Value("VexoLoc"));
