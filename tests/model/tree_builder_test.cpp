@@ -259,6 +259,9 @@ TEST_F(TreeBuilderTest, StreamedBuildMakesTheTreeOfTheWholeXml)
         "<!DOCTYPE svg [<!ENTITY e '<g VexoLoc=\"3,3\" x=\"1\"/>'>]>\n<svg VexoLoc='1,1' id='r'>\n"
         "  <rect VexoLoc='9,9' x='1' style='fill:red' fill='blue'/>&e;\n" + std::string(5000, ' ') +
             "<circle r='1'/><g VexoLoc='bad'/></svg>",
+        // Attribute values with references, a default from the DTD, xml:id.
+        "<!DOCTYPE svg [<!ATTLIST rect fill CDATA 'red'><!ENTITY c 'green'>]>\n<svg><rect xml:id='k' "
+        "stroke='&c;' font-family='a&amp;quot;b' x='1&lt;2'/><rect fill='blue'/></svg>",
     };
     for (const std::string& text : documents) {
         SCOPED_TRACE(text);
