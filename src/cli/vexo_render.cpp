@@ -35,6 +35,7 @@
 #include "model/message_log.h"
 #include "model/messages.h"
 #include "pipeline/document_load.h"
+#include "render/bands.h"
 #include "render/output.h"
 #include "values/color.h"
 #include "values/number.h"
@@ -532,7 +533,8 @@ bool WriteOutput(const Options& options, const std::string& path, const svg::Dra
 
 // With `liveMessages`, each message goes there as it happens and the report
 // holds only the tree and the summary.
-FileResult DrawInput(const Options& options, const std::string& input, std::FILE* liveMessages)
+FileResult DrawInput(const Options& options, const std::string& input, std::FILE* liveMessages,
+                     unsigned bandCores)
 {
     FileResult result;
     svg::CMessageLog log;
@@ -565,9 +567,13 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
         const std::string path = OutputPathFor(options, input);
         if (!options.output.empty() && svg::IsRasterFormat(OutputFormatFor(options, path))) {
             // A raster picture is drawn once at one transform: straight onto
-            // its pixels, without a recording to replay.
-            const svg::DrawPicture draw = [&load](cairo_t* cr, const svg::Matrix& userToDevice) {
-                load.Draw(cr, userToDevice);
+            // its pixels, without a recording to replay; a large one in bands,
+            // on every core when it is the only input. The pass that reports
+            // draws the first band, the others draw silently.
+            const svg::DrawPicture draw = [&](cairo_t* cr, const svg::Matrix& userToDevice) {
+                svg::DrawInBands(
+                    cr, bandCores, [&](cairo_t* band) { load.Draw(band, userToDevice); },
+                    [&](cairo_t* band) { svg::DrawDocumentUnreported(*document, band, userToDevice); });
             };
             written = WriteOutput(options, path, draw, size, result.errors);
         } else if (options.output.empty()) {
@@ -616,10 +622,12 @@ std::uintmax_t InputBytes(const Options& options)
 }
 
 // Draws every input on `threadCount` threads and hands each result to
-// `print` in the order of the inputs, as soon as it and those before it are done.
+// `print` in the order of the inputs, as soon as it and those before it are
+// done. A single input's bands are drawn on every core.
 bool DrawInputs(const Options& options, unsigned threadCount, std::FILE* liveMessages,
                 const std::function<void(const FileResult&)>& print)
 {
+    const unsigned bandCores = threadCount <= 1 ? std::max(1u, std::thread::hardware_concurrency()) : 1;
     const std::size_t count = options.inputs.size();
     std::vector<std::optional<FileResult>> results(count);
     std::mutex mutex;
@@ -627,7 +635,7 @@ bool DrawInputs(const Options& options, unsigned threadCount, std::FILE* liveMes
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
-            FileResult result = DrawInput(options, options.inputs[i], liveMessages);
+            FileResult result = DrawInput(options, options.inputs[i], liveMessages, bandCores);
             const std::lock_guard lock(mutex);
             results[i] = std::move(result);
             finished.notify_all();

@@ -325,6 +325,14 @@ void DrawDocument(const CElemDocument& document, cairo_t* cr, CRenderPass& pass,
     cairo_restore(cr);
 }
 
+void DrawDocumentUnreported(const CElemDocument& document, cairo_t* cr, const Matrix& userToDevice,
+                            const CStopToken& stop)
+{
+    CRenderPass pass(nullptr, stop);
+    pass.cullUnseen = true;
+    DrawDocument(document, cr, pass, userToDevice);
+}
+
 std::unique_ptr<CPicture> RecordDocument(const CElemDocument& document, CRenderPass& pass,
                                          const Matrix& recordedToDevice)
 {

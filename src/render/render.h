@@ -143,4 +143,10 @@ std::unique_ptr<CPicture> PassDocument(const CElemDocument& document, CRenderPas
 // computed for. cr's state is left as it came.
 void DrawDocument(const CElemDocument& document, cairo_t* cr, CRenderPass& pass, const Matrix& userToDevice);
 
+// DrawDocument for a drawing whose messages another pass reports (before it
+// or beside it, on another thread): nothing is reported and what cr's clip
+// hides is skipped.
+void DrawDocumentUnreported(const CElemDocument& document, cairo_t* cr, const Matrix& userToDevice,
+                            const CStopToken& stop = CStopToken::Never());
+
 }  // namespace svg
