@@ -673,6 +673,7 @@ int main(int argc, char** argv)
     // few hundred kilobytes: only bigger inputs are worth it.
     if (InputBytes(options) >= kHugePageInputBytes)
         svg::StartWithHugePageHeap(argv);
+    svg::KeepLargeBlocksInHeap();
     // The picture may be the standard output: the reports then go to standard error.
     std::FILE* reports = options.output == "-" ? stderr : stdout;
     const unsigned threadCount = static_cast<unsigned>(
