@@ -30,8 +30,10 @@ namespace svg {
 
 // Marks a band loop to be built twice, for AVX2 and for any x86-64, the
 // copy chosen when the program loads: twice the lanes an instruction, the
-// same arithmetic (no fused multiply-add), so the same pixels.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// same arithmetic (no fused multiply-add), so the same pixels. Not under
+// ThreadSanitizer: the loader runs the copy-choosing resolver before the
+// sanitizer's run time has started, and the instrumented resolver crashes.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define VEXO_BAND_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define VEXO_BAND_LOOP
