@@ -22,6 +22,10 @@ constexpr double kMinBandedPixels = 4.0 * 1024 * 1024;
 constexpr double kBandPixels = 2.0 * 1024 * 1024;
 constexpr int kMaxBands = 64;
 constexpr int kMinBandRows = 16;
+// A band's drawing may hold as much memory at once as a drawing of the
+// whole picture (a filter reaching far beyond the band computes up to its
+// pixel budget): so many bands at most are drawn at a time.
+constexpr unsigned kMaxThreads = 4;
 
 // The rows of each band of one image, and a cairo context over them.
 class CBandRows {
@@ -110,7 +114,7 @@ void DrawInBands(cairo_t* cr, unsigned cores, const DrawBand& first, const DrawB
     };
 
     std::vector<std::thread> helpers;
-    const unsigned helperCount = std::min<unsigned>(std::max(cores, 1u), static_cast<unsigned>(bands)) - 1;
+    const unsigned helperCount = std::min({std::max(cores, 1u), kMaxThreads, static_cast<unsigned>(bands)}) - 1;
     for (unsigned i = 0; i < helperCount; ++i) {
         try {
             helpers.emplace_back(drawBands, false);
