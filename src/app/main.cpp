@@ -18,7 +18,7 @@
 int main(int argc, char* argv[])
 {
     svg::StartWithHugePageHeap(argv);
-    svg::KeepLargeBlocksInHeap();
+    svg::KeepLargeBlocksInHeap(64 << 20);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexo"));
     QApplication::setApplicationVersion(QStringLiteral(VEXO_VERSION));

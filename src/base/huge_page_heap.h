@@ -13,7 +13,7 @@
 // free, so every use faults in and zeroes every page again: a 3000-pixel
 // drawing of a filter-heavy document spent nine tenths of its 20 seconds in
 // page faults. KeepLargeBlocksInHeap keeps such blocks in the heap, to be
-// reused, and lets up to 64 MB stay free at its top.
+// reused, and lets some of it stay free at its top.
 #pragma once
 
 #include <malloc.h>
@@ -52,12 +52,17 @@ inline void StartWithHugePageHeap(char** argv)
 #endif
 }
 
-// Call early in main, in every process that draws.
-inline void KeepLargeBlocksInHeap()
+// Call early in main, in every process that draws. `keptFreeBytes` may stay
+// free at the top of the heap: the surfaces bigger than that are given back
+// and faulted in again at each use. A process that ends after one drawing
+// can keep them all; one that lives on keeps less.
+inline void KeepLargeBlocksInHeap(int keptFreeBytes)
 {
 #if defined(__GLIBC__)
     mallopt(M_MMAP_THRESHOLD, 512 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, keptFreeBytes);
+#else
+    (void)keptFreeBytes;
 #endif
 }
 

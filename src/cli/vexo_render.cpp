@@ -36,6 +36,7 @@
 #include "model/messages.h"
 #include "pipeline/document_load.h"
 #include "render/bands.h"
+#include "render/filter_effect.h"
 #include "render/output.h"
 #include "values/color.h"
 #include "values/number.h"
@@ -569,10 +570,14 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
             // A raster picture is drawn once at one transform: straight onto
             // its pixels, without a recording to replay; a large one in bands,
             // on every core when it is the only input. The pass that reports
-            // draws the first band, the others draw silently.
+            // draws the first band, the others draw silently. How the picture
+            // is cut depends on the document and the size alone.
             const svg::DrawPicture draw = [&](cairo_t* cr, const svg::Matrix& userToDevice) {
+                int bands = svg::BandCount(size.width, size.height);
+                if (!svg::FiltersWorthBands(*document, userToDevice, size.width, size.height, bands))
+                    bands = 1;
                 svg::DrawInBands(
-                    cr, bandCores, [&](cairo_t* band) { load.Draw(band, userToDevice); },
+                    cr, bands, bandCores, [&](cairo_t* band) { load.Draw(band, userToDevice); },
                     [&](cairo_t* band) { svg::DrawDocumentUnreported(*document, band, userToDevice); });
             };
             written = WriteOutput(options, path, draw, size, result.errors);
@@ -673,7 +678,7 @@ int main(int argc, char** argv)
     // few hundred kilobytes: only bigger inputs are worth it.
     if (InputBytes(options) >= kHugePageInputBytes)
         svg::StartWithHugePageHeap(argv);
-    svg::KeepLargeBlocksInHeap();
+    svg::KeepLargeBlocksInHeap(1 << 30);
     // The picture may be the standard output: the reports then go to standard error.
     std::FILE* reports = options.output == "-" ? stderr : stdout;
     const unsigned threadCount = static_cast<unsigned>(

@@ -84,13 +84,11 @@ int BandCount(int width, int height)
     return std::clamp(static_cast<int>(pixels / kBandPixels), 1, std::min(kMaxBands, height / kMinBandRows));
 }
 
-void DrawInBands(cairo_t* cr, unsigned cores, const DrawBand& first, const DrawBand& others)
+void DrawInBands(cairo_t* cr, int bands, unsigned cores, const DrawBand& first, const DrawBand& others)
 {
     cairo_surface_t* image = cairo_get_target(cr);
-    const int bands = cairo_surface_get_type(image) == CAIRO_SURFACE_TYPE_IMAGE
-                          ? BandCount(cairo_image_surface_get_width(image), cairo_image_surface_get_height(image))
-                          : 1;
-    if (bands == 1) {
+    if (bands <= 1 || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_height(image) < bands) {
         first(cr);
         return;
     }

@@ -34,11 +34,11 @@ using DrawBand = std::function<void(cairo_t* cr)>;
 int BandCount(int width, int height);
 
 // Draws onto the image surface that `cr` targets, with cr's transform, in
-// BandCount(width, height) bands, on up to `cores` threads (counting the
+// `bands` bands (BandCount, or 1 to draw it whole), on up to `cores` threads (counting the
 // calling one; four at most); any other target is drawn by `first` alone.
 // cr's clip is not carried over. The first exception thrown by a band's
 // drawing is rethrown here once every thread has finished; that band's rows
 // are left as far as they were drawn.
-void DrawInBands(cairo_t* cr, unsigned cores, const DrawBand& first, const DrawBand& others);
+void DrawInBands(cairo_t* cr, int bands, unsigned cores, const DrawBand& first, const DrawBand& others);
 
 }  // namespace svg

@@ -352,6 +352,61 @@ bool PlaceInPixels(const CElemFilter& filter, const std::optional<RectF>& visibl
     return IntersectPixelRects(space.regionPx, Grown(ToPixels(*visible, space.userToPixel), reach), space.computePx);
 }
 
+}  // namespace
+
+bool FiltersWorthBands(const CElem& root, const Matrix& rootToDevice, int width, int height, int bands)
+{
+    if (bands <= 1)
+        return true;
+    CRenderPass silent(nullptr, CStopToken::Never());
+    const double bandRows = static_cast<double>(height) / bands;
+    double whole = 0;
+    double banded = 0;
+    struct Pending {
+        const CElem* elem;
+        Matrix parentToDevice;
+    };
+    std::vector<Pending> pending{{&root, rootToDevice}};
+    while (!pending.empty()) {
+        const auto [elem, parentToDevice] = pending.back();
+        pending.pop_back();
+        const CElem* filter = elem->props.filter;
+        const std::optional<RectF> bbox = ObjectBoundingBox(*elem);
+        const std::optional<RectF> region =
+            filter != nullptr && filter->IsA(ElemClass::Filter)
+                ? FilterRegion(static_cast<const CElemFilter&>(*filter), *elem, bbox, silent)
+                : std::nullopt;
+        if (region) {
+            const auto& filterElem = static_cast<const CElemFilter&>(*filter);
+            const Matrix m = Matrix::Multiply(elem->props.transform, parentToDevice);
+            FilterSpace space;
+            space.userToPixel = Matrix::Scale(std::hypot(m.m11, m.m12), std::hypot(m.m21, m.m22));
+            space.bboxUser = bbox;
+            space.primitiveUnits = filterElem.primitiveUnits;
+            const int reach = FilterReachPx(filterElem, space);
+            if (reach < 0)
+                return false;
+            const RectF onDevice = MapRectBounds(*region, m);
+            const double top = std::max<double>(onDevice.y, 0);
+            const double bottom = std::min<double>(onDevice.Bottom(), height);
+            if (bottom > top && std::isfinite(onDevice.width)) {
+                whole += onDevice.width * (bottom - top);
+                for (int band = 0; band < bands; ++band) {
+                    const double rows = std::min(bottom, (band + 1) * bandRows + reach) -
+                                        std::max(top, band * bandRows - reach);
+                    banded += onDevice.width * std::max(0.0, rows);
+                }
+            }
+        }
+        const Matrix toDevice = Matrix::Multiply(LocalToParent(*elem), parentToDevice);
+        for (const CElem* child : elem->Children())
+            pending.push_back({child, toDevice});
+    }
+    return banded <= 2 * whole || banded - whole <= 0.25 * width * height;
+}
+
+namespace {
+
 std::optional<FilterSpace> LayOut(const CElemFilter& filter, const CElem& elem, const RectF& region,
                                   const std::optional<RectF>& bbox, const CCanvas& canvas, const RenderArgs& args)
 {

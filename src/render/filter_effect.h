@@ -26,6 +26,15 @@ namespace svg {
 class CPreparer;
 
 bool SetUpFilter(CElemFilter& filter, CPreparer& preparer);
+
+// Whether the filters of the tree under `root`, drawn at `rootToDevice` onto
+// a `width` x `height` image cut into `bands` equal bands, cost at most twice
+// what they cost over the whole image, or no more pixels than a quarter of
+// the image besides. Each band computes a filter over its own rows of the
+// filter region and as far beyond as the filter reads: a far-reaching
+// filter over a large region is computed again and again. False when a
+// filter reads its whole input (a tile).
+bool FiltersWorthBands(const CElem& root, const Matrix& rootToDevice, int width, int height, int bands);
 // A primitive and the elements inside primitives (light sources, transfer
 // functions, merge nodes): their attributes, and feImage's picture.
 bool SetUpFilterPrimitive(CElemFilterPrimitive& primitive, CPreparer& preparer);

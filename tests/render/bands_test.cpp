@@ -11,6 +11,7 @@
 
 #include "picture_probe.h"
 #include "render/bands.h"
+#include "render/filter_effect.h"
 #include "render/render.h"
 
 using namespace svg;
@@ -32,8 +33,8 @@ const BandCase kBandCases[] = {
     {"long thin miters and a self-crossing path",
      "<path d='M10 70 L38 10 L42 70 C 90 -40 10 160 110 20 Z' fill='teal' fill-opacity='0.6' "
      "fill-rule='evenodd' stroke='navy' stroke-width='0.7' stroke-miterlimit='20'/>"},
-    {"a blur spreading over several bands",
-     "<filter id='f'><feGaussianBlur stdDeviation='5'/></filter>"
+    {"a blur spreading into the next band",
+     "<filter id='f'><feGaussianBlur stdDeviation='2'/></filter>"
      "<rect x='30' y='28' width='15' height='15' fill='blue' filter='url(#f)'/>"},
     {"pattern, clip, mask, gradient and group opacity",
      "<pattern id='p' width='7' height='7' patternUnits='userSpaceOnUse'><circle cx='3' cy='3' r='3' "
@@ -59,7 +60,7 @@ protected:
         cairo_t* cr = cairo_create(image);
         const Matrix toImage = Matrix::Scale(kScale, kScale);
         DrawInBands(
-            cr, cores, [&](cairo_t* band) { Current().Load().Draw(band, toImage); },
+            cr, BandCount(kSide, kSide), cores, [&](cairo_t* band) { Current().Load().Draw(band, toImage); },
             [&](cairo_t* band) { DrawDocumentUnreported(*document_, band, toImage); });
         cairo_destroy(cr);
         cairo_surface_flush(image);
@@ -69,9 +70,10 @@ protected:
 
 TEST_F(BandsTest, OneCoreAndSeveralGiveTheSamePixels)
 {
-    ASSERT_GT(BandCount(kSide, kSide), 2);
     for (const BandCase& c : kBandCases) {
         ASSERT_NE(Load(c.body, {}, "width='120' height='120'"), nullptr) << c.name;
+        ASSERT_TRUE(FiltersWorthBands(*document_, Matrix::Scale(kScale, kScale), kSide, kSide, BandCount(kSide, kSide)))
+            << c.name;
         cairo_surface_t* alone = DrawnInBands(1);
         cairo_surface_t* shared = DrawnInBands(3);
         EXPECT_GT(vexo_test::InkedPixels(alone), 0) << c.name;
@@ -87,7 +89,24 @@ TEST(Bands, OnlyLargeImagesAreCut)
 {
     EXPECT_EQ(BandCount(1024, 1024), 1);
     EXPECT_EQ(BandCount(32767, 100), 1);
-    EXPECT_GT(BandCount(4096, 4096), 1);
+    EXPECT_GT(BandCount(4096, 4096), 2);
+}
+
+// A blur reaching over several bands of a large region would be computed
+// again for each; a short one, or one over a small region, is worth bands.
+TEST_F(BandsTest, FarReachingFiltersOverLargeRegionsAreDrawnWhole)
+{
+    const Matrix toImage = Matrix::Scale(kScale, kScale);
+    const int bands = BandCount(kSide, kSide);
+    const auto worth = [&](const std::string& filter, const std::string& rect) {
+        Load("<filter id='f'>" + filter + "</filter><rect " + rect + " filter='url(#f)'/>", {},
+             "width='120' height='120'");
+        return FiltersWorthBands(*document_, toImage, kSide, kSide, bands);
+    };
+    EXPECT_TRUE(worth("<feGaussianBlur stdDeviation='1'/>", "width='120' height='120'"));
+    EXPECT_FALSE(worth("<feGaussianBlur stdDeviation='20'/>", "width='120' height='120'"));
+    EXPECT_TRUE(worth("<feGaussianBlur stdDeviation='20'/>", "x='50' y='50' width='4' height='4'"));
+    EXPECT_FALSE(worth("<feTile/>", "x='50' y='50' width='4' height='4'"));
 }
 
 TEST(Bands, AFailingBandEndsTheDrawingWithItsException)
@@ -97,7 +116,7 @@ TEST(Bands, AFailingBandEndsTheDrawingWithItsException)
     int firstDrawn = 0;
     const DrawBand first = [&](cairo_t*) { ++firstDrawn; };
     const DrawBand failing = [](cairo_t*) { throw std::runtime_error("band failed"); };
-    EXPECT_THROW(DrawInBands(cr, 2, first, failing), std::runtime_error);
+    EXPECT_THROW(DrawInBands(cr, BandCount(kSide, kSide), 2, first, failing), std::runtime_error);
     EXPECT_EQ(firstDrawn, 1);
     cairo_destroy(cr);
     cairo_surface_destroy(image);
