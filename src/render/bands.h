@@ -3,9 +3,10 @@
 // its own over the same pixels, whose device offset puts the band where it
 // belongs. Every band sees the transform and the pixel grid of the whole
 // image (effects computed in device pixels fall on the same pixels); only
-// its clip differs. How the rows are cut depends on the image's size alone,
-// never on how many cores draw them, so the pixels are the same whoever
-// draws which band.
+// its clip differs. How the rows are cut is chosen by the caller from the
+// image and the document (BandCount, and FiltersWorthBands in
+// filter_effect.h), never from how many cores draw them, so the pixels are
+// the same whoever draws which band.
 //
 // Only a large image is cut. Each band walks the tree again, and threads
 // drawing with cairo share its process-wide pools of clips and patterns
