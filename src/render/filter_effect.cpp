@@ -370,14 +370,10 @@ bool FiltersWorthBands(const CElem& root, const Matrix& rootToDevice, int width,
     while (!pending.empty()) {
         const auto [elem, parentToDevice] = pending.back();
         pending.pop_back();
-        const CElem* filter = elem->props.filter;
-        const std::optional<RectF> bbox = ObjectBoundingBox(*elem);
-        const std::optional<RectF> region =
-            filter != nullptr && filter->IsA(ElemClass::Filter)
-                ? FilterRegion(static_cast<const CElemFilter&>(*filter), *elem, bbox, silent)
-                : std::nullopt;
-        if (region) {
+        if (const CElem* filter = elem->props.filter; filter != nullptr && filter->IsA(ElemClass::Filter)) {
             const auto& filterElem = static_cast<const CElemFilter&>(*filter);
+            const std::optional<RectF> bbox = ObjectBoundingBox(*elem);
+            const std::optional<RectF> region = FilterRegion(filterElem, *elem, bbox, silent);
             const Matrix m = Matrix::Multiply(elem->props.transform, parentToDevice);
             FilterSpace space;
             space.userToPixel = Matrix::Scale(std::hypot(m.m11, m.m12), std::hypot(m.m21, m.m22));
@@ -386,7 +382,7 @@ bool FiltersWorthBands(const CElem& root, const Matrix& rootToDevice, int width,
             const int reach = FilterReachPx(filterElem, space);
             if (reach < 0)
                 return false;
-            const RectF onDevice = MapRectBounds(*region, m);
+            const RectF onDevice = region ? MapRectBounds(*region, m) : RectF{};
             const double top = std::max<double>(onDevice.y, 0);
             const double bottom = std::min<double>(onDevice.Bottom(), height);
             if (bottom > top && std::isfinite(onDevice.width)) {
