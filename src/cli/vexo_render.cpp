@@ -35,8 +35,6 @@
 #include "model/message_log.h"
 #include "model/messages.h"
 #include "pipeline/document_load.h"
-#include "render/bands.h"
-#include "render/filter_effect.h"
 #include "render/output.h"
 #include "values/color.h"
 #include "values/number.h"
@@ -569,16 +567,9 @@ FileResult DrawInput(const Options& options, const std::string& input, std::FILE
         if (!options.output.empty() && svg::IsRasterFormat(OutputFormatFor(options, path))) {
             // A raster picture is drawn once at one transform: straight onto
             // its pixels, without a recording to replay; a large one in bands,
-            // on every core when it is the only input. The pass that reports
-            // draws the first band, the others draw silently. How the picture
-            // is cut depends on the document and the size alone.
+            // on every core when it is the only input.
             const svg::DrawPicture draw = [&](cairo_t* cr, const svg::Matrix& userToDevice) {
-                int bands = svg::BandCount(size.width, size.height);
-                if (!svg::FiltersWorthBands(*document, userToDevice, size.width, size.height, bands))
-                    bands = 1;
-                svg::DrawInBands(
-                    cr, bands, bandCores, [&](cairo_t* band) { load.Draw(band, userToDevice); },
-                    [&](cairo_t* band) { svg::DrawDocumentUnreported(*document, band, userToDevice); });
+                load.DrawInBands(cr, userToDevice, bandCores);
             };
             written = WriteOutput(options, path, draw, size, result.errors);
         } else if (options.output.empty()) {

@@ -12,6 +12,8 @@
 #include "model/references.h"
 #include "model/resource_file.h"
 #include "model/tree_builder.h"
+#include "render/bands.h"
+#include "render/filter_effect.h"
 #include "style/style_sheets.h"
 
 namespace svg {
@@ -266,6 +268,27 @@ bool CDocumentLoad::Draw(cairo_t* cr, const Matrix& userToDevice)
         return false;
     RunDocumentPass([&](CRenderPass& pass) { DrawDocument(*document, cr, pass, userToDevice); });
     return !context_.StopRequested();
+}
+
+bool CDocumentLoad::DrawInBands(cairo_t* cr, const Matrix& userToDevice, unsigned cores)
+{
+    const CElemDocument* document = Main();
+    if (document == nullptr || context_.StopRequested())
+        return false;
+    cairo_surface_t* target = cairo_get_target(cr);
+    int bands = 1;
+    if (cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE) {
+        const int width = cairo_image_surface_get_width(target);
+        const int height = cairo_image_surface_get_height(target);
+        bands = BandCount(width, height);
+        if (!FiltersWorthBands(*document, userToDevice, width, height, bands))
+            bands = 1;
+    }
+    bool drawn = true;
+    svg::DrawInBands(
+        cr, bands, cores, [&](cairo_t* band) { drawn = Draw(band, userToDevice); },
+        [&](cairo_t* band) { DrawDocumentUnreported(*document, band, userToDevice, context_.Stop()); });
+    return drawn && !context_.StopRequested();
 }
 
 void CDocumentLoad::RunDocumentPass(const std::function<void(CRenderPass&)>& draw)

@@ -60,6 +60,11 @@ public:
     // The same pass drawn straight onto `cr` (see DrawDocument): for a
     // raster output drawn once. False without a document or when stopped.
     bool Draw(cairo_t* cr, const Matrix& userToDevice);
+    // Draw onto a raster image: a large one in bands on up to `cores` cores
+    // (render/bands.h), cut as its size and its filters make worth it, never
+    // as the number of cores would; the pass draws the first band and
+    // silent drawings the others. False without a document or when stopped.
+    bool DrawInBands(cairo_t* cr, const Matrix& userToDevice, unsigned cores);
 
     // The main document; null until one has loaded.
     CElemDocument* Main() const { return context_.Documents().Main(); }

@@ -53,15 +53,13 @@ const BandCase kBandCases[] = {
 class BandsTest : public vexo_test::PictureProbe {
 protected:
     // The document drawn in bands on `cores` threads, as the command-line
-    // renderer draws it: the load's pass for the first band.
+    // renderer draws it.
     cairo_surface_t* DrawnInBands(unsigned cores)
     {
         cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSide, kSide);
         cairo_t* cr = cairo_create(image);
         const Matrix toImage = Matrix::Scale(kScale, kScale);
-        DrawInBands(
-            cr, BandCount(kSide, kSide), cores, [&](cairo_t* band) { Current().Load().Draw(band, toImage); },
-            [&](cairo_t* band) { DrawDocumentUnreported(*document_, band, toImage); });
+        EXPECT_TRUE(Current().Load().DrawInBands(cr, toImage, cores));
         cairo_destroy(cr);
         cairo_surface_flush(image);
         return image;
