@@ -43,14 +43,9 @@ cairo_surface_t* Replayed(const CPicture& picture, int width, int height, const 
     return image;
 }
 
-struct DrawnCase {
-    const char* name;
-    const char* body;
-};
-
 // Each draws across the edges of the 40-pixel tiles, some beyond what
 // their box says (markers, text, filters, backgrounds).
-const DrawnCase kDrawnCases[] = {
+const vexo_test::NamedDocument kDrawnCases[] = {
     {"strokes with long miters across tile edges",
      "<path d='M10 70 L38 10 L42 70' fill='none' stroke='navy' stroke-width='6' stroke-miterlimit='20'/>"
      "<rect x='39.5' y='39.5' width='1' height='1' fill='red'/><rect x='79' y='0' width='2' height='120'/>"},
@@ -113,7 +108,7 @@ TEST_F(DrawnAtReplayTest, TilesGiveThePixelsOfTheWholeDrawing)
 {
     constexpr int kTile = 40;
     const Matrix scales[] = {Matrix{}, Matrix{1.37, 0, 0, 1.37, 0.3, 0.6}};
-    for (const DrawnCase& c : kDrawnCases) {
+    for (const vexo_test::NamedDocument& c : kDrawnCases) {
         ASSERT_NE(Load(c.body, {}, "width='120' height='120'"), nullptr) << c.name;
         const auto recorded = Current().Record();
         CRenderPass pass(nullptr, CStopToken::Never());

@@ -22,6 +22,12 @@
 
 namespace vexo_test {
 
+// A document for a table of cases: its body and what the case is.
+struct NamedDocument {
+    const char* name;
+    const char* body;
+};
+
 // The alpha a probed pixel may have, both ends included.
 struct AlphaRange {
     int low = 0;

@@ -43,12 +43,7 @@ protected:
     }
 };
 
-struct ShortcutCase {
-    const char* name;
-    const char* body;
-};
-
-const ShortcutCase kCases[] = {
+const vexo_test::NamedDocument kCases[] = {
     {"overlapping shapes in a faded group",
      "<g opacity='0.5'><rect x='10.3' y='10.6' width='40' height='30' fill='blue'/>"
      "<circle cx='45.5' cy='40.2' r='20' fill='red'/></g>"},
@@ -123,7 +118,7 @@ TEST_F(SurfaceShortcutsTest, GiveThePixelsOfThePlainDrawing)
 {
     // One to one, and a fractional scale and offset that put box edges mid-pixel.
     const Matrix transforms[] = {Matrix{}, Matrix{1.13, 0, 0, 1.13, 0.37, 0.61}};
-    for (const ShortcutCase& c : kCases) {
+    for (const vexo_test::NamedDocument& c : kCases) {
         ASSERT_NE(Load(c.body), nullptr) << c.name;
         for (const Matrix& m : transforms)
             for (const bool recorded : {false, true}) {
