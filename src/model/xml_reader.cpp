@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <libexslt/exslt.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/SAX2.h>
@@ -18,11 +17,6 @@
 #include <libxml/uri.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlmemory.h>
-#include <libxslt/security.h>
-#include <libxslt/transform.h>
-#include <libxslt/documents.h>
-#include <libxslt/xsltInternals.h>
-#include <libxslt/xsltutils.h>
 
 #include "base/limits.h"
 #include "base/stop_token.h"
@@ -31,6 +25,7 @@
 #include "model/messages.h"
 #include "model/resource_file.h"
 #include "model/text_decoder.h"
+#include "model/xslt_library.h"
 #include "values/scan.h"
 
 namespace svg {
@@ -1216,11 +1211,36 @@ bool RunTransform(xsltStylesheetPtr sheet, xmlDoc* document, CLoadContext& load,
     return true;
 }
 
+// libxslt is opened and set up when the first style sheet is applied.
+void InitXsltSafety()
+{
+    InitXmlSafety();
+    static std::once_flag once;
+    std::call_once(once, [] {
+        LibraryHooks& hooks = Hooks();
+        exsltRegisterAll();
+        hooks.securityPrefs = xsltNewSecurityPrefs();
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid.Get());
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid.Get());
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid.Get());
+        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid.Get());
+        xsltSetDefaultSecurityPrefs(hooks.securityPrefs);
+        xsltSetGenericErrorFunc(nullptr, &CollectXsltError);
+        // Every document libxslt loads is read through the load's confined
+        // reader, and every transform may be stopped between instructions.
+        xsltSetLoaderFunc(&LoadXsltDocument);
+        static void* debuggerCallbacks[] = {reinterpret_cast<void*>(&OnXsltInstruction),
+                                            reinterpret_cast<void*>(&OnXsltCallAdded),
+                                            reinterpret_cast<void*>(&OnXsltCallDropped)};
+        xsltSetDebuggerCallbacks(3, debuggerCallbacks);
+    });
+}
+
 }  // namespace
 
 XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load)
 {
-    InitXmlSafety();
+    InitXsltSafety();
     CMessageLog& log = load.Log();
     ParseScope scope(log);
     scope.load = &load;
@@ -1231,7 +1251,7 @@ XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load)
         return nullptr;
     }
     styleDoc.release();  // now owned by the sheet
-    std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheetOwner(sheet, &xsltFreeStylesheet);
+    std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheetOwner(sheet, xsltFreeStylesheet.Get());
 
     MemoryBudget budget{0, limits::kMaxXsltMemoryBytes};
     std::string text;
@@ -1264,27 +1284,12 @@ void InitXmlSafety()
         // counted (MemoryScope).
         xmlGcMemSetup(&CountedFree, &CountedMalloc, &CountedMalloc, &CountedRealloc, &CountedStrdup);
         xmlInitParser();
-        LibraryHooks& hooks = Hooks();
         xmlSetExternalEntityLoader(&GuardedEntityLoader);
-        exsltRegisterAll();
-        hooks.securityPrefs = xsltNewSecurityPrefs();
-        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
-        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
-        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
-        xsltSetSecurityPrefs(hooks.securityPrefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
-        xsltSetDefaultSecurityPrefs(hooks.securityPrefs);
-        xsltSetGenericErrorFunc(nullptr, &CollectXsltError);
-        // Every document libxslt loads is read through the load's confined
-        // reader, and every transform may be stopped between instructions.
-        xsltSetLoaderFunc(&LoadXsltDocument);
-        static void* debuggerCallbacks[] = {reinterpret_cast<void*>(&OnXsltInstruction),
-                                            reinterpret_cast<void*>(&OnXsltCallAdded),
-                                            reinterpret_cast<void*>(&OnXsltCallDropped)};
-        xsltSetDebuggerCallbacks(3, debuggerCallbacks);
     });
     // libxml2 keeps its generic error channel per thread.
     xmlSetGenericErrorFunc(nullptr, &IgnoreGenericError);
 }
+
 
 std::string QualifiedName(const xmlNode* node)
 {

@@ -121,8 +121,9 @@ std::string PseudoAttribute(std::string_view data, std::string_view name);
 // pass (so "&amp;lt;" becomes "&lt;").
 std::string UnescapeXml(std::string_view text);
 
-// Installs the process-wide libxml2/libxslt safety settings (entity loader that
-// refuses external resources, XSLT security preferences). Idempotent.
+// Installs the process-wide libxml2 safety settings (entity loader that
+// refuses external resources, counted allocation). Idempotent. The XSLT
+// security preferences are set when the first style sheet is applied.
 void InitXmlSafety();
 
 // Qualified names as written: "prefix:local", except that elements of the SVG

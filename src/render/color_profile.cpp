@@ -1,12 +1,11 @@
 #include "render/color_profile.h"
 
-#include <lcms2.h>
-
 #include <string>
 
 #include "model/elem.h"
 #include "model/messages.h"
 #include "model/resource_file.h"
+#include "render/codec_libraries.h"
 #include "render/data_url.h"
 #include "render/prepare.h"
 
@@ -79,7 +78,7 @@ bool SetUpColorProfile(CElemColorProfile& profile, CPreparer& preparer)
         ReportOpenFailed(profile, *href, preparer.Log());
         return true;
     }
-    profile.colorTransform = std::shared_ptr<void>(transform, cmsDeleteTransform);
+    profile.colorTransform = std::shared_ptr<void>(transform, cmsDeleteTransform.Get());
     return true;
 }
 

@@ -3,7 +3,6 @@
 // transparent colour of the graphic control block that precedes it. Records
 // are read one by one, so a file with thousands of frames costs no more than
 // its first.
-#include <gif_lib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "render/codec_libraries.h"
 #include "render/raster_writer.h"
 
 namespace svg {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 
 #include <jerror.h>
-#include <jpeglib.h>
 
+#include "render/codec_libraries.h"
 #include "render/raster_writer.h"
 
 namespace svg {

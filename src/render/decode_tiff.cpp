@@ -3,7 +3,6 @@
 // bit depth, compression and orientation it knows). Errors and warnings are
 // kept off stderr through per-file handlers, and a single allocation inside
 // libtiff is bounded.
-#include <tiffio.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -14,6 +13,7 @@
 #include <memory>
 
 #include "base/limits.h"
+#include "render/codec_libraries.h"
 #include "render/raster_writer.h"
 
 namespace svg {

@@ -8,12 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include <gif_lib.h>
 #include <png.h>
 #include <zlib.h>
-#include <jpeglib.h>
-#include <tiffio.h>
-#include <webp/encode.h>
+
+#include "render/codec_libraries.h"
 
 namespace svg {
 namespace {

@@ -5,14 +5,13 @@
 // data it cannot decode completely; the writer's picture is then dropped.
 #pragma once
 
-#include <lcms2.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "render/codec_libraries.h"
 #include "render/image_decode.h"
 
 namespace svg {

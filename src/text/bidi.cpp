@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <climits>
 
-#include <fribidi.h>
-#include <hb.h>
+#include "text/shaping_libraries.h"
 
 namespace svg {
 

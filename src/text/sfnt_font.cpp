@@ -15,8 +15,7 @@
 #include FT_BBOX_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
-#include <hb-ft.h>
-#include <hb.h>
+#include "text/shaping_libraries.h"
 
 #include "base/limits.h"
 #include "text/font_face.h"

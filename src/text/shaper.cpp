@@ -5,7 +5,7 @@
 #include <cmath>
 #include <memory>
 
-#include <hb.h>
+#include "text/shaping_libraries.h"
 
 #include "base/limits.h"
 #include "text/sfnt_font.h"

@@ -1,11 +1,14 @@
 // The headless command as scripts use it: output lines and exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 #include <sys/wait.h>
 
+#include "base/library_sonames.h"
 #include "render/image_decode.h"
 #include "render/render.h"
 #include "test_support.h"
@@ -18,11 +21,13 @@ struct RunResult {
 };
 
 // Runs the command with `arguments`; its standard error goes where
-// `redirect` sends it (by default into the output).
-RunResult RunVexoRender(const std::string& arguments, const std::string& redirect = "2>&1")
+// `redirect` sends it (by default into the output). `environment` comes
+// before the command, as in a shell.
+RunResult RunVexoRender(const std::string& arguments, const std::string& redirect = "2>&1",
+                        const std::string& environment = "")
 {
     RunResult result;
-    const std::string command = std::string(VEXO_RENDER_PATH) + " " + arguments + " " + redirect;
+    const std::string command = environment + " " + VEXO_RENDER_PATH + " " + arguments + " " + redirect;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return result;
@@ -306,4 +311,45 @@ TEST(VexoRenderCli, BigDocumentsReportOnceWhateverTheOutput)
     EXPECT_EQ(png.width, 200);
     EXPECT_EQ(png.red, 255);
     EXPECT_EQ(png.alpha, 255);
+}
+
+// Text, style sheet transforms and raster images each open their libraries
+// when a document first needs them; an empty document opens none of them.
+TEST(VexoRenderCli, LibrariesAreOpenedWhenADocumentFirstNeedsThem)
+{
+    namespace soname = svg::soname;
+    const std::vector<const char*> all = {soname::kHarfBuzz, soname::kFriBidi, soname::kXslt,
+                                          soname::kExslt,    soname::kJpeg,    soname::kGif,
+                                          soname::kTiff,     soname::kWebp,    soname::kLcms2};
+    vexo_test::WriteTempFile("cli/lazy/identity.xsl",
+                             "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                             "<xsl:template match='@*|node()'><xsl:copy><xsl:apply-templates select='@*|node()'/>"
+                             "</xsl:copy></xsl:template></xsl:stylesheet>");
+    const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                            "width='20' height='20'>";
+    const struct {
+        const char* name;
+        std::string document;
+        std::vector<const char*> opened;
+    } cases[] = {
+        {"shapes", svg + "<rect width='5' height='5'/></svg>", {}},
+        {"text", svg + "<text y='15'>Hi</text></svg>", {soname::kHarfBuzz}},
+        {"bidi", svg + "<text y='15'>Hi \u05E9\u05DC\u05D5\u05DD</text></svg>", {soname::kHarfBuzz, soname::kFriBidi}},
+        {"xslt", "<?xml-stylesheet type='text/xsl' href='identity.xsl'?>" + svg + "</svg>",
+         {soname::kXslt, soname::kExslt}},
+        {"gif", svg + "<image width='5' height='5' xlink:href='data:image/gif;base64,"
+                      "R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs='/></svg>",
+         {soname::kGif}},
+    };
+    for (const auto& test : cases) {
+        const std::string path = vexo_test::WriteTempFile(std::string("cli/lazy/") + test.name + ".svg", test.document);
+        const RunResult result = RunVexoRender(Quote(path) + " -o " + Quote(path + ".png"), "2>&1", "LD_DEBUG=files");
+        EXPECT_EQ(result.status, 0) << test.name << result.output;
+        EXPECT_EQ(result.output.find(" E "), std::string::npos) << test.name << result.output;
+        for (const char* library : all) {
+            const bool needed = std::find(test.opened.begin(), test.opened.end(), library) != test.opened.end();
+            EXPECT_EQ(result.output.find(std::string("file=") + library + " ") != std::string::npos, needed)
+                << test.name << ": " << library;
+        }
+    }
 }
