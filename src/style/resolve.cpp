@@ -378,6 +378,9 @@ Display ResolveDisplay(const CElem& elem, Display start)
     return text ? static_cast<Display>(FindKeyword(*text, kDisplays).value_or(0)) : start;
 }
 
+// SVG 1.1 gives svg no transform, but browsers apply one outside its viewport
+// (clip and viewBox included), as SVG 2 does; documents written for them
+// would otherwise draw out of place. symbol keeps the SVG 1.1 rule.
 bool TakesTransform(ElementId id)
 {
     switch (id) {
@@ -394,6 +397,7 @@ bool TakesTransform(ElementId id)
     case ElementId::polygon:
     case ElementId::polyline:
     case ElementId::rect:
+    case ElementId::svg:
     case ElementId::switch_:
     case ElementId::text:
     case ElementId::use: return true;

@@ -290,8 +290,11 @@ TEST_F(ResolveTest, DisplayNoneDoesNotReachTheContentOfClipPathsMasksAndPatterns
 TEST_F(ResolveTest, TransformAppliesOnlyWhereAllowedAndMustParse)
 {
     Load("\n<text id='t' transform='translate(10,20)'><tspan id='s' transform='scale(2)'/></text>"
-         "\n<rect width='1' height='1' id='bad' transform='rotate(30 50)'/>");
+         "\n<rect width='1' height='1' id='bad' transform='rotate(30 50)'/>"
+         "<svg id='inner' transform='translate(5)'/><symbol id='sym' transform='scale(2)'/>");
     EXPECT_EQ(Props("t").transform, Matrix::Translate(10, 20));
+    EXPECT_EQ(Props("inner").transform, Matrix::Translate(5, 0));
+    EXPECT_TRUE(Props("sym").transform.IsIdentity());
     EXPECT_TRUE(Props("s").transform.IsIdentity());
     EXPECT_TRUE(HasMessage("W transform can NOT apply to tspan :Invalid value at 2(43)"));
     EXPECT_TRUE(Props("bad").transform.IsIdentity());
