@@ -224,16 +224,25 @@ void ReadAttributesFrom(CElem& elem, std::size_t count, const ForEachAttribute& 
     elem.attributes.Reserve(count + (location ? 1 : 0));
     std::optional<std::string> font;
     std::optional<std::string> style;
+    std::optional<std::string> href;
     forEach([&](const std::string& name, std::string value) {
         if (name == "style" || name == "font") {
             (name == "style" ? style : font) = std::move(value);
             return;
         }
         ReplaceQuotEntities(value);
+        if (name == "href") {
+            href = std::move(value);
+            return;
+        }
         if (name == "VexoLoc")
             ReadLocation(elem, value);
         elem.attributes.Set(name, std::move(value));
     });
+    // SVG 2 and browsers take a plain href as the link, ahead of xlink:href;
+    // everything that follows links reads xlink:href only.
+    if (href)
+        elem.attributes.Set(AttributeId::xlink_href, std::move(*href));
     if (location) {
         elem.line = location->first;
         elem.column = location->second;

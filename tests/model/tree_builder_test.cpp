@@ -104,8 +104,8 @@ TEST_F(TreeBuilderTest, AttributesLocationAndId)
     const auto root = Build(
         "<svg xmlns:xlink='http://www.w3.org/1999/xlink' xmlns:x='urn:x'>"
         "<rect VexoLoc='12,5' id='a' xml:id='b' x:extra='1' title='say &amp;quot;hi&amp;quot;'/>"
-        "<g VexoLoc='7' xml:id='only'/><use xlink:href='#a'/></svg>");
-    ASSERT_EQ(root->Children().size(), 3u);
+        "<g VexoLoc='7' xml:id='only'/><use xlink:href='#a'/><use href='#b' xlink:href='#a'/></svg>");
+    ASSERT_EQ(root->Children().size(), 4u);
     const CElem* rect = root->Children()[0];
     EXPECT_EQ(rect->line, 12);
     EXPECT_EQ(rect->column, 5);
@@ -119,6 +119,7 @@ TEST_F(TreeBuilderTest, AttributesLocationAndId)
     EXPECT_EQ(g->column, 0);
     EXPECT_EQ(g->IdAttribute(), "only");
     EXPECT_EQ(Value(root->Children()[2]->attributes, "xlink:href"), "#a");
+    EXPECT_EQ(Value(root->Children()[3]->attributes, "xlink:href"), "#b");
 }
 
 TEST_F(TreeBuilderTest, StyleAttributeOverridesAndKeepsPrevious)
