@@ -15,10 +15,10 @@
 #include FT_BBOX_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
-#include "text/shaping_libraries.h"
 
 #include "base/limits.h"
 #include "text/font_face.h"
+#include "text/shaping_libraries.h"
 
 namespace svg {
 

@@ -5,10 +5,9 @@
 #include <cmath>
 #include <memory>
 
-#include "text/shaping_libraries.h"
-
 #include "base/limits.h"
 #include "text/sfnt_font.h"
+#include "text/shaping_libraries.h"
 #include "text/svg_font.h"
 
 namespace svg {
