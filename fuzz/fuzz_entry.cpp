@@ -99,7 +99,7 @@ void TransformFromBytes(const std::uint8_t* data, std::size_t size)
         kInputPath, log);
     svg::XmlDocPtr sheet = svg::ParseXmlSheet(AsText(data, size), "/nonexistent-vexo-fuzz/sheet.xsl", log);
     if (document && sheet)
-        svg::TransformXml(document.get(), std::move(sheet), context);
+        svg::TransformXml(document.get(), std::move(sheet), context, 0, 0);
 }
 
 EntryPoint EntryForFolder(std::string_view folder)

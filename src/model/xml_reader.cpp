@@ -63,6 +63,10 @@ struct ParseScope {
     // document() may read (through ReadResourceFile); a document parse
     // reads nothing but its own bytes.
     CLoadContext* load = nullptr;
+    // While XSLT runs, where the document names its style sheet: the files
+    // the transform may not read are reported there.
+    int sheetLine = 0;
+    int sheetColumn = 0;
     // Error text libxslt printed, to be reported line by line.
     std::string xsltErrors;
 
@@ -1112,7 +1116,7 @@ xmlDocPtr LoadXsltDocument(const xmlChar* uri, xmlDictPtr dict, int options, voi
     const std::string address = ToChars(uri);
     std::string path = XsltLocalPath(address);
     if (path.empty()) {
-        scope->log.Report(msg::kNotLocalFile, address.c_str());
+        scope->log.ReportAt(scope->sheetLine, scope->sheetColumn, msg::kNotLocalFile, address.c_str());
         return nullptr;
     }
     std::string bytes;
@@ -1125,7 +1129,7 @@ xmlDocPtr LoadXsltDocument(const xmlChar* uri, xmlDictPtr dict, int options, voi
             status = ReadResourceFile(load, unescaped.get(), ResourceKind::Xslt, bytes);
     }
     if (status != ReadStatus::Ok) {
-        ReportUnreadResource(scope->log, status, ResourceKind::Xslt, address, 0, 0);
+        ReportUnreadResource(scope->log, status, ResourceKind::Xslt, address, scope->sheetLine, scope->sheetColumn);
         return nullptr;
     }
     PlainParse parse;
@@ -1238,12 +1242,14 @@ void InitXsltSafety()
 
 }  // namespace
 
-XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load)
+XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load, int line, int column)
 {
     InitXsltSafety();
     CMessageLog& log = load.Log();
     ParseScope scope(log);
     scope.load = &load;
+    scope.sheetLine = line;
+    scope.sheetColumn = column;
 
     xsltStylesheetPtr sheet = xsltParseStylesheetDoc(styleDoc.get());
     if (sheet == nullptr) {

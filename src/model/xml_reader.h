@@ -110,8 +110,9 @@ XmlDocPtr ParseXmlSheet(std::string_view text, const std::string& url, CMessageL
 // (xsl:import, xsl:include, document()) are read for `load`, confined to its
 // folders (model/resource_file.h). A transform that runs too many steps or
 // nests templates too deeply ends with a message saying so; one whose load
-// is stopped ends at the next instruction, silently.
-XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load);
+// is stopped ends at the next instruction, silently. A file the sheet may not
+// read is reported at `line` and `column`, where the document names the sheet.
+XmlDocPtr TransformXml(xmlDoc* document, XmlDocPtr styleDoc, CLoadContext& load, int line, int column);
 
 // The value of pseudo-attribute `name` in the data of an xml-stylesheet
 // instruction; empty when it is absent.

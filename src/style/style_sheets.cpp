@@ -56,11 +56,13 @@ std::string LocalPath(const std::string& href, const std::string& documentPath)
     return MakeFullPath(address, DirectoryOf(documentPath));
 }
 
-void Transform(XmlDocPtr& document, XmlDocPtr styleDoc, CssLoadContext& sheets, CLoadContext& context)
+void Transform(XmlDocPtr& document, XmlDocPtr styleDoc, const StyleSheetRecord& record, CssLoadContext& sheets,
+               CLoadContext& context)
 {
     if (!styleDoc)
         return;
-    if (XmlDocPtr transformed = TransformXml(document.get(), std::move(styleDoc), context)) {
+    if (XmlDocPtr transformed =
+            TransformXml(document.get(), std::move(styleDoc), context, record.line, record.column)) {
         document = std::move(transformed);
         sheets.DocumentReplaced();
     }
@@ -85,7 +87,7 @@ void ApplyLinkedSheet(XmlDocPtr& document, const StyleSheetRecord& record, const
         if (std::optional<std::string> css = DecodeText(bytes, record.charset.empty() ? "utf-8" : record.charset))
             ApplyCssStyleSheet(document.get(), *css, path, context.Options().media, sheets, context);
     } else if (IsXsltType(record.type)) {
-        Transform(document, ParseXmlSheet(bytes, path, context.Log()), sheets, context);
+        Transform(document, ParseXmlSheet(bytes, path, context.Log()), record, sheets, context);
     }
 }
 
@@ -96,7 +98,7 @@ void ApplyEmbeddedSheet(XmlDocPtr& document, const StyleSheetRecord& record, con
         ApplyCssStyleSheet(document.get(), UnescapeXml(record.content), fullPath, context.Options().media, sheets,
                            context);
     else if (IsXsltType(record.type))
-        Transform(document, ParseXmlText(record.content, fullPath, context.Log()), sheets, context);
+        Transform(document, ParseXmlText(record.content, fullPath, context.Log()), record, sheets, context);
 }
 
 // --- The font shorthand ------------------------------------------------------------

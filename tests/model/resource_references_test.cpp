@@ -62,11 +62,11 @@ std::vector<ReferenceKind> Kinds()
         {"XSLT document()", ".xml", "<?xml-stylesheet type='text/xsl' href='HELPER'?><svg/>",
          kXslHead + "<xsl:template match='/'><svg><xsl:for-each select=\"document('REF')/*\"><script/>"
                     "</xsl:for-each></svg></xsl:template></xsl:stylesheet>",
-         "<data/>", "W script NOT supported at 0(0)", 'E', false, true},
+         "<data/>", "W script NOT supported at 0(0)", 'E', true, true},
         {"xsl:import", ".xsl", "<?xml-stylesheet type='text/xsl' href='HELPER'?><svg/>",
          kXslHead + "<xsl:import href='REF'/></xsl:stylesheet>",
          kXslHead + "<xsl:template match='/'><svg><script/></svg></xsl:template></xsl:stylesheet>",
-         "W script NOT supported at 0(0)", 'E', false, true},
+         "W script NOT supported at 0(0)", 'E', true, true},
         {"@font-face font", ".ttf",
          "<svg><style>@font-face { font-family: F; src: url(REF); }</style><text font-family='F'>x</text></svg>", "",
          "not a font", "E font-face-uri=\"REF\" : NOT found or Unsupported format", 'E', false, false},

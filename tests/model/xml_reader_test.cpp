@@ -370,7 +370,7 @@ TEST_F(XmlReaderTest, RunawayTransformsEndWithAMessageAndKeepTheDocument)
         svg::CLoadContext context(log, stop, svg::CDocOptions{});
         svg::XmlDocPtr document = svg::ParseXmlText(wide, "/t/a.svg", log);
         ASSERT_TRUE(document);
-        EXPECT_FALSE(svg::TransformXml(document.get(), svg::ParseXmlText(c.sheet, "/t/s.xsl", log), context));
+        EXPECT_FALSE(svg::TransformXml(document.get(), svg::ParseXmlText(c.sheet, "/t/s.xsl", log), context, 0, 0));
         EXPECT_TRUE(HasMessage(c.message)) << ::testing::PrintToString(log.EntriesFrom(0));
         // No message of libxslt names its own limits.
         for (const std::string& line : log.EntriesFrom(0))
@@ -386,6 +386,6 @@ TEST_F(XmlReaderTest, AStoppedTransformEndsAtOnceWithoutAWord)
     stop.RequestStop();
     svg::CLoadContext context(log, stop, svg::CDocOptions{});
     // Unstopped, this runs five million steps and says so.
-    EXPECT_FALSE(svg::TransformXml(document.get(), std::move(sheet), context));
+    EXPECT_FALSE(svg::TransformXml(document.get(), std::move(sheet), context, 0, 0));
     EXPECT_EQ(log.Count(), 0u) << ::testing::PrintToString(log.EntriesFrom(0));
 }
