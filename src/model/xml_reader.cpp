@@ -85,8 +85,8 @@ thread_local ParseScope* ParseScope::current = nullptr;
 
 std::pair<int, int> PreprocessorLocation(Preprocessor& state);
 
-// The XSLT security preferences; set once, when the safety hooks are
-// installed, and constant afterwards.
+// The XSLT security preferences; set once, when the first style sheet is
+// applied (InitXsltSafety), and constant afterwards.
 struct LibraryHooks {
     xsltSecurityPrefsPtr securityPrefs = nullptr;
 };
